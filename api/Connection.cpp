@@ -1,0 +1,90 @@
+// Connecting a session to a reader: transport, then framing protocol, then command set, then open.
+
+#include <memory>
+
+#include "api/Session.h"
+#include "api/StatusCodes.h"
+#include "norvexapi.h"
+#include "reader/Host2IPNorvex.h"
+#include "reader/Host2NorvexBase.h"
+#include "transport/BlockFramingProtocol.h"
+#include "transport/HIDUSB.h"
+#include "transport/USBBlockFramingProtocol.h"
+
+namespace {
+
+constexpr long kDefaultBaudRate = 115200;
+
+long GetReaderInterface(SESSION_DATA* session, char* readerName, int interfaceType, int readerType,
+                        long baudRate) {
+  switch (interfaceType) {
+    case NORVEX_INTERFACE_USB:
+      return GetUSBInterface(session, static_cast<int>(baudRate), readerType, readerName);
+    case NORVEX_INTERFACE_RS232:
+      return GetRS232Interface(session, static_cast<int>(baudRate), readerName);
+    case NORVEX_INTERFACE_TCP:
+      return GetTCPInterface(session, readerName);
+    default:
+      return interface_not_supported;
+  }
+}
+
+long GetReaderProtocol(SESSION_DATA* session, int interfaceType) {
+  ReaderInterface& transport = *session->readerInterface;
+  switch (interfaceType) {
+    case NORVEX_INTERFACE_USB:
+      session->protocol = std::make_unique<USBBlockFramingProtocol>(transport);
+      return 0;
+    case NORVEX_INTERFACE_RS232:
+    case NORVEX_INTERFACE_TCP:
+      session->protocol = std::make_unique<BlockFramingProtocol>(transport);
+      return 0;
+    default:
+      return interface_not_supported;
+  }
+}
+
+std::unique_ptr<Host2RDCom> MakeCommandSet(ProtocolBase* protocol, int readerType) {
+  if (readerType == NORVEX_READER_TYPE_IP) return std::make_unique<Host2IPNorvex>(protocol);
+  return std::make_unique<Host2NorvexBase>(protocol);
+}
+
+}  // namespace
+
+extern "C" {
+
+NORVEX_API long GetUSBInterface(void* handle, int baudRate, int productId, char* readerName) {
+  SESSION_DATA* session = nullptr;
+  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
+  auto transport = std::make_unique<HIDUSB>();
+  transport->SetProductID(static_cast<unsigned long>(productId));
+  if (long status = transport->SetBaudRate(baudRate)) return status;
+  if (long status = transport->SetPort(GetUSBName(readerName))) return status;
+  session->readerInterface = std::move(transport);
+  return 0;
+}
+
+NORVEX_API long GetRS232Interface(void*, int, char*) { return interface_not_supported; }
+
+NORVEX_API long GetTCPInterface(void*, char*) { return interface_not_supported; }
+
+NORVEX_API long ConnectReaderEx(void* handle, int interfaceType, char* readerName, int readerType,
+                                long baudRate) {
+  SESSION_DATA* session = nullptr;
+  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
+  ClearSession(session);
+  if (long status = GetReaderInterface(session, readerName, interfaceType, readerType, baudRate))
+    return status;
+  if (long status = GetReaderProtocol(session, interfaceType)) {
+    ClearSession(session);
+    return status;
+  }
+  session->commandSet = MakeCommandSet(session->protocol.get(), readerType);
+  return session->readerInterface->OpenInterface();
+}
+
+NORVEX_API long ConnectReader(void* handle, int interfaceType, char* readerName, int readerType) {
+  return ConnectReaderEx(handle, interfaceType, readerName, readerType, kDefaultBaudRate);
+}
+
+}  // extern "C"

@@ -1,0 +1,1 @@
+// The shared library is built from the norvex_core archive; this unit only gives CMake a source.
