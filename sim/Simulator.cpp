@@ -1,0 +1,129 @@
+#include "sim/Simulator.h"
+
+#include "sim/bus/BusServer.h"
+#include "sim/control/ControlCommands.h"
+
+namespace norvexsim {
+
+Simulator::Simulator(const std::string& socketPath)
+    : server_(std::make_unique<BusServer>(
+          socketPath, devices_, [this](const std::string& line) { return control(line); })) {}
+
+// Stop the server first: its connection threads may be running control commands on this object.
+Simulator::~Simulator() {
+  server_->stop();
+}
+
+const std::string& Simulator::socketPath() const {
+  return server_->socketPath();
+}
+
+int Simulator::addReader(uint16_t productId) {
+  return devices_.add(productId);
+}
+
+int Simulator::readerCount() const {
+  return static_cast<int>(devices_.size());
+}
+
+uint16_t Simulator::productId(int reader) const {
+  return devices_.reader(reader).productId();
+}
+
+std::vector<uint8_t> Simulator::placeCard(int reader, const std::string& spec) {
+  return devices_.reader(reader).placeCard(spec);
+}
+
+bool Simulator::removeCard(int reader, const std::vector<uint8_t>& uid) {
+  return devices_.reader(reader).removeCard(uid);
+}
+
+void Simulator::removeAllCards(int reader) {
+  devices_.reader(reader).removeAllCards();
+}
+
+std::vector<std::string> Simulator::cards(int reader) const {
+  return devices_.reader(reader).cards();
+}
+
+std::vector<uint8_t> Simulator::cardMemory(int reader, const std::vector<uint8_t>& uid) const {
+  return devices_.reader(reader).cardMemory(uid);
+}
+
+void Simulator::setCardMemory(int reader, const std::vector<uint8_t>& uid,
+                              const std::vector<uint8_t>& bytes) {
+  devices_.reader(reader).setCardMemory(uid, bytes);
+}
+
+void Simulator::unplug(int reader) {
+  if (const auto holder = devices_.unplug(reader)) server_->disconnect(*holder);
+}
+
+void Simulator::replug(int reader) {
+  if (devices_.plugged(reader)) return;
+  devices_.reader(reader).powerCycle();
+  devices_.replug(reader);
+}
+
+bool Simulator::isPlugged(int reader) const {
+  return devices_.plugged(reader);
+}
+
+std::vector<LogEntry> Simulator::log(int reader) const {
+  return devices_.reader(reader).log();
+}
+
+void Simulator::clearLog(int reader) {
+  devices_.reader(reader).clearLog();
+}
+
+bool Simulator::waitForLog(int reader, size_t count, std::chrono::milliseconds timeout) const {
+  return devices_.reader(reader).waitForLog(count, timeout);
+}
+
+void Simulator::corruptNextReplyCrc(int reader) {
+  devices_.reader(reader).changeFaults([](FaultPlan& f) { f.corruptNextCrc = true; });
+}
+
+void Simulator::staleNextReplySequence(int reader) {
+  devices_.reader(reader).changeFaults([](FaultPlan& f) { f.staleNextSequence = true; });
+}
+
+void Simulator::stayInactive(int reader, unsigned requests) {
+  devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.silentRequests = requests; });
+}
+
+void Simulator::forceNextStatus(int reader, int8_t status) {
+  devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.forcedStatus = status; });
+}
+
+void Simulator::removeCardAfter(int reader, unsigned instructions,
+                                const std::vector<uint8_t>& uid) {
+  VirtualReader& device = devices_.reader(reader);
+  if (instructions == 0) {
+    if (uid.empty()) {
+      device.removeAllCards();
+    } else {
+      device.removeCard(uid);
+    }
+    return;
+  }
+  device.changeFaults([&](FaultPlan& f) {
+    f.cardLeavesAfter = instructions;
+    f.leavingCard = uid;
+  });
+}
+
+void Simulator::setInstructionHook(int reader, InstructionHook hook) {
+  devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.hook = std::move(hook); });
+}
+
+void Simulator::clearFaults(int reader) {
+  devices_.reader(reader).changeFaults([](FaultPlan& f) { f = FaultPlan{}; });
+}
+
+std::string Simulator::control(const std::string& commandLine) {
+  return runControlCommand(*this, commandLine);
+}
+
+}  // namespace norvexsim

@@ -1,0 +1,91 @@
+#include "sim/bus/Connection.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "sim/device/Packet.h"
+
+namespace norvexsim {
+
+Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control)
+    : fd_(fd), id_(id), devices_(devices), control_(std::move(control)) {}
+
+void Connection::serve() {
+  while (auto message = readMessage(fd_)) {
+    if (!handle(*message)) break;
+  }
+  if (device_ != nullptr) devices_.release(reader_, id_);
+}
+
+// Returns false to end the connection: the host broke the bus protocol, or the link is gone.
+bool Connection::handle(const BusMessage& message) {
+  switch (message.type) {
+    case bus::kList:
+      return message.payload.empty() && handleList();
+    case bus::kOpen:
+      return handleOpen(message);
+    case bus::kPacket:
+      return handlePacket(message);
+    case bus::kAbort:
+      // Replies are written to the socket whole, so no IN packet is ever left queued here.
+      return message.payload.empty();
+    case bus::kControl:
+      return handleControl(message);
+    default:
+      return false;
+  }
+}
+
+bool Connection::handleList() {
+  std::vector<uint8_t> payload;
+  for (const DeviceId& device : devices_.list()) {
+    payload.push_back(static_cast<uint8_t>(device.vendorId & 0xFF));
+    payload.push_back(static_cast<uint8_t>(device.vendorId >> 8));
+    payload.push_back(static_cast<uint8_t>(device.productId & 0xFF));
+    payload.push_back(static_cast<uint8_t>(device.productId >> 8));
+  }
+  return writeMessage(fd_, bus::kList, payload);
+}
+
+// A connection belongs to one device once it has opened it.
+bool Connection::handleOpen(const BusMessage& message) {
+  if (message.payload.size() != 1) return false;
+  if (device_ != nullptr) return writeMessage(fd_, bus::kOpen, {bus::kAlreadyOpen});
+  const auto opened = devices_.open(message.payload[0], id_);
+  if (opened.result == bus::kOpened) {
+    reader_ = opened.reader;
+    device_ = opened.device;
+    assembler_.reset();
+  }
+  return writeMessage(fd_, bus::kOpen, {opened.result});
+}
+
+bool Connection::handlePacket(const BusMessage& message) {
+  if (device_ == nullptr || message.payload.size() != kPacketSize) return false;
+  if (!devices_.owns(reader_, id_)) return false;  // unplugged meanwhile
+
+  Packet packet;
+  std::copy(message.payload.begin(), message.payload.end(), packet.begin());
+  auto assembled = assembler_.feed(packet);
+  if (assembled.outcome == FrameAssembler::Outcome::kDiscarded) {
+    device_->noteDiscardedPacket(packet[0]);
+    return true;
+  }
+  if (assembled.outcome == FrameAssembler::Outcome::kNeedMore) return true;
+
+  const auto reply = device_->handleFrame(assembled.frame);
+  if (!reply) return true;
+  for (const Packet& out : splitIntoPackets(*reply)) {
+    if (!writeMessage(fd_, bus::kPacket, {out.begin(), out.end()})) return false;
+  }
+  return true;
+}
+
+bool Connection::handleControl(const BusMessage& message) {
+  const std::string line(message.payload.begin(), message.payload.end());
+  std::string answer = control_ ? control_(line) : "error no control available";
+  if (answer.size() > 0xFFFF) answer.resize(0xFFFF);  // what one bus message can carry
+  return writeMessage(fd_, bus::kControl, {answer.begin(), answer.end()});
+}
+
+}  // namespace norvexsim

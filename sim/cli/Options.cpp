@@ -1,0 +1,74 @@
+#include "sim/cli/Options.h"
+
+#include <stdexcept>
+
+#include "sim/bus/DeviceRegistry.h"
+#include "sim/control/ProductId.h"
+
+namespace norvexsim {
+
+namespace {
+
+const std::string& valueOf(const std::vector<std::string>& args, size_t& i) {
+  if (i + 1 >= args.size()) throw std::invalid_argument(args[i] + " needs a value");
+  return args[++i];
+}
+
+Options parseControl(const std::vector<std::string>& args) {
+  Options options;
+  options.mode = Options::Mode::kControl;
+  if (args.size() < 3) throw std::invalid_argument("--control needs a socket path and a command");
+  options.socketPath = args[1];
+  for (size_t i = 2; i < args.size(); ++i) {
+    if (!options.controlCommand.empty()) options.controlCommand += ' ';
+    options.controlCommand += args[i];
+  }
+  return options;
+}
+
+}  // namespace
+
+Options parseOptions(const std::vector<std::string>& args) {
+  if (!args.empty() && args[0] == "--control") return parseControl(args);
+  Options options;
+  bool defaultReaderMade = false;
+  bool namedReaderSeen = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h") {
+      options.mode = Options::Mode::kHelp;
+      return options;
+    } else if (arg == "--socket") {
+      options.socketPath = valueOf(args, i);
+    } else if (arg == "--reader") {
+      const std::string& text = valueOf(args, i);
+      const auto productId = parseProductId(text);
+      if (!productId) throw std::invalid_argument("not a product ID: " + text);
+      options.readers.push_back(ReaderSetup{*productId, {}});
+      namedReaderSeen = true;
+    } else if (arg == "--card") {
+      const std::string& spec = valueOf(args, i);
+      if (!namedReaderSeen && !defaultReaderMade) {
+        options.readers.push_back(ReaderSetup{kDefaultProductId, {}});
+        defaultReaderMade = true;
+      }
+      options.readers.back().cards.push_back(spec);
+    } else {
+      throw std::invalid_argument("unknown argument: " + arg);
+    }
+  }
+  if (options.socketPath.empty()) throw std::invalid_argument("--socket PATH is required");
+  if (options.readers.empty()) options.readers.push_back(ReaderSetup{kDefaultProductId, {}});
+  return options;
+}
+
+const char* usage() {
+  return "usage: norvex-sim --socket PATH [--reader PID]... [--card SPEC]...\n"
+         "       norvex-sim --control PATH COMMAND...\n"
+         "Serves simulated card readers on the Unix socket PATH (default: one reader, product\n"
+         "ID 0x0110). Each --card SPEC (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
+         "into the reader of the last --reader before it. With --control, sends COMMAND (place,\n"
+         "remove, clear, list, readers, add, unplug, replug, help) to a running simulator.\n";
+}
+
+}  // namespace norvexsim

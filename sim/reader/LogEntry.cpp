@@ -1,0 +1,34 @@
+#include "sim/reader/LogEntry.h"
+
+#include <cstdio>
+
+#include "sim/reader/InstructionTable.h"
+
+namespace norvexsim {
+
+std::string spacedHex(const std::vector<uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text;
+  text.reserve(bytes.size() * 3);
+  for (uint8_t byte : bytes) {
+    if (!text.empty()) text += ' ';
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
+void describe(LogEntry& entry, const std::string& note) {
+  char head[48];
+  std::snprintf(head, sizeof head, "#%02X 0x%02X ", entry.sequence, entry.instruction);
+  entry.text = head + instructionName(entry.instruction) + " [" + spacedHex(entry.params) + "]";
+  if (entry.answered) {
+    entry.text +=
+        " -> status " + std::to_string(entry.status) + " [" + spacedHex(entry.reply) + "]";
+  } else {
+    entry.text += " -> no reply";
+  }
+  if (!note.empty()) entry.text += " (" + note + ")";
+}
+
+}  // namespace norvexsim

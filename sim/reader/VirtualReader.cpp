@@ -1,0 +1,168 @@
+#include "sim/reader/VirtualReader.h"
+
+#include <exception>
+#include <stdexcept>
+
+#include "sim/cards/Field.h"
+#include "sim/device/Frame.h"
+#include "sim/reader/InstructionTable.h"
+#include "sim/reader/StatusByte.h"
+
+namespace norvexsim {
+
+VirtualReader::VirtualReader(uint16_t productId)
+    : productId_(productId), field_(std::make_unique<Field>()), state_(productId) {}
+
+VirtualReader::~VirtualReader() = default;
+
+std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const uint8_t> frame) {
+  const auto request = decodeRequest(frame);
+  if (!request) return std::nullopt;  // the assembler only hands over whole frames
+
+  std::lock_guard lock(mutex_);
+  LogEntry entry{request->sequence, request->instruction, request->params, 0, {}, true, {}};
+  std::string note;
+
+  if (faults_.silentRequests > 0) {
+    --faults_.silentRequests;
+    entry.answered = false;
+    appendLog(std::move(entry), "silence fault");
+    return std::nullopt;
+  }
+
+  Reply reply;
+  if (!request->crcValid) {
+    // The frame is corrupt, so nothing in it can be trusted but its sequence number, which the
+    // host checks anyway: report a line CRC error rather than leave the host waiting.
+    reply.status = status::kCrcError;
+    note = "request CRC wrong";
+  } else if (faults_.forcedStatus) {
+    reply.status = *faults_.forcedStatus;
+    faults_.forcedStatus.reset();
+    note = "forced status";
+  } else {
+    reply = runInstruction(request->instruction, request->params);
+    countDownCardLeave();
+  }
+  if (reply.data.size() > kMaxFrameData) reply = Reply{status::kOverflow, {}};
+
+  uint8_t sequence = request->sequence;
+  if (faults_.staleNextSequence) {
+    faults_.staleNextSequence = false;
+    sequence = static_cast<uint8_t>(sequence - 1);
+    note += note.empty() ? "stale sequence" : ", stale sequence";
+  }
+  auto out = encodeReply(sequence, reply.status, reply.data);
+  if (faults_.corruptNextCrc) {
+    faults_.corruptNextCrc = false;
+    out[out.size() - 2] ^= 0x5A;
+    note += note.empty() ? "CRC corrupted" : ", CRC corrupted";
+  }
+
+  entry.status = reply.status;
+  entry.reply = std::move(reply.data);
+  appendLog(std::move(entry), note);
+  return out;
+}
+
+Reply VirtualReader::runInstruction(uint8_t instruction, const std::vector<uint8_t>& params) {
+  try {
+    if (faults_.hook) {
+      if (auto hooked = faults_.hook(instruction, params, *field_)) return *std::move(hooked);
+    }
+    ReaderContext context{*field_, state_};
+    return executeInstruction(context, instruction, params);
+  } catch (const std::exception&) {
+    // A firmware does not crash on a request it cannot handle; it reports a bad frame.
+    return Reply{status::kFramingError, {}};
+  }
+}
+
+void VirtualReader::countDownCardLeave() {
+  if (!faults_.cardLeavesAfter) return;
+  if (*faults_.cardLeavesAfter > 0) --*faults_.cardLeavesAfter;
+  if (*faults_.cardLeavesAfter > 0) return;
+  if (faults_.leavingCard.empty()) {
+    field_->removeAll();
+  } else {
+    field_->remove(faults_.leavingCard);
+  }
+  faults_.cardLeavesAfter.reset();
+  faults_.leavingCard.clear();
+}
+
+void VirtualReader::powerCycle() {
+  std::lock_guard lock(mutex_);
+  field_->rfReset();
+  auto eeprom = std::move(state_.eeprom);
+  state_ = ReaderState(productId_);
+  state_.eeprom = std::move(eeprom);
+}
+
+void VirtualReader::noteDiscardedPacket(uint8_t firstByte) {
+  std::lock_guard lock(mutex_);
+  LogEntry entry;
+  entry.answered = false;
+  entry.params = {firstByte};
+  entry.text = "packet dropped: starts with " + spacedHex({firstByte}) + " instead of A5";
+  log_.append(std::move(entry));
+  logGrew_.notify_all();
+}
+
+void VirtualReader::appendLog(LogEntry entry, const std::string& note) {
+  describe(entry, note);
+  log_.append(std::move(entry));
+  logGrew_.notify_all();
+}
+
+std::vector<uint8_t> VirtualReader::placeCard(const std::string& spec) {
+  std::lock_guard lock(mutex_);
+  return field_->place(spec);
+}
+
+bool VirtualReader::removeCard(const std::vector<uint8_t>& uid) {
+  std::lock_guard lock(mutex_);
+  return field_->remove(uid);
+}
+
+void VirtualReader::removeAllCards() {
+  std::lock_guard lock(mutex_);
+  field_->removeAll();
+}
+
+std::vector<std::string> VirtualReader::cards() const {
+  std::lock_guard lock(mutex_);
+  return field_->list();
+}
+
+std::vector<uint8_t> VirtualReader::cardMemory(const std::vector<uint8_t>& uid) const {
+  std::lock_guard lock(mutex_);
+  try {
+    return field_->memory(uid);
+  } catch (const std::invalid_argument&) {
+    return {};  // no such card
+  }
+}
+
+void VirtualReader::setCardMemory(const std::vector<uint8_t>& uid,
+                                  const std::vector<uint8_t>& bytes) {
+  std::lock_guard lock(mutex_);
+  field_->setMemory(uid, bytes);
+}
+
+std::vector<LogEntry> VirtualReader::log() const {
+  std::lock_guard lock(mutex_);
+  return log_.entries();
+}
+
+void VirtualReader::clearLog() {
+  std::lock_guard lock(mutex_);
+  log_.clear();
+}
+
+bool VirtualReader::waitForLog(size_t count, std::chrono::milliseconds timeout) const {
+  std::unique_lock lock(mutex_);
+  return logGrew_.wait_for(lock, timeout, [&] { return log_.size() >= count; });
+}
+
+}  // namespace norvexsim
