@@ -79,12 +79,217 @@ NORVEX_API const char* GetErrorText(int code);
 
 /* ---------------------------------------------------------------- Card selection and reader operations */
 
+/* ISO 14443-A selection. uidLen is in/out: the capacity of uid on entry (10 holds any UID), the
+ * UID length after. atq receives 2 bytes, sak 1 byte. The serial of SelectCard/GetCardID holds the
+ * 4 serial number bytes in the order the card sent them (raw bytes, not a number). */
+NORVEX_API long SelectCard(void* session, uint32_t* serial, uint8_t* atq, uint8_t* sak);
+NORVEX_API long GetCardID(void* session, uint32_t* serial);
+NORVEX_API long SelectCardEx(void* session, uint8_t* uid, uint8_t* uidLen, uint8_t* atq,
+                             uint8_t* sak);
+NORVEX_API long GetCardIDEx(void* session, uint8_t* uid, uint8_t* uidLen);
+NORVEX_API long GetCardIDF(void* session);
+NORVEX_API long SelectIdleCard(void* session, uint8_t* uid, uint8_t* uidLen, uint8_t* atq,
+                               uint8_t* sak);
+NORVEX_API long SelectWakeUpCard(void* session, uint8_t* uid, uint8_t* uidLen, uint8_t* atq,
+                                 uint8_t* sak);
+NORVEX_API long ExecAnticol(void* session, uint8_t bitCount, uint8_t* snr);
+NORVEX_API long HaltCard(void* session);
+NORVEX_API long RfReset(void* session, uint16_t duration);
+
+/* Reader configuration and maintenance. */
+NORVEX_API long PcdSetAttrib(void* session, uint8_t a, uint8_t b);
+NORVEX_API long PcdSetDefaultAttrib(void* session);
+NORVEX_API long PcdSetCardType(void* session, uint8_t cardType);
+NORVEX_API long Pcd_LoadConfig(void* session, uint16_t config);
+/* len is in/out: the capacity of version on entry, the version length after. */
+NORVEX_API long GetFWVersion(void* session, uint8_t* version, uint8_t* len);
+/* The time-out handed to the reader protocol with every instruction; previous may be NULL. */
+NORVEX_API long Interface_SetTimeOuts(void* session, uint32_t timeout, uint32_t* previous);
+
+/* Any reader instruction with raw parameters. outLen NULL or *outLen 0: the reply is discarded;
+ * otherwise *outLen is the capacity of out on entry and the reply length after (also when the
+ * reply does not fit, which returns 8031). */
+NORVEX_API long SendDirectCommand(void* session, uint8_t instruction, const uint8_t* params,
+                                  uint32_t paramLen, uint8_t* out, uint32_t* outLen);
+NORVEX_API long SetRFScan(void* session, bool on);
+/* *state = 1 while the reader scans, 0 otherwise; a reply without its state byte gives 7005. */
+NORVEX_API long GetRFScan(void* session, uint32_t* state);
+
+/* Raw transport access, bypassing the block framing. done receives the bytes moved. */
+NORVEX_API long ReadRawData(void* session, uint8_t* data, uint32_t size, uint32_t* done,
+                            uint32_t timeout);
+NORVEX_API long WriteRawData(void* session, uint8_t* data, uint32_t length, uint32_t* done,
+                             uint32_t timeout);
+
 /* ---------------------------------------------------------------- Mifare Classic access conditions */
+
+/* The access part of a sector trailer travels as 4 bytes: trailer bytes 6, 7, 8 (access bits) and
+ * 9 (general-purpose byte, never changed). Access bits of one block are decoded into a pair of
+ * privilege masks, one for key A and one for key B, and encoded back from such a pair. Results are
+ * the condition index C1*4 + C2*2 + C3 (0-7), or 0 for the table listings, or -1 when the block,
+ * index or privilege pair is not covered (or a pointer is null); on -1 nothing is written. */
+
+/* Privileges on a data block. */
+enum {
+  ACL_DATA_READ = 0x01,
+  ACL_DATA_WRITE = 0x02,
+  ACL_DATA_INCREMENT = 0x04,
+  ACL_DATA_DECREMENT = 0x08 /* also transfer and restore */
+};
+
+/* Privileges on the sector trailer. Key A is never readable. */
+enum {
+  ACL_TRAILER_READ_KEYA = 0x01,
+  ACL_TRAILER_WRITE_KEYA = 0x02,
+  ACL_TRAILER_READ_ACL = 0x04,
+  ACL_TRAILER_WRITE_ACL = 0x08,
+  ACL_TRAILER_READ_KEYB = 0x10,
+  ACL_TRAILER_WRITE_KEYB = 0x20
+};
+
+NORVEX_API int32_t ACL_ParseDataConditions(uint32_t block, const unsigned char* acl,
+                                           uint32_t* keyA, uint32_t* keyB);
+NORVEX_API int32_t ACL_ParseTrailerConditions(const unsigned char* acl, uint32_t* keyA,
+                                              uint32_t* keyB);
+NORVEX_API int32_t ACL_GenDataConditions(uint32_t block, unsigned char* acl, uint32_t keyA,
+                                         uint32_t keyB);
+NORVEX_API int32_t ACL_GenTrailerConditions(unsigned char* acl, uint32_t keyA, uint32_t keyB);
+NORVEX_API int32_t ACL_GetValidDataSecPrivs(uint32_t index, uint32_t* keyA, uint32_t* keyB);
+NORVEX_API int32_t ACL_GetValidTrailerPrivs(uint32_t index, uint32_t* keyA, uint32_t* keyB);
 
 /* ---------------------------------------------------------------- Mifare Classic sectors and blocks */
 
+/* One Mifare Classic key: the authentication code (0x60 key A, 0x61 key B) followed by the 6 key
+ * bytes as they stand in the sector trailer. 7 bytes, no padding. */
+typedef struct _MIF_KEY_ {
+  uint8_t KeyType;
+  uint8_t KeyValue[6];
+} _MIF_KEY_;
+
+#define MIF_KEY_TYPE_A 0x60
+#define MIF_KEY_TYPE_B 0x61
+
+/* A single-size (4-byte) card UID, as one anticollision level returns it. */
+typedef struct _MIF_SINGLE_UID {
+  uint8_t Mif_UID[4];
+} _MIF_SINGLE_UID;
+
+/* Sector trailer bytes 6 to 9: three access bytes and the general-purpose byte. */
+typedef uint8_t MIF_ACL_BYTES[4];
+
+/* Sectors 0-31 hold 4 blocks from block 4*s, sectors 32-39 (4K cards) 16 blocks from
+ * 128 + 16*(s - 32); the last block of a sector is its trailer (key A, access bytes, key B).
+ * "Sector data" is the data blocks of a sector without the trailer: 48 or 240 bytes; a "whole
+ * sector" adds the trailer: 64 or 256 bytes.
+ *
+ * Three forms of most operations: the plain form expects the card selected and the sector
+ * authenticated; the ...Auth form authenticates with the given key and UID first; the ...Single form
+ * also selects the card first (request for all cards, one anticollision level, select).
+ *
+ * Status: 0 on success; 8043 for a sector above 39; 8047 when a buffer size is not the sector's
+ * (data or whole-sector) size; 8031 for a null pointer the call needs; otherwise the session check
+ * (8010, 8011, 8029) or the status of the failing reader instruction. These three checks come before
+ * anything is sent. A multi-step call stops at the first failing step and undoes nothing. Block 0
+ * (manufacturer block) is never written by the sector-data writers. */
+
+NORVEX_API long MifC_GetCard(void* session, uint8_t* uid);
+NORVEX_API long MifC_AuthBlock(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                               uint8_t block);
+NORVEX_API long MifC_AuthBlockSingle(void* session, const _MIF_KEY_* key, uint8_t block);
+NORVEX_API long MifC_AuthSector(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                uint8_t sector);
+NORVEX_API long MifC_AuthSectorSingle(void* session, const _MIF_KEY_* key, uint8_t sector);
+
+NORVEX_API long MifC_ReadBlock(void* session, uint8_t block, uint8_t* data);
+NORVEX_API long MifC_ReadBlockAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                   uint8_t block, uint8_t* data);
+NORVEX_API long MifC_ReadBlockSingle(void* session, const _MIF_KEY_* key, uint8_t block,
+                                     uint8_t* data);
+NORVEX_API long MifC_WriteBlock(void* session, uint8_t block, const uint8_t* data);
+NORVEX_API long MifC_WriteBlockAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                    uint8_t block, const uint8_t* data);
+NORVEX_API long MifC_WriteBlockSingle(void* session, const _MIF_KEY_* key, uint8_t block,
+                                      const uint8_t* data);
+
+/* Geometry: no session; the output byte is left untouched on error. */
+NORVEX_API long MifC_GetSectorFirstBlock(uint8_t sector, uint8_t* block);
+NORVEX_API long MifC_GetSectorBlocksCount(uint8_t sector, uint8_t* count);
+NORVEX_API long MifC_GetSectorDataSize(uint8_t sector, uint8_t* size);
+NORVEX_API long MifC_GetSectorTrailerBlock(uint8_t sector, uint8_t* block);
+
+NORVEX_API long MifC_ReadSectorData(void* session, uint8_t* buffer, uint8_t size, uint8_t sector);
+NORVEX_API long MifC_ReadSectorDataAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                        uint8_t* buffer, uint8_t size, uint8_t sector);
+NORVEX_API long MifC_ReadSectorDataSingle(void* session, const _MIF_KEY_* key, uint8_t* buffer,
+                                          uint8_t size, uint8_t sector);
+NORVEX_API long MifC_WriteSectorData(void* session, const uint8_t* buffer, uint8_t size,
+                                     uint8_t sector);
+NORVEX_API long MifC_WriteSectorDataAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                         const uint8_t* buffer, uint8_t size, uint8_t sector);
+NORVEX_API long MifC_WriteSectorDataSingle(void* session, const _MIF_KEY_* key,
+                                           const uint8_t* buffer, uint8_t size, uint8_t sector);
+
+/* Whole sectors: the data blocks, then the trailer. The ...2 forms take the whole sector (64 or 256
+ * bytes, trailer last) in one buffer. */
+NORVEX_API long MifC_WriteSector(void* session, uint8_t sector, const uint8_t* data, uint8_t size,
+                                 const uint8_t* acl, const _MIF_KEY_* keyA, const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteSectorAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                     uint8_t sector, const uint8_t* data, uint8_t size,
+                                     const uint8_t* acl, const _MIF_KEY_* keyA,
+                                     const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteSectorSingle(void* session, uint8_t sector, const uint8_t* data,
+                                       uint8_t size, const uint8_t* acl, const _MIF_KEY_* key,
+                                       const _MIF_KEY_* keyA, const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteSector2(void* session, uint8_t sector, const uint8_t* buffer,
+                                  uint16_t size);
+NORVEX_API long MifC_WriteSectorAuth2(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                      uint8_t sector, const uint8_t* buffer, uint16_t size);
+NORVEX_API long MifC_WriteSectorSingle2(void* session, uint8_t sector, const uint8_t* buffer,
+                                        uint16_t size, const _MIF_KEY_* key);
+
+/* Trailers. A trailer written from parts is keyA->KeyValue, acl[0..3], keyB->KeyValue (the KeyType
+ * fields are not written). The ...Direct forms and MifC_WriteTrailerSingle/2 take the trailer's
+ * block number, the others a sector number. The trailer readers store the bytes as the card returns
+ * them (zeros where a key may not be read); their acl, keyA and keyB outputs may each be null. */
+NORVEX_API long MifC_WriteTrailerDirect(void* session, uint8_t block, const uint8_t* acl,
+                                        const _MIF_KEY_* keyA, const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteTrailerDirect2(void* session, uint8_t block, const uint8_t* trailer);
+NORVEX_API long MifC_WriteSectorTrailer2(void* session, uint8_t sector, const uint8_t* acl,
+                                         const _MIF_KEY_* keyA, const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteSectorTrailer(void* session, uint8_t sector, const uint8_t* trailer);
+NORVEX_API long MifC_WriteSectorTrailerAuth(void* session, uint8_t sector, const _MIF_KEY_* key,
+                                            const uint8_t* uid, const uint8_t* acl,
+                                            const _MIF_KEY_* keyA, const _MIF_KEY_* keyB);
+NORVEX_API long MifC_WriteSectorTrailerAuth2(void* session, uint8_t sector, const _MIF_KEY_* key,
+                                             const uint8_t* uid, const uint8_t* trailer);
+NORVEX_API long MifC_GetSectorTrailer(void* session, uint8_t sector, uint8_t* trailer);
+NORVEX_API long MifC_GetSectorTrailer2(void* session, uint8_t sector, uint8_t* acl,
+                                       _MIF_KEY_* keyA, _MIF_KEY_* keyB);
+NORVEX_API long MifC_GetSectorTrailerAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                          uint8_t sector, uint8_t* trailer);
+NORVEX_API long MifC_GetSectorTrailerAuth2(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                           uint8_t sector, uint8_t* acl, _MIF_KEY_* keyA,
+                                           _MIF_KEY_* keyB);
+NORVEX_API long MifC_GetSectorTrailerSingle(void* session, const _MIF_KEY_* key, uint8_t sector,
+                                            uint8_t* trailer);
+NORVEX_API long MifC_GetSectorTrailerSingle2(void* session, const _MIF_KEY_* key, uint8_t sector,
+                                             uint8_t* acl, _MIF_KEY_* keyA, _MIF_KEY_* keyB);
+
+/* MifC_WriteTrailerSingle and MifC_WriteTrailerSingle2 (further below) select the card,
+ * authenticate the given block and write it as a trailer; they are exported with C++ linkage. */
+
 #ifdef __cplusplus
 }
+#endif
+
+/* ---------------------------------------------------------------- Mifare Classic trailers (C++ linkage)
+ * Exported under symbols that encode their argument types. */
+#ifdef __cplusplus
+NORVEX_API long MifC_WriteTrailerSingle(void* session, _MIF_KEY_* key, unsigned char block,
+                                        unsigned char* trailer);
+NORVEX_API long MifC_WriteTrailerSingle2(void* session, _MIF_KEY_* key, unsigned char block,
+                                         const unsigned char* acl, _MIF_KEY_* keyA,
+                                         _MIF_KEY_* keyB);
 #endif
 
 #endif /* NORVEXAPI_H */
