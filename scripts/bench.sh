@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Runs every benchmark program of the normal build against the in-process simulator.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+shopt -s nullglob
+benches=(build/bench/bench_*)
+[ ${#benches[@]} -gt 0 ] || { echo "no benchmarks built"; exit 0; }
+for bench in "${benches[@]}"; do
+  echo "== ${bench##*/}"
+  "$bench" --benchmark_counters_tabular=true
+done

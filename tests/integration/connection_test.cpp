@@ -1,0 +1,191 @@
+// Connecting sessions to simulated USB readers: enumeration, reader choice by index and product ID,
+// reconnecting, disconnecting, and what a faulty link gives the caller.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "SimulatorHarness.h"
+#include "norvexapi.h"
+
+namespace {
+
+constexpr int kUsb = 4;
+constexpr int kProductId = 0x0110;
+constexpr int kOtherProductId = 0x0220;
+
+struct Session {
+  void* handle = CreateSession();
+  ~Session() { ReleaseSession(handle); }
+  long Connect(const char* name, int productId = kProductId) {
+    std::string copy = name;
+    return ConnectReader(handle, kUsb, copy.data(), productId);
+  }
+  long FirmwareVersion(std::string* text = nullptr) {
+    uint8_t version[64] = {};
+    uint8_t length = sizeof version;
+    long status = GetFWVersion(handle, version, &length);
+    if (status == 0 && text != nullptr) text->assign(reinterpret_cast<char*>(version), length);
+    return status;
+  }
+};
+
+std::vector<std::string> EnumeratedNames(int productId) {
+  std::vector<std::string> names;
+  auto collect = [](long user, const char* name) -> bool {
+    reinterpret_cast<std::vector<std::string>*>(user)->push_back(name);
+    return true;
+  };
+  EXPECT_EQ(EnumReaders(productId, kUsb, collect, reinterpret_cast<long>(&names)), 0);
+  return names;
+}
+
+TEST(Connection, NoReaderAttached) {
+  SimulatorHarness bus;
+  Session session;
+  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  // The session counts as connected with a transport that never opened: operations fail with a
+  // status instead of touching a missing device, and disconnecting succeeds.
+  EXPECT_NE(session.FirmwareVersion(), 0);
+  EXPECT_EQ(DisconnectReader(session.handle), 0);
+  EXPECT_EQ(DisconnectReader(session.handle), 8029);
+  EXPECT_TRUE(EnumeratedNames(kProductId).empty());
+}
+
+TEST(Connection, ReadersAreChosenByIndexAmongTheirProductId) {
+  SimulatorHarness bus;
+  const int first = bus->addReader(kProductId);
+  bus->addReader(kOtherProductId);
+  const int second = bus->addReader(kProductId);
+
+  EXPECT_EQ(EnumeratedNames(kProductId), (std::vector<std::string>{"USB_0", "USB_1"}));
+  EXPECT_EQ(EnumeratedNames(kOtherProductId), (std::vector<std::string>{"USB_0"}));
+
+  Session session;
+  ASSERT_EQ(session.Connect("USB_1"), 0);
+  ASSERT_EQ(session.FirmwareVersion(), 0);
+  EXPECT_TRUE(bus->log(first).empty());
+  EXPECT_EQ(bus->log(second).size(), 1u);
+
+  EXPECT_EQ(session.Connect("USB_2"), 3002);
+}
+
+TEST(Connection, EnumerationStopsWhenTheCallbackSaysSo) {
+  SimulatorHarness bus;
+  bus->addReader(kProductId);
+  bus->addReader(kProductId);
+  int calls = 0;
+  auto once = [](long user, const char*) -> bool {
+    ++*reinterpret_cast<int*>(user);
+    return false;
+  };
+  EXPECT_EQ(EnumUSBReaders(kProductId, once, reinterpret_cast<long>(&calls)), 0);
+  EXPECT_EQ(calls, 1);
+}
+
+TEST(Connection, ReconnectingReplacesTheReaderAndReleasesTheOldOne) {
+  SimulatorHarness bus;
+  const int first = bus->addReader();
+  const int second = bus->addReader();
+  Session session;
+  ASSERT_EQ(session.Connect("USB_0"), 0);
+  ASSERT_EQ(session.Connect("USB_1"), 0);
+  ASSERT_EQ(session.FirmwareVersion(), 0);
+  EXPECT_TRUE(bus->log(first).empty());
+  EXPECT_EQ(bus->log(second).size(), 1u);
+
+  // The first reader was closed by the reconnect, so another session can open it.
+  Session other;
+  EXPECT_EQ(other.Connect("USB_0"), 0);
+  EXPECT_EQ(other.FirmwareVersion(), 0);
+
+  // A reconnect that fails before a transport exists leaves the session unconnected.
+  char serial[] = "/dev/ttyS0";
+  EXPECT_EQ(ConnectReader(session.handle, 1, serial, kProductId), 8027);
+  EXPECT_EQ(DisconnectReader(session.handle), 8029);
+}
+
+TEST(Connection, DisconnectAndReleaseInEveryState) {
+  SimulatorHarness bus;
+  bus->addReader();
+  {
+    Session connected;
+    ASSERT_EQ(connected.Connect("USB_0"), 0);
+    EXPECT_EQ(DisconnectReader(connected.handle), 0);
+    EXPECT_EQ(connected.FirmwareVersion(), 8029);
+    ASSERT_EQ(connected.Connect("USB_0"), 0);
+    EXPECT_EQ(connected.FirmwareVersion(), 0);
+  }  // released while connected
+  Session again;
+  EXPECT_EQ(again.Connect("USB_0"), 0) << "the released session must have closed the reader";
+}
+
+TEST(Connection, FlagsAndUserDataSurviveConnectAndDisconnect) {
+  SimulatorHarness bus;
+  bus->addReader();
+  Session session;
+  ASSERT_EQ(SetSessionFlags(session.handle, 0x1234), 0);
+  ASSERT_EQ(session.Connect("USB_0"), 0);
+  ASSERT_EQ(SetSessionUserData(session.handle, -42), 0);
+  ASSERT_EQ(session.Connect("USB_0"), 0);
+  long flags = 0, data = 0;
+  EXPECT_EQ(GetSessionUserData(session.handle, &data), 0);
+  EXPECT_EQ(data, -42);
+  ASSERT_EQ(DisconnectReader(session.handle), 0);
+  EXPECT_EQ(GetSessionFlags(session.handle, &flags), 0);
+  EXPECT_EQ(flags, 0x1234);
+}
+
+class LinkFaults : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    reader = bus->addReader();
+    ASSERT_EQ(session.Connect("USB_0"), 0);
+  }
+  SimulatorHarness bus;
+  Session session;
+  int reader = 0;
+};
+
+TEST_F(LinkFaults, DamagedRepliesAreRejectedAndTheNextExchangeWorks) {
+  bus->corruptNextReplyCrc(reader);
+  EXPECT_EQ(session.FirmwareVersion(), 7001);
+  bus->staleNextReplySequence(reader);
+  EXPECT_EQ(session.FirmwareVersion(), 7001);
+  std::string text;
+  EXPECT_EQ(session.FirmwareVersion(&text), 0);
+  EXPECT_FALSE(text.empty());
+}
+
+TEST_F(LinkFaults, ReaderStatusBytesBecomeLibraryCodes) {
+  bus->forceNextStatus(reader, -1);
+  EXPECT_EQ(session.FirmwareVersion(), 8001);
+  bus->forceNextStatus(reader, -4);
+  EXPECT_EQ(session.FirmwareVersion(), 8002);
+  bus->forceNextStatus(reader, 0x7F);
+  EXPECT_EQ(session.FirmwareVersion(), 8008);
+}
+
+TEST_F(LinkFaults, ASilentReaderGivesAReadFailureWithinTheTimeout) {
+  uint32_t previous = 0;
+  ASSERT_EQ(Interface_SetTimeOuts(session.handle, 300, &previous), 0);
+  bus->stayInactive(reader, 1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(session.FirmwareVersion(), 1005);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(session.FirmwareVersion(), 0) << "the next exchange works again";
+}
+
+TEST_F(LinkFaults, AnUnpluggedReaderFailsUntilReconnected) {
+  bus->unplug(reader);
+  EXPECT_NE(session.FirmwareVersion(), 0);
+  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  bus->replug(reader);
+  ASSERT_EQ(session.Connect("USB_0"), 0);
+  EXPECT_EQ(session.FirmwareVersion(), 0);
+}
+
+}  // namespace
