@@ -1,0 +1,106 @@
+#include "transport/BlockFramingProtocol.h"
+
+#include <cstring>
+#include <vector>
+
+#include "api/StatusCodes.h"
+#include "transport/CommandObject.h"
+#include "transport/Crc16.h"
+#include "transport/ReaderInterface.h"
+#include "transport/StatusNarrowing.h"
+
+BlockFramingProtocol::BlockFramingProtocol(ReaderInterface& transport)
+    : readerInterface(transport) {}
+
+long BlockFramingProtocol::SendCommand(CommandObject& cmd, unsigned long rxTimeout,
+                                       unsigned long txTimeout) {
+  return DoCommunicationWork(cmd, rxTimeout, txTimeout);
+}
+
+long BlockFramingProtocol::ResetProtocol() {
+  rxTimeout = kDefaultTimeout;
+  txTimeout = kDefaultTimeout;
+  sequence = 0;
+  return readerInterface.ResetInterface();
+}
+
+long BlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned long rxTimeout,
+                                               unsigned long txTimeout) {
+  this->rxTimeout = static_cast<uint32_t>(rxTimeout);
+  this->txTimeout = static_cast<uint32_t>(txTimeout);
+  const long sent = SendFrame(cmd);
+  if (sent != 0) return sent;
+  return ReceiveFrame(cmd);
+}
+
+unsigned short BlockFramingProtocol::CalculateCRC(unsigned char* data, short length) {
+  return crc16Mcrf4xx(data, length > 0 ? static_cast<size_t>(length) : 0);
+}
+
+long BlockFramingProtocol::VerifyCRC(unsigned char* frame, short length) {
+  if (length < 2) return crc_err;
+  const unsigned short crc = CalculateCRC(frame, static_cast<short>(length - 2));
+  const bool matches = frame[length - 2] == (crc & 0xFF) && frame[length - 1] == (crc >> 8);
+  return matches ? 0 : crc_err;
+}
+
+unsigned long BlockFramingProtocol::LengthField(const unsigned char* frame) {
+  return static_cast<unsigned long>(frame[3]) | (static_cast<unsigned long>(frame[4]) << 8);
+}
+
+long BlockFramingProtocol::SendFrame(CommandObject& cmd) {
+  const unsigned long n = cmd.GetCommandBufferLength();
+  // The frame's byte counts are signed 16-bit numbers; a longer frame cannot be expressed.
+  if (n > kMaxFrameSize - kOverhead) return wrong_parameter_value;
+
+  std::vector<unsigned char> frame(n + kOverhead);
+  frame[0] = kStartByte;
+  frame[1] = sequence;
+  frame[2] = cmd.GetCommand();
+  frame[3] = static_cast<unsigned char>(n);
+  frame[4] = static_cast<unsigned char>(n >> 8);
+  if (n > 0) std::memcpy(frame.data() + kHeaderSize, cmd.GetCommandBuffer(), n);
+  const unsigned short crc = CalculateCRC(frame.data(), static_cast<short>(kHeaderSize + n));
+  frame[kHeaderSize + n] = static_cast<unsigned char>(crc);
+  frame[kHeaderSize + n + 1] = static_cast<unsigned char>(crc >> 8);
+
+  unsigned long written = 0;
+  const long result =
+      readerInterface.WriteBytesUnblocked(frame.data(), frame.size(), written, txTimeout);
+  ++sequence;  // wraps from 255 to 0
+  return result != 0 ? NarrowStatus(result) : 0;
+}
+
+// Reads a reply from a byte stream: the 5-byte header first, then the data and CRC it announces.
+long BlockFramingProtocol::ReceiveFrame(CommandObject& cmd) {
+  unsigned char header[kHeaderSize] = {};
+  unsigned long got = 0;
+  if (readerInterface.ReadBytesUnblocked(header, kHeaderSize, got, rxTimeout) != 0 ||
+      got != kHeaderSize) {
+    return com_read_error;
+  }
+  const unsigned long m = LengthField(header);
+  if (m > kMaxFrameSize - kOverhead) return resp_too_long;
+
+  std::vector<unsigned char> frame(m + kOverhead);
+  std::memcpy(frame.data(), header, kHeaderSize);
+  const unsigned long rest = m + 2;
+  if (readerInterface.ReadBytesUnblocked(frame.data() + kHeaderSize, rest, got, rxTimeout) != 0 ||
+      got != rest) {
+    return com_read_error;
+  }
+  return AcceptReply(cmd, frame.data(), m);
+}
+
+long BlockFramingProtocol::AcceptReply(CommandObject& cmd, unsigned char* frame,
+                                       unsigned long dataLength) {
+  if (VerifyCRC(frame, static_cast<short>(dataLength + kOverhead)) != 0) return crc_err;
+  // The sequence number was advanced after sending: the reply must carry the one before it.
+  const uint8_t replySequence = frame[1];
+  if (static_cast<uint8_t>(replySequence + 1) != sequence) return crc_err;
+
+  lastSequence = replySequence;
+  cmd.ResetBuffers();
+  cmd.SetStatus(static_cast<short>(GetErr(static_cast<char>(frame[2]))));
+  return cmd.SetDataBuffer(frame + kHeaderSize, dataLength);
+}

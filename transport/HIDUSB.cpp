@@ -1,0 +1,185 @@
+#include "transport/HIDUSB.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "api/StatusCodes.h"
+#include "transport/StatusNarrowing.h"
+#include "transport/usb/UsbBackendChoice.h"
+
+namespace {
+
+unsigned MillisecondsOf(unsigned long timeout) {
+  if (timeout == 0) return HIDUSB::kDefaultTimeout;
+  return static_cast<unsigned>(std::min<unsigned long>(timeout, INT_MAX));
+}
+
+}  // namespace
+
+HIDUSB::HIDUSB() : HIDUSB(MakeUsbBackend()) {}
+
+HIDUSB::HIDUSB(std::unique_ptr<UsbBackend> usbBackend) : backend(std::move(usbBackend)) {}
+
+HIDUSB::~HIDUSB() {
+  HIDUSB::CloseInterface();
+}
+
+// A transport opened before is closed first: it then ends up open on the reader now configured,
+// or not open at all.
+long HIDUSB::OpenInterface() {
+  CloseInterface();
+  return EnumDevices(nullptr, true);
+}
+
+long HIDUSB::CloseInterface() {
+  usbInterface.reset();
+  return 0;
+}
+
+long HIDUSB::ResetInterface() {
+  CloseInterface();
+  return OpenInterface();
+}
+
+long HIDUSB::ClearInternalBuffers() {
+  return 0;
+}
+
+long HIDUSB::SetBaudRate(long rate) {
+  baudRate = static_cast<int32_t>(rate);
+  return 0;
+}
+
+long HIDUSB::SetPort(short index) {
+  port = static_cast<uint8_t>(index);
+  return 0;
+}
+
+short HIDUSB::GetPort() const {
+  return port;
+}
+
+unsigned long HIDUSB::GetVendorID() const {
+  return vendorID;
+}
+
+unsigned long HIDUSB::GetProductID() const {
+  return productID;
+}
+
+long HIDUSB::SetVendorID(unsigned long id) {
+  vendorID = static_cast<uint32_t>(id);
+  return 0;
+}
+
+long HIDUSB::SetProductID(unsigned long id) {
+  productID = static_cast<uint32_t>(id);
+  return 0;
+}
+
+long HIDUSB::EnumDevices() {
+  return EnumDevices(nullptr, true);
+}
+
+long HIDUSB::EnumDevices(int* count) {
+  return EnumDevices(count, false);
+}
+
+long HIDUSB::EnumDevices(int* count, bool open) {
+  if (!backend) return device_notfound;
+  std::vector<UsbDeviceInfo> devices;
+  const long listed = backend->ListDevices(devices);
+  if (listed != 0) return NarrowStatus(listed);
+
+  int matchIndex = 0;
+  for (const UsbDeviceInfo& device : devices) {
+    if (device.vendorId != GetVendorID() || device.productId != GetProductID()) continue;
+    if (open && matchIndex == port) return GetUSBInterface(device);
+    ++matchIndex;
+  }
+  if (count != nullptr) *count = matchIndex;
+  return open ? device_notfound : 0;
+}
+
+long HIDUSB::GetUSBInterface(const UsbDeviceInfo& device) {
+  if (!backend) return device_notfound;
+  usbInterface.reset();  // an interface opened earlier would hold the device
+  std::unique_ptr<UsbDeviceHandle> opened;
+  const long result = backend->OpenDevice(device, opened);
+  if (result != 0) return NarrowStatus(result);
+  if (!opened) return no_dev_info;
+  const long aborted = opened->AbortInPipe();
+  if (aborted != 0) return NarrowStatus(aborted);
+  usbInterface = std::move(opened);
+  return 0;
+}
+
+long HIDUSB::Write(unsigned char* data, unsigned long length, unsigned long& done,
+                   unsigned long timeout) {
+  if (!usbInterface) return device_notfound;
+  const long result = usbInterface->WritePacket(data, length, MillisecondsOf(timeout));
+  if (result != 0) return NarrowStatus(result);
+  done = length;
+  return 0;
+}
+
+long HIDUSB::Read(unsigned char* data, unsigned long size, unsigned long& done,
+                  unsigned long timeout) {
+  if (!usbInterface) return device_notfound;
+  size_t received = 0;
+  const long result = usbInterface->ReadPacket(data, size, received, MillisecondsOf(timeout));
+  if (result != 0) return NarrowStatus(result);
+  done = received;
+  return 0;
+}
+
+// Every packet is a full 32 bytes. The tail of the last packet keeps what the packet buffer held
+// before (zeros, or bytes of the previous chunk); the reader ignores it, as the frame carries its
+// own length.
+long HIDUSB::WriteBytesUnblocked(unsigned char* data, unsigned long length, unsigned long& done,
+                                 unsigned long timeout) {
+  if (data == nullptr && length > 0) return no_buff;
+  unsigned char packet[kPacketSize] = {};
+  for (unsigned long sent = 0; sent < length;) {
+    const unsigned long chunk = std::min(length - sent, kPacketSize);
+    std::memcpy(packet, data + sent, chunk);
+    unsigned long written = 0;
+    const long result = Write(packet, kPacketSize, written, timeout);
+    if (result != 0) return result;
+    sent += chunk;
+  }
+  done = length;
+  return 0;
+}
+
+// Collects packets until the frame announced by the first packet's length field (bytes 3 and 4,
+// plus 7 bytes of header and CRC) is complete. done is the byte count of the whole packets. A
+// first packet too short to hold the length field, or an empty packet before the frame is
+// complete, ends the frame early (7005) instead of waiting on a reader that has stopped making
+// progress.
+long HIDUSB::ReadBytesUnblocked(unsigned char* data, unsigned long size, unsigned long& done,
+                                unsigned long timeout) {
+  if (data == nullptr) return no_buff;
+  unsigned char packet[kPacketSize] = {};
+  unsigned long count = 0;
+  long result = Read(packet, kPacketSize, count, timeout);
+  if (result != 0) return result;
+  if (count < 5) return resp_too_short;
+  if (count > size) return resp_too_long;
+
+  const unsigned long expected = packet[3] + 256ul * packet[4] + 7;
+  std::memcpy(data, packet, count);
+  unsigned long received = count;
+  while (received < expected) {
+    result = Read(packet, kPacketSize, count, timeout);
+    if (result != 0) return result;
+    if (count == 0) return resp_too_short;
+    if (received + count > size) return resp_too_long;
+    std::memcpy(data + received, packet, count);
+    received += count;
+  }
+  done = received;
+  return 0;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "transport/usb/UsbBackend.h"
+
+class VirtualBusConnection;
+
+// Reaches the reader simulator's virtual USB bus over the Unix-domain socket named by the
+// environment variable NORVEX_SIMULATOR, read afresh at every listing and every opening.
+//
+// A listing asks the simulator for its attached readers ('L'); an opening lists again, checks the
+// entry and asks for that reader ('O'), after which the connection belongs to the reader and
+// carries its 32-byte packets ('P') both ways. Without the variable the bus has no devices.
+class VirtualBusBackend : public UsbBackend {
+ public:
+  static constexpr const char* kSocketVariable = "NORVEX_SIMULATOR";
+  // How long the simulator may take to answer a listing or an opening.
+  static constexpr unsigned kControlTimeoutMs = 2000;
+
+  VirtualBusBackend() = default;
+  ~VirtualBusBackend() override = default;
+
+  long ListDevices(std::vector<UsbDeviceInfo>& devices) override;
+  long OpenDevice(const UsbDeviceInfo& device, std::unique_ptr<UsbDeviceHandle>& handle) override;
+
+ private:
+  static long Connect(std::unique_ptr<VirtualBusConnection>& connection);
+  static long ListOver(VirtualBusConnection& connection, std::vector<UsbDeviceInfo>& devices);
+  static long Request(VirtualBusConnection& connection, uint8_t type, const uint8_t* payload,
+                      size_t length, std::vector<uint8_t>& reply);
+};
