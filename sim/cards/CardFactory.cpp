@@ -1,0 +1,96 @@
+#include "sim/cards/CardFactory.h"
+
+#include <array>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string_view>
+
+#include "sim/cards/HexBytes.h"
+#include "sim/cards/MifareClassic.h"
+
+namespace norvexsim {
+namespace {
+
+std::vector<uint8_t> readImage(const std::string& path, size_t expectedSize) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) throw std::invalid_argument("cannot open card image '" + path + "'");
+  std::vector<uint8_t> image{std::istreambuf_iterator<char>(file),
+                             std::istreambuf_iterator<char>()};
+  if (image.size() != expectedSize) {
+    throw std::invalid_argument("card image '" + path + "' has " + std::to_string(image.size()) +
+                                " bytes, expected " + std::to_string(expectedSize));
+  }
+  return image;
+}
+
+std::vector<uint8_t> hexOption(const CardDescription& description, const std::string& name,
+                               std::initializer_list<size_t> lengths) {
+  auto bytes = parseHexBytes(*description.option(name));
+  for (size_t length : lengths) {
+    if (bytes.size() == length) return bytes;
+  }
+  throw std::invalid_argument("option " + name + "=" + *description.option(name) +
+                              " has the wrong number of bytes");
+}
+
+std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidSource& freshUid,
+                                  ClassicModel model) {
+  description.requireOnly({"uid", "atq", "sak", "file"});
+  std::vector<uint8_t> image;
+  if (auto path = description.option("file"))
+    image = readImage(*path, MifareClassic::memorySize(model));
+
+  std::vector<uint8_t> uid;
+  if (description.option("uid")) {
+    uid = hexOption(description, "uid", {4, 7});
+  } else if (!image.empty()) {
+    uid.assign(image.begin(), image.begin() + 4);  // a single-size UID heads block 0
+  } else {
+    uid = freshUid(4);
+  }
+  Atq atq = MifareClassic::defaultAtq(model, uid.size());
+  if (description.option("atq")) {
+    auto bytes = hexOption(description, "atq", {2});
+    atq = {bytes[0], bytes[1]};
+  }
+  uint8_t sak = MifareClassic::defaultSak(model);
+  if (description.option("sak")) sak = hexOption(description, "sak", {1})[0];
+
+  auto card = std::make_unique<MifareClassic>(model, std::move(uid), atq, sak);
+  if (!image.empty()) card->setMemory(image);
+  return card;
+}
+
+struct Maker {
+  std::string_view kind;
+  std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
+};
+
+constexpr std::array<Maker, 2> kMakers{{
+    {"classic1k",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::k1K);
+     }},
+    {"classic4k",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::k4K);
+     }},
+}};
+
+}  // namespace
+
+std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSource& freshUid) {
+  for (const auto& maker : kMakers) {
+    if (maker.kind == description.kind()) return maker.make(description, freshUid);
+  }
+  throw std::invalid_argument("unknown card kind '" + description.kind() + "'");
+}
+
+std::vector<std::string> cardKinds() {
+  std::vector<std::string> kinds;
+  for (const auto& maker : kMakers) kinds.emplace_back(maker.kind);
+  return kinds;
+}
+
+}  // namespace norvexsim

@@ -1,0 +1,61 @@
+#pragma once
+// The reader firmware's card instructions: each one turns into ISO 14443-3 frames on the air
+// (AirInterface) or commands to the ACTIVE card, and into the reader's reply.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "sim/Reply.h"
+#include "sim/cards/AirInterface.h"
+#include "sim/cards/Card.h"
+#include "sim/cards/ParamReader.h"
+#include "sim/cards/ReaderKeyStore.h"
+
+namespace norvexsim {
+
+class CardFirmware {
+ public:
+  CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys)
+      : air_(cards), keys_(keys) {}
+
+  // std::nullopt when the code is not a card instruction.
+  std::optional<Reply> run(uint8_t code, std::span<const uint8_t> params);
+
+ private:
+  // ISO 14443-3 (CardFirmware.cpp)
+  Reply request(ParamReader& p);
+  Reply anticollision(ParamReader& p, bool withSelectCode);
+  Reply select(ParamReader& p, bool withSelectCode);
+  Reply halt(ParamReader& p);
+  Reply activateIdle(ParamReader& p);
+  Reply activateWakeup(ParamReader& p);
+  Reply activate(bool wakeUp, const std::vector<uint8_t>& wanted);
+  Reply activateOnce(bool wakeUp, const std::vector<uint8_t>& wanted);
+  std::optional<Atq> requestCards(bool wakeUp);
+  Reply exchangeBlock(ParamReader& p);
+  Reply exchangeByteStream(ParamReader& p);
+  Reply transceive(std::span<const uint8_t> frame, bool counted);
+
+  // Mifare memory commands (CardFirmwareMifare.cpp)
+  Reply authenticateWithKey(ParamReader& p);
+  Reply authenticateStored(ParamReader& p, bool withSerial);
+  Reply loadKey(ParamReader& p);
+  Reply authenticate(uint8_t keyType, const std::optional<CascadeBytes>& serial,
+                     const MifareKey& key, uint8_t block);
+  Reply readBlock(ParamReader& p);
+  Reply writeBlock(ParamReader& p);
+  Reply value(ParamReader& p, bool withTransferBlock);
+  Reply writePage(ParamReader& p);
+  Reply commonWrite(ParamReader& p);
+  Reply commonRead(ParamReader& p);
+  Reply write(uint8_t command, uint8_t address, std::span<const uint8_t> data);
+
+  AirInterface air_;
+  ReaderKeyStore& keys_;
+};
+
+}  // namespace norvexsim

@@ -1,0 +1,99 @@
+#include "sim/cards/Field.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "sim/cards/Card.h"
+#include "sim/cards/CardDescription.h"
+#include "sim/cards/CardFactory.h"
+#include "sim/cards/CardFirmware.h"
+#include "sim/cards/HexBytes.h"
+
+namespace norvexsim {
+
+Field::Field() = default;
+Field::~Field() = default;
+Field::Field(Field&&) noexcept = default;
+Field& Field::operator=(Field&&) noexcept = default;
+
+std::vector<uint8_t> Field::place(const std::string& description) {
+  auto card = makeCard(CardDescription::parse(description),
+                       [this](size_t length) { return freshUid(length); });
+  if (find(card->uid())) {
+    throw std::invalid_argument("a card with UID " + toHexText(card->uid()) +
+                                " is already in the field");
+  }
+  cards_.push_back(std::move(card));
+  return cards_.back()->uid();
+}
+
+bool Field::remove(const std::vector<uint8_t>& uid) {
+  return std::erase_if(cards_, [&](const auto& card) { return card->uid() == uid; }) > 0;
+}
+
+void Field::removeAll() {
+  cards_.clear();
+}
+
+std::vector<std::string> Field::list() const {
+  std::vector<std::string> lines;
+  for (const auto& card : cards_) {
+    lines.push_back(std::string(card->kind()) + " " + toHexText(card->uid()));
+  }
+  return lines;
+}
+
+size_t Field::count() const {
+  return cards_.size();
+}
+
+void Field::rfReset() {
+  for (const auto& card : cards_) card->onFieldReset();
+}
+
+std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
+  return CardFirmware(cards_, keys_).run(instruction, params);
+}
+
+std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {
+  Card* card = find(uid);
+  if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
+  return card->memory();
+}
+
+void Field::setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t>& bytes) {
+  Card* card = find(uid);
+  if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
+  if (!card->setMemory(bytes)) {
+    throw std::invalid_argument("a memory image of " + std::to_string(bytes.size()) +
+                                " bytes does not fit card " + toHexText(uid));
+  }
+}
+
+std::optional<CardState> Field::state(const std::vector<uint8_t>& uid) const {
+  Card* card = find(uid);
+  if (!card) return std::nullopt;
+  return card->state();
+}
+
+Card* Field::find(const std::vector<uint8_t>& uid) const {
+  auto it = std::find_if(cards_.begin(), cards_.end(),
+                         [&](const auto& card) { return card->uid() == uid; });
+  return it == cards_.end() ? nullptr : it->get();
+}
+
+std::vector<uint8_t> Field::freshUid(size_t length) {
+  // A reproducible sequence of well-mixed UIDs (splitmix64 of a counter), so runs repeat.
+  for (;;) {
+    uint64_t z = 0x9E3779B97F4A7C15ull * ++uidCounter_;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    std::vector<uint8_t> uid(length);
+    for (size_t i = 0; i < length; ++i) uid[i] = static_cast<uint8_t>(z >> (8 * (i % 8)));
+    if (uid[3 * ((length / 3) - 1)] == kCascadeTag) continue;  // not a valid last level
+    if (!find(uid)) return uid;
+  }
+}
+
+}  // namespace norvexsim

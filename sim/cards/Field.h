@@ -1,0 +1,69 @@
+#pragma once
+// The RF field of one virtual reader: the cards held in it and the reader firmware's card
+// instructions (ISO 14443-3 type A activation, Mifare Classic commands, raw exchanges).
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "sim/Reply.h"
+#include "sim/cards/CardState.h"
+#include "sim/cards/ReaderKeyStore.h"
+
+namespace norvexsim {
+
+class Card;
+
+// Not thread-safe: the owner of the field serialises every call.
+class Field {
+ public:
+  Field();
+  ~Field();
+  Field(const Field&) = delete;
+  Field& operator=(const Field&) = delete;
+  Field(Field&&) noexcept;
+  Field& operator=(Field&&) noexcept;
+
+  // Brings a card into the field. description is "KIND[:key=value,...]": KIND classic1k or
+  // classic4k; options uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0 first), sak=HEX (1 byte),
+  // file=PATH (raw memory image). Returns the card's UID. The card starts in IDLE.
+  // Throws std::invalid_argument on a bad description, an unreadable image or a UID already
+  // present.
+  std::vector<uint8_t> place(const std::string& description);
+  // Takes the card with this UID out of the field; false when there is none.
+  bool remove(const std::vector<uint8_t>& uid);
+  void removeAll();
+  // One "KIND UIDHEX" line per card (UID in upper-case hex), in the order they were placed.
+  std::vector<std::string> list() const;
+  size_t count() const;
+
+  // Field switched off and on: every card back to IDLE, authentication dropped.
+  void rfReset();
+
+  // Runs one card instruction of the reader as the firmware does; std::nullopt when the
+  // instruction code is not a card instruction (the caller handles reader-level codes).
+  std::optional<Reply> execute(uint8_t instruction, const std::vector<uint8_t>& params);
+
+  // The card's whole memory image (1024 bytes for a Classic 1K, 4096 for a 4K), trailers with
+  // their real keys. Throws std::invalid_argument when no card has this UID.
+  std::vector<uint8_t> memory(const std::vector<uint8_t>& uid) const;
+  // Replaces the memory image (same size required); the card's identity on the air stays.
+  // Throws std::invalid_argument for an unknown UID or a wrong size.
+  void setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t>& bytes);
+
+  // ISO 14443-3 state of a card (for tests and diagnostics); std::nullopt for an unknown UID.
+  std::optional<CardState> state(const std::vector<uint8_t>& uid) const;
+
+ private:
+  Card* find(const std::vector<uint8_t>& uid) const;
+  std::vector<uint8_t> freshUid(size_t length);
+
+  std::vector<std::unique_ptr<Card>> cards_;
+  ReaderKeyStore keys_;
+  uint32_t uidCounter_ = 0;
+};
+
+}  // namespace norvexsim
