@@ -17,5 +17,7 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/norvexapiConfigVersion.cmak
 install(FILES ${CMAKE_BINARY_DIR}/norvexapiConfig.cmake ${CMAKE_BINARY_DIR}/norvexapiConfigVersion.cmake
   DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/norvexapi)
 
+# The pkg-config file locates the prefix relative to itself, so the installed tree can be moved.
+file(RELATIVE_PATH NORVEX_PC_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/norvexapi.pc.in ${CMAKE_BINARY_DIR}/norvexapi.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/norvexapi.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
