@@ -1,0 +1,154 @@
+// Reading the whole data of a Mifare Classic 1K and 4K card, sector by sector, through
+// MifC_ReadSectorDataAuth against the in-process simulator (one authentication and 3 or 15 block
+// reads per sector).
+//
+// Reported per iteration (one whole card):
+//   Time            wall time of the whole card
+//   CPU             CPU time of the calling thread: the library side only, since the simulator
+//                   serves the virtual bus from its own thread
+//   exchanges       reader exchanges counted in the simulator's instruction log (64 and 256)
+//   lib_cpu/exch    library CPU time per exchange (CLOCK_THREAD_CPUTIME_ID of the calling thread)
+//   lib_sys/exch    the part of it spent in the kernel (socket reads and writes of the virtual bus)
+//   wall/exch       wall time per exchange
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <time.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "norvexapi.h"
+#include "sim/Simulator.h"
+
+namespace {
+
+double ThreadCpuSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// Kernel-mode CPU time of the calling thread.
+double ThreadSystemSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return static_cast<double>(usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_stime.tv_usec) * 1e-6;
+}
+
+double WallSeconds() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+// A session connected to a simulated reader with one selected card in its field.
+class SimulatedCard {
+ public:
+  explicit SimulatedCard(const std::string& kind) {
+    char pattern[] = "/tmp/norvex-mifc-bench-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
+    directory_ = pattern;
+    simulator_ = std::make_unique<norvexsim::Simulator>(directory_ + "/reader.sock");
+    reader_ = simulator_->addReader();
+    uid_ = simulator_->placeCard(reader_, kind);
+    setenv("NORVEX_SIMULATOR", simulator_->socketPath().c_str(), 1);
+    session_ = CreateSession();
+    char name[] = "USB_0";
+    if (ConnectReader(session_, NORVEX_INTERFACE_USB, name, 0x0110) != 0)
+      throw std::runtime_error("ConnectReader");
+    uint8_t selected[4] = {};
+    if (MifC_GetCard(session_, selected) != 0) throw std::runtime_error("MifC_GetCard");
+  }
+
+  ~SimulatedCard() {
+    ReleaseSession(session_);
+    simulator_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(directory_, ignored);
+  }
+
+  void* session() const { return session_; }
+  const uint8_t* uid() const { return uid_.data(); }
+  size_t TakeLoggedExchanges() {
+    const size_t count = simulator_->log(reader_).size();
+    simulator_->clearLog(reader_);
+    return count;
+  }
+
+ private:
+  std::string directory_;
+  std::unique_ptr<norvexsim::Simulator> simulator_;
+  int reader_ = 0;
+  std::vector<uint8_t> uid_;
+  void* session_ = nullptr;
+};
+
+// Reads every sector's data with key A; returns the first failing status.
+long ReadWholeCard(const SimulatedCard& card, unsigned sectors, std::vector<uint8_t>& image) {
+  const _MIF_KEY_ key{MIF_KEY_TYPE_A, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}};
+  size_t offset = 0;
+  for (unsigned s = 0; s < sectors; ++s) {
+    uint8_t size = 0;
+    MifC_GetSectorDataSize(static_cast<uint8_t>(s), &size);
+    if (long status = MifC_ReadSectorDataAuth(card.session(), &key, card.uid(),
+                                              image.data() + offset, size, static_cast<uint8_t>(s)))
+      return status;
+    offset += size;
+  }
+  return 0;
+}
+
+// One authentication per sector and one read per data block: 16 + 48 for a 1K card, 40 + 216 for
+// a 4K card. Any other count in the log fails the benchmark.
+void BM_ReadWholeCard(benchmark::State& state, const std::string& kind, unsigned sectors,
+                      size_t dataBytes, size_t expectedExchanges) {
+  SimulatedCard card(kind);
+  std::vector<uint8_t> image(dataBytes);
+  card.TakeLoggedExchanges();
+  size_t exchanges = 0;
+  double libraryCpu = 0;
+  double librarySystem = 0;
+  double wall = 0;
+  for (auto _ : state) {
+    const double cpuStart = ThreadCpuSeconds();
+    const double systemStart = ThreadSystemSeconds();
+    const double wallStart = WallSeconds();
+    const long status = ReadWholeCard(card, sectors, image);
+    wall += WallSeconds() - wallStart;
+    librarySystem += ThreadSystemSeconds() - systemStart;
+    libraryCpu += ThreadCpuSeconds() - cpuStart;
+    benchmark::DoNotOptimize(image.data());
+    state.PauseTiming();
+    exchanges += card.TakeLoggedExchanges();
+    state.ResumeTiming();
+    if (status != 0) {
+      state.SkipWithError(("read failed with status " + std::to_string(status)).c_str());
+      break;
+    }
+  }
+  const auto iterations = static_cast<double>(state.iterations());
+  const double perCard = static_cast<double>(exchanges) / iterations;
+  state.counters["exchanges"] = perCard;
+  if (exchanges != expectedExchanges * state.iterations())
+    state.SkipWithError("unexpected number of reader exchanges per card");
+  state.counters["lib_cpu/exch_us"] = libraryCpu / iterations / perCard * 1e6;
+  state.counters["lib_sys/exch_us"] = librarySystem / iterations / perCard * 1e6;
+  state.counters["wall/exch_us"] = wall / iterations / perCard * 1e6;
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * dataBytes));
+}
+
+BENCHMARK_CAPTURE(BM_ReadWholeCard, Classic1K, std::string("classic1k"), 16u, 768, 64)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ReadWholeCard, Classic4K, std::string("classic4k"), 40u, 3456, 256)
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
