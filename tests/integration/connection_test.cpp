@@ -189,3 +189,24 @@ TEST_F(LinkFaults, AnUnpluggedReaderFailsUntilReconnected) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without NORVEX_SIMULATOR the library looks at this machine's real USB devices through libusb.
+TEST(RealUsbBus, ConnectingWithoutAnAttachedReaderGives3002) {
+  unsetenv("NORVEX_SIMULATOR");
+  int readers = 0;
+  auto count = [](long user, const char*) -> bool {
+    ++*reinterpret_cast<int*>(user);
+    return true;
+  };
+  ASSERT_EQ(EnumUSBReaders(kProductId, count, reinterpret_cast<long>(&readers)), 0);
+  if (readers > 0) GTEST_SKIP() << "a real reader is attached";
+
+  Session session;
+  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  EXPECT_NE(session.FirmwareVersion(), 0);
+  EXPECT_EQ(DisconnectReader(session.handle), 0);
+}
+
+}  // namespace
