@@ -1,7 +1,7 @@
 # Thin front end over the CMake presets. `make test` is what CI runs.
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build test build-asan test-asan run bench screenshot install clean
+.PHONY: deps build test build-asan test-asan run bench screenshot install clean fuzz
 
 deps:
 	@scripts/deps.sh
@@ -28,6 +28,9 @@ bench: build
 
 screenshot: build
 	@scripts/screenshot.sh
+
+fuzz: deps
+	@scripts/fuzz.sh
 
 install: build
 	@cmake --install build $(if $(PREFIX),--prefix $(PREFIX))

@@ -4,6 +4,7 @@
 
 #include "api/StatusCodes.h"
 #include "transport/ProtocolBase.h"
+#include "transport/StatusNarrowing.h"
 
 Host2NorvexBase::Host2NorvexBase(ProtocolBase* sessionProtocol) {
   protocol = sessionProtocol;
@@ -22,7 +23,7 @@ void Host2NorvexBase::BeginInstruction(uint8_t code) {
 long Host2NorvexBase::SendInstruction(uint32_t instructionTimeout) {
   if (protocol == nullptr) return no_reader;
   const long result = protocol->SendCommand(*command, instructionTimeout, instructionTimeout);
-  return static_cast<int16_t>(result);
+  return NarrowStatus(result);
 }
 
 long Host2NorvexBase::Execute() {
@@ -31,7 +32,7 @@ long Host2NorvexBase::Execute() {
 }
 
 long Host2NorvexBase::ReplyStatus() const {
-  return static_cast<int16_t>(command->GetStatus());
+  return NarrowStatus(command->GetStatus());
 }
 
 std::span<const uint8_t> Host2NorvexBase::Reply() const {

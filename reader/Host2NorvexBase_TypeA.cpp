@@ -133,5 +133,5 @@ long Host2NorvexBase::RdPiccActivateIdleLoop(uint8_t mode, uint8_t* atq, uint8_t
     result = RdPiccActivateIdle(mode, atq, sak, uid, uidLen);
     if (result == 0) return 0;
   }
-  return static_cast<int16_t>(result);
+  return result;
 }

@@ -223,6 +223,9 @@ TEST_F(CommandSetTest, TransportFailureIsReturnedNarrowedAndLeavesOutputsAlone) 
   EXPECT_EQ(reader.RdMfPiccHalt(), -1);
   TransportFailure(0x10000 + crc_err);
   EXPECT_EQ(reader.RdPcdConfig(), crc_err);
+  // A failure whose low 16 bits are zero must never read as success.
+  TransportFailure(0x10000);
+  EXPECT_EQ(reader.RdPcdConfig(), 0x10000);
 }
 
 TEST_F(CommandSetTest, ActivationReplyFillsAtqSakAndUid) {
