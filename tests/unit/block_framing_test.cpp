@@ -56,9 +56,13 @@ class ScriptedTransport : public ReaderInterface {
 };
 
 Bytes Reply(uint8_t sequence, uint8_t status, const Bytes& data) {
-  Bytes frame{0xA5, sequence, status, static_cast<uint8_t>(data.size()),
-              static_cast<uint8_t>(data.size() >> 8)};
-  frame.insert(frame.end(), data.begin(), data.end());
+  Bytes frame(5 + data.size());
+  frame[0] = 0xA5;
+  frame[1] = sequence;
+  frame[2] = status;
+  frame[3] = static_cast<uint8_t>(data.size());
+  frame[4] = static_cast<uint8_t>(data.size() >> 8);
+  std::copy(data.begin(), data.end(), frame.begin() + 5);
   const uint16_t crc = crc16Mcrf4xx(frame.data(), frame.size());
   frame.push_back(static_cast<uint8_t>(crc));
   frame.push_back(static_cast<uint8_t>(crc >> 8));
