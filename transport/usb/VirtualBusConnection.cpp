@@ -73,18 +73,20 @@ long VirtualBusConnection::Send(uint8_t type, const uint8_t* payload, size_t len
 
   const Clock::time_point deadline = DeadlineAfter(timeoutMs);
   size_t sent = 0;
+  // The socket buffer almost always has room for a packet, so try at once and wait only when full.
   while (sent < message.size()) {
+    const ssize_t n = ::send(fd, message.data() + sent, message.size() - sent,
+                             MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+      sent += static_cast<size_t>(n);
+      continue;
+    }
+    if (errno == EINTR) continue;
+    if (errno != EAGAIN && errno != EWOULDBLOCK) return IsDisconnect(errno) ? Lost() : errno;
     pollfd waiting{fd, POLLOUT, 0};
     const int ready = ::poll(&waiting, 1, RemainingMs(deadline));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return errno;
+    if (ready < 0 && errno != EINTR) return errno;
     if (ready == 0) return no_reader_resp;
-    const ssize_t n = ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL);
-    if (n < 0) {
-      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
-      return IsDisconnect(errno) ? Lost() : errno;
-    }
-    sent += static_cast<size_t>(n);
   }
   return 0;
 }
