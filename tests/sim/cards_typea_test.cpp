@@ -194,6 +194,21 @@ TEST(CardsTypeA, IdleSelectionsWithoutHaltAlternateBetweenCards) {
   EXPECT_EQ(first, third);
 }
 
+TEST(CardsTypeA, ActivationReportsTheActivatedCardsOwnAtq) {
+  // REQA hears 04 00 and 02 00 collide; the activation still tells a 1K from a 4K.
+  Harness h;
+  h.place("classic1k:uid=11223344");
+  h.place("classic4k:uid=21223344");
+  std::set<Bytes> answers;
+  for (int i = 0; i < 2; ++i) {
+    Reply reply = h.activateIdle();
+    ASSERT_EQ(reply.status, kOk);
+    answers.insert(Bytes(reply.data.begin(), reply.data.begin() + 3));
+    h.halt();
+  }
+  EXPECT_EQ(answers, (std::set<Bytes>{{0x04, 0x00, 0x08}, {0x02, 0x00, 0x18}}));
+}
+
 TEST(CardsTypeA, RequestsOfTheReader) {
   Harness h;
   h.place("classic1k:uid=11223344");

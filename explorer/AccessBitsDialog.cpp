@@ -1,0 +1,180 @@
+// AccessBitsDialog: reading the trailer, showing current and new conditions, and writing.
+
+#include "AccessBitsDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <algorithm>
+
+#include "QVMifareCard.h"
+#include "QVMifareObj.h"
+
+using access_bits::AccessBytes;
+using access_bits::AreaBits;
+
+namespace {
+
+constexpr uint8_t kKeyA = MIF_KEY_TYPE_A;
+constexpr uint8_t kKeyB = MIF_KEY_TYPE_B;
+// What the key B field shows when the trailer could not be read.
+constexpr uint8_t kUnreadKeyByte = 0xA1;
+
+QString Hex(uint8_t byte) {
+  return QString::asprintf("%02X", byte);
+}
+
+QString KeyText(const _MIF_KEY_& key, const char* byteFormat) {
+  QString text;
+  for (uint8_t byte : key.KeyValue) text += QString::asprintf(byteFormat, byte);
+  return text;
+}
+
+void SetKey(_MIF_KEY_& key, uint8_t type, const QString& hex) {
+  key.KeyType = type;
+  const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
+  std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), 6), key.KeyValue);
+}
+
+}  // namespace
+
+AccessBitsDialog::AccessBitsDialog(AccessBitsHost& host, QWidget* parent)
+    : QDialog(parent), host(host) {
+  BuildLayout();
+  RefreshInfo();
+}
+
+void AccessBitsDialog::Load(const QVMifareCard& card, int sector, uint8_t keyType) {
+  card.GetKeyA(_newKeyA.KeyValue);
+  card.GetKeyB(_newKeyB.KeyValue);
+  _writeKey.KeyType = keyType == kKeyA ? kKeyA : kKeyB;
+  if (_writeKey.KeyType == kKeyA) {
+    card.GetKeyA(_writeKey.KeyValue);
+  } else {
+    card.GetKeyB(_writeKey.KeyValue);
+  }
+  GetCurrentACL(card, _writeKey.KeyType, sector);
+  RefreshInfo();
+  ACLnewDataArea->setFocus();
+  setWindowTitle(CardText(sector, card, "Access Bit for Card %1 - Sector %2 - Using Writing Key ") +
+                 QLatin1Char(_writeKey.KeyType == kKeyA ? 'A' : 'B'));
+}
+
+void AccessBitsDialog::GetCurrentACL(const QVMifareCard& card, uint8_t keyType, int sector) {
+  currentB6 = currentB7 = currentB8 = currentB9 = 0;
+  newB6 = newB7 = newB8 = newB9 = 0;
+  if (!host.ReselectCard(card)) return;
+  QVMifareObj& obj = host.MifareObj();
+  std::fill(std::begin(_currentKeyB.KeyValue), std::end(_currentKeyB.KeyValue), kUnreadKeyByte);
+  std::array<uint8_t, 4> acl{};
+  _MIF_KEY_ keyRead{};
+  if (obj.ReadACL(card, sector, keyType, acl, keyRead) != 0) {
+    host.Alert(QStringLiteral("Error"), CardText(sector, card, "Error ReadACL %2 on Card ID: %1"));
+    return;
+  }
+  _currentKeyB = keyRead;
+  currentB6 = newB6 = acl[0];
+  currentB7 = newB7 = acl[1];
+  currentB8 = newB8 = acl[2];
+  currentB9 = newB9 = acl[3];
+}
+
+void AccessBitsDialog::RefreshInfo() {
+  ShowBits(access_bits::DataAreaBits(currentB7, currentB8), ACLcurrentDataAreaC);
+  ShowBits(access_bits::TrailerAreaBits(currentB7, currentB8), ACLcurrentTrailerAreaC);
+  ShowBits(access_bits::DataAreaBits(newB7, newB8), ACLnewDataAreaC);
+  ShowBits(access_bits::TrailerAreaBits(newB7, newB8), ACLnewTrailerAreaC);
+  const std::array<uint8_t, 3> current{currentB6, currentB7, currentB8};
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    ACLcurrentByte[i]->setText(Hex(current[i]));
+    ACLcurrentByteBits[i]->setText(access_bits::DecToBin(current[i]));
+  }
+  ShowNewBytes();
+  ACLcurrentKeyB->setText(KeyText(_currentKeyB, "%02X "));
+  ACLnewKeyA->setText(KeyText(_newKeyA, "%02X"));
+  ACLnewKeyB->setText(KeyText(_newKeyB, "%02X"));
+
+  const auto row = [](const std::array<QCheckBox*, 3>& boxes) {
+    return access_bits::ValutateDataBits(boxes[0]->isChecked() ? 1 : 0,
+                                         boxes[1]->isChecked() ? 1 : 0,
+                                         boxes[2]->isChecked() ? 1 : 0);
+  };
+  const int dataRow = row(ACLcurrentDataAreaC);
+  const int trailerRow = row(ACLcurrentTrailerAreaC);
+  // Showing the rows read is not a choice: the new bytes stay exactly as read.
+  const QSignalBlocker blockData(ACLnewDataArea);
+  const QSignalBlocker blockTrailer(ACLnewTrailerArea);
+  ACLcurrentDataArea->setCurrentIndex(dataRow);
+  ACLnewDataArea->setCurrentIndex(dataRow);
+  ACLcurrentTrailerArea->setCurrentIndex(trailerRow);
+  ACLnewTrailerArea->setCurrentIndex(trailerRow);
+}
+
+void AccessBitsDialog::RefreshInfoForNewValue() {
+  const AccessBytes bytes = access_bits::GenerateACLBytes(ACLnewDataArea->currentIndex(),
+                                                          ACLnewTrailerArea->currentIndex());
+  newB6 = bytes.b6;
+  newB7 = bytes.b7;
+  newB8 = bytes.b8;
+  ShowBits(access_bits::DataAreaBits(newB7, newB8), ACLnewDataAreaC);
+  ShowBits(access_bits::TrailerAreaBits(newB7, newB8), ACLnewTrailerAreaC);
+  ShowNewBytes();
+}
+
+void AccessBitsDialog::btnWriteACL() {
+  const std::shared_ptr<QVMifareCard> card = host.SelectedCard();
+  if (!card) return;
+  const int sector = host.SelectedSector();
+  // Access bytes whose inverted copies contradict the true bits (all zeros after a failed read,
+  // for one) would lock the sector for good: they are never sent.
+  if (!access_bits::InvertedCopiesAgree({newB6, newB7, newB8})) {
+    host.Alert(QStringLiteral("Error"),
+               CardText(sector, *card,
+                        "Access bits %3 %4 %5 for sector %2 on Card ID: %1 are not valid: their "
+                        "inverted copies do not match. A card would lock the sector for good, so "
+                        "nothing was written.\nChoose the conditions for the data blocks and the "
+                        "trailer, or read the sector again.")
+                   .arg(Hex(newB6), Hex(newB7), Hex(newB8)));
+    return;
+  }
+  const std::array<uint8_t, 4> acl{newB6, newB7, newB8, newB9};
+  card->setNewKeyA(ACLnewKeyA->text());
+  card->setNewKeyB(ACLnewKeyB->text());
+  SetKey(_newKeyA, kKeyA, card->GetKeyA());
+  SetKey(_newKeyB, kKeyB, card->GetKeyB());
+  if (!host.ReselectCard(*card)) return;
+  if (host.MifareObj().WriteACL(*card, sector, _writeKey, acl, _newKeyA, _newKeyB) != 0) {
+    host.Alert(QStringLiteral("Error"),
+               CardText(sector, *card, "Error WriteACL for sector %2 on Card ID: %1"));
+    return;
+  }
+  // The trailer now holds the new keys: a further write authenticates with the new one.
+  _writeKey = _writeKey.KeyType == kKeyA ? _newKeyA : _newKeyB;
+  host.Alert(QStringLiteral("Information"),
+             CardText(sector, *card, "Data changed successful for sector %2 on Card ID: %1"));
+  host.ResetCardTree();
+}
+
+void AccessBitsDialog::btnCloseAccessBits() {
+  done(QDialog::Accepted);
+}
+
+void AccessBitsDialog::ShowNewBytes() {
+  const std::array<uint8_t, 3> bytes{newB6, newB7, newB8};
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    ACLnewByte[i]->setText(Hex(bytes[i]));
+    ACLnewByteBits[i]->setText(access_bits::DecToBin(bytes[i]));
+  }
+}
+
+void AccessBitsDialog::ShowBits(const AreaBits& bits, const std::array<QCheckBox*, 3>& boxes) {
+  boxes[0]->setChecked(bits.c1 != 0);
+  boxes[1]->setChecked(bits.c2 != 0);
+  boxes[2]->setChecked(bits.c3 != 0);
+}
+
+QString AccessBitsDialog::CardText(int sector, const QVMifareCard& card, const char* format) const {
+  // %1 is the card's UID text, %2 the sector as at least two digits.
+  return QString::fromLatin1(format).arg(card.Uid(), QString::asprintf("%.2d", sector));
+}

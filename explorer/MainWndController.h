@@ -1,0 +1,168 @@
+#pragma once
+// The explorer's main window and its controller: reader choice, the timer-driven RF scan that
+// registers every card brought into the field, the card tree, the whole-card hex/ASCII editor with
+// read all and write all, the key manager side panel, the sector manager sheet and the access bits
+// dialog. Every library call goes through the single card access object, on the GUI thread.
+//
+// The scan is a chain of one-shot timers (the first after 100 ms, then one every DelayForWaitCard
+// milliseconds); every card operation stops the chain and restarts it when it ends, so a scan tick
+// never runs inside a card operation.
+
+#include <QMainWindow>
+#include <functional>
+#include <memory>
+
+#include "AccessBitsDialog.h"
+#include "Alert.h"
+
+class QAbstractButton;
+class QButtonGroup;
+class QComboBox;
+class QDialog;
+class QDockWidget;
+class QGroupBox;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTimer;
+class QTreeView;
+class QVAsciiView;
+class QVHexTextView;
+class QVMifareCard;
+class QVMifareObj;
+class QVTreeDataSource;
+
+class mainWndController : public QMainWindow, public AccessBitsHost {
+  Q_OBJECT
+
+ public:
+  // Delay of the first scan tick after the scan starts.
+  static constexpr int kFirstScanDelayMs = 100;
+
+  explicit mainWndController(QWidget* parent = nullptr);
+  ~mainWndController() override;
+
+  // Where alerts go: every alert of the window, the card access object and the access bits dialog
+  // (a modal message box unless replaced, e.g. by a recorder in tests).
+  void SetAlertHandler(AlertHandler handler);
+
+  QVMifareObj& MifareObj() override { return *theMifareObj; }
+  QVTreeDataSource& TreeDataSource() { return *theTreeDataSource; }
+  AccessBitsDialog& AccessBits() { return *dlgaccessbit; }
+
+  // Scanning: the stop button is shown. Busy: a card operation is running.
+  bool IsScanning() const;
+  bool IsBusy() const { return bBusy != 0; }
+
+  // Selects the card's row in the tree (and shows its properties when `expand`); false when the
+  // card has no row.
+  bool SelectCardRow(const QVMifareCard& card, bool expand = false);
+
+  // Actions.
+  void startScan();
+  void stopScan();
+  void readAllData();
+  void writeAllData();
+  void showKeyMng();
+  void applyNewKeys();
+  void showSectMng();
+  void btnSegmentOperation();
+  void btnCloseSector();
+  void showAccessBitDialog();
+
+  // One scan tick: select an idle card, register it if new, rebuild the tree, schedule the next.
+  void scansioneRF();
+  // Rebuilds the tree when the number of registered cards differs from the number of card rows.
+  void fillTreeDataSource();
+
+  // Sector manager operations on the sector chosen in the sheet.
+  void readDataForSector();
+  void writeDataForSector();
+  void clearDataForSector();
+
+  // Tree selection changed.
+  void cambiataSelezioneOutLine();
+  // The application is quitting: stop a running scan and disconnect the reader.
+  void applicationWillTerminate();
+
+  // AccessBitsHost: the card of the selected tree row (null without one) and the sector chosen
+  // in the sector manager.
+  std::shared_ptr<QVMifareCard> SelectedCard() const override;
+  int SelectedSector() const override;
+  bool ReselectCard(const QVMifareCard& card) override;
+  void ResetCardTree() override;
+  void Alert(const QString& title, const QString& text) override;
+
+ private:
+  using CardAction = std::function<void(QVMifareCard& card, int keyNum)>;
+  using LostCardAction = std::function<void(const std::shared_ptr<QVMifareCard>& card)>;
+
+  void awakeFromNib();
+  void BuildMenus();
+  void BuildCentralArea();
+  QWidget* BuildReaderBar();
+  QWidget* BuildCardArea();
+  QWidget* BuildEditorBox();
+  void BuildKeyDrawer();
+  void BuildSectorPanel();
+  QWidget* BuildSegmentedControl(QWidget* parent);
+
+  void ScheduleScan(int milliseconds);
+  void InvalidateScanTimer();
+  void SetStatus(const QString& text);
+  void ShowScanning(bool scanning);
+  static int KeyNumber(const QButtonGroup* keyGroup);
+
+  // The frame shared by the card operations: stop the scan, show the status, re-select the
+  // selected card and run the operation on it (or react to the card having left the field),
+  // then restart the scan.
+  void RunCardOperation(const QString& statusText, const QButtonGroup* keyGroup,
+                        const CardAction& operation, const LostCardAction& lostCard);
+  void DropLostCard(const std::shared_ptr<QVMifareCard>& card);
+  // The library's or the card access object's text for a failed status.
+  QString FailureText(int status) const;
+  void ShowSelectedCard();
+  void ToggleKeyDrawer();
+
+  // Main window.
+  QComboBox* modelCmb = nullptr;
+  QComboBox* portCmb = nullptr;
+  QPushButton* startBtn = nullptr;
+  QPushButton* stopBtn = nullptr;
+  QProgressBar* prgbarPbi = nullptr;
+  QGroupBox* infoOper = nullptr;
+  QGroupBox* infoCard = nullptr;
+  QTreeView* treeCard = nullptr;
+  QVTreeDataSource* theTreeDataSource = nullptr;
+  QVHexTextView* dataView = nullptr;
+  QVAsciiView* textDataView = nullptr;
+  QButtonGroup* keyAorB = nullptr;
+  QPushButton* readAllBtn = nullptr;
+  QPushButton* writeAllBtn = nullptr;
+  QPushButton* sectMngBtn = nullptr;
+  QPushButton* keyMngBtn = nullptr;
+
+  // Key manager.
+  QDockWidget* drawerkeys = nullptr;
+  QGroupBox* infoKeysTitle = nullptr;
+  QLineEdit* currentKeyA = nullptr;
+  QLineEdit* currentKeyB = nullptr;
+  QLineEdit* newKeyA = nullptr;
+  QLineEdit* newKeyB = nullptr;
+
+  // Sector manager.
+  QDialog* sectorpanel = nullptr;
+  QComboBox* sectorsel = nullptr;
+  QButtonGroup* sectorKey = nullptr;
+  QButtonGroup* sectoroperation = nullptr;
+  QVHexTextView* sectorData = nullptr;
+
+  AccessBitsDialog* dlgaccessbit = nullptr;
+
+  std::unique_ptr<QVMifareObj> theMifareObj;
+  QTimer* aTimerScansione = nullptr;
+  uint8_t bBusy = 0;
+  AlertHandler alert;
+  // The card the user selected last, selected again when a rebuild of the tree drops the selection.
+  std::weak_ptr<QVMifareCard> chosenCard;
+};

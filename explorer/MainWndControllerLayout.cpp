@@ -1,0 +1,293 @@
+// mainWndController: the widgets. A reader bar on top (model, port, start/stop, busy indicator,
+// its title the status line), the card tree beside the whole-card hex/ASCII editor, the key
+// manager as a side panel and the sector manager as a window-modal sheet.
+
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QFontDatabase>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "MainWndController.h"
+#include "QVAsciiView.h"
+#include "QVHexTextView.h"
+#include "QVMifareObj.h"
+#include "QVTreeDataSource.h"
+
+namespace {
+
+constexpr int kMargin = 12;
+constexpr int kSpacing = 8;
+
+template <typename Widget>
+Widget* Named(Widget* widget, const char* name) {
+  widget->setObjectName(QLatin1String(name));
+  return widget;
+}
+
+// A pair of radio buttons "Key A" (id 0) and "Key B" (id 1), key A chosen.
+QButtonGroup* KeyChoice(QWidget* parent, QHBoxLayout* row, const char* name) {
+  auto* group = Named(new QButtonGroup(parent), name);
+  auto* keyA = new QRadioButton(QObject::tr("Key A"), parent);
+  auto* keyB = new QRadioButton(QObject::tr("Key B"), parent);
+  group->addButton(keyA, 0);
+  group->addButton(keyB, 1);
+  keyA->setChecked(true);
+  row->addWidget(keyA);
+  row->addWidget(keyB);
+  return group;
+}
+
+QLineEdit* KeyField(QWidget* parent, const char* name, bool editable) {
+  auto* field = Named(new QLineEdit(parent), name);
+  field->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  field->setReadOnly(!editable);
+  if (editable) {
+    field->setMaxLength(12);
+    field->setPlaceholderText(QObject::tr("12 hex digits"));
+    field->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[0-9A-Fa-f]{0,12}")), field));
+  }
+  return field;
+}
+
+// Width of a text view showing `characters` columns of its font, with room for a scroll bar.
+int TextViewWidth(const QPlainTextEdit* view, int characters) {
+  const int text = view->fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('0')));
+  return text + view->verticalScrollBar()->sizeHint().width() + 2 * view->frameWidth() +
+         2 * static_cast<int>(view->document()->documentMargin()) + 4;
+}
+
+}  // namespace
+
+void mainWndController::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  QAction* quit = file->addAction(tr("&Quit"));
+  quit->setShortcut(QKeySequence::Quit);
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+}
+
+QWidget* mainWndController::BuildReaderBar() {
+  infoOper = Named(new QGroupBox(this), "infoOper");
+  auto* row = new QHBoxLayout(infoOper);
+  row->setSpacing(kSpacing);
+  modelCmb = Named(new QComboBox(infoOper), "modelCmb");
+  const QStringList models = theMifareObj->ReaderModels();
+  modelCmb->addItem(models.value(0) + QStringLiteral(" (0x0110)"));
+  modelCmb->addItem(models.value(1) + QStringLiteral(" (0x0120)"));
+  portCmb = Named(new QComboBox(infoOper), "portCmb");
+  portCmb->addItems({QStringLiteral("USB_0"), QStringLiteral("USB_1")});
+  row->addWidget(new QLabel(tr("Reader"), infoOper));
+  row->addWidget(modelCmb);
+  row->addSpacing(kSpacing);
+  row->addWidget(new QLabel(tr("Port"), infoOper));
+  row->addWidget(portCmb);
+  row->addStretch();
+
+  prgbarPbi = Named(new QProgressBar(infoOper), "prgbarPbi");
+  prgbarPbi->setRange(0, 0);  // busy indicator
+  prgbarPbi->setTextVisible(false);
+  prgbarPbi->setFixedWidth(90);
+  row->addWidget(prgbarPbi);
+  startBtn = Named(
+      new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), tr("Start scan"), infoOper),
+      "startBtn");
+  stopBtn =
+      Named(new QPushButton(style()->standardIcon(QStyle::SP_MediaStop), tr("Stop scan"), infoOper),
+            "stopBtn");
+  startBtn->setDefault(true);
+  row->addWidget(startBtn);
+  row->addWidget(stopBtn);
+  connect(startBtn, &QPushButton::clicked, this, &mainWndController::startScan);
+  connect(stopBtn, &QPushButton::clicked, this, &mainWndController::stopScan);
+  return infoOper;
+}
+
+QWidget* mainWndController::BuildCardArea() {
+  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  splitter->setChildrenCollapsible(false);
+
+  treeCard = Named(new QTreeView(splitter), "treeCard");
+  theTreeDataSource = Named(new QVTreeDataSource(treeCard), "theTreeDataSource");
+  treeCard->setModel(theTreeDataSource);
+  treeCard->setSelectionMode(QAbstractItemView::SingleSelection);
+  treeCard->setSelectionBehavior(QAbstractItemView::SelectRows);
+  treeCard->setUniformRowHeights(true);
+  treeCard->setAlternatingRowColors(true);
+  treeCard->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  treeCard->header()->setStretchLastSection(true);
+  treeCard->setMinimumWidth(300);
+  connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          &mainWndController::cambiataSelezioneOutLine);
+  // A rebuild drops the selection without a selection signal.
+  connect(theTreeDataSource, &QAbstractItemModel::modelReset, this,
+          &mainWndController::ShowSelectedCard);
+
+  splitter->addWidget(treeCard);
+  splitter->addWidget(BuildEditorBox());
+  splitter->setStretchFactor(0, 2);
+  splitter->setStretchFactor(1, 3);
+  return splitter;
+}
+
+QWidget* mainWndController::BuildEditorBox() {
+  infoCard = Named(new QGroupBox(this), "infoCard");
+  auto* layout = new QVBoxLayout(infoCard);
+  layout->setSpacing(kSpacing);
+
+  auto* views = new QHBoxLayout();
+  views->setSpacing(4);
+  dataView = Named(new QVHexTextView(infoCard), "dataView");
+  textDataView = Named(new QVAsciiView(infoCard), "textDataView");
+  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars));
+  textDataView->setFixedWidth(TextViewWidth(textDataView, editor::kBytesPerLine + 1));
+  views->addWidget(dataView, 1);
+  views->addWidget(textDataView);
+  layout->addLayout(views, 1);
+
+  auto* actions = new QHBoxLayout();
+  actions->setSpacing(kSpacing);
+  auto* offset = Named(new QLineEdit(infoCard), "offsetposition");
+  offset->setReadOnly(true);
+  offset->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  offset->setFixedWidth(offset->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+  dataView->setOffsetField(offset);
+  actions->addWidget(new QLabel(tr("Offset"), infoCard));
+  actions->addWidget(offset);
+  actions->addSpacing(2 * kSpacing);
+  keyAorB = KeyChoice(infoCard, actions, "keyAorB");
+  actions->addStretch();
+  readAllBtn = Named(new QPushButton(tr("Read all"), infoCard), "readAllBtn");
+  writeAllBtn = Named(new QPushButton(tr("Write all"), infoCard), "writeAllBtn");
+  sectMngBtn = Named(new QPushButton(tr("Sectors\u2026"), infoCard), "sectMngBtn");
+  keyMngBtn = Named(new QPushButton(tr("Keys\u2026"), infoCard), "keyMngBtn");
+  for (QPushButton* button : {readAllBtn, writeAllBtn, sectMngBtn, keyMngBtn}) {
+    actions->addWidget(button);
+  }
+  connect(readAllBtn, &QPushButton::clicked, this, &mainWndController::readAllData);
+  connect(writeAllBtn, &QPushButton::clicked, this, &mainWndController::writeAllData);
+  connect(sectMngBtn, &QPushButton::clicked, this, &mainWndController::showSectMng);
+  connect(keyMngBtn, &QPushButton::clicked, this, &mainWndController::showKeyMng);
+  layout->addLayout(actions);
+  return infoCard;
+}
+
+void mainWndController::BuildCentralArea() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin / 2);
+  layout->setSpacing(kSpacing);
+  layout->addWidget(BuildReaderBar());
+  layout->addWidget(BuildCardArea(), 1);
+  setCentralWidget(central);
+  statusBar()->setSizeGripEnabled(true);
+}
+
+void mainWndController::BuildKeyDrawer() {
+  drawerkeys = Named(new QDockWidget(tr("Keys"), this), "drawerkeys");
+  drawerkeys->setFeatures(QDockWidget::DockWidgetClosable);
+  drawerkeys->setAllowedAreas(Qt::RightDockWidgetArea);
+  auto* panel = new QWidget(drawerkeys);
+  panel->setMinimumWidth(200);
+  panel->setMaximumWidth(240);
+  auto* panelLayout = new QVBoxLayout(panel);
+  panelLayout->setContentsMargins(10, 4, 10, 10);
+
+  infoKeysTitle = Named(new QGroupBox(panel), "infoKeysTitle");
+  auto* form = new QFormLayout(infoKeysTitle);
+  form->setRowWrapPolicy(QFormLayout::WrapAllRows);
+  currentKeyA = KeyField(infoKeysTitle, "currentKeyA", false);
+  currentKeyB = KeyField(infoKeysTitle, "currentKeyB", false);
+  newKeyA = KeyField(infoKeysTitle, "newKeyA", true);
+  newKeyB = KeyField(infoKeysTitle, "newKeyB", true);
+  form->addRow(tr("Current key A"), currentKeyA);
+  form->addRow(tr("Current key B"), currentKeyB);
+  form->addRow(tr("New key A"), newKeyA);
+  form->addRow(tr("New key B"), newKeyB);
+  panelLayout->addWidget(infoKeysTitle);
+
+  auto* apply = Named(new QPushButton(tr("Apply"), panel), "applyNewKeys");
+  connect(apply, &QPushButton::clicked, this, &mainWndController::applyNewKeys);
+  panelLayout->addWidget(apply, 0, Qt::AlignRight);
+  panelLayout->addStretch();
+  drawerkeys->setWidget(panel);
+  addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
+  drawerkeys->hide();
+}
+
+void mainWndController::BuildSectorPanel() {
+  sectorpanel = Named(new QDialog(this), "sectorpanel");
+  sectorpanel->setWindowTitle(tr("Sector manager"));
+  sectorpanel->setWindowModality(Qt::WindowModal);
+  auto* layout = new QVBoxLayout(sectorpanel);
+  layout->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  layout->setSpacing(kSpacing);
+
+  auto* controls = new QHBoxLayout();
+  controls->setSpacing(kSpacing);
+  sectorsel = Named(new QComboBox(sectorpanel), "sectorsel");
+  controls->addWidget(new QLabel(tr("Sector"), sectorpanel));
+  controls->addWidget(sectorsel);
+  controls->addSpacing(kSpacing);
+  sectorKey = KeyChoice(sectorpanel, controls, "sectorKey");
+  controls->addStretch();
+  controls->addWidget(BuildSegmentedControl(sectorpanel));
+  layout->addLayout(controls);
+
+  sectorData = Named(new QVHexTextView(sectorpanel), "sectorData");
+  sectorData->setMinimumWidth(TextViewWidth(sectorData, editor::kHexLineChars));
+  sectorData->setMinimumHeight(sectorData->fontMetrics().lineSpacing() * 16);
+  layout->addWidget(sectorData, 1);
+
+  auto* buttons = new QDialogButtonBox(sectorpanel);
+  auto* accessBits =
+      Named(buttons->addButton(tr("Access bits\u2026"), QDialogButtonBox::ActionRole),
+            "showAccessBitDialog");
+  auto* close = Named(buttons->addButton(QDialogButtonBox::Close), "btnCloseSector");
+  connect(accessBits, &QPushButton::clicked, this, &mainWndController::showAccessBitDialog);
+  connect(close, &QPushButton::clicked, this, &mainWndController::btnCloseSector);
+  layout->addWidget(buttons);
+}
+
+QWidget* mainWndController::BuildSegmentedControl(QWidget* parent) {
+  auto* segments = new QWidget(parent);
+  auto* row = new QHBoxLayout(segments);
+  row->setContentsMargins(0, 0, 0, 0);
+  row->setSpacing(0);
+  sectoroperation = Named(new QButtonGroup(segments), "sectoroperation");
+  sectoroperation->setExclusive(true);
+  const QStringList captions{tr("Read"), tr("Write"), tr("Clear")};
+  for (int id = 0; id < captions.size(); ++id) {
+    auto* segment = new QToolButton(segments);
+    segment->setText(captions[id]);
+    segment->setCheckable(true);
+    segment->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    segment->setMinimumWidth(64);
+    sectoroperation->addButton(segment, id);
+    row->addWidget(segment);
+  }
+  sectoroperation->button(0)->setChecked(true);
+  connect(sectoroperation, &QButtonGroup::idClicked, this, &mainWndController::btnSegmentOperation);
+  return segments;
+}

@@ -1,0 +1,338 @@
+#include "QVHexTextView.h"
+
+#include <QContextMenuEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTextCursor>
+#include <algorithm>
+
+#include "HexPair.h"
+#include "QVAsciiView.h"
+
+using editor::TextRange;
+
+namespace {
+
+constexpr int kLastDigit = editor::kHexChars - 2;  // second digit of the last byte: 10366
+constexpr int kPageChars = 22 * editor::kHexLineChars;
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+// Moving down stops on the last byte's second digit.
+int CapDown(int position) {
+  return position > kLastDigit - 1 ? kLastDigit : position;
+}
+
+uint8_t PairValue(char high, char low) {
+  const int h = HexDigitValue(QLatin1Char(high));
+  const int l = HexDigitValue(QLatin1Char(low));
+  return static_cast<uint8_t>((h < 0 ? 0 : h) * 16 + (l < 0 ? 0 : l));
+}
+
+}  // namespace
+
+QVHexTextView::QVHexTextView(QWidget* parent) : QPlainTextEdit(parent) {
+  setLineWrapMode(QPlainTextEdit::NoWrap);
+  setUndoRedoEnabled(false);
+  setTabChangesFocus(true);
+  setAttribute(Qt::WA_InputMethodEnabled, false);
+  awakeFromNib();
+}
+
+void QVHexTextView::awakeFromNib() {
+  aMenu = new QMenu(this);
+  connect(aMenu->addAction(tr("Set FF")), &QAction::triggered, this, &QVHexTextView::menuSetFF);
+  connect(aMenu->addAction(tr("Set 00")), &QAction::triggered, this, &QVHexTextView::menuSet00);
+  FillDigits('0');
+  fntDati = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  fntDati.setPointSize(12);
+  setFont(fntDati);
+  ShowBuffer({0, 0});
+  if (offsetposition) offsetposition->clear();
+}
+
+void QVHexTextView::setAsciiView(QVAsciiView* view) {
+  textDataView = view;
+  if (view != nullptr) view->setHexView(this);
+  updateData({0, 0});
+}
+
+QVAsciiView* QVHexTextView::asciiView() const {
+  return textDataView;
+}
+
+void QVHexTextView::setOffsetField(QLineEdit* field) {
+  offsetposition = field;
+  if (offsetposition) offsetposition->clear();
+}
+
+void QVHexTextView::clear() {
+  FillDigits('0');
+  updateData({0, 0});
+}
+
+void QVHexTextView::refresh(const uint8_t* bytes, int count) {
+  FillDigits('0');
+  const int shown = bytes == nullptr ? 0 : std::clamp(count, 0, editor::kImageBytes);
+  for (int i = 0; i < shown; ++i) WriteByte(i, bytes[i]);
+  updateData({0, 0});
+}
+
+void QVHexTextView::refresh(const QByteArray& bytes) {
+  refresh(reinterpret_cast<const uint8_t*>(bytes.constData()), static_cast<int>(bytes.size()));
+}
+
+QByteArray QVHexTextView::getBufferData(int& count) const {
+  const editor::ByteImage image = Bytes();
+  count = editor::kImageBytes;
+  return QByteArray(reinterpret_cast<const char*>(image.data()), editor::kImageBytes);
+}
+
+QByteArray QVHexTextView::getBufferData() const {
+  int count = 0;
+  return getBufferData(count);
+}
+
+void QVHexTextView::updateData(TextRange range) {
+  ShowBuffer(range);
+  updateAsciiView(range);
+}
+
+void QVHexTextView::updateAsciiView(TextRange range) {
+  if (!textDataView) return;
+  // The companion selects every byte that the hex selection touches.
+  const int first = range.location / editor::kHexCharsPerByte;
+  const int end = range.length == 0
+                      ? first
+                      : (range.location + range.length - 1) / editor::kHexCharsPerByte + 1;
+  textDataView->setBytesFromHex(Bytes(), {first, end - first});
+}
+
+void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage& data) {
+  for (int i = 0; i < editor::kImageBytes; ++i) WriteByte(i, data[static_cast<std::size_t>(i)]);
+  ShowBuffer(range);
+}
+
+uint8_t QVHexTextView::atoh(QStringView pair) {
+  return HexPairToByte(pair);
+}
+
+void QVHexTextView::menuSetFF() {
+  const TextRange selection = selectedRange();
+  if (selection.length == 0) {
+    FillDigits('F');
+    updateData({0, 0});
+    return;
+  }
+  const int end = std::min(selection.location + selection.length, editor::kHexChars);
+  for (int i = selection.location; i < end; ++i) {
+    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = 'F';
+  }
+  updateData(selection);
+}
+
+void QVHexTextView::menuSet00() {
+  const TextRange selection = selectedRange();
+  if (selection.length == 0) {
+    FillDigits('0');
+    updateData({0, 0});
+    return;
+  }
+  const int end = std::min(selection.location + selection.length, editor::kHexChars);
+  for (int i = selection.location; i < end; ++i) {
+    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = '0';
+  }
+  updateData(selection);
+}
+
+QString QVHexTextView::hexText() const {
+  return QString::fromLatin1(buffer.data(), editor::kHexChars);
+}
+
+TextRange QVHexTextView::selectedRange() const {
+  const QTextCursor cursor = textCursor();
+  return {cursor.selectionStart(), cursor.selectionEnd() - cursor.selectionStart()};
+}
+
+void QVHexTextView::keyPressEvent(QKeyEvent* event) {
+  if (event->matches(QKeySequence::Copy)) {
+    QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  const TextRange selection = selectedRange();
+  const int p = selection.location;
+  const int n = selection.length;
+  switch (event->key()) {
+    case Qt::Key_Backspace:
+    case Qt::Key_Delete:
+      Backspace(selection);
+      return;
+    case Qt::Key_Up:
+      updateData({p <= editor::kHexLineChars ? 0 : p - editor::kHexLineChars, n});
+      return;
+    case Qt::Key_Down:
+      updateData({CapDown(p + editor::kHexLineChars), n});
+      return;
+    case Qt::Key_PageUp:
+      updateData({p <= kPageChars ? 0 : p - kPageChars, n});
+      return;
+    case Qt::Key_PageDown:
+      updateData({CapDown(p + kPageChars), n});
+      return;
+    case Qt::Key_Home:
+      updateData({0, n});
+      return;
+    case Qt::Key_End:
+      updateData({kLastDigit, n});
+      return;
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      MoveHorizontally(event->key() == Qt::Key_Right, selection);
+      return;
+    default:
+      break;
+  }
+  // Shortcuts belong to the window; every other key is the view's and changes nothing but digits.
+  if (event->modifiers() & (Qt::ControlModifier | Qt::MetaModifier)) {
+    event->ignore();
+    return;
+  }
+  const QString text = event->text();
+  if (text.size() == 1 && HexDigitValue(text[0]) >= 0) TypeDigit(text[0], selection);
+}
+
+void QVHexTextView::mousePressEvent(QMouseEvent* event) {
+  // Only the left button places the caret; the others neither move it nor paste.
+  if (event->button() == Qt::LeftButton) QPlainTextEdit::mousePressEvent(event);
+}
+
+void QVHexTextView::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton) return;
+  QPlainTextEdit::mouseReleaseEvent(event);
+  const TextRange selection = selectedRange();
+  int p = selection.location;
+  if (IsSpace(p)) ++p;
+  updateData({std::min(p, editor::kHexChars - 1), selection.length});
+}
+
+void QVHexTextView::contextMenuEvent(QContextMenuEvent* event) {
+  aMenu->exec(event->globalPos());
+}
+
+bool QVHexTextView::canInsertFromMimeData(const QMimeData*) const {
+  return false;
+}
+
+void QVHexTextView::insertFromMimeData(const QMimeData*) {}
+
+void QVHexTextView::FillDigits(char digit) {
+  for (int i = 0; i < editor::kImageBytes; ++i) {
+    const auto at = static_cast<std::size_t>(i * editor::kHexCharsPerByte);
+    buffer[at] = digit;
+    buffer[at + 1] = digit;
+    buffer[at + 2] = ' ';
+  }
+  buffer[editor::kHexChars] = '\0';
+}
+
+void QVHexTextView::WriteByte(int index, uint8_t byte) {
+  const auto at = static_cast<std::size_t>(index * editor::kHexCharsPerByte);
+  buffer[at] = kHexDigits[byte >> 4];
+  buffer[at + 1] = kHexDigits[byte & 0x0F];
+  buffer[at + 2] = ' ';
+}
+
+uint8_t QVHexTextView::ByteAt(int index) const {
+  const auto at = static_cast<std::size_t>(index * editor::kHexCharsPerByte);
+  return PairValue(buffer[at], buffer[at + 1]);
+}
+
+editor::ByteImage QVHexTextView::Bytes() const {
+  editor::ByteImage image{};
+  for (int i = 0; i < editor::kImageBytes; ++i) image[static_cast<std::size_t>(i)] = ByteAt(i);
+  return image;
+}
+
+void QVHexTextView::ShowBuffer(TextRange range) {
+  // Sixteen bytes a line: the separator after every sixteenth byte is shown as a line break, so a
+  // position in the text is the same index in the buffer.
+  QString text = hexText();
+  for (int line = 1; line < editor::kLines; ++line) {
+    text[line * editor::kHexLineChars - 1] = QLatin1Char('\n');
+  }
+  setPlainText(text);
+  SelectAndReveal(range);
+  UpdateOffset(selectedRange().location);
+}
+
+void QVHexTextView::SelectAndReveal(TextRange range) {
+  const int last = document()->characterCount() - 1;
+  const int start = std::clamp(range.location, 0, last);
+  const int end = std::clamp(range.location + range.length, start, last);
+  QTextCursor cursor(document());
+  cursor.setPosition(start);
+  cursor.setPosition(end, QTextCursor::KeepAnchor);
+  setTextCursor(cursor);
+  ensureCursorVisible();
+}
+
+void QVHexTextView::UpdateOffset(int position) {
+  if (offsetposition) {
+    offsetposition->setText(QString::asprintf("%04x", position / editor::kHexCharsPerByte));
+  }
+}
+
+void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
+  int p = selection.location;
+  if (p >= editor::kHexChars) {
+    updateData(selection);
+    return;
+  }
+  // A caret on a separator types into the next byte: the separators always stay spaces.
+  if (IsSpace(p)) {
+    ++p;
+    if (p >= editor::kHexChars) {
+      updateData(selection);
+      return;
+    }
+  }
+  buffer[static_cast<std::size_t>(p)] = digit.toUpper().toLatin1();
+  int next = p + 1;
+  if (next > kLastDigit) {
+    next = p;
+  } else if (IsSpace(next)) {
+    next = p + 2;
+  }
+  updateData({next, selection.length});
+}
+
+void QVHexTextView::Backspace(TextRange selection) {
+  const int p = selection.location;
+  if (p == 0 || p > editor::kHexChars) return;
+  const int q = p - 1;
+  if (!IsSpace(q)) buffer[static_cast<std::size_t>(q)] = '0';
+  updateData({q, selection.length});
+}
+
+void QVHexTextView::MoveHorizontally(bool right, TextRange selection) {
+  const int p = selection.location;
+  int x = 0;
+  if (right) {
+    if (p > kLastDigit - 1) return;
+    x = selection.length > 0 ? p + selection.length : p + 1;
+    if (IsSpace(x)) ++x;
+    x = std::min(x, editor::kHexChars);
+  } else {
+    x = selection.length > 0 ? p : std::max(p - 1, 0);
+    if (IsSpace(x)) --x;
+  }
+  SelectAndReveal({x, 0});
+  UpdateOffset(x);
+}
+
+bool QVHexTextView::IsSpace(int position) const {
+  return position >= 0 && position < editor::kHexChars &&
+         buffer[static_cast<std::size_t>(position)] == ' ';
+}

@@ -1,0 +1,87 @@
+#pragma once
+// Hex editor of one whole-card data image (3456 bytes). The view keeps its own character buffer
+// as the truth: every key is interpreted here, the buffer is changed and the whole text is then
+// regenerated from it. An optional ASCII companion shows the same bytes as characters.
+
+#include <QFont>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <array>
+
+#include "EditorLayout.h"
+
+class QLineEdit;
+class QMenu;
+class QVAsciiView;
+
+class QVHexTextView : public QPlainTextEdit {
+  Q_OBJECT
+
+ public:
+  explicit QVHexTextView(QWidget* parent = nullptr);
+
+  // Couples the ASCII companion (both ways) and shows the image on it.
+  void setAsciiView(QVAsciiView* view);
+  QVAsciiView* asciiView() const;
+
+  // The text field that shows the caret's byte offset ("%04x").
+  void setOffsetField(QLineEdit* field);
+
+  // Every byte back to 00, caret at 0.
+  void clear();
+  // Shows `count` bytes (at most 3456) from the start of the image; the rest is 00. Caret at 0.
+  void refresh(const uint8_t* bytes, int count);
+  void refresh(const QByteArray& bytes);
+  // The whole 3456-byte image; `count` receives its size.
+  QByteArray getBufferData(int& count) const;
+  QByteArray getBufferData() const;
+
+  // Regenerates the text from the buffer, selects `range` and brings it into view, and updates
+  // the ASCII companion and the offset field.
+  void updateData(editor::TextRange range);
+  // Shows the buffer's bytes on the ASCII companion, with the bytes of `range` selected there.
+  void updateAsciiView(editor::TextRange range);
+  // Takes the image from the ASCII side: every byte of `data` is written as its hex pair.
+  void updateDataFromAscii(editor::TextRange range, const editor::ByteImage& data);
+
+  // Hexadecimal pair to byte.
+  static uint8_t atoh(QStringView pair);
+
+  // Set the selected digits (or, with no selection, the whole image) to F or to 0.
+  void menuSetFF();
+  void menuSet00();
+
+  QMenu* contextMenu() const { return aMenu; }
+  // The hex text: 3456 groups of two digits and a space.
+  QString hexText() const;
+  editor::TextRange selectedRange() const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+  bool canInsertFromMimeData(const QMimeData* source) const override;
+  void insertFromMimeData(const QMimeData* source) override;
+
+ private:
+  void awakeFromNib();
+  void FillDigits(char digit);
+  void WriteByte(int index, uint8_t byte);
+  uint8_t ByteAt(int index) const;
+  editor::ByteImage Bytes() const;
+  void ShowBuffer(editor::TextRange range);
+  void SelectAndReveal(editor::TextRange range);
+  void UpdateOffset(int position);
+  void TypeDigit(QChar digit, editor::TextRange selection);
+  void Backspace(editor::TextRange selection);
+  void MoveHorizontally(bool right, editor::TextRange selection);
+  bool IsSpace(int position) const;
+
+  QPointer<QVAsciiView> textDataView;
+  QPointer<QLineEdit> offsetposition;
+  QFont fntDati;
+  QMenu* aMenu = nullptr;
+  // 3456 groups "XX " and a terminating zero at index 10368.
+  std::array<char, editor::kHexChars + 1> buffer{};
+};

@@ -1,0 +1,130 @@
+#pragma once
+// The explorer's single gateway to the reader library: it owns the library session, connects it
+// to a USB reader, selects cards in the RF field and registers each card seen since the last
+// connect, works out each card's type, and wraps the authenticated block, sector and trailer
+// operations for one card at a time. Card operations return the library status unchanged (0 on
+// success) or -1 when the arguments are rejected here. The last diagnostic text is kept in one
+// message slot and shown in an alert only in debug mode.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "Alert.h"
+#include "QVMifareCard.h"
+#include "norvexapi.h"
+
+class QVMifareObj {
+ public:
+  static constexpr int kReaderTR10 = 0x0110;
+  static constexpr int kReaderTR20 = 0x0120;
+  static constexpr int kUidCapacity = 10;
+
+  QVMifareObj();
+  // Disconnects and releases a session that is still open.
+  ~QVMifareObj();
+  QVMifareObj(const QVMifareObj&) = delete;
+  QVMifareObj& operator=(const QVMifareObj&) = delete;
+
+  // Back to the start-up settings: reader TR10, debug on, 100 ms scan delay, no cards, no message.
+  void initialize();
+
+  // Settings.
+  void SetReaderToUse(int modelIndex);
+  void SetDebugMode(bool debug) { bIsDebug = debug; }
+  bool IsDebugMode() const { return bIsDebug; }
+  void SetDelayForWaitCard(int milliseconds) { nDelayWaitCard = milliseconds; }
+  int DelayForWaitCard() const { return nDelayWaitCard; }
+  int ReaderIdentifier() const { return nIDKestrinReader; }
+  const QStringList& MifareCardTypes() const { return saMifareCardTypes; }
+  const QStringList& ReaderModels() const { return saKestrinReader; }
+
+  // The message slot and its alert.
+  void SetErrorMsg(const QString& message) { msgErr = message; }
+  QString ErrorMsg() const { return msgErr; }
+  void DisplayMsgErr();
+  void ForceDisplayMsgErr();
+  // Replaces the modal alert (tests record alerts instead of showing them).
+  void SetAlertHandler(AlertHandler handler);
+  // The library's text for a status code (the window reports failed card operations with it).
+  static QString ErrorText(int status) { return QString::fromLatin1(GetErrorText(status)); }
+
+  // Registered cards, in order of first detection.
+  void ClearData();
+  int NumberOfRegisteredCards() const { return nCardsInRF; }
+  const QList<std::shared_ptr<QVMifareCard>>& RegisteredCards() const { return paCards; }
+  // The card record built by the latest successful SelectAidleCard.
+  const std::shared_ptr<QVMifareCard>& LastSelectedCard() const { return paCard; }
+
+  // Reader.
+  bool ConnectToReader(int readerId, const QString& portName);
+  bool ConnectToReader();
+  void DisconnectToReader();
+  bool IsConnected() const { return hSess != nullptr; }
+
+  // Cards in the field.
+  int SelectAidleCard();
+  void FillCQVMifareCardInfo();
+  bool SearchCard(const QVMifareCard& card) const;
+  int SelectACard(const QVMifareCard& card);
+  void RemoveCard(const QVMifareCard& card);
+  void HaltTheCard();
+  // UID, ATQ and SAK of the card selected last.
+  QByteArray LastUid() const;
+  std::array<uint8_t, 2> LastAtq() const { return ATQ; }
+  uint8_t LastSak() const { return ATS; }
+
+  // Blocks (16 bytes), the card being the one currently selected.
+  int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);
+  int WriteBlock(const QVMifareCard& card, int block, int keyNum,
+                 std::span<const uint8_t, 16> dataToWrite);
+  int EraseBlock(const QVMifareCard& card, int block, int keyNum);
+
+  // Sector data (48 or 240 bytes, no trailer). The read sizes `dataRead` to the sector's data and
+  // reports that size in `numBytes`; the write needs at least that many bytes.
+  int ReadSector(const QVMifareCard& card, int sector, int keyNum, QByteArray& dataRead,
+                 int& numBytes);
+  int WriteSector(const QVMifareCard& card, int sector, int keyNum, const QByteArray& dataToWrite);
+  int EraseSector(const QVMifareCard& card, int sector, int keyNum);
+
+  // The whole-card data image: every sector's data in sector order (768 bytes for a 1K card,
+  // 3456 for a 4K card). A failing read leaves the sectors read before it in `dataRead`.
+  int ReadAllSector(const QVMifareCard& card, QByteArray& dataRead, int keyNum);
+  int WriteAllSector(const QVMifareCard& card, const QByteArray& withData, int keyNum);
+
+  // Sector trailer: access bytes 6 to 9 and key B as read; writing puts new key A, the access
+  // bytes and new key B into the trailer after authenticating with `withKey`.
+  int ReadACL(const QVMifareCard& card, int sector, int keyNum, std::span<uint8_t, 4> dataRead,
+              _MIF_KEY_& keyRead);
+  int WriteACL(const QVMifareCard& card, int sector, const _MIF_KEY_& withKey,
+               std::span<const uint8_t, 4> dataWrite, const _MIF_KEY_& keyA, const _MIF_KEY_& keyB);
+
+ private:
+  bool Connect(const QString& portName);
+  void StoreAndDisplay(const QString& message);
+  bool RejectNumber(int number, int limit, const char* rangeFormat);
+  bool RejectKey(int keyNum, const char* keyMessage);
+  static _MIF_KEY_ AuthenticationKey(const QVMifareCard& card, int keyNum);
+  static std::array<uint8_t, 4> CardId(const QVMifareCard& card);
+
+  bool bIsDebug = true;
+  QString msgErr;
+  int nDelayWaitCard = 100;
+  std::array<uint8_t, 2> ATQ{};
+  uint8_t ATS = 0;  // receives the SAK
+  std::array<uint8_t, kUidCapacity> ChipID{};
+  uint8_t ChipIDSize = kUidCapacity;
+  void* hSess = nullptr;
+  int nCardsInRF = 0;
+  std::shared_ptr<QVMifareCard> paCard;
+  QStringList saMifareCardTypes;
+  QStringList saKestrinReader;
+  int nIDKestrinReader = kReaderTR10;
+  QList<std::shared_ptr<QVMifareCard>> paCards;
+  AlertHandler alert;
+};

@@ -1,0 +1,66 @@
+#pragma once
+// The card tree's model: a plain tree of Node rows behind a two-column QAbstractItemModel. Each
+// registered card is one top-level row (its UID in red in the "idcard" column, its first property
+// in blue in the "infocard" column) with one child row per further property.
+
+#include <QAbstractItemModel>
+#include <QColor>
+#include <QList>
+#include <QStringList>
+#include <memory>
+
+#include "Node.h"
+
+class QVMifareCard;
+
+class QVTreeDataSource : public QAbstractItemModel {
+  Q_OBJECT
+
+ public:
+  using CardList = QList<std::shared_ptr<QVMifareCard>>;
+
+  // Column identifiers, in column order.
+  static inline const QString kIdCardColumn = QStringLiteral("idcard");
+  static inline const QString kInfoCardColumn = QStringLiteral("infocard");
+
+  explicit QVTreeDataSource(QObject* parent = nullptr);
+  ~QVTreeDataSource() override;
+
+  Node* rootNode() const { return root.get(); }
+  Node* childNodeAtIndex(int index) const { return root->childAtIndex(index); }
+
+  // Empties the tree.
+  void resetData();
+
+  // Adds one card row titled `title` whose property lines are `path`; nothing when `path` is empty.
+  void addData(const QString& title, const QStringList& path, std::shared_ptr<QVMifareCard> card);
+
+  // True when the number of cards differs from the number of card rows.
+  bool HasDataChanged(const CardList& cards) const;
+
+  // Rebuilds the tree from the registered cards when their number changed; tells whether it did.
+  bool RebuildFromCards(const CardList& cards);
+
+  // The row behind a model index (the root for an invalid index) and the index of a row.
+  Node* nodeFromIndex(const QModelIndex& index) const;
+
+  // The column identifier of a column number ("idcard", "infocard"), empty for any other.
+  static QString columnIdentifier(int column);
+
+  QColor idCardColor() const { return idColor; }
+  QColor infoCardColor() const { return infoColor; }
+
+  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
+  QModelIndex parent(const QModelIndex& child) const override;
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  bool hasChildren(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+
+ private:
+  std::unique_ptr<Node> root;
+  QColor idColor;
+  QColor infoColor;
+};
