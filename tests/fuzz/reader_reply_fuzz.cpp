@@ -1,259 +1,226 @@
-// Reply parsing of the reader command set (Host2NorvexBase) over a framing protocol whose replies
-// come from the fuzz input (support/ScriptedProtocol.h).
+// Reply parsing of the reader command set (Host2NorvexBase) and of the exported card functions on
+// top of it, with every reader reply taken from the fuzz input.
 //
-// Input: [operation][the operation's caller arguments, e.g. buffer capacities][reply records...]
-// Every output buffer is a heap allocation of exactly the capacity the caller announces, so
-// AddressSanitizer reports any copy beyond it. Checked besides memory safety: a failed exchange is
-// returned as it is and leaves the outputs alone; a successful counted reply reports a length
-// within the caller's capacity and delivers exactly the reply's bytes.
+// Input: [operation][its caller arguments, e.g. buffer capacities][reply records...]; a record is
+// [kind][reader status][u16 L][L data bytes]. Kind 7 (mod 8) fails the exchange the way framing or
+// transport do, with a failure picked by the status byte; an exhausted input is a silent reader.
+// Every output buffer has exactly the size the caller announces, so AddressSanitizer sees overruns.
+// Checked: a failed exchange is returned as it is; success is reported only when every exchange
+// succeeded (a transport failure must never read as success); counted replies fit the capacity.
 
-#include <algorithm>
-#include <cstdint>
-#include <cstring>
-#include <initializer_list>
 #include <iterator>
 #include <memory>
-#include <span>
 
+#include "api/Session.h"
 #include "api/StatusCodes.h"
+#include "mifare/SectorGeometry.h"
+#include "norvexapi.h"
 #include "reader/Host2NorvexBase.h"
-#include "support/Check.h"
-#include "support/ExactBuffer.h"
-#include "support/FuzzInput.h"
-#include "support/ScriptedProtocol.h"
+#include "support/Fuzz.h"
+#include "transport/CommandObject.h"
+#include "transport/ProtocolBase.h"
 
 namespace {
 
-struct Harness {
+class ScriptedProtocol : public ProtocolBase {
+ public:
+  explicit ScriptedProtocol(FuzzInput& input) : input(input) {}
+
+  long SendCommand(CommandObject& cmd, unsigned long rx, unsigned long tx) override {
+    return DoCommunicationWork(cmd, rx, tx);
+  }
+  long ResetProtocol() override { return 0; }
+  long DoCommunicationWork(CommandObject& cmd, unsigned long, unsigned long) override {
+    lastFailure = 0;
+    if (input.Empty()) return Fail(no_reader_resp);
+    const uint8_t kind = input.Byte(), status = input.Byte();
+    const auto data = input.Bytes(input.Word());
+    // 5 is EIO; 0x10000 a failure whose low 16 bits are zero.
+    static constexpr long kFailures[] = {com_read_error,  crc_err, resp_too_long, no_reader_resp,
+                                         device_notfound, 5,       0x10000};
+    if (kind % 8 == 7) return Fail(kFailures[status % std::size(kFailures)]);
+    cmd.ResetBuffers();
+    cmd.SetStatus(GetErr(static_cast<char>(status)));
+    if (cmd.GetStatus() != 0) ++unsuccessful;
+    const unsigned long n = data.size();
+    return cmd.SetDataBuffer(data.data(), n);
+  }
+
+  long lastFailure = 0;  // what the last exchange failed with, 0 when it delivered a reply
+  int unsuccessful = 0;  // exchanges that failed or whose reply reported a reader failure
+
+ private:
+  long Fail(long code) {
+    ++unsuccessful;
+    return lastFailure = code;
+  }
   FuzzInput& input;
-  ScriptedProtocol& protocol;
-  Host2NorvexBase& reader;
 };
 
-// For operations of one exchange: a framing failure comes back unchanged, outputs untouched; and
-// success is reported only for an exchange whose reply reported success.
-void CheckExchangeOutcome(const Harness& h, long result,
-                          std::initializer_list<const ExactBuffer*> outputs) {
-  if (result == 0) FUZZ_CHECK(h.protocol.unsuccessful == 0);
-  if (h.protocol.lastFailure == 0) return;
-  FUZZ_CHECK(h.protocol.exchanges == 1);
-  FUZZ_CHECK(result == h.protocol.lastFailure);
-  for (const ExactBuffer* output : outputs) FUZZ_CHECK(output->Untouched());
-}
+struct Call {
+  FuzzInput& in;
+  void* session;
+  Host2RDCom& reader;
+  bool retries = false;  // a failed exchange may be followed by a successful retry
+};
 
-bool Delivered(const Harness& h, size_t offset, std::span<const uint8_t> copied) {
-  const auto& reply = h.protocol.lastReply;
-  return offset + copied.size() <= reply.size() &&
-         std::equal(copied.begin(), copied.end(), reply.begin() + static_cast<long>(offset));
-}
-
-// A fixed-size answer (ATQ, serial number, SAK, block): copied from the start of the reply.
-template <size_t N>
-void FixedReply(Harness& h, long (*call)(Host2NorvexBase&, uint8_t*)) {
-  ExactBuffer out(N);
-  const long result = call(h.reader, out.data());
-  CheckExchangeOutcome(h, result, {&out});
-  if (result == 0) FUZZ_CHECK(Delivered(h, 0, out.View()));
-}
-
-void Request(Harness& h) {
-  FixedReply<2>(h, [](Host2NorvexBase& r, uint8_t* atq) { return r.RdMfPiccRequest(0x52, atq); });
-}
-void CommonRequest(Harness& h) {
-  FixedReply<2>(h,
-                [](Host2NorvexBase& r, uint8_t* atq) { return r.RdPiccCommonRequest(0x26, atq); });
-}
-void Anticoll(Harness& h) {
-  FixedReply<4>(h, [](Host2NorvexBase& r, uint8_t* snr) { return r.RdMfPiccAnticoll(0, snr); });
-}
-void CascAnticoll(Harness& h) {
-  FixedReply<4>(
-      h, [](Host2NorvexBase& r, uint8_t* snr) { return r.RdPiccCascAnticoll(0x95, 0, snr); });
-}
-void Select(Harness& h) {
-  static constexpr uint8_t kSnr[4] = {1, 2, 3, 4};
-  FixedReply<1>(h, [](Host2NorvexBase& r, uint8_t* sak) { return r.RdMfPiccSelect(kSnr, sak); });
-}
-void CascSelect(Harness& h) {
-  static constexpr uint8_t kSnr[4] = {1, 2, 3, 4};
-  FixedReply<1>(
-      h, [](Host2NorvexBase& r, uint8_t* sak) { return r.RdPiccCascSelect(0x93, kSnr, sak); });
-}
-void ReadBlock(Harness& h) {
-  FixedReply<16>(h, [](Host2NorvexBase& r, uint8_t* data) { return r.RdMfPiccRead(4, data); });
-}
-
-void GetAttrib(Harness& h) {
-  ExactBuffer a(1), b(1), c(1), d(1), e(1);
-  const long result = h.reader.RdPcdGetAttrib(a.data(), b.data(), c.data(), d.data(), e.data());
-  CheckExchangeOutcome(h, result, {&a, &b, &c, &d, &e});
-  if (result == 0) {
-    const uint8_t got[] = {a.data()[0], b.data()[0], c.data()[0], d.data()[0], e.data()[0]};
-    FUZZ_CHECK(h.protocol.lastReply.size() == 5 && Delivered(h, 0, got));
-  }
-}
-
-void FwVersion(Harness& h) {
-  const uint8_t capacity = h.input.Byte();
-  ExactBuffer version(capacity);
-  ExactBuffer length(1);
-  length.data()[0] = capacity;
-  const long result = h.reader.PcdGetFwVersion(version.data(), length.data());
-  CheckExchangeOutcome(h, result, {&version});
-  if (result == 0) {
-    const uint8_t n = length.data()[0];
-    FUZZ_CHECK(n <= capacity && Delivered(h, 2, {version.data(), n}));
-  }
-}
-
-void CommonRead(Harness& h) {
-  const uint8_t capacity = h.input.Byte();
-  ExactBuffer data(capacity);
-  const long result = h.reader.RdPiccCommonRead(0x30, 4, capacity, data.data());
-  CheckExchangeOutcome(h, result, {&data});
-  if (result != 0) return;
-  const auto& reply = h.protocol.lastReply;
-  FUZZ_CHECK(reply.size() <= capacity && Delivered(h, 0, {data.data(), reply.size()}));
-}
-
-// The activation reply [ATQ 2][SAK 1][UID length 1][UID] into a UID buffer of the given capacity.
-void CheckActivation(Harness& h, long result, uint8_t capacity, ExactBuffer& atq, ExactBuffer& sak,
-                     ExactBuffer& uid, ExactBuffer& uidLen) {
-  if (h.protocol.exchanges == 1) CheckExchangeOutcome(h, result, {&atq, &sak});
-  if (result != 0) return;
-  const uint8_t n = uidLen.data()[0];
-  FUZZ_CHECK(n <= capacity);
-  FUZZ_CHECK(Delivered(h, 0, atq.View()) && Delivered(h, 2, sak.View()));
-  FUZZ_CHECK(Delivered(h, 4, {uid.data(), n}) && h.protocol.lastReply[3] == n);
-}
-
-void ActivateIdle(Harness& h) {
-  const uint8_t capacity = h.input.Byte();
-  ExactBuffer atq(2), sak(1), uid(capacity), uidLen(1);
-  uidLen.data()[0] = capacity;
-  const long result =
-      h.reader.RdPiccActivateIdle(0, atq.data(), sak.data(), uid.data(), uidLen.data());
-  CheckActivation(h, result, capacity, atq, sak, uid, uidLen);
-}
-
-void ActivateWakeup(Harness& h) {
-  const uint8_t capacity = h.input.Byte();
-  ExactBuffer atq(2), sak(1), uid(capacity), uidLen(1);
-  uidLen.data()[0] = capacity;
-  const long result =
-      h.reader.RdPiccActivateWakeup(0, atq.data(), sak.data(), uid.data(), uidLen.data());
-  CheckActivation(h, result, capacity, atq, sak, uid, uidLen);
-}
-
-void ActivateIdleLoop(Harness& h) {
-  const uint8_t capacity = h.input.Byte();
-  const uint8_t rounds = h.input.Byte();
-  ExactBuffer atq(2), sak(1), uid(capacity), uidLen(1);
-  uidLen.data()[0] = capacity;
-  const long result =
-      h.reader.RdPiccActivateIdleLoop(0, atq.data(), sak.data(), uid.data(), uidLen.data(), rounds);
-  if (rounds > 60) FUZZ_CHECK(result == wrong_parameter_value && h.protocol.exchanges == 0);
-  FUZZ_CHECK(h.protocol.exchanges <= std::max(1, rounds * 5));
-  CheckActivation(h, result, capacity, atq, sak, uid, uidLen);
-}
-
-// Counted replies: on success the length is within the capacity and the bytes are the reply's.
-template <typename Length>
-void CheckCounted(Harness& h, long result, Length capacity, Length length, const ExactBuffer& out,
-                  size_t replyOffset) {
-  CheckExchangeOutcome(h, result, {&out});
-  if (result == wrong_parameter_value && h.protocol.lastFailure == 0) {
-    FUZZ_CHECK(length > capacity);  // the needed length, for a retry with a larger buffer
-  }
-  if (result != 0) return;
-  FUZZ_CHECK(length <= capacity);
-  FUZZ_CHECK(Delivered(h, replyOffset, {out.data(), static_cast<size_t>(length)}));
-}
-
-void ExchangeBlock(Harness& h) {
-  const uint16_t capacity = h.input.Word();
-  const uint8_t mode = h.input.Byte();
-  const uint32_t cardTimeout = h.input.Long();
-  const auto data = h.input.Bytes(h.input.Byte());
-  ExactBuffer resp(capacity);
+// Instructions the exported functions do not use, straight from the command set.
+long CommandSetCall(Call& c) {
+  const uint8_t which = c.in.Byte(), mode = c.in.Byte();
+  const uint16_t capacity = c.in.Word();
+  const auto small = static_cast<uint8_t>(capacity);  // for the calls with 8-bit lengths
+  const auto out = ExactBuffer(capacity), shortOut = ExactBuffer(small), atq = ExactBuffer(2),
+             sak = ExactBuffer(1), snr = ExactBuffer(4), attributes = ExactBuffer(5),
+             uidLen = ExactBuffer(1);
   auto length = std::make_unique<uint16_t>(capacity);
-  const long result = h.reader.RdPiccExchangeBlock(data.data(), static_cast<uint16_t>(data.size()),
-                                                   resp.data(), length.get(), mode, cardTimeout);
-  CheckCounted<uint16_t>(h, result, capacity, *length, resp, 2);
-}
-
-void ExchangeByteStream(Harness& h) {
-  const uint16_t capacity = h.input.Word();
-  const uint8_t flags = h.input.Byte();
-  const auto data = h.input.Bytes(h.input.Byte());
-  ExactBuffer resp(capacity);
-  auto length = std::make_unique<uint16_t>(capacity);
-  const long result = h.reader.RdPiccExchangeByteStream(
-      flags, data.data(), static_cast<uint16_t>(data.size()), resp.data(), length.get());
-  CheckCounted<uint16_t>(h, result, capacity, *length, resp, 0);
-}
-
-void Exec(Harness& h) {
-  const uint8_t code = h.input.Byte();
-  const uint16_t capacity = h.input.Word();
-  const bool noLength = (code & 1) != 0 && capacity == 0;
-  const auto params = h.input.Bytes(h.input.Byte());
-  ExactBuffer reply(capacity);
-  auto length = std::make_unique<uint32_t>(capacity);
-  const long result =
-      h.reader.ExecCommand(code, params.data(), static_cast<uint32_t>(params.size()), reply.data(),
-                           noLength ? nullptr : length.get());
-  if (capacity == 0) {  // the reply is discarded
-    FUZZ_CHECK(noLength || *length == 0);
-    CheckExchangeOutcome(h, result, {&reply});
-    return;
-  }
-  CheckCounted<uint32_t>(h, result, capacity, *length, reply, 0);
-}
-
-// Instructions whose reply data is not used: the result is the reader's status or the failure.
-void StatusOnly(Harness& h) {
-  static constexpr uint8_t kBytes[16] = {};
-  const uint8_t which = h.input.Byte();
+  uidLen[0] = small;
+  const auto data = c.in.Bytes(c.in.Byte());
+  const auto n = static_cast<uint16_t>(data.size());
+  uint8_t* const a = attributes.get();
   long result = 0;
-  switch (which % 6) {
+  switch (which % 8) {
     case 0:
-      result = h.reader.RdPcdConfig();
-      break;
+      return c.reader.RdPcdGetAttrib(a, a + 1, a + 2, a + 3, a + 4);
     case 1:
-      result = h.reader.RdMfPiccHalt();
-      break;
+      return c.reader.RdPiccCommonRequest(0x26, atq.get());
     case 2:
-      result = h.reader.RdMfPiccAuthKey(0x60, kBytes, kBytes, 4);
-      break;
+      return c.reader.RdPiccCascAnticoll(0x95, mode, snr.get());
     case 3:
-      result = h.reader.RdMfPiccWrite(4, kBytes);
-      break;
+      return c.reader.RdPiccCascSelect(0x93, snr.get(), sak.get());
     case 4:
-      result = h.reader.RdPcdRfReset(25);
+      return c.reader.RdPiccCommonRead(0x30, 4, small, shortOut.get());
+    case 5:
+      c.retries = true;
+      result = c.reader.RdPiccActivateIdleLoop(0, atq.get(), sak.get(), shortOut.get(),
+                                               uidLen.get(), mode);
+      if (result == 0) FUZZ_CHECK(uidLen[0] <= small);
+      return result;
+    case 6:
+      result = c.reader.RdPiccExchangeBlock(data.data(), n, out.get(), length.get(), mode, 1000);
       break;
     default:
-      result = h.reader.RdMfPiccValue(0xC1, 5, kBytes, 5);
+      result = c.reader.RdPiccExchangeByteStream(mode, data.data(), n, out.get(), length.get());
       break;
   }
-  CheckExchangeOutcome(h, result, {});
+  if (result == 0) FUZZ_CHECK(*length <= capacity);
+  return result;
 }
 
-using Operation = void (*)(Harness&);
-constexpr Operation kOperations[] = {
-    Request,          CommonRequest, Anticoll,           CascAnticoll, Select,       CascSelect,
-    ReadBlock,        GetAttrib,     FwVersion,          CommonRead,   ActivateIdle, ActivateWakeup,
-    ActivateIdleLoop, ExchangeBlock, ExchangeByteStream, Exec,         StatusOnly,
-};
+// Card selection, reader information and direct commands through the exported functions.
+long SelectionCall(Call& c) {
+  const uint8_t which = c.in.Byte(), capacity = c.in.Byte();
+  const auto uid = ExactBuffer(capacity), uidLen = ExactBuffer(1), atq = ExactBuffer(2),
+             sak = ExactBuffer(1), snr = ExactBuffer(4);
+  auto word = std::make_unique<uint32_t>(capacity);
+  uidLen[0] = capacity;
+  long result = 0;
+  switch (which % 9) {
+    case 0:
+      return SelectCard(c.session, word.get(), atq.get(), sak.get());
+    case 1:
+      return ExecAnticol(c.session, c.in.Byte(), snr.get());
+    case 2:
+      return GetRFScan(c.session, word.get());
+    case 3: {
+      const uint8_t instruction = c.in.Byte();
+      const auto params = c.in.Bytes(c.in.Byte());
+      result = SendDirectCommand(c.session, instruction, params.data(),
+                                 static_cast<uint32_t>(params.size()), uid.get(), word.get());
+      if (result == 0) FUZZ_CHECK(*word <= capacity);
+      return result;
+    }
+    case 4:
+      result = SelectCardEx(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
+      break;
+    case 5:
+      result = SelectIdleCard(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
+      break;
+    case 6:
+      result = SelectWakeUpCard(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
+      break;
+    case 7:
+      result = GetCardIDEx(c.session, uid.get(), uidLen.get());
+      break;
+    default:
+      result = GetFWVersion(c.session, uid.get(), uidLen.get());
+      break;
+  }
+  if (result == 0) FUZZ_CHECK(uidLen[0] <= capacity);
+  return result;
+}
+
+// Mifare Classic blocks, sector data and trailers, read and written, into and from buffers of
+// exactly the documented size (sector 40 does not exist).
+long MifareCall(Call& c) {
+  const uint8_t which = c.in.Byte(), block = c.in.Byte(), parts = c.in.Byte();
+  const uint8_t sector = block % 41;
+  auto key = std::make_unique<_MIF_KEY_>(), keyA = std::make_unique<_MIF_KEY_>(),
+       keyB = std::make_unique<_MIF_KEY_>();
+  key->KeyType = (parts & 8) != 0 ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
+  const auto geometry = GeometryOfSector(sector);
+  const uint8_t size = geometry ? geometry->DataSize() : 48;
+  const uint16_t whole = geometry ? geometry->WholeSize() : 64;
+  const auto uid = ExactBuffer(4), data = ExactBuffer(size), all = ExactBuffer(whole),
+             sixteen = ExactBuffer(16), acl = ExactBuffer(4);
+  // Split trailer outputs are each present or null as the input says.
+  uint8_t* aclOut = (parts & 1) != 0 ? acl.get() : nullptr;
+  _MIF_KEY_* aOut = (parts & 2) != 0 ? keyA.get() : nullptr;
+  _MIF_KEY_* bOut = (parts & 4) != 0 ? keyB.get() : nullptr;
+  switch (which % 16) {
+    case 0:
+      return MifC_ReadBlock(c.session, block, sixteen.get());
+    case 1:
+      return MifC_ReadBlockAuth(c.session, key.get(), uid.get(), block, sixteen.get());
+    case 2:
+      return MifC_ReadBlockSingle(c.session, key.get(), block, sixteen.get());
+    case 3:
+      return MifC_ReadSectorData(c.session, data.get(), size, sector);
+    case 4:
+      return MifC_ReadSectorDataAuth(c.session, key.get(), uid.get(), data.get(), size, sector);
+    case 5:
+      return MifC_ReadSectorDataSingle(c.session, key.get(), data.get(), size, sector);
+    case 6:
+      return MifC_GetSectorTrailer(c.session, sector, sixteen.get());
+    case 7:
+      return MifC_GetSectorTrailer2(c.session, sector, aclOut, aOut, bOut);
+    case 8:
+      return MifC_GetSectorTrailerAuth(c.session, key.get(), uid.get(), sector, sixteen.get());
+    case 9:
+      return MifC_GetSectorTrailerAuth2(c.session, key.get(), uid.get(), sector, aclOut, aOut,
+                                        bOut);
+    case 10:
+      return MifC_GetSectorTrailerSingle2(c.session, key.get(), sector, aclOut, aOut, bOut);
+    case 11:
+      return MifC_WriteBlock(c.session, block, sixteen.get());
+    case 12:
+      return MifC_WriteSectorData(c.session, data.get(), size, sector);
+    case 13:
+      return MifC_WriteSector2(c.session, sector, all.get(), whole);
+    case 14:
+      return MifC_WriteSector(c.session, sector, data.get(), size, acl.get(), keyA.get(),
+                              keyB.get());
+    default:
+      return MifC_WriteSectorTrailer2(c.session, sector, acl.get(), keyA.get(), keyB.get());
+  }
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
   const uint8_t selector = input.Byte();
-  ScriptedProtocol protocol(input);
-  Host2NorvexBase reader(&protocol);
-  Harness harness{input, protocol, reader};
-  kOperations[selector % std::size(kOperations)](harness);
+  void* handle = CreateSession();
+  auto* session = static_cast<SESSION_DATA*>(handle);
+  auto protocol = std::make_unique<ScriptedProtocol>(input);
+  ScriptedProtocol& replies = *protocol;
+  session->commandSet = std::make_unique<Host2NorvexBase>(protocol.get());
+  session->protocol = std::move(protocol);
+
+  Call call{input, handle, *session->commandSet};
+  constexpr long (*kCalls[])(Call&) = {CommandSetCall, SelectionCall, MifareCall};
+  const long result = kCalls[selector % std::size(kCalls)](call);
+  if (replies.lastFailure != 0) FUZZ_CHECK(result == replies.lastFailure);
+  if (result == 0 && !call.retries) FUZZ_CHECK(replies.unsuccessful == 0);
+  FUZZ_CHECK(ReleaseSession(handle) == 0);
   return 0;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Drives a Field the way the reader's host does: one card instruction at a time, with the
+// Drives a Field the way the reader's firmware does: one card instruction at a time, with the
 // parameter layouts of the reader's instruction set.
 
 #include <gtest/gtest.h>
@@ -39,12 +39,13 @@ inline Bytes last4(const Bytes& uid) {
   return Bytes(uid.end() - 4, uid.end());
 }
 
+inline Bytes le32(uint32_t value) {
+  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+          static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+}
 // A value block: value, ~value, value, then address, ~address, address, ~address.
 inline Bytes valueBlock(uint32_t value, uint8_t address) {
-  Bytes block;
-  for (uint32_t word : {value, ~value, value}) {
-    for (int i = 0; i < 4; ++i) block.push_back(static_cast<uint8_t>(word >> (8 * i)));
-  }
+  Bytes block = cat({le32(value), le32(~value), le32(value)});
   uint8_t inverted = static_cast<uint8_t>(~address);
   block.insert(block.end(), {address, inverted, address, inverted});
   return block;
@@ -72,7 +73,7 @@ struct Harness {
   Reply auth(uint8_t keyType, const Bytes& serial, const MifareKey& key, uint8_t block) {
     return run(0x18, cat({{keyType}, serial, bytes(encodeKey(key)), {block}}));
   }
-  // Fresh selection of the card, then authentication with its serial number.
+  // A fresh selection of the card (after an RF reset), then authentication with its serial number.
   Reply select(const Bytes& uid) {
     field.rfReset();
     return activateWakeup(uid);
@@ -85,9 +86,7 @@ struct Harness {
   Reply read(uint8_t block) { return run(0x19, {block}); }
   Reply write(uint8_t block, const Bytes& data) { return run(0x1A, cat({{block}, data})); }
   Reply value(uint8_t op, uint8_t block, uint32_t operand, uint8_t transfer) {
-    return run(
-        0x1B, {op, block, static_cast<uint8_t>(operand), static_cast<uint8_t>(operand >> 8),
-               static_cast<uint8_t>(operand >> 16), static_cast<uint8_t>(operand >> 24), transfer});
+    return run(0x1B, cat({{op, block}, le32(operand), {transfer}}));
   }
   Reply halt() { return run(0x1D, {}); }
 

@@ -1,5 +1,5 @@
-// The virtual USB bus as a host sees it: listing, opening, exclusive use, unplugging and
-// protocol violations.
+// The virtual USB bus as a host sees it: listing, exclusive opening, unplugging, the control
+// channel and protocol violations.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -11,7 +11,6 @@ namespace {
 
 using simtest::BusClient;
 using simtest::Bytes;
-using namespace std::chrono_literals;
 
 class BusTest : public ::testing::Test {
  protected:
@@ -23,63 +22,54 @@ class BusTest : public ::testing::Test {
 // Opening right after another connection closed may race with the server noticing the close.
 int openEventually(BusClient& client, uint8_t index) {
   int result = -1;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    result = client.open(index);
-    if (result != 2) break;
-    std::this_thread::sleep_for(10ms);
+  for (int attempt = 0; attempt < 100 && (result = client.open(index)) == 2; ++attempt) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   return result;
 }
 
-TEST_F(BusTest, ListsReadersInAttachOrderWithVendorAndProductIds) {
+TEST_F(BusTest, ListOpenBusyAndUnplug) {
   BusClient host(path);
   EXPECT_TRUE(host.list().empty());
-  EXPECT_EQ(sim.addReader(), 0);
+  const int first = sim.addReader();
   EXPECT_EQ(sim.addReader(0x0120), 1);
-  const auto devices = host.list();
-  ASSERT_EQ(devices.size(), 2u);
-  EXPECT_EQ(devices[0], std::make_pair(uint16_t{0x2E5A}, uint16_t{0x0110}));
-  EXPECT_EQ(devices[1], std::make_pair(uint16_t{0x2E5A}, uint16_t{0x0120}));
-}
+  ASSERT_EQ(host.list().size(), 2u);
+  EXPECT_EQ(host.list()[0], std::make_pair(uint16_t{0x2E5A}, uint16_t{0x0110}));
+  EXPECT_EQ(host.list()[1], std::make_pair(uint16_t{0x2E5A}, uint16_t{0x0120}));
 
-TEST_F(BusTest, OpenIsExclusiveUntilTheHolderCloses) {
-  sim.addReader();
-  sim.addReader(0x0120);
-  auto first = std::make_unique<BusClient>(path);
-  BusClient second(path);
+  auto holder = std::make_unique<BusClient>(path);
+  EXPECT_EQ(holder->open(0), 0);
+  EXPECT_EQ(host.open(0), 2) << "already open by another connection";
+  EXPECT_EQ(host.open(2), 1) << "no such device";
+  EXPECT_EQ(holder->open(1), 2) << "a connection belongs to its device";
+  holder.reset();
+  EXPECT_EQ(openEventually(host, 0), 0);
 
-  EXPECT_EQ(first->open(0), 0);
-  EXPECT_EQ(second.open(0), 2) << "already open by another connection";
-  EXPECT_EQ(second.open(2), 1) << "no such device";
-  EXPECT_EQ(first->open(1), 2) << "a connection belongs to its device";
-
-  first.reset();
-  EXPECT_EQ(openEventually(second, 0), 0);
-}
-
-TEST_F(BusTest, UnplugClosesTheConnectionAndHidesTheReaderUntilReplugged) {
-  const int a = sim.addReader(0x0110);
-  sim.addReader(0x0120);
-  BusClient holder(path);
-  ASSERT_EQ(holder.open(0), 0);
-
-  sim.unplug(a);
-  EXPECT_FALSE(sim.isPlugged(a));
-  EXPECT_TRUE(holder.closedByPeer());
-
-  BusClient host(path);
-  auto devices = host.list();
-  ASSERT_EQ(devices.size(), 1u);
-  EXPECT_EQ(devices[0].second, 0x0120);
-
-  sim.replug(a);
-  devices = host.list();
-  ASSERT_EQ(devices.size(), 2u);
-  EXPECT_EQ(devices[1].second, 0x0110) << "a replugged reader is attached last";
-  EXPECT_EQ(host.open(1), 0) << "the unplugged holder no longer holds it";
-  const auto reply = host.transact(0, 0x47);
+  sim.unplug(first);
+  EXPECT_TRUE(host.closedByPeer());
+  BusClient other(path);
+  ASSERT_EQ(other.list().size(), 1u);
+  EXPECT_EQ(other.list()[0].second, 0x0120);
+  sim.replug(first);
+  ASSERT_EQ(other.list().size(), 2u);
+  EXPECT_EQ(other.list()[1].second, 0x0110) << "a replugged reader is attached last";
+  EXPECT_EQ(other.open(1), 0) << "the unplugged holder no longer holds it";
+  const auto reply = other.transact(0, 0x47);
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->status, 0);
+}
+
+TEST_F(BusTest, ControlAndAbortWorkOnAnyConnectionWithoutDisturbingPackets) {
+  sim.addReader();
+  BusClient idle(path);
+  EXPECT_EQ(idle.control("readers"), "ok 1\n0 2E5A:0110 plugged");
+  BusClient holder(path);
+  ASSERT_EQ(holder.open(0), 0);
+  EXPECT_EQ(holder.control("bogus"), "error unknown command: bogus");
+  holder.send('A');
+  const auto reply = holder.transact(3, 0x10);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(reply->sequence, 3);
 }
 
 TEST_F(BusTest, ProtocolViolationsCloseTheConnection) {
@@ -106,28 +96,7 @@ TEST_F(BusTest, ProtocolViolationsCloseTheConnection) {
   }
 }
 
-TEST_F(BusTest, AbortIsAcceptedAndTheDeviceKeepsWorking) {
-  sim.addReader();
-  BusClient host(path);
-  ASSERT_EQ(host.open(0), 0);
-  host.send('A');
-  const auto reply = host.transact(3, 0x10);
-  ASSERT_TRUE(reply);
-  EXPECT_EQ(reply->sequence, 3);
-}
-
-TEST_F(BusTest, ControlMessagesWorkOnAnyConnectionOpenedOrNot) {
-  sim.addReader();
-  BusClient idle(path);
-  EXPECT_EQ(idle.control("readers"), "ok 1\n0 2E5A:0110 plugged");
-  BusClient holder(path);
-  ASSERT_EQ(holder.open(0), 0);
-  EXPECT_EQ(holder.control("bogus"), "error unknown command: bogus");
-  const auto reply = holder.transact(0, 0x10);
-  ASSERT_TRUE(reply) << "control traffic does not disturb the packet stream";
-}
-
-TEST(BusServer, RefusesASocketAnotherSimulatorServesAndReplacesAStaleOne) {
+TEST(BusServer, OneSimulatorPerSocketStaleSocketsReplacedConnectionsClosedOnExit) {
   simtest::TempDir dir;
   const std::string path = dir.file("sim.sock");
   {
@@ -138,25 +107,14 @@ TEST(BusServer, RefusesASocketAnotherSimulatorServesAndReplacesAStaleOne) {
 
   // A socket file left behind by a simulator that died.
   const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  const sockaddr_un address = simtest::socketAddress(path);
+  ASSERT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
   ::close(fd);
-  norvexsim::Simulator restarted(path);
-  restarted.addReader();
-  BusClient host(path);
-  EXPECT_EQ(host.list().size(), 1u);
-}
-
-TEST(BusServer, DestructorClosesOpenConnections) {
-  simtest::TempDir dir;
-  const std::string path = dir.file("sim.sock");
-  auto sim = std::make_unique<norvexsim::Simulator>(path);
-  sim->addReader();
+  auto restarted = std::make_unique<norvexsim::Simulator>(path);
+  restarted->addReader();
   BusClient host(path);
   ASSERT_EQ(host.open(0), 0);
-  sim.reset();
+  restarted.reset();
   EXPECT_TRUE(host.closedByPeer());
 }
 

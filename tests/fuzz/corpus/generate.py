@@ -76,72 +76,72 @@ def hidusb_reassembly() -> None:
 
 
 def reply(data: bytes = b"", status: int = 0, kind: int = 0) -> bytes:
-    """A reply record of support/ScriptedProtocol.h."""
+    """A reply record of the scripted protocol in reader_reply_fuzz.cpp."""
     return bytes([kind, status]) + u16(len(data)) + data
 
 
 def reader_reply() -> None:
-    ops = {
-        "request": (0, b"", reply(b"\x04\x00")),
-        "anticoll": (2, b"", reply(b"\x11\x22\x33\x44\x44")),
-        "select": (4, b"", reply(b"\x08")),
-        "read_block": (6, b"", reply(bytes(range(16)))),
-        "get_attrib": (7, b"", reply(b"\x01\x02\x03\x04\x05")),
-        "fw_version": (8, b"\x20", reply(u16(5) + b"1.0.3")),
-        "common_read": (9, b"\x10", reply(bytes(16))),
-        "activate_idle": (10, b"\x0a", reply(b"\x44\x00\x00\x07" + bytes(range(7)))),
-        "activate_wakeup": (11, b"\x04", reply(b"\x04\x00\x08\x04\x01\x02\x03\x04")),
-        "activate_loop": (12, b"\x0a\x01", reply(kind=7) + reply(b"\x04\x00\x08\x04\x01\x02\x03\x04")),
-        "exchange_block": (13, u16(64) + b"\x01" + u32(1000) + b"\x02\x60\x00", reply(u16(3) + b"\x90\x00\x00")),
-        "exchange_byte_stream": (14, u16(16) + b"\x1e" + b"\x02\x0a\x00", reply(b"\x0a\x00\x90\x00")),
-        "exec_command": (15, b"\x27" + u16(4) + b"\x04" + u32(1000), reply(b"\x00")),
-        "status_only": (16, b"\x01", reply(status=0xFF)),
+    activation = reply(b"\x04\x00\x08\x04\x01\x02\x03\x04")
+    atq, uid, sak, ok = reply(b"\x04\x00"), reply(b"\x01\x02\x03\x04"), reply(b"\x08"), reply()
+    block = reply(bytes(range(16)))
+    # Command set: [0][which][mode][u16 capacity][n][n data bytes]
+    command_set = {
+        "get_attrib": (0, 0, 0, b"", reply(b"\x01\x02\x03\x04\x05")),
+        "common_request": (1, 0, 0, b"", atq),
+        "casc_anticoll": (2, 0, 0, b"", uid),
+        "common_read": (4, 0, 16, b"", reply(bytes(16))),
+        "activate_loop": (5, 2, 10, b"", reply(kind=7) + activation),
+        "exchange_block": (6, 1, 64, b"\x02\x60\x00", reply(u16(3) + b"\x90\x00\x00")),
+        "exchange_byte_stream": (7, 0x1E, 16, b"\x0a\x00", reply(b"\x0a\x00\x90\x00")),
     }
-    for name, (op, arguments, replies) in ops.items():
-        write("reader_reply", name, bytes([op]) + arguments + replies)
+    for name, (which, mode, capacity, data, replies) in command_set.items():
+        write("reader_reply", name,
+              bytes([0, which, mode]) + u16(capacity) + bytes([len(data)]) + data + replies)
+    # Exported selection calls: [1][which][capacity][call's own arguments]
+    selection = {
+        "select_card": (0, 4, b"", ok + atq + uid + sak),
+        "exec_anticol": (1, 4, b"\x00", uid),
+        "rf_scan_state": (2, 4, b"", reply(b"\x01")),
+        "direct_command": (3, 32, b"\x63\x00", reply(u16(3) + b"1.0")),
+        "select_idle": (5, 10, b"", activation),
+        "fw_version": (8, 16, b"", reply(u16(3) + b"1.0")),
+    }
+    for name, (which, capacity, arguments, replies) in selection.items():
+        write("reader_reply", name, bytes([1, which, capacity]) + arguments + replies)
+    # Mifare Classic calls: [2][which][block or sector][parts: outputs present, bit 3 key B]
+    mifare = {
+        "read_block_single": (2, 5, 0, atq + uid + sak + ok + block),
+        "read_sector_auth": (4, 1, 0, ok + block * 3),
+        "read_sector_4k": (3, 33, 0, block * 15),
+        "read_trailer_split": (9, 2, 0x0F, ok + reply(bytes(6) + b"\xff\x07\x80\x69" + bytes(6))),
+        "write_sector_4k": (13, 33, 0, ok * 16),
+        "write_trailer": (15, 5, 0, ok),
+    }
+    for name, (which, block_or_sector, parts, replies) in mifare.items():
+        write("reader_reply", name, bytes([2, which, block_or_sector, parts]) + replies)
 
 
 def str_buffer_container() -> None:
-    # Container: write u8, u16, u32, bytes; read them back; read past the end; reset; grow.
-    container = (b"\x00\x7f" + b"\x01\x34\x12" + b"\x03\x44\x33\x22\x11" + b"\x05\x03abc"
-                 + b"\x07" + b"\x08" + b"\x0a" + b"\x0c\x03" + b"\x07" + b"\x07" + b"\x0e" + b"\x0f"
-                 + b"\x06" + u16(600) + bytes(600) + b"\x0d" + u16(601))
-    # Command object: parameters, reply data, every width of GetParam, status widths, reset.
-    command = (b"\x80\x19" + b"\x81\x34\x12" + b"\x85\x06\x00" + b"\x01\x02\x03\x04\x05\x06"
-               + b"\x86\xff" + b"\x87" + b"\x88" + b"\x89" + b"\x8a" + b"\x8b" + b"\x8c\x02"
-               + b"\x8e\xff\x59\x1b" + b"\x8d")
+    # Container: write u8, u16, u32, bytes; read u8, i16, u32, bytes; reset; grow; 600 bytes in,
+    # 601 out (one past the contents).
+    container = (b"\x00\x7f" + b"\x01\x34\x12" + b"\x02\x44\x33\x22\x11\x00\x00" + b"\x03" + u16(3)
+                 + b"abc" + b"\x04" + b"\x05" + b"\x06" + b"\x07" + u16(3) + b"\x08" + b"\x09"
+                 + b"\x03" + u16(600) + bytes(600) + b"\x07" + u16(601))
+    # Command object (opcodes from 0x80, each followed by a byte): a parameter, a parameter block,
+    # reply data, a byte of reply data, reads of a word and of two bytes, reset.
+    command = (b"\x80\x00" + u32(0x19) + b"\x81\x01" + u16(3) + b"abc" + b"\x81\x00" + u16(6)
+               + b"\x01\x02\x03\x04\x05\x06" + b"\x82\xff" + b"\x83\x00" + b"\x84\x02" + b"\x85\x00")
     write("str_buffer_container", "container_round_trip", container)
     write("str_buffer_container", "command_object_round_trip", command)
 
 
 def mifare_acl() -> None:
+    # [trailer bytes 6-9][key A mask][key B mask][block]
     for name, acl in {"transport": b"\xff\x07\x80\x69", "mad": b"\x78\x77\x88\x00",
                       "value_sector": b"\x08\x77\x8f\x00", "zeros": b"\x00\x00\x00\x00"}.items():
-        write("mifare_acl", name, acl + u32(1) + u32(0x01) + u32(0x03))
-    write("mifare_acl", "no_row", b"\xff\x07\x80\x00" + u32(3) + u32(0x02) + u32(0x00))
-    write("mifare_acl", "trailer_pair", b"\xff\x07\x80\x00" + u32(9) + u32(0x04) + u32(0x04))
-
-
-def card_api() -> None:
-    atq, uid, sak = reply(b"\x04\x00"), reply(b"\x01\x02\x03\x04"), reply(b"\x08")
-    ok = reply()
-    block = reply(bytes(range(16)))
-    calls = {
-        "select_card": (0, b"", ok + atq + uid + sak),
-        "select_idle": (1, b"\x01\x0a", reply(b"\x04\x00\x08\x04\x01\x02\x03\x04")),
-        "rf_scan_state": (4, b"", reply(b"\x01")),
-        "direct_command": (5, b"\x63" + u16(32) + b"\x00", reply(u16(3) + b"1.0")),
-        "fw_version": (6, b"\x10", reply(u16(3) + b"1.0")),
-        "get_card": (7, b"", atq + uid + sak),
-        "read_block_single": (8, b"\x02\x05\x00", atq + uid + sak + ok + block),
-        "read_sector_auth": (9, b"\x01\x01\x00", ok + block + block + block),
-        "read_sector_4k": (9, b"\x00\x21\x00", block * 15),
-        "read_trailer_split": (10, b"\x03\x07\x02\x01", ok + reply(bytes(6) + b"\xff\x07\x80\x69" + bytes(6))),
-        "write_sector_4k": (11, b"\x02\x21", ok * 16),
-        "write_trailer": (11, b"\x04\x05", ok),
-    }
-    for name, (call, arguments, replies) in calls.items():
-        write("card_api", name, bytes([call]) + arguments + replies)
+        write("mifare_acl", name, acl + u32(0x01) + u32(0x03) + u32(1))
+    write("mifare_acl", "no_row", b"\xff\x07\x80\x00" + u32(0x02) + u32(0x00) + u32(3))
+    write("mifare_acl", "trailer_pair", b"\xff\x07\x80\x00" + u32(0x04) + u32(0x04) + u32(9))
 
 
 if __name__ == "__main__":
@@ -150,4 +150,3 @@ if __name__ == "__main__":
     reader_reply()
     str_buffer_container()
     mifare_acl()
-    card_api()
