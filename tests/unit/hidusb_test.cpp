@@ -1,6 +1,6 @@
-// The USB transport over a scripted backend: device search by vendor, product and index, frames
-// cut into 32-byte packets, replies reassembled by their length field, and the guards around a
-// transport that is not open.
+// The USB transport over a scripted backend: device search by vendor and product, frames cut into
+// 32-byte packets, replies reassembled by their length field, and the guards around a transport
+// that is not open.
 
 #include "transport/HIDUSB.h"
 
@@ -20,134 +20,49 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// What the scripted bus saw and will answer; shared with the test after HIDUSB takes the backend.
-struct Bus {
-  std::vector<UsbDeviceInfo> devices;
-  long openResult = 0;
+// The scripted bus, owned by the transport: its devices, what went out and what will come in.
+struct Bus : UsbBackend {
+  struct Device : UsbDeviceHandle {
+    explicit Device(Bus* bus) : bus(bus) {}
+    long AbortInPipe() override {
+      ++bus->aborts;
+      return 0;
+    }
+    long WritePacket(const uint8_t* data, size_t length, unsigned) override {
+      bus->packetsOut.emplace_back(data, data + length);
+      return 0;
+    }
+    long ReadPacket(uint8_t* data, size_t capacity, size_t& received, unsigned timeoutMs) override {
+      bus->readTimeouts.push_back(timeoutMs);
+      if (bus->packetsIn.empty()) return no_reader_resp;  // a silent reader
+      const Bytes packet = bus->packetsIn.front();
+      bus->packetsIn.pop_front();
+      if (packet.size() > capacity) return EOVERFLOW;
+      std::copy(packet.begin(), packet.end(), data);
+      received = packet.size();
+      return 0;
+    }
+    Bus* bus;
+  };
+  long ListDevices(std::vector<UsbDeviceInfo>& list) override {
+    list = devices;
+    return 0;
+  }
+  long OpenDevice(const UsbDeviceInfo& device, std::unique_ptr<UsbDeviceHandle>& handle) override {
+    openedPosition = static_cast<int>(device.position);
+    handle = std::make_unique<Device>(this);
+    return 0;
+  }
+
+  // Two matching readers, around a foreign device and a sibling model of the same vendor.
+  std::vector<UsbDeviceInfo> devices = {
+      {0, 0x1D6B, 0x0002}, {1, 0x2E5A, 0x0110}, {2, 0x2E5A, 0x0111}, {3, 0x2E5A, 0x0110}};
   int openedPosition = -1;
   int aborts = 0;
   std::vector<Bytes> packetsOut;
   std::deque<Bytes> packetsIn;
   std::vector<unsigned> readTimeouts;
 };
-
-class ScriptedDevice : public UsbDeviceHandle {
- public:
-  explicit ScriptedDevice(std::shared_ptr<Bus> bus) : bus(std::move(bus)) {}
-  long AbortInPipe() override {
-    ++bus->aborts;
-    return 0;
-  }
-  long WritePacket(const uint8_t* data, size_t length, unsigned) override {
-    bus->packetsOut.emplace_back(data, data + length);
-    return 0;
-  }
-  long ReadPacket(uint8_t* data, size_t capacity, size_t& received, unsigned timeoutMs) override {
-    bus->readTimeouts.push_back(timeoutMs);
-    if (bus->packetsIn.empty()) return no_reader_resp;  // a silent reader
-    const Bytes packet = bus->packetsIn.front();
-    bus->packetsIn.pop_front();
-    if (packet.size() > capacity) return EOVERFLOW;
-    std::copy(packet.begin(), packet.end(), data);
-    received = packet.size();
-    return 0;
-  }
-
- private:
-  std::shared_ptr<Bus> bus;
-};
-
-class ScriptedBackend : public UsbBackend {
- public:
-  explicit ScriptedBackend(std::shared_ptr<Bus> bus) : bus(std::move(bus)) {}
-  long ListDevices(std::vector<UsbDeviceInfo>& devices) override {
-    devices = bus->devices;
-    return 0;
-  }
-  long OpenDevice(const UsbDeviceInfo& device, std::unique_ptr<UsbDeviceHandle>& handle) override {
-    if (bus->openResult != 0) return bus->openResult;
-    bus->openedPosition = static_cast<int>(device.position);
-    handle = std::make_unique<ScriptedDevice>(bus);
-    return 0;
-  }
-
- private:
-  std::shared_ptr<Bus> bus;
-};
-
-constexpr uint16_t kVendor = 0x2E5A;
-constexpr uint16_t kProduct = 0x0110;
-
-class UsbTransport : public ::testing::Test {
- protected:
-  UsbTransport() : bus(std::make_shared<Bus>()), transport(std::make_unique<ScriptedBackend>(bus)) {
-    // Two matching readers, around a foreign device and a sibling model of the same vendor.
-    bus->devices = {
-        {0, 0x1D6B, 0x0002}, {1, kVendor, kProduct}, {2, kVendor, 0x0111}, {3, kVendor, kProduct}};
-    transport.SetProductID(kProduct);
-  }
-
-  std::shared_ptr<Bus> bus;
-  HIDUSB transport;
-};
-
-TEST_F(UsbTransport, FindsReadersByVendorProductAndIndex) {
-  int count = -1;
-  EXPECT_EQ(transport.EnumDevices(&count), 0);
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(bus->openedPosition, -1) << "counting opens nothing";
-
-  transport.SetPort(1);
-  EXPECT_EQ(transport.OpenInterface(), 0);
-  EXPECT_EQ(bus->openedPosition, 3);
-  EXPECT_EQ(bus->aborts, 1) << "stale IN packets are discarded on opening";
-
-  transport.SetPort(2);
-  EXPECT_EQ(transport.OpenInterface(), device_notfound);
-  EXPECT_FALSE(transport.IsOpen());
-
-  transport.SetPort(0);
-  bus->openResult = EBUSY;
-  EXPECT_EQ(transport.OpenInterface(), EBUSY) << "the backend's failure is passed on";
-  EXPECT_FALSE(transport.IsOpen());
-}
-
-TEST_F(UsbTransport, ATransportThatIsNotOpenFailsEveryTransfer) {
-  unsigned char frame[64] = {};
-  unsigned long done = 99;
-  EXPECT_EQ(transport.WriteBytesUnblocked(frame, 7, done, 0), device_notfound);
-  EXPECT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 0), device_notfound);
-  EXPECT_EQ(transport.Write(frame, 32, done, 0), device_notfound);
-  EXPECT_EQ(transport.Read(frame, 32, done, 0), device_notfound);
-  EXPECT_EQ(done, 99u);
-  EXPECT_EQ(transport.CloseInterface(), 0);
-
-  bus->devices.clear();  // unplugged
-  EXPECT_EQ(transport.ResetInterface(), device_notfound);
-}
-
-TEST_F(UsbTransport, FramesGoOutAsWhole32BytePackets) {
-  ASSERT_EQ(transport.OpenInterface(), 0);
-  unsigned char small[7] = {0xA5, 0, 0x10, 0, 0, 0x8D, 0x79};
-  unsigned long done = 0;
-  ASSERT_EQ(transport.WriteBytesUnblocked(small, sizeof(small), done, 0), 0);
-  EXPECT_EQ(done, 7u);
-  Bytes expected(small, small + 7);
-  expected.resize(32, 0);
-  ASSERT_EQ(bus->packetsOut.size(), 1u);
-  EXPECT_EQ(bus->packetsOut[0], expected);
-
-  bus->packetsOut.clear();
-  unsigned char large[40];
-  for (int i = 0; i < 40; ++i) large[i] = static_cast<unsigned char>(i + 1);
-  ASSERT_EQ(transport.WriteBytesUnblocked(large, sizeof(large), done, 0), 0);
-  ASSERT_EQ(bus->packetsOut.size(), 2u);
-  EXPECT_EQ(bus->packetsOut[0], Bytes(large, large + 32));
-  // The last packet: the 8 remaining frame bytes, then the tail of the previous chunk.
-  Bytes tail(large + 32, large + 40);
-  tail.insert(tail.end(), large + 8, large + 32);
-  EXPECT_EQ(bus->packetsOut[1], tail);
-}
 
 Bytes PacketWithLength(uint16_t m, uint8_t fill) {
   Bytes packet(32, fill);
@@ -156,23 +71,71 @@ Bytes PacketWithLength(uint16_t m, uint8_t fill) {
   return packet;
 }
 
+class UsbTransport : public ::testing::Test {
+ protected:
+  UsbTransport() { transport.SetProductID(0x0110); }
+  std::unique_ptr<Bus> owned = std::make_unique<Bus>();
+  Bus& bus = *owned;
+  HIDUSB transport{std::move(owned)};
+  unsigned char frame[256] = {};
+  unsigned long done = 0;
+};
+
+TEST_F(UsbTransport, FindsReadersByVendorProductAndIndex) {
+  int count = -1;
+  EXPECT_EQ(transport.EnumDevices(&count), 0);
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(bus.openedPosition, -1) << "counting opens nothing";
+  transport.SetPort(1);
+  EXPECT_EQ(transport.OpenInterface(), 0);
+  EXPECT_EQ(bus.openedPosition, 3);
+  EXPECT_EQ(bus.aborts, 1) << "stale IN packets are discarded on opening";
+}
+
+TEST_F(UsbTransport, ATransportThatIsNotOpenFailsEveryTransfer) {
+  done = 99;
+  EXPECT_EQ(transport.WriteBytesUnblocked(frame, 7, done, 0), device_notfound);
+  EXPECT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 0), device_notfound);
+  EXPECT_EQ(transport.Write(frame, 32, done, 0), device_notfound);
+  EXPECT_EQ(transport.Read(frame, 32, done, 0), device_notfound);
+  EXPECT_EQ(done, 99u);
+  EXPECT_EQ(transport.CloseInterface(), 0);
+  bus.devices.clear();  // unplugged
+  EXPECT_EQ(transport.ResetInterface(), device_notfound);
+}
+
+TEST_F(UsbTransport, FramesGoOutAsWhole32BytePackets) {
+  ASSERT_EQ(transport.OpenInterface(), 0);
+  unsigned char small[7] = {0xA5, 0, 0x10, 0, 0, 0x8D, 0x79};
+  ASSERT_EQ(transport.WriteBytesUnblocked(small, sizeof(small), done, 0), 0);
+  EXPECT_EQ(done, 7u);
+  Bytes expected(small, small + 7);
+  expected.resize(32, 0);
+  EXPECT_EQ(bus.packetsOut, std::vector<Bytes>{expected});
+
+  bus.packetsOut.clear();
+  unsigned char large[40];
+  for (int i = 0; i < 40; ++i) large[i] = static_cast<unsigned char>(i + 1);
+  ASSERT_EQ(transport.WriteBytesUnblocked(large, sizeof(large), done, 0), 0);
+  ASSERT_EQ(bus.packetsOut.size(), 2u);
+  EXPECT_EQ(bus.packetsOut[0], Bytes(large, large + 32));
+  // The last packet: the 8 remaining frame bytes, then the tail of the previous chunk.
+  Bytes tail(large + 32, large + 40);
+  tail.insert(tail.end(), large + 8, large + 32);
+  EXPECT_EQ(bus.packetsOut[1], tail);
+}
+
 TEST_F(UsbTransport, RepliesAreReassembledByTheirLengthField) {
   ASSERT_EQ(transport.OpenInterface(), 0);
-  struct Case {
-    uint16_t length;
-    size_t packets;
-  } cases[] = {{0, 1}, {25, 1}, {26, 2}, {30, 2}, {57, 2}, {58, 3}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.length);
-    bus->packetsIn.clear();
-    bus->packetsIn.push_back(PacketWithLength(c.length, 1));
-    for (int i = 0; i < 4; ++i) bus->packetsIn.push_back(Bytes(32, static_cast<uint8_t>(i + 2)));
-    unsigned char frame[256] = {};
-    unsigned long done = 0;
+  const std::pair<uint16_t, size_t> cases[] = {{0, 1}, {25, 1}, {26, 2}, {57, 2}, {58, 3}};
+  for (const auto& [length, packets] : cases) {
+    SCOPED_TRACE(length);
+    bus.packetsIn = {PacketWithLength(length, 1)};
+    for (int i = 0; i < 4; ++i) bus.packetsIn.push_back(Bytes(32, static_cast<uint8_t>(i + 2)));
     ASSERT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 0), 0);
-    EXPECT_EQ(done, 32 * c.packets);
-    EXPECT_EQ(bus->packetsIn.size(), 5 - c.packets) << "no packet beyond the frame is taken";
-    if (c.packets > 1) {
+    EXPECT_EQ(done, 32 * packets);
+    EXPECT_EQ(bus.packetsIn.size(), 5 - packets) << "no packet beyond the frame is taken";
+    if (packets > 1) {
       EXPECT_EQ(frame[32], 2);
     }
   }
@@ -180,33 +143,26 @@ TEST_F(UsbTransport, RepliesAreReassembledByTheirLengthField) {
 
 TEST_F(UsbTransport, ReplyLargerThanTheBufferIs7006WithoutCopying) {
   ASSERT_EQ(transport.OpenInterface(), 0);
-  bus->packetsIn = {PacketWithLength(100, 1), Bytes(32, 2), Bytes(32, 3)};
-  unsigned char frame[96];
+  bus.packetsIn = {PacketWithLength(100, 1), Bytes(32, 2), Bytes(32, 3)};
   std::fill(std::begin(frame), std::end(frame), 0xCC);
-  unsigned long done = 0;
   EXPECT_EQ(transport.ReadBytesUnblocked(frame, 50, done, 0), resp_too_long);
   EXPECT_EQ(frame[32], 0xCC) << "the overflowing packet is not copied";
-  EXPECT_TRUE(bus->packetsIn.size() == 1u) << "the overflowing packet was read";
+  EXPECT_EQ(bus.packetsIn.size(), 1u) << "the overflowing packet was read";
 
   std::fill(std::begin(frame), std::end(frame), 0xCC);
-  bus->packetsIn = {PacketWithLength(0, 1)};
-  EXPECT_EQ(transport.ReadBytesUnblocked(frame, 16, done, 0), resp_too_long)
-      << "even the first packet";
+  bus.packetsIn = {PacketWithLength(0, 1)};
+  EXPECT_EQ(transport.ReadBytesUnblocked(frame, 16, done, 0), resp_too_long) << "even the first";
   EXPECT_EQ(frame[0], 0xCC);
 }
 
 TEST_F(UsbTransport, ReadsNeverWaitForever) {
   ASSERT_EQ(transport.OpenInterface(), 0);
-  unsigned char frame[64];
-  unsigned long done = 0;
-  EXPECT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 0), no_reader_resp);
-  EXPECT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 150), no_reader_resp);
-  ASSERT_EQ(bus->readTimeouts.size(), 2u);
-  EXPECT_EQ(bus->readTimeouts[0], 2000u) << "0 means the default, not an endless wait";
-  EXPECT_EQ(bus->readTimeouts[1], 150u);
+  EXPECT_EQ(transport.ReadBytesUnblocked(frame, 64, done, 0), no_reader_resp);
+  EXPECT_EQ(transport.ReadBytesUnblocked(frame, 64, done, 150), no_reader_resp);
+  EXPECT_EQ(bus.readTimeouts, (std::vector<unsigned>{2000, 150})) << "0 means the default";
 
-  bus->packetsIn = {PacketWithLength(40, 1), Bytes()};
-  EXPECT_EQ(transport.ReadBytesUnblocked(frame, sizeof(frame), done, 100), resp_too_short)
+  bus.packetsIn = {PacketWithLength(40, 1), Bytes()};
+  EXPECT_EQ(transport.ReadBytesUnblocked(frame, 64, done, 100), resp_too_short)
       << "an empty packet inside a frame ends it";
 }
 

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <ostream>
+#include <tuple>
 
 #include "mifare/MifACL.h"
 #include "norvexapi.h"
@@ -22,11 +22,6 @@ struct Acl {
   std::uint8_t operator[](int i) const { return bytes[i]; }
 };
 
-void PrintTo(const Acl& acl, std::ostream* os) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  for (std::uint8_t byte : acl.bytes) *os << kHex[byte >> 4] << kHex[byte & 0x0F] << ' ';
-}
-
 Acl Copy(const MIF_ACL_BYTES& bytes) {
   Acl acl;
   std::copy_n(bytes, sizeof acl.bytes, acl.bytes);
@@ -36,6 +31,7 @@ Acl Copy(const MIF_ACL_BYTES& bytes) {
 struct Privileges {
   std::uint32_t keyA;
   std::uint32_t keyB;
+  bool operator==(const Privileges&) const = default;
 };
 
 constexpr Privileges kDataRows[8] = {
@@ -47,13 +43,9 @@ constexpr Privileges kTrailerRows[8] = {
     {0x04, 0x26}, {0x04, 0x0C}, {0x04, 0x04}, {0x04, 0x04},
 };
 
-// Starting records with assorted bit patterns and a non-zero general-purpose byte.
+// Starting records: all bits clear, all set, and a mixed pattern; byte 9 never zero.
 constexpr Acl kStarts[] = {
-    {{0xFF, 0x07, 0x80, 0x69}},
-    {{0x00, 0x00, 0x00, 0xA5}},
-    {{0xA5, 0x5A, 0xC3, 0x3C}},
-    {{0xFF, 0xFF, 0xFF, 0xFF}},
-};
+    {{0x00, 0x00, 0x00, 0xA5}}, {{0xFF, 0xFF, 0xFF, 0xFF}}, {{0xA5, 0x5A, 0xC3, 0x3C}}};
 
 // Independent reading of the access-bit layout: C1 byte 7 bit 4+b, C2 byte 8 bit b, C3 byte 8
 // bit 4+b; inverted C1 byte 6 bit b, inverted C2 byte 6 bit 4+b, inverted C3 byte 7 bit b.
@@ -82,69 +74,36 @@ void ExpectBlockEncodes(const Acl& start, const Acl& acl, int b, int index) {
   EXPECT_EQ(OtherBlocks(acl, b), OtherBlocks(start, b)) << "other blocks or byte 9 changed";
 }
 
-TEST(MifACL, EveryDataRowRoundTripsOnEveryBlock) {
+// Every row of both tables, generated on every block (3 is the trailer) from each start record,
+// then parsed back.
+TEST(MifACL, EveryRowRoundTripsOnEveryBlock) {
   const MifACL codec;
   for (std::uint32_t row = 0; row < 8; ++row) {
-    std::uint32_t keyA = 0xDEAD, keyB = 0xBEEF;
-    ASSERT_EQ(codec.GetValidDataSecPrivs(row, keyA, keyB), 0);
-    EXPECT_EQ(keyA, kDataRows[row].keyA) << "row " << row;
-    EXPECT_EQ(keyB, kDataRows[row].keyB) << "row " << row;
-    for (std::uint32_t block = 0; block < 3; ++block) {
+    Privileges data{0xDEAD, 0xBEEF}, trailer{0xDEAD, 0xBEEF};
+    ASSERT_EQ(codec.GetValidDataSecPrivs(row, data.keyA, data.keyB), 0);
+    ASSERT_EQ(codec.GetValidTrailerPrivs(row, trailer.keyA, trailer.keyB), 0);
+    EXPECT_EQ(data, kDataRows[row]) << "row " << row;
+    EXPECT_EQ(trailer, kTrailerRows[row]) << "row " << row;
+    for (std::uint32_t block = 0; block < 4; ++block) {
+      const bool isTrailer = block == 3;
+      const auto [keyA, keyB] = isTrailer ? trailer : data;
+      // Trailer rows 6 and 7 share their masks; the first matching row wins.
+      const int index = isTrailer && row == 7 ? 6 : static_cast<int>(row);
       for (const auto& start : kStarts) {
         SCOPED_TRACE(testing::Message() << "row " << row << " block " << block);
         Acl acl = start;
-        ASSERT_EQ(codec.GenDataConditons(block, acl.bytes, keyA, keyB), static_cast<int>(row));
-        ExpectBlockEncodes(start, acl, static_cast<int>(block), static_cast<int>(row));
+        ASSERT_EQ(isTrailer ? codec.GenTrailerConditons(acl.bytes, keyA, keyB)
+                            : codec.GenDataConditons(block, acl.bytes, keyA, keyB),
+                  index);
+        ExpectBlockEncodes(start, acl, static_cast<int>(block), index);
         std::uint32_t parsedA = 0xFFFF, parsedB = 0xFFFF;
-        EXPECT_EQ(codec.ParseDataConditions(block, acl.bytes, parsedA, parsedB),
-                  static_cast<int>(row));
+        EXPECT_EQ(isTrailer ? codec.ParseTrailerConditions(acl.bytes, parsedA, parsedB)
+                            : codec.ParseDataConditions(block, acl.bytes, parsedA, parsedB),
+                  index);
         EXPECT_EQ(parsedA, keyA);
         EXPECT_EQ(parsedB, keyB);
       }
     }
-  }
-}
-
-TEST(MifACL, EveryTrailerRowRoundTrips) {
-  const MifACL codec;
-  for (std::uint32_t row = 0; row < 8; ++row) {
-    std::uint32_t keyA = 0xDEAD, keyB = 0xBEEF;
-    ASSERT_EQ(codec.GetValidTrailerPrivs(row, keyA, keyB), 0);
-    EXPECT_EQ(keyA, kTrailerRows[row].keyA) << "row " << row;
-    EXPECT_EQ(keyB, kTrailerRows[row].keyB) << "row " << row;
-    // Rows 6 and 7 share their masks; the first matching row wins.
-    const int generated = row == 7 ? 6 : static_cast<int>(row);
-    for (const auto& start : kStarts) {
-      SCOPED_TRACE(testing::Message() << "row " << row);
-      Acl acl = start;
-      ASSERT_EQ(codec.GenTrailerConditons(acl.bytes, keyA, keyB), generated);
-      ExpectBlockEncodes(start, acl, 3, generated);
-      std::uint32_t parsedA = 0xFFFF, parsedB = 0xFFFF;
-      EXPECT_EQ(codec.ParseTrailerConditions(acl.bytes, parsedA, parsedB), generated);
-      EXPECT_EQ(parsedA, keyA);
-      EXPECT_EQ(parsedB, keyB);
-    }
-  }
-}
-
-TEST(MifACL, ParsesFactoryBytesAndIgnoresInvertedCopies) {
-  struct Case {
-    Acl acl;
-    int dataIndex;
-    int trailerIndex;
-  };
-  const Case cases[] = {{{{0xFF, 0x07, 0x80, 0x69}}, 0, 1}, {{{0x00, 0x00, 0x00, 0x00}}, 0, 0}};
-  for (const auto& c : cases) {
-    for (std::uint32_t block = 0; block < 3; ++block) {
-      std::uint32_t keyA = 0, keyB = 0;
-      EXPECT_EQ(ACL_ParseDataConditions(block, c.acl.bytes, &keyA, &keyB), c.dataIndex);
-      EXPECT_EQ(keyA, kDataRows[c.dataIndex].keyA);
-      EXPECT_EQ(keyB, kDataRows[c.dataIndex].keyB);
-    }
-    std::uint32_t keyA = 0, keyB = 0;
-    EXPECT_EQ(ACL_ParseTrailerConditions(c.acl.bytes, &keyA, &keyB), c.trailerIndex);
-    EXPECT_EQ(keyA, kTrailerRows[c.trailerIndex].keyA);
-    EXPECT_EQ(keyB, kTrailerRows[c.trailerIndex].keyB);
   }
 }
 
@@ -176,85 +135,84 @@ TEST(AclExports, GenerateKnownBytes) {
 TEST(AclExports, RefusedRequestsLeaveEverythingUntouched) {
   const std::array<unsigned char, 4> original{0xFF, 0x07, 0x80, 0x69};
   auto acl = original;
-  EXPECT_EQ(ACL_GenDataConditions(0, acl.data(), 0x02, 0x00), -1);  // pair in no data row
-  EXPECT_EQ(ACL_GenDataConditions(3, acl.data(), 0x0F, 0x0F), -1);  // trailer is no data block
-  EXPECT_EQ(ACL_GenTrailerConditions(acl.data(), 0x01, 0x00), -1);  // key A is never readable
-  EXPECT_EQ(ACL_GenDataConditions(0, nullptr, 0x0F, 0x0F), -1);
-  EXPECT_EQ(ACL_GenTrailerConditions(nullptr, 0x04, 0x04), -1);
-  EXPECT_EQ(acl, original);
-
   std::uint32_t keyA = 0xAAAA, keyB = 0xBBBB;
-  EXPECT_EQ(ACL_ParseDataConditions(3, acl.data(), &keyA, &keyB), -1);
-  for (std::uint32_t index : {8u, 0xFFFFFFFFu}) {
-    EXPECT_EQ(ACL_GetValidDataSecPrivs(index, &keyA, &keyB), -1);
-    EXPECT_EQ(ACL_GetValidTrailerPrivs(index, &keyA, &keyB), -1);
-  }
-  EXPECT_EQ(keyA, 0xAAAAu);
-  EXPECT_EQ(keyB, 0xBBBBu);
-
-  EXPECT_EQ(ACL_ParseDataConditions(0, nullptr, &keyA, &keyB), -1);
-  EXPECT_EQ(ACL_ParseDataConditions(0, acl.data(), nullptr, &keyB), -1);
-  EXPECT_EQ(ACL_ParseTrailerConditions(acl.data(), &keyA, nullptr), -1);
-  EXPECT_EQ(ACL_GetValidDataSecPrivs(0, nullptr, &keyB), -1);
-  EXPECT_EQ(ACL_GetValidTrailerPrivs(0, &keyA, nullptr), -1);
+  const std::pair<const char*, int32_t> refused[] = {
+      {"pair in no data row", ACL_GenDataConditions(0, acl.data(), 0x02, 0x00)},
+      {"trailer is no data block", ACL_GenDataConditions(3, acl.data(), 0x0F, 0x0F)},
+      {"key A is never readable", ACL_GenTrailerConditions(acl.data(), 0x01, 0x00)},
+      {"no data block 3", ACL_ParseDataConditions(3, acl.data(), &keyA, &keyB)},
+      {"data row 8", ACL_GetValidDataSecPrivs(8, &keyA, &keyB)},
+      {"trailer row 8", ACL_GetValidTrailerPrivs(8, &keyA, &keyB)},
+      {"data row ~0", ACL_GetValidDataSecPrivs(0xFFFFFFFFu, &keyA, &keyB)},
+      {"trailer row ~0", ACL_GetValidTrailerPrivs(0xFFFFFFFFu, &keyA, &keyB)},
+      {"null bytes", ACL_GenDataConditions(0, nullptr, 0x0F, 0x0F)},
+      {"null trailer bytes", ACL_GenTrailerConditions(nullptr, 0x04, 0x04)},
+      {"null parse bytes", ACL_ParseDataConditions(0, nullptr, &keyA, &keyB)},
+      {"null key A", ACL_ParseDataConditions(0, acl.data(), nullptr, &keyB)},
+      {"null key B", ACL_ParseTrailerConditions(acl.data(), &keyA, nullptr)},
+      {"null data key A", ACL_GetValidDataSecPrivs(0, nullptr, &keyB)},
+      {"null trailer key B", ACL_GetValidTrailerPrivs(0, &keyA, nullptr)},
+  };
+  for (const auto& [name, result] : refused) EXPECT_EQ(result, -1) << name;
+  EXPECT_EQ(acl, original);
+  EXPECT_EQ((Privileges{keyA, keyB}), (Privileges{0xAAAA, 0xBBBB}));
 
   EXPECT_EQ(ACL_GetValidDataSecPrivs(7, &keyA, &keyB), 0);
-  EXPECT_EQ(keyA, 0x00u);
-  EXPECT_EQ(keyB, 0x00u);
+  EXPECT_EQ((Privileges{keyA, keyB}), (Privileges{0x00, 0x00}));
   EXPECT_EQ(ACL_GetValidTrailerPrivs(7, &keyA, &keyB), 0);
-  EXPECT_EQ(keyA, 0x04u);
-  EXPECT_EQ(keyB, 0x04u);
+  EXPECT_EQ((Privileges{keyA, keyB}), (Privileges{0x04, 0x04}));
 }
 
-// The named constants must be well-formed records of the conditions they are documented with.
-TEST(MifACL, NamedAccessBytesEncodeTheirConditions) {
-  struct Case {
-    const char* name;
-    Acl bytes;
-    int dataRow;
-    int trailerRow;
-  };
-  const Case cases[] = {
-      {"baClearACL", Copy(baClearACL), 0, 1},
-      {"ba_MAD_ACL", Copy(ba_MAD_ACL), 4, 3},
-      {"ba_MAD_T_ACL", Copy(ba_MAD_T_ACL), 6, 3},
+// The named constants are the records of the rows they are documented with, built by the codec
+// and parsed back through the exports. Parsing reads the true bits only, so a record whose inverted
+// copies are wrong (all zero) still parses.
+TEST(MifACL, NamedAccessBytesAndParsing) {
+  const std::tuple<const char*, Acl, int, int, bool> cases[] = {
+      {"baClearACL", Copy(baClearACL), 0, 1, true},
+      {"ba_MAD_ACL", Copy(ba_MAD_ACL), 4, 3, true},
+      {"ba_MAD_T_ACL", Copy(ba_MAD_T_ACL), 6, 3, true},
+      {"factory bytes", {{0xFF, 0x07, 0x80, 0x69}}, 0, 1, false},
+      {"all zero", {{0x00, 0x00, 0x00, 0x00}}, 0, 0, false},
   };
   const MifACL codec;
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, bytes, dataRow, trailerRow, build] : cases) {
+    SCOPED_TRACE(name);
     Acl built{{0, 0, 0, 0}};
     for (std::uint32_t block = 0; block < 3; ++block) {
-      EXPECT_EQ(codec.GenDataConditons(block, built.bytes, kDataRows[c.dataRow].keyA,
-                                       kDataRows[c.dataRow].keyB),
-                c.dataRow);
+      const auto [keyA, keyB] = kDataRows[dataRow];
+      if (build) {
+        EXPECT_EQ(codec.GenDataConditons(block, built.bytes, keyA, keyB), dataRow);
+      }
+      Privileges parsed{};
+      EXPECT_EQ(ACL_ParseDataConditions(block, bytes.bytes, &parsed.keyA, &parsed.keyB), dataRow);
+      EXPECT_EQ(parsed, kDataRows[dataRow]);
     }
-    EXPECT_EQ(codec.GenTrailerConditons(built.bytes, kTrailerRows[c.trailerRow].keyA,
-                                        kTrailerRows[c.trailerRow].keyB),
-              c.trailerRow);
-    EXPECT_EQ(built, c.bytes);
+    const auto [keyA, keyB] = kTrailerRows[trailerRow];
+    Privileges parsed{};
+    EXPECT_EQ(ACL_ParseTrailerConditions(bytes.bytes, &parsed.keyA, &parsed.keyB), trailerRow);
+    EXPECT_EQ(parsed, kTrailerRows[trailerRow]);
+    if (!build) continue;
+    EXPECT_EQ(codec.GenTrailerConditons(built.bytes, keyA, keyB), trailerRow);
+    EXPECT_EQ(built, bytes);
   }
 }
 
-TEST(MifACL, AllBlocksFormWritesBlocksZeroToTwo) {
+// The all-blocks form writes blocks 0 to 2; condition 7 (no access) is refused only after block 0
+// is written.
+TEST(MifACL, AllBlocksForm) {
   const MifACL codec;
-  Acl acl = Copy(baClearACL);
+  const Acl clear = Copy(baClearACL);
+  Acl acl = clear;
   EXPECT_EQ(codec.GenDataConditons(acl.bytes, 0x01, 0x03), 0);
   for (int b = 0; b < 3; ++b) EXPECT_EQ(TrueIndex(acl, b), 4) << "block " << b;
   EXPECT_EQ(TrueIndex(acl, 3), 1);
 
-  acl = Copy(baClearACL);
+  acl = clear;
   EXPECT_EQ(codec.GenDataConditons(acl.bytes, 0x02, 0x00), -1);
-  EXPECT_EQ(acl, Copy(baClearACL));
-}
+  EXPECT_EQ(acl, clear);
 
-// Condition 7 (no access) is refused by the all-blocks form only after block 0 is written.
-TEST(MifACL, AllBlocksFormStopsAfterBlockZeroForNoAccess) {
-  const MifACL codec;
-  Acl acl = Copy(baClearACL);
   EXPECT_EQ(codec.GenDataConditons(acl.bytes, 0x00, 0x00), -1);
-  EXPECT_EQ(TrueIndex(acl, 0), 7);
-  EXPECT_EQ(InvertedIndex(acl, 0), 0);
-  EXPECT_EQ(OtherBlocks(acl, 0), OtherBlocks(Copy(baClearACL), 0));
+  ExpectBlockEncodes(clear, acl, 0, 7);
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "api/Session.h"
 #include "norvexapi.h"
@@ -37,27 +40,18 @@ TEST(Session, NullForeignAndReleasedHandlesAreRefusedWithoutUse) {
   EXPECT_EQ(DisconnectReader(released), 8011);
 }
 
-TEST(Session, FlagsNeedNoReaderButUserDataDoes) {
+TEST(Session, FlagsNeedNoReaderButUserDataDoesAndUnsupportedInterfacesConnectNothing) {
   SessionGuard session;
-  EXPECT_EQ(DisconnectReader(session.handle), 8029);
-
-  long flags = 0;
+  long flags = 0, data = 5;
   EXPECT_EQ(SetSessionFlags(session.handle, -7), 0);
   EXPECT_EQ(GetSessionFlags(session.handle, &flags), 0);
   EXPECT_EQ(flags, -7);
   EXPECT_EQ(GetSessionFlags(session.handle, nullptr), 8031);
-
-  long data = 5;
   EXPECT_EQ(SetSessionUserData(session.handle, 1), 8029);
   EXPECT_EQ(GetSessionUserData(session.handle, &data), 8029);
   EXPECT_EQ(data, 5);
-}
 
-TEST(Session, UnsupportedInterfacesLeaveTheSessionUnconnected) {
-  SessionGuard session;
-  char serial[] = "/dev/ttyS0";
-  char remote[] = "reader@host:4000";
-  char usb[] = "USB_0";
+  char serial[] = "/dev/ttyS0", remote[] = "reader@host:4000", usb[] = "USB_0";
   EXPECT_EQ(ConnectReader(session.handle, 1, serial, 0x0110), 8027);
   EXPECT_EQ(ConnectReader(session.handle, 8, remote, 0x0110), 8027);
   EXPECT_EQ(ConnectReader(session.handle, 2, usb, 0x0110), 8027);
@@ -66,30 +60,22 @@ TEST(Session, UnsupportedInterfacesLeaveTheSessionUnconnected) {
 }
 
 TEST(Session, SupportedInterfacesAreReportedUntilTheCallbackStops) {
+  using Calls = std::vector<std::pair<std::string, int>>;
   struct Seen {
-    int calls = 0;
-    int stopAfter = 0;
-    char names[3][32] = {};
-    int types[3] = {};
+    size_t stopAfter;
+    Calls calls;
   };
   auto record = [](long user, const char* name, int type) -> bool {
     auto* seen = reinterpret_cast<Seen*>(user);
-    std::strncpy(seen->names[seen->calls], name, 31);
-    seen->types[seen->calls] = type;
-    return ++seen->calls < seen->stopAfter;
+    seen->calls.emplace_back(name, type);
+    return seen->calls.size() < seen->stopAfter;
   };
-
-  Seen all{.stopAfter = 99};
+  Seen all{99, {}};
   EXPECT_EQ(GetSupportedCommInterfaces(record, reinterpret_cast<long>(&all)), 0);
-  ASSERT_EQ(all.calls, 3);
-  EXPECT_STREQ(all.names[0], "RS232 interface");
-  EXPECT_STREQ(all.names[1], "USB interface");
-  EXPECT_STREQ(all.names[2], "TCP interface");
-  EXPECT_EQ(all.types[0] + all.types[1] * 10 + all.types[2] * 100, 1 + 40 + 800);
-
-  Seen first{.stopAfter = 1};
+  EXPECT_EQ(all.calls, (Calls{{"RS232 interface", 1}, {"USB interface", 4}, {"TCP interface", 8}}));
+  Seen first{1, {}};
   GetSupportedCommInterfaces(record, reinterpret_cast<long>(&first));
-  EXPECT_EQ(first.calls, 1);
+  EXPECT_EQ(first.calls.size(), 1u);
 }
 
 TEST(ReaderNames, CopyAndNumberHelpers) {
