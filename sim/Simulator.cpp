@@ -30,8 +30,8 @@ uint16_t Simulator::productId(int reader) const {
   return devices_.reader(reader).productId();
 }
 
-std::vector<uint8_t> Simulator::placeCard(int reader, const std::string& spec) {
-  return devices_.reader(reader).placeCard(spec);
+std::vector<uint8_t> Simulator::placeCard(int reader, const std::string& card) {
+  return devices_.reader(reader).placeCard(card);
 }
 
 bool Simulator::removeCard(int reader, const std::vector<uint8_t>& uid) {

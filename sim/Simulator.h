@@ -43,10 +43,10 @@ class Simulator {
   int readerCount() const;
   uint16_t productId(int reader) const;
 
-  // Cards. spec is "KIND[:key=value,...]"; placeCard returns the UID and throws
-  // std::invalid_argument for a bad spec. Unknown UIDs: removeCard false, cardMemory empty;
+  // Cards are described as "KIND[:key=value,...]"; placeCard returns the UID and throws
+  // std::invalid_argument for a bad description. Unknown UIDs: removeCard false, cardMemory empty;
   // setCardMemory throws std::invalid_argument for an unknown UID or an image of the wrong size.
-  std::vector<uint8_t> placeCard(int reader, const std::string& spec);
+  std::vector<uint8_t> placeCard(int reader, const std::string& card);
   bool removeCard(int reader, const std::vector<uint8_t>& uid);
   void removeAllCards(int reader);
   std::vector<std::string> cards(int reader) const;  // one "KIND UIDHEX" line per card

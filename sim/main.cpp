@@ -36,11 +36,11 @@ int serve(const norvexsim::Options& options) {
   norvexsim::Simulator simulator(options.socketPath);
   for (const auto& setup : options.readers) {
     const int reader = simulator.addReader(setup.productId);
-    for (const auto& spec : setup.cards) {
+    for (const auto& card : setup.cards) {
       try {
-        simulator.placeCard(reader, spec);
+        simulator.placeCard(reader, card);
       } catch (const std::invalid_argument& bad) {
-        throw std::runtime_error("--card " + spec + ": " + bad.what());
+        throw std::runtime_error("--card " + card + ": " + bad.what());
       }
     }
   }

@@ -47,12 +47,12 @@ Options parseOptions(const std::vector<std::string>& args) {
       options.readers.push_back(ReaderSetup{*productId, {}});
       namedReaderSeen = true;
     } else if (arg == "--card") {
-      const std::string& spec = valueOf(args, i);
+      const std::string& card = valueOf(args, i);
       if (!namedReaderSeen && !defaultReaderMade) {
         options.readers.push_back(ReaderSetup{kDefaultProductId, {}});
         defaultReaderMade = true;
       }
-      options.readers.back().cards.push_back(spec);
+      options.readers.back().cards.push_back(card);
     } else {
       throw std::invalid_argument("unknown argument: " + arg);
     }
@@ -63,10 +63,10 @@ Options parseOptions(const std::vector<std::string>& args) {
 }
 
 const char* usage() {
-  return "usage: norvex-sim --socket PATH [--reader PID]... [--card SPEC]...\n"
+  return "usage: norvex-sim --socket PATH [--reader PID]... [--card CARD]...\n"
          "       norvex-sim --control PATH COMMAND...\n"
          "Serves simulated card readers on the Unix socket PATH (default: one reader, product\n"
-         "ID 0x0110). Each --card SPEC (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
+         "ID 0x0110). Each --card CARD (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
          "into the reader of the last --reader before it. With --control, sends COMMAND (place,\n"
          "remove, clear, list, readers, add, unplug, replug, help) to a running simulator.\n";
 }

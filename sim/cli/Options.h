@@ -12,7 +12,7 @@ struct ReaderSetup {
 };
 
 // The command line of norvex-sim:
-//   norvex-sim --socket PATH [--reader PID]... [--card SPEC]...   serve virtual readers
+//   norvex-sim --socket PATH [--reader PID]... [--card CARD]...   serve virtual readers
 //   norvex-sim --control PATH COMMAND...                          drive a running simulator
 //   norvex-sim --help
 struct Options {

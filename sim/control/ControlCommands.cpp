@@ -55,7 +55,7 @@ std::string withLines(const std::vector<std::string>& lines) {
 }
 
 std::string place(Simulator& sim, const Words& w) {
-  expectArgs(w, 2, 2, "place READER SPEC");
+  expectArgs(w, 2, 2, "place READER CARD");
   const int reader = readerArg(sim, w[1]);
   try {
     return "ok " + toHex(sim.placeCard(reader, w[2]));
@@ -126,7 +126,7 @@ std::string replug(Simulator& sim, const Words& w) {
 
 std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
-  return withLines({"place READER SPEC", "remove READER UIDHEX", "clear READER", "list [READER]",
+  return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
                     "readers", "add [PID]", "unplug READER", "replug READER", "help"});
 }
 

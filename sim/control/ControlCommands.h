@@ -8,7 +8,7 @@ class Simulator;
 // Runs one control command line of the simulator and returns its answer: a first line starting
 // with "ok" or "error", then, for listings, one line per item. Commands (READER is a reader
 // index, UIDHEX a card UID in hexadecimal):
-//   place READER SPEC      -> "ok UIDHEX"
+//   place READER CARD      -> "ok UIDHEX"
 //   remove READER UIDHEX   -> "ok"
 //   clear READER           -> "ok" (every card leaves the field)
 //   list [READER]          -> "ok N", then "KIND UIDHEX" lines ("READER KIND UIDHEX" for all)

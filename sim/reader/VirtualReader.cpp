@@ -115,9 +115,9 @@ void VirtualReader::appendLog(LogEntry entry, const std::string& note) {
   logGrew_.notify_all();
 }
 
-std::vector<uint8_t> VirtualReader::placeCard(const std::string& spec) {
+std::vector<uint8_t> VirtualReader::placeCard(const std::string& card) {
   std::lock_guard lock(mutex_);
-  return field_->place(spec);
+  return field_->place(card);
 }
 
 bool VirtualReader::removeCard(const std::vector<uint8_t>& uid) {

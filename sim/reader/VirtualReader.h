@@ -39,7 +39,7 @@ class VirtualReader {
   void powerCycle();
 
   // The RF field.
-  std::vector<uint8_t> placeCard(const std::string& spec);
+  std::vector<uint8_t> placeCard(const std::string& card);
   bool removeCard(const std::vector<uint8_t>& uid);
   void removeAllCards();
   std::vector<std::string> cards() const;

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Runs a test program against a norvex-sim serving one reader with the given cards in its field:
-#   run_with_simulator.sh NORVEX_SIM PROGRAM CARD_SPEC...
+#   run_with_simulator.sh NORVEX_SIM PROGRAM CARD...
 # The simulator listens in a fresh temporary directory and is stopped when the program ends.
 set -u
 simulator=$1
