@@ -10,7 +10,7 @@ shift 2
 directory=$(mktemp -d "${TMPDIR:-/tmp}/norvex-run-XXXXXX") || exit 1
 socket="$directory/reader.sock"
 cards=""
-for spec in "$@"; do cards="$cards --card $spec"; done
+for card in "$@"; do cards="$cards --card $card"; done
 
 # shellcheck disable=SC2086 # each card option is its own word
 "$simulator" --socket "$socket" $cards >"$directory/sim.out" 2>&1 &

@@ -1,9 +1,10 @@
 #pragma once
-// Shared set-up of the main-window tests: a fresh in-process reader simulator on a socket in a
-// temporary directory, NORVEX_SIMULATOR pointing at it, and the main window with its alerts
-// recorded instead of shown. Scan ticks are driven directly, not by waiting for the timer.
+// Shared set-up of the tests that need a reader: a fresh in-process simulator on a socket in a
+// temporary directory, NORVEX_SIMULATOR pointing at it, and the main window (which owns the card
+// access object) with its alerts recorded instead of shown. Scan ticks are driven directly. The
+// card tree's model contract is checked by QAbstractItemModelTester through every flow.
 
-#include <QAbstractButton>
+#include <QAbstractItemModelTester>
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QPushButton>
@@ -43,8 +44,10 @@ inline QByteArray ToQBytes(const Bytes& bytes) {
                     static_cast<qsizetype>(bytes.size()));
 }
 
-inline QString UidText(const Bytes& uid) {
-  return QString::fromLatin1(ToQBytes(uid).toHex().toUpper());
+inline QByteArray Pattern(int count, int salt) {
+  QByteArray bytes(count, '\0');
+  for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 29 + salt) & 0xFF);
+  return bytes;
 }
 
 class MainWindowHarness {
@@ -57,47 +60,51 @@ class MainWindowHarness {
     window->SetAlertHandler([this](const QString& title, const QString& text) {
       alerts.push_back({title, text});
     });
+    tester = std::make_unique<QAbstractItemModelTester>(
+        &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }
 
   ~MainWindowHarness() {
+    tester.reset();
     window.reset();
     sim.reset();
     qunsetenv("NORVEX_SIMULATOR");
   }
 
-  MainWindowHarness(const MainWindowHarness&) = delete;
-  MainWindowHarness& operator=(const MainWindowHarness&) = delete;
-
-  mainWndController& Window() { return *window; }
   QVMifareObj& Obj() { return window->MifareObj(); }
   QVTreeDataSource& Tree() { return window->TreeDataSource(); }
-
   template <typename T>
   T* Child(const char* name) {
     return window->findChild<T*>(QLatin1String(name));
   }
-
   QString Status() { return Child<QGroupBox>("infoOper")->title(); }
   QVHexTextView* DataView() { return Child<QVHexTextView>("dataView"); }
   QVHexTextView* SectorView() { return Child<QVHexTextView>("sectorData"); }
-  QTimer* ScanTimer() { return window->findChild<QTimer*>(QStringLiteral("aTimerScansione")); }
-
-  // Places a card in the field and runs scan ticks until it is registered.
-  Bytes PlaceAndRegister(const std::string& spec) {
-    const Bytes uid = sim->placeCard(reader, spec);
-    const int wanted = Obj().NumberOfRegisteredCards() + 1;
-    for (int tick = 0; tick < 20 && Obj().NumberOfRegisteredCards() < wanted; ++tick) {
-      window->scansioneRF();
-    }
-    uids.push_back(uid);
-    return uid;
-  }
+  QTimer* ScanTimer() { return Child<QTimer>("aTimerScansione"); }
 
   // A reader (TR10) and a running scan.
   bool StartScanning() {
     reader = sim->addReader(0x0110);
     window->startScan();
     return window->IsScanning();
+  }
+
+  // A running scan with one registered card whose tree row (or property row `child`) is selected.
+  bool ScanWithSelectedCard(const std::string& card, int child = -1) {
+    if (!StartScanning()) return false;
+    PlaceAndRegister(card);
+    return SelectCard(0, child);
+  }
+
+  // Places a card in the field and runs scan ticks until it is registered.
+  Bytes PlaceAndRegister(const std::string& card) {
+    const Bytes uid = sim->placeCard(reader, card);
+    const int wanted = Obj().NumberOfRegisteredCards() + 1;
+    for (int tick = 0; tick < 20 && Obj().NumberOfRegisteredCards() < wanted; ++tick) {
+      window->scansioneRF();
+    }
+    uids.push_back(uid);
+    return uid;
   }
 
   // Selects the tree row of the registered card at `index` (a property row when `child` >= 0).
@@ -115,13 +122,15 @@ class MainWindowHarness {
     Child<QButtonGroup>(group)->button(id)->setChecked(true);
   }
 
-  Bytes Memory(int card = 0) const {
-    return sim->cardMemory(reader, uids.at(static_cast<std::size_t>(card)));
+  Bytes Memory() const { return sim->cardMemory(reader, uids.at(0)); }
+  Bytes Block(int block) const {
+    const Bytes memory = Memory();
+    return Bytes(memory.begin() + 16 * block, memory.begin() + 16 * (block + 1));
   }
 
-  // Data bytes (trailers left out) of the sectors of a card's memory, in sector order.
-  QByteArray DataImage(int card, int sectors) const {
-    const Bytes memory = Memory(card);
+  // Data bytes (trailers left out) of the first `sectors` sectors of the card, in sector order.
+  QByteArray DataImage(int sectors) const {
+    const Bytes memory = Memory();
     QByteArray image;
     for (int s = 0; s < sectors; ++s) {
       const auto first = memory.begin() + 16 * FirstBlock(s);
@@ -130,47 +139,32 @@ class MainWindowHarness {
     return image;
   }
 
-  // Fills the data blocks of every sector but the manufacturer block with a pattern.
-  void FillDataBlocks(int card, int sectors) {
-    Bytes memory = Memory(card);
-    for (int s = 0; s < sectors; ++s) {
-      for (int b = 0; b < DataBlocks(s); ++b) {
-        const int block = FirstBlock(s) + b;
-        if (block == 0) continue;
-        for (int i = 0; i < 16; ++i)
-          memory[static_cast<std::size_t>(16 * block + i)] = static_cast<uint8_t>(block * 7 + i);
-      }
-    }
-    sim->setCardMemory(reader, uids.at(static_cast<std::size_t>(card)), memory);
+  // Fills the data blocks of the first `sectors` sectors, the manufacturer block excepted.
+  void FillDataBlocks(int sectors) {
+    Bytes memory = Memory();
+    for (int s = 0; s < sectors; ++s)
+      for (int block = std::max(1, FirstBlock(s)); block < FirstBlock(s) + DataBlocks(s); ++block)
+        for (int i = 0; i < 16; ++i) memory[16 * block + i] = static_cast<uint8_t>(block * 7 + i);
+    sim->setCardMemory(reader, uids.at(0), memory);
   }
 
-  // Changes key A of a sector's trailer on the card, so that the record's key A no longer fits.
-  void ChangeTrailerKeyA(int card, int sector) {
-    Bytes memory = Memory(card);
-    const int trailer = FirstBlock(sector) + DataBlocks(sector);
-    for (int i = 0; i < 6; ++i) memory[static_cast<std::size_t>(16 * trailer + i)] = 0x11;
-    sim->setCardMemory(reader, uids.at(static_cast<std::size_t>(card)), memory);
+  // Overwrites trailer bytes from `offset` (key A at 0, access bytes at 6) in sectors [from, to).
+  void SetTrailerBytes(int from, int to, int offset, const Bytes& bytes) {
+    Bytes memory = Memory();
+    for (int s = from; s < to; ++s)
+      std::copy(bytes.begin(), bytes.end(),
+                memory.begin() + 16 * (FirstBlock(s) + DataBlocks(s)) + offset);
+    sim->setCardMemory(reader, uids.at(0), memory);
   }
-
-  // Access bytes 6 to 9 of every sector trailer of a card.
-  void SetAllAccessBytes(int card, int sectors, const Bytes& access) {
-    Bytes memory = Memory(card);
-    for (int s = 0; s < sectors; ++s) {
-      const int trailer = FirstBlock(s) + DataBlocks(s);
-      std::copy(access.begin(), access.end(), memory.begin() + 16 * trailer + 6);
-    }
-    sim->setCardMemory(reader, uids.at(static_cast<std::size_t>(card)), memory);
-  }
-
-  Bytes TrailerBytes(int card, int sector) const {
-    const Bytes memory = Memory(card);
-    const auto first = memory.begin() + 16 * (FirstBlock(sector) + DataBlocks(sector));
-    return Bytes(first, first + 16);
-  }
+  // Key A of a sector no longer fits the card record's key.
+  void ChangeTrailerKeyA(int sector) { SetTrailerBytes(sector, sector + 1, 0, Bytes(6, 0x11)); }
+  // Key B kept secret (trailer condition 011), so that it authenticates the data blocks.
+  void MakeKeyBUsable(int sectors) { SetTrailerBytes(0, sectors, 6, {0x7F, 0x07, 0x88, 0x69}); }
 
   QTemporaryDir directory;
   std::unique_ptr<norvexsim::Simulator> sim;
   std::unique_ptr<mainWndController> window;
+  std::unique_ptr<QAbstractItemModelTester> tester;
   std::vector<RecordedAlert> alerts;
   std::vector<Bytes> uids;
   int reader = 0;

@@ -1,0 +1,209 @@
+// The access bits dialog: its bit layout (rows to trailer bytes 6, 7, 8 and back; FF 07 80 is the
+// Mifare Classic transport configuration), and the dialog opened from the sector manager on a
+// simulated 1K card: factory trailer, rows 3 and 3 with new keys, a failed read never written back.
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <functional>
+
+#include "AccessBitsDialogBits.h"
+#include "MainWindowHarness.h"
+
+using access_bits::AccessBytes;
+
+namespace {
+
+// What the dialog showed while it was open.
+struct Shown {
+  QString title;
+  QList<int> rows;           // current data and trailer rows, then the new ones
+  QStringList currentBytes;  // bytes 6, 7, 8 in hex, then in binary
+  QStringList newBytes;
+  QString currentKeyB;
+  QString newKeyA;
+  bool trailerC3 = false;
+  bool scanTicking = true;
+};
+
+template <typename T>
+T* Find(QDialog& dialog, const QString& name) {
+  return dialog.findChild<T*>(name);
+}
+
+QStringList ByteTexts(QDialog& dialog, const QString& prefix) {
+  QStringList texts;
+  for (const char* suffix : {"", "Bits"})
+    for (int byte = 6; byte <= 8; ++byte)
+      texts << Find<QLineEdit>(dialog, prefix + QString::number(byte) + QLatin1String(suffix))
+                   ->text();
+  return texts;
+}
+
+}  // namespace
+
+class AccessBitsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void rowsGiveTheKnownBytes() {
+    const struct {
+      int data, trailer;
+      AccessBytes bytes;
+    } cases[] = {{0, 0, {0xFF, 0x0F, 0x00}}, {0, 4, {0xFF, 0x07, 0x80}},
+                 {0, 1, {0x7F, 0x0F, 0x08}}, {1, 0, {0x8F, 0x0F, 0x07}},
+                 {3, 3, {0x00, 0xFF, 0x0F}}, {7, 7, {0x00, 0xF0, 0xFF}}};
+    for (const auto& c : cases) QCOMPARE(access_bits::GenerateACLBytes(c.data, c.trailer), c.bytes);
+    // Rows outside 0 to 7 and bits other than 0 or 1 map to nothing.
+    QCOMPARE(access_bits::RowBits(-1), access_bits::AreaBits{});
+    QCOMPARE(access_bits::RowBits(8), access_bits::AreaBits{});
+    QCOMPARE(access_bits::ValutateDataBits(2, 0, 0), -1);
+    QCOMPARE(access_bits::ValutateDataBits(0, -1, 0), -1);
+  }
+
+  void everyPairOfRowsRoundTrips() {
+    for (int data = 0; data < access_bits::kRows; ++data) {
+      for (int trailer = 0; trailer < access_bits::kRows; ++trailer) {
+        const AccessBytes bytes = access_bits::GenerateACLBytes(data, trailer);
+        QVERIFY(access_bits::InvertedCopiesAgree(bytes));
+        const auto d = access_bits::DataAreaBits(bytes.b7, bytes.b8);
+        const auto t = access_bits::TrailerAreaBits(bytes.b7, bytes.b8);
+        QCOMPARE(access_bits::ValutateDataBits(d.c1, d.c2, d.c3), data);
+        QCOMPARE(access_bits::ValutateDataBits(t.c1, t.c2, t.c3), trailer);
+        // The three data groups carry the same bits: each nibble's low three bits are all equal.
+        for (uint8_t byte : {bytes.b6, bytes.b7, bytes.b8})
+          for (uint8_t nibble : {uint8_t(byte & 7), uint8_t((byte >> 4) & 7)})
+            QVERIFY(nibble == 0 || nibble == 7);
+      }
+    }
+  }
+
+  void anyFlippedBitBreaksTheInvertedCopies() {
+    QVERIFY(!access_bits::InvertedCopiesAgree({0, 0, 0}));
+    const AccessBytes transport{0xFF, 0x07, 0x80};
+    QVERIFY(access_bits::InvertedCopiesAgree(transport));
+    for (int bit = 0; bit < 24; ++bit) {
+      AccessBytes flipped = transport;
+      uint8_t* byte = bit < 8 ? &flipped.b6 : bit < 16 ? &flipped.b7 : &flipped.b8;
+      *byte = static_cast<uint8_t>(*byte ^ (1u << (bit % 8)));
+      QVERIFY2(!access_bits::InvertedCopiesAgree(flipped), qPrintable(QString::number(bit)));
+    }
+  }
+
+  void aFactoryTrailerShowsRows0And4AndIsWrittenBackUnchanged() {
+    const Shown shown = Open([](AccessBitsDialog& dialog) { dialog.btnWriteACL(); });
+    QCOMPARE(shown.title,
+             QStringLiteral("Access Bit for Card %1 - Sector 01 - Using Writing Key A").arg(uid));
+    QCOMPARE(shown.rows, (QList<int>{0, 4, 0, 4}));
+    QVERIFY(shown.trailerC3);
+    const QStringList factory{"FF", "07", "80", "11111111", "00000111", "10000000"};
+    QCOMPARE(shown.currentBytes, factory);
+    QCOMPARE(shown.newBytes, factory);
+    QCOMPARE(shown.currentKeyB, QStringLiteral("FF FF FF FF FF FF "));
+    QCOMPARE(shown.newKeyA, QStringLiteral("FFFFFFFFFFFF"));
+    QVERIFY(!shown.scanTicking);
+    QVERIFY(h->ScanTimer()->isActive());  // ticking again once the dialog is closed
+
+    QCOMPARE(h->Block(7), (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x07, 0x80, 0x69, 0xFF,
+                                 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    QCOMPARE(h->alerts.size(), 1u);
+    QCOMPARE(h->alerts[0].title, QStringLiteral("Information"));
+    QCOMPARE(h->alerts[0].text,
+             QStringLiteral("Data changed successful for sector 01 on Card ID: %1").arg(uid));
+  }
+
+  void rows3And3AreWrittenWithNewKeysAndReadBackAsRows3And3() {
+    const Shown chosen = Open(
+        [](AccessBitsDialog& dialog) {
+          Find<QComboBox>(dialog, QStringLiteral("ACLnewDataArea"))->setCurrentIndex(3);
+          Find<QComboBox>(dialog, QStringLiteral("ACLnewTrailerArea"))->setCurrentIndex(3);
+          Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->setText("A0A1A2A3A4A5");
+          Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyB"))->setText("B0B1B2B3B4B5");
+        },
+        [](AccessBitsDialog& dialog) { dialog.btnWriteACL(); });
+    QCOMPARE(chosen.newBytes, (QStringList{"00", "FF", "0F", "00000000", "11111111", "00001111"}));
+    QCOMPARE(chosen.currentBytes.first(), QStringLiteral("FF"));  // as read, not read again
+
+    QCOMPARE(h->Block(7), (Bytes{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0x00, 0xFF, 0x0F, 0x69, 0xB0,
+                                 0xB1, 0xB2, 0xB3, 0xB4, 0xB5}));
+    const auto& card = *h->Obj().RegisteredCards()[0];
+    QCOMPARE(card.GetKeyA(), QStringLiteral("A0A1A2A3A4A5"));
+    QCOMPARE(card.GetKeyB(), QStringLiteral("B0B1B2B3B4B5"));
+    QCOMPARE(h->alerts.size(), 1u);
+    QCOMPARE(h->alerts[0].title, QStringLiteral("Information"));
+    QCOMPARE(h->Tree().rowCount(), 0);  // rebuilt at the next tick with the new key texts
+
+    h->window->scansioneRF();
+    QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
+    const Shown again = Open();
+    QCOMPARE(again.rows.mid(0, 2), (QList<int>{3, 3}));
+    QCOMPARE(again.currentBytes.mid(0, 3), (QStringList{"00", "FF", "0F"}));
+    QCOMPARE(again.newKeyA, QStringLiteral("A0A1A2A3A4A5"));
+  }
+
+  void aFailedReadIsNotWrittenBack() {
+    // With the factory trailer key B is readable, so the card refuses it for authentication.
+    h->ChooseKey("sectorKey", 1);
+    const Bytes before = h->Memory();
+    const Shown shown = Open([](AccessBitsDialog& dialog) {
+      Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->setText("A0A1A2A3A4A5");
+      dialog.btnWriteACL();
+    });
+    QVERIFY(shown.title.endsWith(QStringLiteral("Using Writing Key B")));
+    QCOMPARE(shown.currentBytes,
+             (QStringList{"00", "00", "00", "00000000", "00000000", "00000000"}));
+    QCOMPARE(shown.newBytes, shown.currentBytes);
+    QCOMPARE(shown.currentKeyB, QStringLiteral("A1 A1 A1 A1 A1 A1 "));
+    QCOMPARE(shown.rows.mid(0, 2), (QList<int>{0, 0}));
+
+    QCOMPARE(h->alerts.size(), 2u);
+    QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
+    QCOMPARE(h->alerts[0].text, QStringLiteral("Error ReadACL 01 on Card ID: %1").arg(uid));
+    QCOMPARE(h->alerts[1].title, QStringLiteral("Error"));
+    QVERIFY(h->alerts[1].text.contains(QStringLiteral("nothing was written")));
+    QCOMPARE(h->Memory(), before);
+    QCOMPARE(h->Obj().RegisteredCards()[0]->GetKeyA(), QStringLiteral("FFFFFFFFFFFF"));
+  }
+
+  void init() {
+    h = std::make_unique<MainWindowHarness>();
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    uid = QString::fromLatin1(ToQBytes(h->uids[0]).toHex().toUpper());
+    h->Child<QComboBox>("sectorsel")->setCurrentIndex(1);
+  }
+  void cleanup() { h.reset(); }
+
+ private:
+  using Step = std::function<void(AccessBitsDialog&)>;
+
+  // Opens the dialog the way the sector manager does; while it runs, takes `before`, records what
+  // it shows, takes `after` and closes it.
+  Shown Open(const Step& before = {}, const Step& after = {}) {
+    Shown shown;
+    AccessBitsDialog& dialog = h->window->AccessBits();
+    QTimer::singleShot(0, &dialog, [&] {
+      if (before) before(dialog);
+      shown.title = dialog.windowTitle();
+      for (const char* area :
+           {"ACLcurrentDataArea", "ACLcurrentTrailerArea", "ACLnewDataArea", "ACLnewTrailerArea"})
+        shown.rows << Find<QComboBox>(dialog, QLatin1String(area))->currentIndex();
+      shown.currentBytes = ByteTexts(dialog, QStringLiteral("ACLcurrentByte"));
+      shown.newBytes = ByteTexts(dialog, QStringLiteral("ACLnewByte"));
+      shown.currentKeyB = Find<QLineEdit>(dialog, QStringLiteral("ACLcurrentKeyB"))->text();
+      shown.newKeyA = Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->text();
+      shown.trailerC3 =
+          Find<QCheckBox>(dialog, QStringLiteral("ACLcurrentTrailerAreaC3"))->isChecked();
+      shown.scanTicking = h->ScanTimer()->isActive();
+      if (after) after(dialog);
+      dialog.btnCloseAccessBits();
+    });
+    h->window->showAccessBitDialog();
+    return shown;
+  }
+
+  std::unique_ptr<MainWindowHarness> h;
+  QString uid;
+};
+
+QTEST_MAIN(AccessBitsTest)
+#include "access_bits_qtest.moc"
