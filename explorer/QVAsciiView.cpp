@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <algorithm>
 
+#include "EditorNavigation.h"
 #include "QVHexTextView.h"
 
 using editor::TextRange;
@@ -18,9 +19,7 @@ constexpr int kPageBytes = 1056;
 constexpr int kDisplayLine = editor::kBytesPerLine + 1;  // 16 characters and a line break
 
 // Moving down stops just past the last byte.
-int CapDown(int position) {
-  return position > kLastByte ? editor::kImageBytes : position;
-}
+constexpr editor::NavigationSteps kSteps{editor::kBytesPerLine, kPageBytes, editor::kImageBytes};
 
 }  // namespace
 
@@ -95,28 +94,14 @@ void QVAsciiView::keyPressEvent(QKeyEvent* event) {
   const TextRange selection = selectedRange();
   const int p = selection.location;
   const int n = selection.length;
+  if (const auto target = editor::VerticalMove(event->key(), p, kSteps)) {
+    updateData({*target, n});
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
       Backspace(selection);
-      return;
-    case Qt::Key_Up:
-      updateData({p <= editor::kBytesPerLine ? 0 : p - editor::kBytesPerLine, n});
-      return;
-    case Qt::Key_Down:
-      updateData({CapDown(p + editor::kBytesPerLine), n});
-      return;
-    case Qt::Key_PageUp:
-      updateData({p <= kPageBytes ? 0 : p - kPageBytes, n});
-      return;
-    case Qt::Key_PageDown:
-      updateData({CapDown(p + kPageBytes), n});
-      return;
-    case Qt::Key_Home:
-      updateData({0, n});
-      return;
-    case Qt::Key_End:
-      updateData({editor::kImageBytes, n});
       return;
     case Qt::Key_Left:
     case Qt::Key_Right:

@@ -9,6 +9,7 @@
 #include <QTextCursor>
 #include <algorithm>
 
+#include "EditorNavigation.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
 
@@ -21,9 +22,7 @@ constexpr int kPageChars = 22 * editor::kHexLineChars;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // Moving down stops on the last byte's second digit.
-int CapDown(int position) {
-  return position > kLastDigit - 1 ? kLastDigit : position;
-}
+constexpr editor::NavigationSteps kSteps{editor::kHexLineChars, kPageChars, kLastDigit};
 
 uint8_t PairValue(char high, char low) {
   const int h = HexDigitValue(QLatin1Char(high));
@@ -164,28 +163,14 @@ void QVHexTextView::keyPressEvent(QKeyEvent* event) {
   const TextRange selection = selectedRange();
   const int p = selection.location;
   const int n = selection.length;
+  if (const auto target = editor::VerticalMove(event->key(), p, kSteps)) {
+    updateData({*target, n});
+    return;
+  }
   switch (event->key()) {
     case Qt::Key_Backspace:
     case Qt::Key_Delete:
       Backspace(selection);
-      return;
-    case Qt::Key_Up:
-      updateData({p <= editor::kHexLineChars ? 0 : p - editor::kHexLineChars, n});
-      return;
-    case Qt::Key_Down:
-      updateData({CapDown(p + editor::kHexLineChars), n});
-      return;
-    case Qt::Key_PageUp:
-      updateData({p <= kPageChars ? 0 : p - kPageChars, n});
-      return;
-    case Qt::Key_PageDown:
-      updateData({CapDown(p + kPageChars), n});
-      return;
-    case Qt::Key_Home:
-      updateData({0, n});
-      return;
-    case Qt::Key_End:
-      updateData({kLastDigit, n});
       return;
     case Qt::Key_Left:
     case Qt::Key_Right:
