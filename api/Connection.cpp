@@ -2,11 +2,12 @@
 
 #include <memory>
 
+#include "api/ExceptionBoundary.h"
 #include "api/Session.h"
-#include "api/StatusCodes.h"
 #include "norvexapi.h"
 #include "reader/Host2IPNorvex.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 #include "transport/BlockFramingProtocol.h"
 #include "transport/HIDUSB.h"
 #include "transport/USBBlockFramingProtocol.h"
@@ -49,30 +50,10 @@ std::unique_ptr<Host2RDCom> MakeCommandSet(ProtocolBase* protocol, int readerTyp
   return std::make_unique<Host2NorvexBase>(protocol);
 }
 
-}  // namespace
-
-extern "C" {
-
-NORVEX_API long GetUSBInterface(void* handle, int baudRate, int productId, char* readerName) {
-  SESSION_DATA* session = nullptr;
-  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
-  auto transport = std::make_unique<HIDUSB>();
-  transport->SetProductID(static_cast<unsigned long>(productId));
-  if (long status = transport->SetBaudRate(baudRate)) return status;
-  if (long status = transport->SetPort(GetUSBName(readerName))) return status;
-  session->readerInterface = std::move(transport);
-  return 0;
-}
-
-NORVEX_API long GetRS232Interface(void*, int, char*) { return interface_not_supported; }
-
-NORVEX_API long GetTCPInterface(void*, char*) { return interface_not_supported; }
-
-NORVEX_API long ConnectReaderEx(void* handle, int interfaceType, char* readerName, int readerType,
-                                long baudRate) {
-  SESSION_DATA* session = nullptr;
-  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
-  ClearSession(session);
+// Steps after the session was cleared: transport, protocol, command set (from here on the session
+// counts as connected), then opening the device, whose result is the caller's.
+long Connect(SESSION_DATA* session, int interfaceType, char* readerName, int readerType,
+             long baudRate) {
   if (long status = GetReaderInterface(session, readerName, interfaceType, readerType, baudRate))
     return status;
   if (long status = GetReaderProtocol(session, interfaceType)) {
@@ -83,8 +64,50 @@ NORVEX_API long ConnectReaderEx(void* handle, int interfaceType, char* readerNam
   return session->readerInterface->OpenInterface();
 }
 
-NORVEX_API long ConnectReader(void* handle, int interfaceType, char* readerName, int readerType) {
+}  // namespace
+
+extern "C" {
+
+NORVEX_API long GetUSBInterface(void* handle, int baudRate, int productId, char* readerName) try {
+  SESSION_DATA* session = nullptr;
+  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
+  auto transport = std::make_unique<HIDUSB>();
+  transport->SetProductID(static_cast<unsigned long>(productId));
+  if (long status = transport->SetBaudRate(baudRate)) return status;
+  if (long status = transport->SetPort(GetUSBName(readerName))) return status;
+  session->readerInterface = std::move(transport);
+  return 0;
+} catch (...) {
+  return StatusOfCurrentException();
+}
+
+NORVEX_API long GetRS232Interface(void*, int, char*) {
+  return interface_not_supported;
+}
+
+NORVEX_API long GetTCPInterface(void*, char*) {
+  return interface_not_supported;
+}
+
+NORVEX_API long ConnectReaderEx(void* handle, int interfaceType, char* readerName, int readerType,
+                                long baudRate) {
+  SESSION_DATA* session = nullptr;
+  if (long status = CheckSession(handle, SessionNeeds::Record, &session)) return status;
+  ClearSession(session);
+  try {
+    return Connect(session, interfaceType, readerName, readerType, baudRate);
+  } catch (...) {
+    // A connection that could not be built completely is taken down again.
+    ClearSession(session);
+    return StatusOfCurrentException();
+  }
+}
+
+NORVEX_API long ConnectReader(void* handle, int interfaceType, char* readerName,
+                              int readerType) try {
   return ConnectReaderEx(handle, interfaceType, readerName, readerType, kDefaultBaudRate);
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 }  // extern "C"

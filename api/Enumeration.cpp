@@ -8,8 +8,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "api/StatusCodes.h"
+#include "api/ExceptionBoundary.h"
 #include "norvexapi.h"
+#include "status/StatusCodes.h"
 #include "transport/HIDUSB.h"
 
 namespace {
@@ -43,7 +44,7 @@ bool IsTerminal(const char* path) {
 
 extern "C" {
 
-NORVEX_API long EnumUSBReaders(int productId, NorvexReaderCallback callback, long userValue) {
+NORVEX_API long EnumUSBReaders(int productId, NorvexReaderCallback callback, long userValue) try {
   HIDUSB transport;
   transport.SetProductID(static_cast<unsigned long>(productId));
   int count = 0;
@@ -54,9 +55,11 @@ NORVEX_API long EnumUSBReaders(int productId, NorvexReaderCallback callback, lon
     if (!callback(userValue, name)) break;
   }
   return 0;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
-NORVEX_API long GetComPortsCount(NorvexReaderCallback callback, long userValue) {
+NORVEX_API long GetComPortsCount(NorvexReaderCallback callback, long userValue) try {
   const int count = CountSerialEntries();
   for (int i = 0; i <= count && callback != nullptr; ++i) {
     char path[32];
@@ -64,10 +67,12 @@ NORVEX_API long GetComPortsCount(NorvexReaderCallback callback, long userValue) 
     if (IsTerminal(path) && !callback(userValue, path)) break;
   }
   return 0;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long EnumReaders(int readerType, int interfaceType, NorvexReaderCallback callback,
-                            long userValue) {
+                            long userValue) try {
   switch (interfaceType) {
     case NORVEX_INTERFACE_USB:
       return EnumUSBReaders(readerType, callback, userValue);
@@ -76,14 +81,18 @@ NORVEX_API long EnumReaders(int readerType, int interfaceType, NorvexReaderCallb
     default:
       return interface_not_supported;
   }
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
-NORVEX_API long GetSupportedCommInterfaces(NorvexInterfaceCallback callback, long userValue) {
+NORVEX_API long GetSupportedCommInterfaces(NorvexInterfaceCallback callback, long userValue) try {
   if (callback == nullptr) return 0;
   if (!callback(userValue, "RS232 interface", NORVEX_INTERFACE_RS232)) return 0;
   if (!callback(userValue, "USB interface", NORVEX_INTERFACE_USB)) return 0;
   callback(userValue, "TCP interface", NORVEX_INTERFACE_TCP);
   return 0;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 }  // extern "C"

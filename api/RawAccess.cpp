@@ -1,8 +1,9 @@
 // Raw transport access: bytes written to and read from the reader without the block framing.
 
+#include "api/ExceptionBoundary.h"
 #include "api/Session.h"
-#include "api/StatusCodes.h"
 #include "norvexapi.h"
+#include "status/StatusCodes.h"
 #include "transport/ReaderInterface.h"
 
 namespace {
@@ -21,7 +22,7 @@ long RawTransport(void* handle, ReaderInterface** transport) {
 extern "C" {
 
 NORVEX_API long ReadRawData(void* handle, uint8_t* data, uint32_t size, uint32_t* done,
-                            uint32_t timeout) {
+                            uint32_t timeout) try {
   ReaderInterface* transport = nullptr;
   if (long status = RawTransport(handle, &transport)) return status;
   if (data == nullptr || done == nullptr) return wrong_parameter_value;
@@ -29,10 +30,12 @@ NORVEX_API long ReadRawData(void* handle, uint8_t* data, uint32_t size, uint32_t
   const long status = transport->ReadBytesUnblocked(data, size, received, timeout);
   if (status == 0) *done = static_cast<uint32_t>(received);
   return status;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long WriteRawData(void* handle, uint8_t* data, uint32_t length, uint32_t* done,
-                             uint32_t timeout) {
+                             uint32_t timeout) try {
   ReaderInterface* transport = nullptr;
   if (long status = RawTransport(handle, &transport)) return status;
   if ((data == nullptr && length != 0) || done == nullptr) return wrong_parameter_value;
@@ -40,6 +43,8 @@ NORVEX_API long WriteRawData(void* handle, uint8_t* data, uint32_t length, uint3
   const long status = transport->WriteBytesUnblocked(data, length, sent, timeout);
   if (status == 0) *done = static_cast<uint32_t>(sent);
   return status;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 }  // extern "C"

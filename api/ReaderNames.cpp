@@ -35,15 +35,21 @@ NORVEX_API char* lstrcpyn(char* destination, const char* source, unsigned long n
   return destination;
 }
 
-NORVEX_API char* GetPort(char* text) { return text ? std::strchr(text, '@') : nullptr; }
+NORVEX_API char* GetPort(char* text) {
+  return text ? std::strchr(text, '@') : nullptr;
+}
 
-NORVEX_API char* GetIP(char* text) { return text ? std::strchr(text, ':') : nullptr; }
+NORVEX_API char* GetIP(char* text) {
+  return text ? std::strchr(text, ':') : nullptr;
+}
 
 NORVEX_API signed char GetUSBName(char* name) {
   return static_cast<signed char>(NumberAfterPrefix(name));
 }
 
-NORVEX_API int GetComPort(char* name) { return NumberAfterPrefix(name); }
+NORVEX_API int GetComPort(char* name) {
+  return NumberAfterPrefix(name);
+}
 
 NORVEX_API int ParseRemoteName(char* name, char** readerPart, char** hostPart, short* port) {
   if (name == nullptr || readerPart == nullptr || hostPart == nullptr || port == nullptr) return -1;
@@ -52,14 +58,15 @@ NORVEX_API int ParseRemoteName(char* name, char** readerPart, char** hostPart, s
   if (at == nullptr) return -1;
   const char* colon = std::strchr(at + 1, ':');
   if (colon == nullptr) return -1;
-  *readerPart = CopyRange(name, at);
-  *hostPart = CopyRange(at + 1, colon);
-  if (*readerPart == nullptr || *hostPart == nullptr) {
-    std::free(*readerPart);
-    std::free(*hostPart);
-    *readerPart = *hostPart = nullptr;
+  char* reader = CopyRange(name, at);
+  char* host = CopyRange(at + 1, colon);
+  if (reader == nullptr || host == nullptr) {
+    std::free(reader);
+    std::free(host);
     return -1;
   }
+  *readerPart = reader;
+  *hostPart = host;
   *port = static_cast<short>(std::atoi(colon + 1));
   return 0;
 }
@@ -68,8 +75,9 @@ NORVEX_API int ParseURL(char* url, char** host, unsigned short* port) {
   if (url == nullptr || host == nullptr || port == nullptr) return -1;
   const char* colon = std::strchr(url, ':');
   if (colon == nullptr) return -1;
-  *host = CopyRange(url, colon);
-  if (*host == nullptr) return -1;
+  char* hostPart = CopyRange(url, colon);
+  if (hostPart == nullptr) return -1;
+  *host = hostPart;
   *port = static_cast<unsigned short>(std::atoi(colon + 1));
   return 0;
 }

@@ -12,8 +12,10 @@ class Host2RDCom;
 constexpr uint32_t kSessionSignature = 0x006B7374;
 
 // One session: caller data and, while a reader is connected, the transport, framing protocol and
-// command set it owns. The field order is the published record's; pointers and the user-data word
-// have their natural width so that nothing is truncated on 64-bit builds.
+// command set it owns. The fields keep the order of the seven-word record that callers of the C
+// interface know (signature first, so a handle can be checked before anything else is read);
+// pointers and the user-data word have their natural width so that nothing is truncated on 64-bit
+// builds.
 struct SESSION_DATA {
   uint32_t signature = 0;
   long flags = 0;

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "api/StatusCodes.h"
 #include "norvexapi.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -136,10 +136,12 @@ constexpr StatusEntry kStatusTable[] = {
     NORVEX_STATUS(invalid_data_acl, "ERROR: invalid ACL for data blocks"),
     NORVEX_STATUS(invalid_trailer_acl, "ERROR: invalid ACL for trailer"),
     NORVEX_STATUS(socket_timeout, "ERROR: socket error"),
+    NORVEX_STATUS(unknown_error, "ERROR: unknown error"),
     NORVEX_STATUS(invalid_sector_offset, "ERROR: invalid sector offset given"),
     NORVEX_STATUS(mi_comm_abort, "ERROR: operation aborted"),
     NORVEX_STATUS(no_iso_14443_4, "ERROR: ISO 14443 part 4 is not supported"),
     NORVEX_STATUS(frame_too_small, "ERROR: ISO 14443 part 4 frame is too small"),
+    NORVEX_STATUS(wrong_buffer_size, "ERROR: unknown error"),
 
     // DESFire: card status bytes (0xA1xx), then the library's own (0xA2xx)
     NORVEX_STATUS(df_no_changes, "DESFire error: no changes"),

@@ -2,8 +2,8 @@
  * libnorvexapi: driver library for USB contactless card readers (ISO 14443 A/B, 13.56 MHz).
  *
  * Every function takes the session handle returned by CreateSession first (a void*) and returns a
- * status code: 0 on success, otherwise a code whose text GetErrorText gives. Buffers and key records
- * cross by pointer and stay owned by the caller. A session is used by one thread at a time.
+ * status code: 0 on success, otherwise a code whose text GetErrorText gives. Buffers and key
+ * records cross by pointer and stay owned by the caller. A session is used by one thread at a time.
  *
  * The header compiles as C11 and as C++17 or later.
  */
@@ -13,6 +13,9 @@
 #include <stdbool.h>
 #include <stddef.h>
 #include <stdint.h>
+
+#include "norvexapi_status.h"
+#include "norvexapi_version.h"
 
 #if defined(NORVEX_BUILDING_LIBRARY)
 #define NORVEX_API __attribute__((visibility("default")))
@@ -24,7 +27,8 @@
 extern "C" {
 #endif
 
-/* ---------------------------------------------------------------- Sessions and reader connection */
+/* ---------------------------------------------------------------- Sessions and reader connection
+ */
 
 /* Interface types of ConnectReader / EnumReaders. Only USB readers can be connected. */
 #define NORVEX_INTERFACE_RS232 1
@@ -71,13 +75,20 @@ NORVEX_API void bin2c(int value, char* out, int n);
 NORVEX_API int c2bin2(const char* text);
 NORVEX_API void bin2c2(int value, char* out);
 
-/* ---------------------------------------------------------------- Status codes */
+/* ---------------------------------------------------------------- Status codes and version */
+
+/* The status codes have names: NORVEX_OK and NORVEX_E_... in norvexapi_status.h. */
 
 /* Text of any status code: a constant NUL-terminated English message owned by the library (never
  * freed by the caller). Codes outside the library's families get the system's strerror text. */
 NORVEX_API const char* GetErrorText(int code);
 
-/* ---------------------------------------------------------------- Card selection and reader operations */
+/* Version of the loaded library as "MAJOR.MINOR.PATCH", a constant text owned by the library.
+ * NORVEX_VERSION_MAJOR/MINOR/PATCH give the version of the headers a caller was built with. */
+NORVEX_API const char* GetLibraryVersion(void);
+
+/* ---------------------------------------------------------------- Card selection and reader
+ * operations */
 
 /* ISO 14443-A selection. uidLen is in/out: the capacity of uid on entry (10 holds any UID), the
  * UID length after. atq receives 2 bytes, sak 1 byte. The serial of SelectCard/GetCardID holds the
@@ -121,7 +132,8 @@ NORVEX_API long ReadRawData(void* session, uint8_t* data, uint32_t size, uint32_
 NORVEX_API long WriteRawData(void* session, uint8_t* data, uint32_t length, uint32_t* done,
                              uint32_t timeout);
 
-/* ---------------------------------------------------------------- Mifare Classic access conditions */
+/* ---------------------------------------------------------------- Mifare Classic access conditions
+ */
 
 /* The access part of a sector trailer travels as 4 bytes: trailer bytes 6, 7, 8 (access bits) and
  * 9 (general-purpose byte, never changed). Access bits of one block are decoded into a pair of
@@ -147,8 +159,8 @@ enum {
   ACL_TRAILER_WRITE_KEYB = 0x20
 };
 
-NORVEX_API int32_t ACL_ParseDataConditions(uint32_t block, const unsigned char* acl,
-                                           uint32_t* keyA, uint32_t* keyB);
+NORVEX_API int32_t ACL_ParseDataConditions(uint32_t block, const unsigned char* acl, uint32_t* keyA,
+                                           uint32_t* keyB);
 NORVEX_API int32_t ACL_ParseTrailerConditions(const unsigned char* acl, uint32_t* keyA,
                                               uint32_t* keyB);
 NORVEX_API int32_t ACL_GenDataConditions(uint32_t block, unsigned char* acl, uint32_t keyA,
@@ -157,7 +169,8 @@ NORVEX_API int32_t ACL_GenTrailerConditions(unsigned char* acl, uint32_t keyA, u
 NORVEX_API int32_t ACL_GetValidDataSecPrivs(uint32_t index, uint32_t* keyA, uint32_t* keyB);
 NORVEX_API int32_t ACL_GetValidTrailerPrivs(uint32_t index, uint32_t* keyA, uint32_t* keyB);
 
-/* ---------------------------------------------------------------- Mifare Classic sectors and blocks */
+/* ---------------------------------------------------------------- Mifare Classic sectors and
+ * blocks */
 
 /* One Mifare Classic key: the authentication code (0x60 key A, 0x61 key B) followed by the 6 key
  * bytes as they stand in the sector trailer. 7 bytes, no padding. */
@@ -183,14 +196,14 @@ typedef uint8_t MIF_ACL_BYTES[4];
  * sector" adds the trailer: 64 or 256 bytes.
  *
  * Three forms of most operations: the plain form expects the card selected and the sector
- * authenticated; the ...Auth form authenticates with the given key and UID first; the ...Single form
- * also selects the card first (request for all cards, one anticollision level, select).
+ * authenticated; the ...Auth form authenticates with the given key and UID first; the ...Single
+ * form also selects the card first (request for all cards, one anticollision level, select).
  *
  * Status: 0 on success; 8043 for a sector above 39; 8047 when a buffer size is not the sector's
  * (data or whole-sector) size; 8031 for a null pointer the call needs; otherwise the session check
- * (8010, 8011, 8029) or the status of the failing reader instruction. These three checks come before
- * anything is sent. A multi-step call stops at the first failing step and undoes nothing. Block 0
- * (manufacturer block) is never written by the sector-data writers. */
+ * (8010, 8011, 8029) or the status of the failing reader instruction. These three checks come
+ * before anything is sent. A multi-step call stops at the first failing step and undoes nothing.
+ * Block 0 (manufacturer block) is never written by the sector-data writers. */
 
 NORVEX_API long MifC_GetCard(void* session, uint8_t* uid);
 NORVEX_API long MifC_AuthBlock(void* session, const _MIF_KEY_* key, const uint8_t* uid,
@@ -263,8 +276,8 @@ NORVEX_API long MifC_WriteSectorTrailerAuth(void* session, uint8_t sector, const
 NORVEX_API long MifC_WriteSectorTrailerAuth2(void* session, uint8_t sector, const _MIF_KEY_* key,
                                              const uint8_t* uid, const uint8_t* trailer);
 NORVEX_API long MifC_GetSectorTrailer(void* session, uint8_t sector, uint8_t* trailer);
-NORVEX_API long MifC_GetSectorTrailer2(void* session, uint8_t sector, uint8_t* acl,
-                                       _MIF_KEY_* keyA, _MIF_KEY_* keyB);
+NORVEX_API long MifC_GetSectorTrailer2(void* session, uint8_t sector, uint8_t* acl, _MIF_KEY_* keyA,
+                                       _MIF_KEY_* keyB);
 NORVEX_API long MifC_GetSectorTrailerAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
                                           uint8_t sector, uint8_t* trailer);
 NORVEX_API long MifC_GetSectorTrailerAuth2(void* session, const _MIF_KEY_* key, const uint8_t* uid,
@@ -282,8 +295,8 @@ NORVEX_API long MifC_GetSectorTrailerSingle2(void* session, const _MIF_KEY_* key
 }
 #endif
 
-/* ---------------------------------------------------------------- Mifare Classic trailers (C++ linkage)
- * Exported under symbols that encode their argument types. */
+/* ---------------------------------------------------------------- Mifare Classic trailers (C++
+ * linkage) Exported under symbols that encode their argument types. */
 #ifdef __cplusplus
 NORVEX_API long MifC_WriteTrailerSingle(void* session, _MIF_KEY_* key, unsigned char block,
                                         unsigned char* trailer);

@@ -5,12 +5,8 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "api/StatusCodes.h"
 #include "mifare/SectorGeometry.h"
-
-// A buffer size that is not the sector's data size (48 or 240) or whole-sector size (64 or 256).
-// The status table has no text of its own for it.
-constexpr long sector_size_mismatch = 8047;
+#include "status/StatusCodes.h"
 
 // True when any of the pointers is null.
 inline bool AnyNull(std::initializer_list<const void*> pointers) {
@@ -23,14 +19,14 @@ inline bool AnyNull(std::initializer_list<const void*> pointers) {
 inline long CheckSectorDataSize(uint8_t sector, unsigned size) {
   const auto geometry = GeometryOfSector(sector);
   if (!geometry) return invalid_sector_offset;
-  return size == geometry->DataSize() ? 0 : sector_size_mismatch;
+  return size == geometry->DataSize() ? 0 : wrong_buffer_size;
 }
 
 // 8043 for a sector above 39, 8047 when size is not the sector's whole size (data and trailer).
 inline long CheckWholeSectorSize(uint8_t sector, unsigned size) {
   const auto geometry = GeometryOfSector(sector);
   if (!geometry) return invalid_sector_offset;
-  return size == geometry->WholeSize() ? 0 : sector_size_mismatch;
+  return size == geometry->WholeSize() ? 0 : wrong_buffer_size;
 }
 
 // 8043 for a sector above 39, else 0.

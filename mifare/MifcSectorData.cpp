@@ -2,6 +2,7 @@
 // sectors, 240 bytes for the 16-block sectors of a 4K card. The blocks go in ascending order and
 // the first failing block ends the transfer; blocks already transferred are kept.
 
+#include "api/ExceptionBoundary.h"
 #include "api/Session.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
@@ -16,7 +17,8 @@ constexpr uint8_t kManufacturerBlock = 0;
 
 extern "C" {
 
-NORVEX_API long MifC_ReadSectorData(void* handle, uint8_t* buffer, uint8_t size, uint8_t sector) {
+NORVEX_API long MifC_ReadSectorData(void* handle, uint8_t* buffer, uint8_t size,
+                                    uint8_t sector) try {
   SESSION_DATA* session = nullptr;
   if (long status = CheckSession(handle, SessionNeeds::Reader, &session)) return status;
   if (buffer == nullptr) return wrong_parameter_value;
@@ -29,27 +31,33 @@ NORVEX_API long MifC_ReadSectorData(void* handle, uint8_t* buffer, uint8_t size,
       return status;
   }
   return 0;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long MifC_ReadSectorDataAuth(void* handle, const _MIF_KEY_* key, const uint8_t* uid,
-                                        uint8_t* buffer, uint8_t size, uint8_t sector) {
+                                        uint8_t* buffer, uint8_t size, uint8_t sector) try {
   if (AnyNull({key, uid, buffer})) return wrong_parameter_value;
   if (long status = CheckSectorDataSize(sector, size)) return status;
   if (long status = MifC_AuthSector(handle, key, uid, sector)) return status;
   return MifC_ReadSectorData(handle, buffer, size, sector);
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long MifC_ReadSectorDataSingle(void* handle, const _MIF_KEY_* key, uint8_t* buffer,
-                                          uint8_t size, uint8_t sector) {
+                                          uint8_t size, uint8_t sector) try {
   if (AnyNull({key, buffer})) return wrong_parameter_value;
   if (long status = CheckSectorDataSize(sector, size)) return status;
   if (long status = MifC_AuthSectorSingle(handle, key, sector)) return status;
   return MifC_ReadSectorData(handle, buffer, size, sector);
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 // For sector 0 the buffer still holds 48 bytes; its first 16 (block 0's place) are ignored.
 NORVEX_API long MifC_WriteSectorData(void* handle, const uint8_t* buffer, uint8_t size,
-                                     uint8_t sector) {
+                                     uint8_t sector) try {
   SESSION_DATA* session = nullptr;
   if (long status = CheckSession(handle, SessionNeeds::Reader, &session)) return status;
   if (buffer == nullptr) return wrong_parameter_value;
@@ -63,22 +71,29 @@ NORVEX_API long MifC_WriteSectorData(void* handle, const uint8_t* buffer, uint8_
       return status;
   }
   return 0;
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long MifC_WriteSectorDataAuth(void* handle, const _MIF_KEY_* key, const uint8_t* uid,
-                                         const uint8_t* buffer, uint8_t size, uint8_t sector) {
+                                         const uint8_t* buffer, uint8_t size, uint8_t sector) try {
   if (AnyNull({key, uid, buffer})) return wrong_parameter_value;
   if (long status = CheckSectorDataSize(sector, size)) return status;
   if (long status = MifC_AuthSector(handle, key, uid, sector)) return status;
   return MifC_WriteSectorData(handle, buffer, size, sector);
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 NORVEX_API long MifC_WriteSectorDataSingle(void* handle, const _MIF_KEY_* key,
-                                           const uint8_t* buffer, uint8_t size, uint8_t sector) {
+                                           const uint8_t* buffer, uint8_t size,
+                                           uint8_t sector) try {
   if (AnyNull({key, buffer})) return wrong_parameter_value;
   if (long status = CheckSectorDataSize(sector, size)) return status;
   if (long status = MifC_AuthSectorSingle(handle, key, sector)) return status;
   return MifC_WriteSectorData(handle, buffer, size, sector);
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 }  // extern "C"

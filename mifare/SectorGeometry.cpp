@@ -2,8 +2,9 @@
 
 #include "mifare/SectorGeometry.h"
 
-#include "api/StatusCodes.h"
+#include "api/ExceptionBoundary.h"
 #include "norvexapi.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -35,20 +36,28 @@ std::optional<SectorGeometry> GeometryOfSector(uint8_t sector) {
 
 extern "C" {
 
-NORVEX_API long MifC_GetSectorFirstBlock(uint8_t sector, uint8_t* block) {
+NORVEX_API long MifC_GetSectorFirstBlock(uint8_t sector, uint8_t* block) try {
   return AnswerFor(sector, block, [](const SectorGeometry& g) { return g.firstBlock; });
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
-NORVEX_API long MifC_GetSectorBlocksCount(uint8_t sector, uint8_t* count) {
+NORVEX_API long MifC_GetSectorBlocksCount(uint8_t sector, uint8_t* count) try {
   return AnswerFor(sector, count, [](const SectorGeometry& g) { return g.blockCount; });
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
-NORVEX_API long MifC_GetSectorDataSize(uint8_t sector, uint8_t* size) {
+NORVEX_API long MifC_GetSectorDataSize(uint8_t sector, uint8_t* size) try {
   return AnswerFor(sector, size, [](const SectorGeometry& g) { return g.DataSize(); });
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
-NORVEX_API long MifC_GetSectorTrailerBlock(uint8_t sector, uint8_t* block) {
+NORVEX_API long MifC_GetSectorTrailerBlock(uint8_t sector, uint8_t* block) try {
   return AnswerFor(sector, block, [](const SectorGeometry& g) { return g.TrailerBlock(); });
+} catch (...) {
+  return StatusOfCurrentException();
 }
 
 }  // extern "C"

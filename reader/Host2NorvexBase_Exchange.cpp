@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
-#include "api/StatusCodes.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

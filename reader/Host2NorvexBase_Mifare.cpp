@@ -2,8 +2,8 @@
 // write instructions used for Ultralight pages.
 #include <algorithm>
 
-#include "api/StatusCodes.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

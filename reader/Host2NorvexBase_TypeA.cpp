@@ -2,8 +2,8 @@
 // activation of an idle or halted card.
 #include <algorithm>
 
-#include "api/StatusCodes.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "reader/Host2RDCom.h"
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 Host2RDCom::~Host2RDCom() = default;
 

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/CommandObject.h"
 #include "transport/Crc16.h"
 #include "transport/ReaderInterface.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/StatusNarrowing.h"
 #include "transport/usb/UsbBackendChoice.h"
 

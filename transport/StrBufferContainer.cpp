@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 StrBufferContainer::StrBufferContainer() {
   InitBuffer();

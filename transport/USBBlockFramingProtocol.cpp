@@ -1,6 +1,6 @@
 #include "transport/USBBlockFramingProtocol.h"
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/ReaderInterface.h"
 
 USBBlockFramingProtocol::USBBlockFramingProtocol(ReaderInterface& transport)

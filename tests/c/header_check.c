@@ -1,4 +1,5 @@
-/* Built as strict C11 against the public header and the shared library: a C caller's first steps. */
+/* Built as strict C11 against the public header and the shared library: a C caller's first steps.
+ */
 #include <stdio.h>
 #include <string.h>
 
@@ -27,11 +28,13 @@ int main(void) {
   long flags = 0;
   expect(SetSessionFlags(session, 0x5A) == 0, "SetSessionFlags");
   expect(GetSessionFlags(session, &flags) == 0 && flags == 0x5A, "GetSessionFlags");
-  expect(DisconnectReader(session) == 8029, "DisconnectReader without a reader is 8029");
-  expect(strcmp(GetErrorText(8029), "ERROR: no reader") == 0, "GetErrorText(8029)");
+  expect(DisconnectReader(session) == NORVEX_E_NO_READER,
+         "DisconnectReader without a reader is 8029");
+  expect(strcmp(GetErrorText(NORVEX_E_NO_READER), "ERROR: no reader") == 0, "GetErrorText(8029)");
 
   int interfaces = 0;
-  expect(GetSupportedCommInterfaces(count_interfaces, (long)(intptr_t)&interfaces) == 0 && interfaces == 3,
+  expect(GetSupportedCommInterfaces(count_interfaces, (long)(intptr_t)&interfaces) == 0 &&
+             interfaces == 3,
          "three interface types reported");
 
   char text[3] = {0};
@@ -39,6 +42,6 @@ int main(void) {
   expect(strcmp(text, "3A") == 0 && c2bin2("3a") == 0x3A, "hex helpers");
 
   expect(ReleaseSession(session) == 0, "ReleaseSession");
-  expect(ReleaseSession(NULL) == 8010, "ReleaseSession(NULL) is 8010");
+  expect(ReleaseSession(NULL) == NORVEX_E_NO_SESSION_ERROR, "ReleaseSession(NULL) is 8010");
   return failures == 0 ? 0 : 1;
 }

@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "support/Fuzz.h"
 #include "transport/BlockFramingProtocol.h"
 #include "transport/CommandObject.h"

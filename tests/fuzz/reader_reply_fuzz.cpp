@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "api/Session.h"
-#include "api/StatusCodes.h"
 #include "mifare/SectorGeometry.h"
 #include "norvexapi.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 #include "support/Fuzz.h"
 #include "transport/CommandObject.h"
 #include "transport/ProtocolBase.h"

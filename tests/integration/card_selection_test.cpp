@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr long kNoCard = 8001;
-constexpr long kWrongParameter = 8031;
+constexpr long kNoCard = NORVEX_E_NO_CARD_IN_RF;
+constexpr long kWrongParameter = NORVEX_E_WRONG_PARAMETER_VALUE;
 constexpr uint8_t kRfReset = 0x20;
 constexpr uint8_t kActivateIdle = 0x43;
 constexpr uint8_t kActivateWakeup = 0x44;
@@ -108,7 +108,7 @@ TEST_F(CardSelection, SevenByteUidAndABufferTooSmallForIt) {
   EXPECT_EQ(Bytes(buffer, buffer + uidLen), uid);
 
   uint8_t small[4] = {}, smallLen = sizeof small;
-  EXPECT_EQ(SelectCardEx(session, small, &smallLen, atq, &sak), 7005);
+  EXPECT_EQ(SelectCardEx(session, small, &smallLen, atq, &sak), NORVEX_E_RESP_TOO_SHORT);
   EXPECT_EQ(smallLen, 4);
   EXPECT_EQ(small[0], 0);
 }
@@ -125,7 +125,7 @@ TEST_F(CardSelection, CountedRepliesReportTheNeededLength) {
 
   uint8_t version[255] = {};
   uint8_t len = 2;
-  EXPECT_EQ(GetFWVersion(session, version, &len), 8013);
+  EXPECT_EQ(GetFWVersion(session, version, &len), NORVEX_E_MEM_NO_SPACE);
   len = sizeof version;
   ASSERT_EQ(GetFWVersion(session, version, &len), 0);
   EXPECT_EQ(len, needed - 2);
@@ -173,8 +173,8 @@ TEST_F(CardSelection, RawMifareInstructionsReachTheCardMemory) {
   EXPECT_EQ(Bytes(block, block + blockLen), data);
 
   // Block 5 as a value block holding 100, then incremented by 5 in place.
-  ASSERT_EQ(send(kWrite, {5, 0x64, 0, 0, 0, 0x9B, 0xFF, 0xFF, 0xFF, 0x64, 0, 0, 0, 5, 0xFA, 5, 0xFA}),
-            0);
+  ASSERT_EQ(
+      send(kWrite, {5, 0x64, 0, 0, 0, 0x9B, 0xFF, 0xFF, 0xFF, 0x64, 0, 0, 0, 5, 0xFA, 5, 0xFA}), 0);
   ASSERT_EQ(send(0x1B, {0xC1, 5, 5, 0, 0, 0, 5}), 0);
   EXPECT_EQ(Blocks(uid, 5),
             (Bytes{0x69, 0, 0, 0, 0x96, 0xFF, 0xFF, 0xFF, 0x69, 0, 0, 0, 5, 0xFA, 5, 0xFA}));
@@ -256,12 +256,13 @@ TEST_F(CardSelection, SessionCheckComesFirst) {
   uint32_t foreign = 0x006B7374;  // smaller than a session record: never read as one
   void* unconnected = CreateSession();
   for (const auto& [name, call] : calls) {
-    EXPECT_EQ(call(nullptr), 8010) << name;
-    EXPECT_EQ(call(&foreign), 8011) << name;
-    EXPECT_EQ(call(unconnected), 8029) << name;
+    EXPECT_EQ(call(nullptr), NORVEX_E_NO_SESSION_ERROR) << name;
+    EXPECT_EQ(call(&foreign), NORVEX_E_BAD_SESSION_SIG) << name;
+    EXPECT_EQ(call(unconnected), NORVEX_E_NO_READER) << name;
   }
   // A sector above 39 is found before the session is looked at.
-  EXPECT_EQ(MifC_ReadSectorDataAuth(unconnected, &key, bytes, bytes, 48, 40), 8043);
+  EXPECT_EQ(MifC_ReadSectorDataAuth(unconnected, &key, bytes, bytes, 48, 40),
+            NORVEX_E_INVALID_SECTOR_OFFSET);
   ReleaseSession(unconnected);
   EXPECT_TRUE(Log().empty());
 }

@@ -45,12 +45,12 @@ std::vector<std::string> EnumeratedNames(int productId) {
 TEST(Connection, NoReaderAttached) {
   SimulatorHarness bus;
   Session session;
-  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  EXPECT_EQ(session.Connect("USB_0"), NORVEX_E_DEVICE_NOTFOUND);
   // Connected with a transport that never opened: operations fail with a status instead of
   // touching a missing device, and disconnecting succeeds.
   EXPECT_NE(session.FirmwareVersion(), 0);
   EXPECT_EQ(DisconnectReader(session.handle), 0);
-  EXPECT_EQ(DisconnectReader(session.handle), 8029);
+  EXPECT_EQ(DisconnectReader(session.handle), NORVEX_E_NO_READER);
   EXPECT_TRUE(EnumeratedNames(kProductId).empty());
 
   SimulatorHarness other;  // NORVEX_SIMULATOR now names another bus: read afresh, not cached
@@ -80,7 +80,7 @@ TEST(Connection, ReadersAreChosenByIndexAmongTheirProductId) {
   ASSERT_EQ(session.FirmwareVersion(), 0);
   EXPECT_TRUE(bus->log(first).empty());
   EXPECT_EQ(bus->log(second).size(), 1u);
-  EXPECT_EQ(session.Connect("USB_2"), 3002);
+  EXPECT_EQ(session.Connect("USB_2"), NORVEX_E_DEVICE_NOTFOUND);
 }
 
 TEST(Connection, ReconnectingReplacesTheReaderAndReleasesTheOldOne) {
@@ -102,8 +102,8 @@ TEST(Connection, ReconnectingReplacesTheReaderAndReleasesTheOldOne) {
 
   // A reconnect that fails before a transport exists leaves the session unconnected.
   char serial[] = "/dev/ttyS0";
-  EXPECT_EQ(ConnectReader(session.handle, 1, serial, kProductId), 8027);
-  EXPECT_EQ(DisconnectReader(session.handle), 8029);
+  EXPECT_EQ(ConnectReader(session.handle, 1, serial, kProductId), NORVEX_E_INTERFACE_NOT_SUPPORTED);
+  EXPECT_EQ(DisconnectReader(session.handle), NORVEX_E_NO_READER);
 }
 
 TEST(Connection, DisconnectAndReleaseInEveryState) {
@@ -121,7 +121,7 @@ TEST(Connection, DisconnectAndReleaseInEveryState) {
     EXPECT_EQ(DisconnectReader(connected.handle), 0);
     EXPECT_EQ(GetSessionFlags(connected.handle, &flags), 0);
     EXPECT_EQ(flags, 0x1234) << "flags survive connect and disconnect";
-    EXPECT_EQ(connected.FirmwareVersion(), 8029);
+    EXPECT_EQ(connected.FirmwareVersion(), NORVEX_E_NO_READER);
     ASSERT_EQ(connected.Connect("USB_0"), 0);
     EXPECT_EQ(connected.FirmwareVersion(), 0);
   }  // released while connected
@@ -142,14 +142,15 @@ class LinkFaults : public ::testing::Test {
 
 TEST_F(LinkFaults, DamagedRepliesAndReaderStatusBytes) {
   bus->corruptNextReplyCrc(reader);
-  EXPECT_EQ(session.FirmwareVersion(), 7001);
+  EXPECT_EQ(session.FirmwareVersion(), NORVEX_E_CRC_ERR);
   bus->staleNextReplySequence(reader);
-  EXPECT_EQ(session.FirmwareVersion(), 7001);
+  EXPECT_EQ(session.FirmwareVersion(), NORVEX_E_CRC_ERR);
   std::string text;
   EXPECT_EQ(session.FirmwareVersion(&text), 0);
   EXPECT_FALSE(text.empty());
 
-  const std::pair<int8_t, long> statuses[] = {{-1, 8001}, {-4, 8002}, {0x7F, 8008}};
+  const std::pair<int8_t, long> statuses[] = {
+      {-1, NORVEX_E_NO_CARD_IN_RF}, {-4, NORVEX_E_NO_AUTH_ALLOWED}, {0x7F, NORVEX_E_ANY_WIRE_ERR}};
   for (const auto& [status, code] : statuses) {
     bus->forceNextStatus(reader, status);
     EXPECT_EQ(session.FirmwareVersion(), code) << int{status};
@@ -161,7 +162,7 @@ TEST_F(LinkFaults, ASilentReaderGivesAReadFailureWithinTheTimeout) {
   ASSERT_EQ(Interface_SetTimeOuts(session.handle, 300, &previous), 0);
   bus->stayInactive(reader, 1);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(session.FirmwareVersion(), 1005);
+  EXPECT_EQ(session.FirmwareVersion(), NORVEX_E_COM_READ_ERROR);
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   EXPECT_EQ(session.FirmwareVersion(), 0) << "the next exchange works again";
 }
@@ -170,7 +171,7 @@ TEST_F(LinkFaults, AnUnpluggedReaderFailsUntilReconnected) {
   bus->unplug(reader);
   // Repeated writes to the dead link must fail with a status, not end the process (SIGPIPE).
   for (int i = 0; i < 3; ++i) EXPECT_NE(session.FirmwareVersion(), 0);
-  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  EXPECT_EQ(session.Connect("USB_0"), NORVEX_E_DEVICE_NOTFOUND);
   bus->replug(reader);
   ASSERT_EQ(session.Connect("USB_0"), 0);
   EXPECT_EQ(session.FirmwareVersion(), 0);
@@ -188,7 +189,7 @@ TEST(RealUsbBus, ConnectingWithoutAnAttachedReaderGives3002) {
   if (readers > 0) GTEST_SKIP() << "a real reader is attached";
 
   Session session;
-  EXPECT_EQ(session.Connect("USB_0"), 3002);
+  EXPECT_EQ(session.Connect("USB_0"), NORVEX_E_DEVICE_NOTFOUND);
   EXPECT_NE(session.FirmwareVersion(), 0);
   EXPECT_EQ(DisconnectReader(session.handle), 0);
 }

@@ -22,53 +22,63 @@ TEST_F(MifcFailure, BadArgumentsAreRefusedAndNothingIsSent) {
   uint8_t b[512] = {};  // big enough for any size a case passes: only the size is wrong
   void* s = session;
   const std::tuple<const char*, long, std::function<long()>> cases[] = {
-      {"ReadSectorData 64 bytes", 8047, [&] { return MifC_ReadSectorData(s, b, 64, 1); }},
-      {"ReadSectorData 48 bytes of a large sector", 8047,
+      {"ReadSectorData 64 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
+       [&] { return MifC_ReadSectorData(s, b, 64, 1); }},
+      {"ReadSectorData 48 bytes of a large sector", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_ReadSectorData(s, b, 48, 32); }},
-      {"ReadSectorDataAuth 240 bytes of a small sector", 8047,
+      {"ReadSectorDataAuth 240 bytes of a small sector", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_ReadSectorDataAuth(s, k, uid, b, 240, 1); }},
-      {"ReadSectorDataSingle 47 bytes", 8047,
+      {"ReadSectorDataSingle 47 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_ReadSectorDataSingle(s, k, b, 47, 1); }},
-      {"ReadSectorDataSingle sector 255", 8043,
+      {"ReadSectorDataSingle sector 255", NORVEX_E_INVALID_SECTOR_OFFSET,
        [&] { return MifC_ReadSectorDataSingle(s, k, b, 48, 255); }},
-      {"WriteSectorData 0 bytes", 8047, [&] { return MifC_WriteSectorData(s, b, 0, 2); }},
-      {"WriteSectorDataSingle 240 bytes of a small sector", 8047,
+      {"WriteSectorData 0 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
+       [&] { return MifC_WriteSectorData(s, b, 0, 2); }},
+      {"WriteSectorDataSingle 240 bytes of a small sector", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_WriteSectorDataSingle(s, k, b, 240, 2); }},
-      {"WriteSectorDataSingle sector 40", 8043,
+      {"WriteSectorDataSingle sector 40", NORVEX_E_INVALID_SECTOR_OFFSET,
        [&] { return MifC_WriteSectorDataSingle(s, k, b, 48, 40); }},
-      {"WriteSector 64 bytes", 8047, [&] { return MifC_WriteSector(s, 2, b, 64, acl, k, k); }},
-      {"WriteSectorAuth 16 bytes", 8047,
+      {"WriteSector 64 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
+       [&] { return MifC_WriteSector(s, 2, b, 64, acl, k, k); }},
+      {"WriteSectorAuth 16 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_WriteSectorAuth(s, k, uid, 2, b, 16, acl, k, k); }},
-      {"WriteSector2 48 bytes", 8047, [&] { return MifC_WriteSector2(s, 2, b, 48); }},
+      {"WriteSector2 48 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
+       [&] { return MifC_WriteSector2(s, 2, b, 48); }},
       // 320 has the low byte 64, and 0 would make the trailer start 16 bytes before the buffer.
-      {"WriteSector2 320 bytes", 8047, [&] { return MifC_WriteSector2(s, 2, b, 320); }},
-      {"WriteSectorAuth2 0 bytes", 8047,
+      {"WriteSector2 320 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
+       [&] { return MifC_WriteSector2(s, 2, b, 320); }},
+      {"WriteSectorAuth2 0 bytes", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_WriteSectorAuth2(s, k, uid, 35, b, 0); }},
-      {"WriteSectorAuth2 64 bytes of a large sector", 8047,
+      {"WriteSectorAuth2 64 bytes of a large sector", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_WriteSectorAuth2(s, k, uid, 35, b, 64); }},
-      {"WriteSectorSingle2 256 bytes of a small sector", 8047,
+      {"WriteSectorSingle2 256 bytes of a small sector", NORVEX_E_WRONG_BUFFER_SIZE,
        [&] { return MifC_WriteSectorSingle2(s, 2, b, 256, k); }},
-      {"AuthSector sector 40", 8043, [&] { return MifC_AuthSector(s, k, uid, 40); }},
-      {"WriteSectorTrailerAuth sector 40", 8043,
+      {"AuthSector sector 40", NORVEX_E_INVALID_SECTOR_OFFSET,
+       [&] { return MifC_AuthSector(s, k, uid, 40); }},
+      {"WriteSectorTrailerAuth sector 40", NORVEX_E_INVALID_SECTOR_OFFSET,
        [&] { return MifC_WriteSectorTrailerAuth(s, 40, k, uid, acl, k, k); }},
-      {"GetSectorTrailerSingle sector 40", 8043,
+      {"GetSectorTrailerSingle sector 40", NORVEX_E_INVALID_SECTOR_OFFSET,
        [&] { return MifC_GetSectorTrailerSingle(s, k, 40, b); }},
-      {"GetCard uid", 8031, [&] { return MifC_GetCard(s, nullptr); }},
-      {"AuthBlock key", 8031, [&] { return MifC_AuthBlock(s, nullptr, uid, 4); }},
-      {"AuthBlock uid", 8031, [&] { return MifC_AuthBlock(s, k, nullptr, 4); }},
-      {"ReadBlock data", 8031, [&] { return MifC_ReadBlock(s, 4, nullptr); }},
-      {"WriteBlockSingle key", 8031, [&] { return MifC_WriteBlockSingle(s, nullptr, 4, b); }},
-      {"ReadSectorDataAuth buffer", 8031,
+      {"GetCard uid", NORVEX_E_WRONG_PARAMETER_VALUE, [&] { return MifC_GetCard(s, nullptr); }},
+      {"AuthBlock key", NORVEX_E_WRONG_PARAMETER_VALUE,
+       [&] { return MifC_AuthBlock(s, nullptr, uid, 4); }},
+      {"AuthBlock uid", NORVEX_E_WRONG_PARAMETER_VALUE,
+       [&] { return MifC_AuthBlock(s, k, nullptr, 4); }},
+      {"ReadBlock data", NORVEX_E_WRONG_PARAMETER_VALUE,
+       [&] { return MifC_ReadBlock(s, 4, nullptr); }},
+      {"WriteBlockSingle key", NORVEX_E_WRONG_PARAMETER_VALUE,
+       [&] { return MifC_WriteBlockSingle(s, nullptr, 4, b); }},
+      {"ReadSectorDataAuth buffer", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_ReadSectorDataAuth(s, k, uid, nullptr, 48, 1); }},
-      {"WriteSectorAuth keyB", 8031,
+      {"WriteSectorAuth keyB", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_WriteSectorAuth(s, k, uid, 1, b, 48, acl, k, nullptr); }},
-      {"WriteSectorSingle acl", 8031,
+      {"WriteSectorSingle acl", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_WriteSectorSingle(s, 1, b, 48, nullptr, k, k, k); }},
-      {"WriteSectorTrailerAuth2 trailer", 8031,
+      {"WriteSectorTrailerAuth2 trailer", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_WriteSectorTrailerAuth2(s, 1, k, uid, nullptr); }},
-      {"WriteTrailerSingle2 acl", 8031,
+      {"WriteTrailerSingle2 acl", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_WriteTrailerSingle2(s, &key, 7, nullptr, &key, &key); }},
-      {"GetSectorTrailerAuth trailer", 8031,
+      {"GetSectorTrailerAuth trailer", NORVEX_E_WRONG_PARAMETER_VALUE,
        [&] { return MifC_GetSectorTrailerAuth(s, k, uid, 1, nullptr); }},
   };
   const Bytes memory = Memory(card);
@@ -90,7 +100,8 @@ TEST_F(MifcFailure, RefusedBlockStopsTheSectorWriteAndEarlierBlocksStay) {
   const Bytes before = Blocks(uid, 9, 2);
   const Bytes data = Pattern(8, 3, 6);
   ClearLog();
-  EXPECT_EQ(MifC_WriteSectorDataAuth(session, key, uid.data(), data.data(), 48, 2), 8002);
+  EXPECT_EQ(MifC_WriteSectorDataAuth(session, key, uid.data(), data.data(), 48, 2),
+            NORVEX_E_NO_AUTH_ALLOWED);
   EXPECT_EQ(Instructions(), (Bytes{kAuthenticate, kWrite, kWrite}));
   EXPECT_EQ(LoggedBlocks(kWrite), (Bytes{8, 9}));
   EXPECT_EQ(Blocks(uid, 8), Pattern(8, 1, 6));
@@ -105,7 +116,7 @@ TEST_F(MifcFailure, CardLeavingMidReadKeepsTheBlocksAlreadyRead) {
   bus->removeCardAfter(reader, 2);  // after the authentication and the first read
   Bytes buffer(48, 0xEE);
   EXPECT_EQ(MifC_ReadSectorDataAuth(session, &kTransportKey, uid.data(), buffer.data(), 48, 1),
-            8001);
+            NORVEX_E_NO_CARD_IN_RF);
   EXPECT_EQ(Instructions(), (Bytes{kAuthenticate, kRead, kRead}));
   EXPECT_EQ(Bytes(buffer.begin(), buffer.begin() + 16), Bytes(data.begin(), data.begin() + 16));
   EXPECT_EQ(Bytes(buffer.begin() + 16, buffer.end()), Bytes(32, 0xEE));
@@ -116,7 +127,8 @@ TEST_F(MifcFailure, FailedAuthenticationStopsBeforeAnyTransfer) {
   const _MIF_KEY_ wrong = MakeKey(MIF_KEY_TYPE_A, {1, 2, 3, 4, 5, 6});
   const Bytes before = Memory(uid);
   const Bytes data = Pattern(4, 3, 2);
-  EXPECT_EQ(MifC_WriteSectorDataSingle(session, &wrong, data.data(), 48, 1), 8002);
+  EXPECT_EQ(MifC_WriteSectorDataSingle(session, &wrong, data.data(), 48, 1),
+            NORVEX_E_NO_AUTH_ALLOWED);
   EXPECT_EQ(Instructions(), (Bytes{kRequest, kAnticoll, kSelect, kAuthenticate}));
   EXPECT_EQ(Memory(uid), before);
 }

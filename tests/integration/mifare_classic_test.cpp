@@ -31,10 +31,10 @@ TEST(MifcGeometry, SectorsOfBothCardSizesAndRefusalAbove39) {
                       MifC_GetSectorTrailerBlock}) {
     for (uint8_t sector : {40, 255}) {
       uint8_t out = 0xA5;
-      EXPECT_EQ(query(sector, &out), 8043);
+      EXPECT_EQ(query(sector, &out), NORVEX_E_INVALID_SECTOR_OFFSET);
       EXPECT_EQ(out, 0xA5);
     }
-    EXPECT_EQ(query(1, nullptr), 8031);
+    EXPECT_EQ(query(1, nullptr), NORVEX_E_WRONG_PARAMETER_VALUE);
   }
 }
 
@@ -51,7 +51,7 @@ TEST_F(MifcCard, GetCardSelectsTheCardInTheField) {
   ClearLog();
   bus->removeAllCards(reader);
   uint8_t data[16] = {};
-  EXPECT_EQ(MifC_ReadBlockSingle(session, &kTransportKey, 1, data), 8001);
+  EXPECT_EQ(MifC_ReadBlockSingle(session, &kTransportKey, 1, data), NORVEX_E_NO_CARD_IN_RF);
   EXPECT_EQ(Instructions(), Bytes{kRequest}) << "a self-contained call stops at the request";
 }
 
@@ -59,7 +59,7 @@ TEST_F(MifcCard, AuthenticationSendsKeyTypeUidCodedKeyAndBlock) {
   const Bytes uid = PlaceSelected("classic1k:uid=01020304");
   const _MIF_KEY_ key = MakeKey(MIF_KEY_TYPE_B, {0x12, 0x00, 0xFF, 0xFF, 0xFF, 0xFF});
   // Wrong key for the factory-state card: refused, but the instruction shows what was sent.
-  EXPECT_EQ(MifC_AuthSector(session, &key, uid.data(), 2), 8002);
+  EXPECT_EQ(MifC_AuthSector(session, &key, uid.data(), 2), NORVEX_E_NO_AUTH_ALLOWED);
   ASSERT_EQ(Instructions(), Bytes{kAuthenticate});
   const Bytes expected{0x61, 0x01, 0x02, 0x03, 0x04, 0xE1, 0xD2, 0xF0, 0xF0,
                        0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 0x0F, 8};
@@ -69,7 +69,7 @@ TEST_F(MifcCard, AuthenticationSendsKeyTypeUidCodedKeyAndBlock) {
 TEST_F(MifcCard, PlainFormsRelyOnAnEarlierAuthentication) {
   const Bytes uid = PlaceSelected("classic1k");
   uint8_t data[16] = {};
-  EXPECT_EQ(MifC_ReadBlock(session, 5, data), 8004);
+  EXPECT_EQ(MifC_ReadBlock(session, 5, data), NORVEX_E_NO_AUTH_DONE);
 
   ASSERT_EQ(SelectAndAuthenticate(kTransportKey, 1), 0);
   const Bytes block = Pattern(5, 1, 1);
@@ -111,9 +111,9 @@ TEST_F(MifcCard, SectorZeroNeverWritesTheManufacturerBlock) {
 
 // Every sector of a card written with a distinct pattern and read back, through the
 // authenticating forms or the self-contained ones.
-class MifcWholeCard : public ReaderTest,
-                      public ::testing::WithParamInterface<std::tuple<std::string, unsigned, bool>> {
-};
+class MifcWholeCard
+    : public ReaderTest,
+      public ::testing::WithParamInterface<std::tuple<std::string, unsigned, bool>> {};
 
 TEST_P(MifcWholeCard, EverySectorWrittenAndReadBack) {
   const auto& [kind, sectors, authenticating] = GetParam();
@@ -142,12 +142,14 @@ TEST_P(MifcWholeCard, EverySectorWrittenAndReadBack) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cards, MifcWholeCard,
-    ::testing::Values(std::make_tuple("classic1k", 16u, true), std::make_tuple("classic1k", 16u, false),
-                      std::make_tuple("classic4k", 40u, true), std::make_tuple("classic4k", 40u, false)),
-    [](const auto& info) {
-      return std::get<0>(info.param) + (std::get<2>(info.param) ? "_Auth" : "_Single");
-    });
+INSTANTIATE_TEST_SUITE_P(Cards, MifcWholeCard,
+                         ::testing::Values(std::make_tuple("classic1k", 16u, true),
+                                           std::make_tuple("classic1k", 16u, false),
+                                           std::make_tuple("classic4k", 40u, true),
+                                           std::make_tuple("classic4k", 40u, false)),
+                         [](const auto& info) {
+                           return std::get<0>(info.param) +
+                                  (std::get<2>(info.param) ? "_Auth" : "_Single");
+                         });
 
 }  // namespace

@@ -41,7 +41,8 @@ TEST_F(MifcTrailer, ChangedKeyOpensTheSectorAndTheOldOneNoLonger) {
                                         kTransportAcl.data(), &kNewKeyA, &kNewKeyB),
             0);
   uint8_t data[48] = {};
-  EXPECT_EQ(MifC_ReadSectorDataSingle(session, &kTransportKey, data, 48, 1), 8002);
+  EXPECT_EQ(MifC_ReadSectorDataSingle(session, &kTransportKey, data, 48, 1),
+            NORVEX_E_NO_AUTH_ALLOWED);
   ASSERT_EQ(MifC_ReadSectorDataSingle(session, &kNewKeyA, data, 48, 1), 0);
 
   // The trailer as key A sees it: key A hidden, access bytes as written, key B readable.
@@ -73,7 +74,8 @@ TEST_F(MifcTrailer, TrailerReadsFillOnlyTheOutputsAskedForAndNothingOnFailure) {
   uint8_t acl[4] = {9, 9, 9, 9};
   keyA = MakeKey(7, {7, 7, 7, 7, 7, 7});
   _MIF_KEY_ keyB = keyA;
-  EXPECT_EQ(MifC_GetSectorTrailer2(session, 1, acl, &keyA, &keyB), 8004);  // not authenticated
+  EXPECT_EQ(MifC_GetSectorTrailer2(session, 1, acl, &keyA, &keyB),
+            NORVEX_E_NO_AUTH_DONE);  // not authenticated
   EXPECT_EQ(Bytes(acl, acl + 4), Bytes(4, 9));
   EXPECT_EQ(keyA.KeyType, 7);
   EXPECT_EQ(keyB.KeyValue[0], 7);
@@ -144,14 +146,14 @@ TEST_F(MifcTrailer, EveryTrailerWriterInstallsTheTrailerInOneWrite) {
 
 TEST_F(MifcTrailer, KeyBOnlyConditionsRefuseKeyAAndServeKeyB) {
   const Bytes uid = PlaceSelected("classic1k");
-  ASSERT_EQ(MifC_WriteSectorTrailerAuth(session, 4, &kTransportKey, uid.data(),
-                                        kKeyBOnlyAcl.data(), &kNewKeyA, &kNewKeyB),
+  ASSERT_EQ(MifC_WriteSectorTrailerAuth(session, 4, &kTransportKey, uid.data(), kKeyBOnlyAcl.data(),
+                                        &kNewKeyA, &kNewKeyB),
             0);
   const Bytes before = Blocks(uid, 16, 3);
   const Bytes block = Pattern(17, 1, 5);
   uint8_t data[16] = {};
-  EXPECT_EQ(MifC_ReadBlockSingle(session, &kNewKeyA, 17, data), 8002);
-  EXPECT_EQ(MifC_WriteBlockSingle(session, &kNewKeyA, 17, block.data()), 8002);
+  EXPECT_EQ(MifC_ReadBlockSingle(session, &kNewKeyA, 17, data), NORVEX_E_NO_AUTH_ALLOWED);
+  EXPECT_EQ(MifC_WriteBlockSingle(session, &kNewKeyA, 17, block.data()), NORVEX_E_NO_AUTH_ALLOWED);
   EXPECT_EQ(Blocks(uid, 16, 3), before);
 
   EXPECT_EQ(MifC_WriteBlockSingle(session, &kNewKeyB, 17, block.data()), 0);
@@ -202,8 +204,8 @@ TEST_F(MifcTrailer, WholeSectorWritersPutDataThenTrailer) {
   EXPECT_EQ(Blocks(uid, 128, 15), data);
   EXPECT_EQ(Blocks(uid, 143), kNewTrailer);
   const Bytes data6 = Pattern(24, 3, 4);
-  ASSERT_EQ(
-      MifC_WriteSectorSingle(session, 6, data6.data(), 48, acl, key, &kNewKeyA, &kNewKeyB), 0);
+  ASSERT_EQ(MifC_WriteSectorSingle(session, 6, data6.data(), 48, acl, key, &kNewKeyA, &kNewKeyB),
+            0);
   EXPECT_EQ(Blocks(uid, 24, 3), data6);
   EXPECT_EQ(Blocks(uid, 27), kNewTrailer);
   ASSERT_EQ(SelectAndAuthenticate(*key, 7), 0);
@@ -215,15 +217,15 @@ TEST_F(MifcTrailer, WholeSectorWritersPutDataThenTrailer) {
 TEST_F(MifcTrailer, FrozenTrailerStopsWholeSectorWriteAfterTheData) {
   const Bytes uid = PlaceSelected("classic1k");
   const _MIF_KEY_* key = &kTransportKey;
-  ASSERT_EQ(MifC_WriteSectorTrailerAuth(session, 3, key, uid.data(), kFrozenTrailerAcl.data(), key,
-                                        key),
-            0);
+  ASSERT_EQ(
+      MifC_WriteSectorTrailerAuth(session, 3, key, uid.data(), kFrozenTrailerAcl.data(), key, key),
+      0);
   const Bytes frozen = Blocks(uid, 15);
   const Bytes data = Pattern(12, 3, 8);
   ClearLog();
-  EXPECT_EQ(MifC_WriteSectorAuth(session, key, uid.data(), 3, data.data(), 48,
-                                 kTransportAcl.data(), &kNewKeyA, &kNewKeyB),
-            8002);
+  EXPECT_EQ(MifC_WriteSectorAuth(session, key, uid.data(), 3, data.data(), 48, kTransportAcl.data(),
+                                 &kNewKeyA, &kNewKeyB),
+            NORVEX_E_NO_AUTH_ALLOWED);
   EXPECT_EQ(LoggedBlocks(kWrite), (Bytes{12, 13, 14, 15}));
   EXPECT_EQ(Blocks(uid, 12, 3), data);  // kept: nothing is undone
   EXPECT_EQ(Blocks(uid, 15), frozen);

@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/BlockFramingProtocol.h"
 #include "transport/CommandObject.h"
 #include "transport/Crc16.h"
@@ -169,8 +169,8 @@ TEST_P(Framing, ReadFailuresBecome1005WriteFailuresPassThrough) {
 
   transport.writeResult = -4;
   EXPECT_EQ(Exchange(cmd), -4);
-  transport.writeResult = 0x10000 + 3002;
-  EXPECT_EQ(Exchange(cmd), 3002) << "narrowed to 16 bits";
+  transport.writeResult = 0x10000 + NORVEX_E_DEVICE_NOTFOUND;
+  EXPECT_EQ(Exchange(cmd), NORVEX_E_DEVICE_NOTFOUND) << "narrowed to 16 bits";
   transport.writeResult = 0x10000;
   EXPECT_NE(Exchange(cmd), 0) << "a failure whose low 16 bits are zero must not read as success";
 }

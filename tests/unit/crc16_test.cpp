@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "norvexapi_status.h"
+
 #include "transport/BlockFramingProtocol.h"
 
 namespace {
@@ -26,8 +28,9 @@ TEST(Crc16Mcrf4xx, KnownAnswersAndFrameCheck) {
   EXPECT_EQ(BlockFramingProtocol::CalculateCRC(frame, 5), 0x798D);
   EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, sizeof(frame)), 0) << "low byte first";
   std::swap(frame[5], frame[6]);
-  EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, sizeof(frame)), 7001);
-  EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, 1), 7001) << "too short to hold a CRC";
+  EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, sizeof(frame)), NORVEX_E_CRC_ERR);
+  EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, 1), NORVEX_E_CRC_ERR)
+      << "too short to hold a CRC";
 }
 
 }  // namespace

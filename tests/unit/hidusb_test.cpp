@@ -13,7 +13,7 @@
 #include <memory>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/usb/UsbBackend.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <tuple>
 #include <vector>
 
-#include "api/StatusCodes.h"
 #include "reader/Host2NorvexBase.h"
+#include "status/StatusCodes.h"
 #include "transport/CommandObject.h"
 #include "transport/ProtocolBase.h"
 
@@ -66,23 +66,37 @@ TEST_F(CommandSetTest, SendsEachInstructionWithItsParameterLayout) {
 
   const std::tuple<const char*, std::function<long()>, uint8_t, Bytes> cases[] = {
       {"RfReset", [&] { return reader.RdPcdRfReset(0x1234); }, 0x20, {0x34, 0x12}},
-      {"AuthE", [&] { return reader.RdMfPiccAuthE(0x60, snr, 2, 7); }, 0x15,
+      {"AuthE",
+       [&] { return reader.RdMfPiccAuthE(0x60, snr, 2, 7); },
+       0x15,
        {0x60, 0xDE, 0xAD, 0xBE, 0xEF, 2, 7}},
-      {"LoadKeyE2", [&] { return reader.RdPcdLoadKeyE2(0x60, 3, key); }, 0x17,
+      {"LoadKeyE2",
+       [&] { return reader.RdPcdLoadKeyE2(0x60, 3, key); },
+       0x17,
        {0x60, 3, 1, 2, 3, 4, 5, 6}},
-      {"Value", [&] { return reader.RdMfPiccValue(0xC1, 5, value, 6); }, 0x1B,
+      {"Value",
+       [&] { return reader.RdMfPiccValue(0xC1, 5, value, 6); },
+       0x1B,
        {0xC1, 5, 0x78, 0x56, 0x34, 0x12, 6}},
-      {"ValueDebit", [&] { return reader.RdMfPiccValueDebit(0xC0, 5, value); }, 0x1C,
+      {"ValueDebit",
+       [&] { return reader.RdMfPiccValueDebit(0xC0, 5, value); },
+       0x1C,
        {0xC0, 5, 0x78, 0x56, 0x34, 0x12}},
-      {"CommonWrite", [&] { return reader.RdPiccCommonWrite(0xA2, 5, 2, value); }, 0x1F,
+      {"CommonWrite",
+       [&] { return reader.RdPiccCommonWrite(0xA2, 5, 2, value); },
+       0x1F,
        {0xA2, 5, 2, 0x78, 0x56}},
-      {"CascSelect", [&] { return reader.RdPiccCascSelect(0x93, snr, &byte); }, 0x42,
+      {"CascSelect",
+       [&] { return reader.RdPiccCascSelect(0x93, snr, &byte); },
+       0x42,
        {0x93, 0xDE, 0xAD, 0xBE, 0xEF}},
       {"ExchangeBlock",
-       [&] { return reader.RdPiccExchangeBlock(value, 3, out, &length16, 1, 0x01020304); }, 0x48,
+       [&] { return reader.RdPiccExchangeBlock(value, 3, out, &length16, 1, 0x01020304); },
+       0x48,
        {3, 0, 1, 0x04, 0x03, 0x02, 0x01, 0x78, 0x56, 0x34}},
       {"ExchangeByteStream",
-       [&] { return reader.RdPiccExchangeByteStream(0x1E, value, 2, out, &length16); }, 0x03,
+       [&] { return reader.RdPiccExchangeByteStream(0x1E, value, 2, out, &length16); },
+       0x03,
        {0x1E, 2, 0, 0x78, 0x56}},
       {"LoadKeySet", [&] { return reader.RdLoadKeySet(2, 6, key); }, 0x98, {2, 1, 2, 3, 4, 5, 6}},
       {"LoadConfig", [&] { return reader.PcdLoadConfig(0xBEEF); }, 0xED, {0xEF, 0xBE}},
@@ -187,7 +201,6 @@ TEST_F(CommandSetTest, ActivationReplyFillsTheOutputsOnlyWhenItFits) {
     EXPECT_EQ(sak, 0xAA) << name;
     EXPECT_EQ(uid[0], 0) << name;
   }
-
 }
 
 TEST_F(CommandSetTest, ActivationLoopRounds) {
@@ -278,7 +291,8 @@ TEST_F(CommandSetTest, ByteStreamDirectCommandAndCommonReadKeepToTheCallersBuffe
 
   std::fill(std::begin(resp), std::end(resp), 0);
   Reply({1, 2, 3, 4, 5});
-  EXPECT_EQ(reader.RdPiccCommonRead(0x30, 0, 4, resp), wrong_parameter_value) << "longer than asked";
+  EXPECT_EQ(reader.RdPiccCommonRead(0x30, 0, 4, resp), wrong_parameter_value)
+      << "longer than asked";
   EXPECT_EQ(resp[0], 0);
   Reply({1, 2});
   EXPECT_EQ(reader.RdPiccCommonRead(0x30, 0, 4, resp), 0);

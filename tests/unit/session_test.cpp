@@ -1,6 +1,8 @@
 // Sessions without a reader: the handle check, flags and user data, and the connect paths that fail
 // before any device is touched.
 
+#include "api/Session.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "api/Session.h"
 #include "norvexapi.h"
 
 namespace {
@@ -21,23 +22,23 @@ struct SessionGuard {
 };
 
 TEST(Session, NullForeignAndReleasedHandlesAreRefusedWithoutUse) {
-  EXPECT_EQ(ReleaseSession(nullptr), 8010);
-  EXPECT_EQ(DisconnectReader(nullptr), 8010);
-  EXPECT_EQ(SetSessionFlags(nullptr, 1), 8010);
+  EXPECT_EQ(ReleaseSession(nullptr), NORVEX_E_NO_SESSION_ERROR);
+  EXPECT_EQ(DisconnectReader(nullptr), NORVEX_E_NO_SESSION_ERROR);
+  EXPECT_EQ(SetSessionFlags(nullptr, 1), NORVEX_E_NO_SESSION_ERROR);
 
   uint32_t foreign[16] = {0x12345678};
-  EXPECT_EQ(ReleaseSession(foreign), 8011);
-  EXPECT_EQ(SetSessionFlags(foreign, 1), 8011);
+  EXPECT_EQ(ReleaseSession(foreign), NORVEX_E_BAD_SESSION_SIG);
+  EXPECT_EQ(SetSessionFlags(foreign, 1), NORVEX_E_BAD_SESSION_SIG);
   EXPECT_EQ(foreign[0], 0x12345678u);
 
   // Even a record that carries the signature is refused unless the library created it.
   uint32_t forged[16] = {kSessionSignature};
-  EXPECT_EQ(SetSessionFlags(forged, 1), 8011);
+  EXPECT_EQ(SetSessionFlags(forged, 1), NORVEX_E_BAD_SESSION_SIG);
 
   void* released = CreateSession();
   ASSERT_EQ(ReleaseSession(released), 0);
-  EXPECT_EQ(ReleaseSession(released), 8011);
-  EXPECT_EQ(DisconnectReader(released), 8011);
+  EXPECT_EQ(ReleaseSession(released), NORVEX_E_BAD_SESSION_SIG);
+  EXPECT_EQ(DisconnectReader(released), NORVEX_E_BAD_SESSION_SIG);
 }
 
 TEST(Session, FlagsNeedNoReaderButUserDataDoesAndUnsupportedInterfacesConnectNothing) {
@@ -46,17 +47,17 @@ TEST(Session, FlagsNeedNoReaderButUserDataDoesAndUnsupportedInterfacesConnectNot
   EXPECT_EQ(SetSessionFlags(session.handle, -7), 0);
   EXPECT_EQ(GetSessionFlags(session.handle, &flags), 0);
   EXPECT_EQ(flags, -7);
-  EXPECT_EQ(GetSessionFlags(session.handle, nullptr), 8031);
-  EXPECT_EQ(SetSessionUserData(session.handle, 1), 8029);
-  EXPECT_EQ(GetSessionUserData(session.handle, &data), 8029);
+  EXPECT_EQ(GetSessionFlags(session.handle, nullptr), NORVEX_E_WRONG_PARAMETER_VALUE);
+  EXPECT_EQ(SetSessionUserData(session.handle, 1), NORVEX_E_NO_READER);
+  EXPECT_EQ(GetSessionUserData(session.handle, &data), NORVEX_E_NO_READER);
   EXPECT_EQ(data, 5);
 
   char serial[] = "/dev/ttyS0", remote[] = "reader@host:4000", usb[] = "USB_0";
-  EXPECT_EQ(ConnectReader(session.handle, 1, serial, 0x0110), 8027);
-  EXPECT_EQ(ConnectReader(session.handle, 8, remote, 0x0110), 8027);
-  EXPECT_EQ(ConnectReader(session.handle, 2, usb, 0x0110), 8027);
-  EXPECT_EQ(DisconnectReader(session.handle), 8029);
-  EXPECT_EQ(EnumReaders(0x0110, 8, nullptr, 0), 8027);
+  EXPECT_EQ(ConnectReader(session.handle, 1, serial, 0x0110), NORVEX_E_INTERFACE_NOT_SUPPORTED);
+  EXPECT_EQ(ConnectReader(session.handle, 8, remote, 0x0110), NORVEX_E_INTERFACE_NOT_SUPPORTED);
+  EXPECT_EQ(ConnectReader(session.handle, 2, usb, 0x0110), NORVEX_E_INTERFACE_NOT_SUPPORTED);
+  EXPECT_EQ(DisconnectReader(session.handle), NORVEX_E_NO_READER);
+  EXPECT_EQ(EnumReaders(0x0110, 8, nullptr, 0), NORVEX_E_INTERFACE_NOT_SUPPORTED);
 }
 
 TEST(Session, SupportedInterfacesAreReportedUntilTheCallbackStops) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/StrBufferContainer.h"
 
 namespace {

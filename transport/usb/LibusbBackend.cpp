@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/usb/LibusbContext.h"
 #include "transport/usb/LibusbDevice.h"
 #include "transport/usb/LibusbError.h"

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 long TranslateLibusbError(int error) {
   switch (error) {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/usb/VirtualBusConnection.h"
 #include "transport/usb/VirtualBusDevice.h"
 

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -75,8 +75,8 @@ long VirtualBusConnection::Send(uint8_t type, const uint8_t* payload, size_t len
   size_t sent = 0;
   // The socket buffer almost always has room for a packet, so try at once and wait only when full.
   while (sent < message.size()) {
-    const ssize_t n = ::send(fd, message.data() + sent, message.size() - sent,
-                             MSG_NOSIGNAL | MSG_DONTWAIT);
+    const ssize_t n =
+        ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n >= 0) {
       sent += static_cast<size_t>(n);
       continue;

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/usb/VirtualBusConnection.h"
 
 namespace {

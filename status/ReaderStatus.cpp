@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
