@@ -8,8 +8,8 @@
 #include "norvexapi.h"
 
 static int report(const char* step, long status) {
-  if (status != 0) fprintf(stderr, "%s failed: %ld %s\n", step, status, GetErrorText((int)status));
-  return status == 0;
+  if (status != NORVEX_OK) fprintf(stderr, "%s failed: %ld %s\n", step, status, GetErrorText((int)status));
+  return status == NORVEX_OK;
 }
 
 static int round_trip(void* session) {
@@ -33,7 +33,7 @@ static int round_trip(void* session) {
   printf("block %u written and read back\n", block);
   if (!report("HaltCard", HaltCard(session))) return 0;
   /* A halted card answers only a request for all cards: a plain read now fails. */
-  if (MifC_ReadBlock(session, block, read) == 0) {
+  if (MifC_ReadBlock(session, block, read) == NORVEX_OK) {
     fprintf(stderr, "the halted card still answered a read\n");
     return 0;
   }
