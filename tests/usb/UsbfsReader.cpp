@@ -29,14 +29,11 @@ UsbfsReader::UsbfsReader(UMockdevTestbed* testbed, const char* devnode,
       reader_(reader),
       handler_(umockdev_ioctl_base_new()) {
   g_signal_connect(handler_, "handle-ioctl", G_CALLBACK(&UsbfsReader::OnIoctl), this);
-  GError* error = nullptr;
-  if (!umockdev_testbed_attach_ioctl(testbed_, devnode_.data(), handler_, &error)) {
-    g_printerr("attach failed: %s\n", error ? error->message : "?");
-  }
+  attached_ = umockdev_testbed_attach_ioctl(testbed_, devnode_.data(), handler_, nullptr);
 }
 
 UsbfsReader::~UsbfsReader() {
-  umockdev_testbed_detach_ioctl(testbed_, devnode_.data(), nullptr);
+  if (attached_) umockdev_testbed_detach_ioctl(testbed_, devnode_.data(), nullptr);
   g_signal_handlers_disconnect_by_data(handler_, this);
   g_object_unref(handler_);
   for (const auto* queue : {&pendingIn_, &completed_, &reaped_}) {

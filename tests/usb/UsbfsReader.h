@@ -26,6 +26,8 @@ class UsbfsReader {
   UsbfsReader(const UsbfsReader&) = delete;
   UsbfsReader& operator=(const UsbfsReader&) = delete;
 
+  // Whether the device node answers through this object.
+  bool Attached() const { return attached_; }
   // The device stops answering: OUT packets are accepted, IN URBs stay pending until discarded.
   void SetSilent(bool silent);
   // URBs libusb has discarded so far (a transfer it gave up on, such as a timed-out read).
@@ -53,6 +55,7 @@ class UsbfsReader {
   std::vector<char> devnode_;
   norvexsim::VirtualReader& reader_;
   UMockdevIoctlBase* handler_;
+  bool attached_ = false;
   mutable std::mutex mutex_;
   norvexsim::FrameAssembler assembler_;
   std::deque<norvexsim::Packet> inPackets_;

@@ -9,12 +9,14 @@
 #include <umockdev.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "UsbfsReader.h"
@@ -26,8 +28,7 @@ namespace {
 
 constexpr char kPreload[] = "libumockdev-preload.so.0";
 constexpr uint16_t kProductId = 0x0110;
-constexpr char kSysfsName[] = "1-1";
-constexpr char kDevnode[] = "/dev/bus/usb/001/002";
+constexpr char kDevnode[] = "/dev/bus/usb/001/002";  // the reader at port 1-1, address 2
 
 // Whether the preload library is loaded (an LD_PRELOAD naming a missing file loads nothing).
 bool UnderPreload() {
@@ -39,32 +40,38 @@ bool UnderPreload() {
 
 // Device descriptor, then the configuration with one interface of two interrupt endpoints of 32
 // bytes: pipe 1 IN (0x81) first, pipe 2 OUT (0x02) second, as the readers have them.
-std::vector<uint8_t> Descriptors(uint16_t productId) {
+std::vector<uint8_t> Descriptors(uint16_t productId, bool swapEndpoints = false) {
+  uint8_t first = UsbfsReader::kInEndpoint;
+  uint8_t second = UsbfsReader::kOutEndpoint;
+  if (swapEndpoints) std::swap(first, second);
   return {18,   1,    0x00, 0x02, 0, 0, 0, 64,  // USB 2.0, vendor-specific at interface level
           0x5A, 0x2E, static_cast<uint8_t>(productId), static_cast<uint8_t>(productId >> 8),
           0x00, 0x01, 0,    0,    0, 1,                    // bcdDevice 1.00, no strings, 1 config
           9,    2,    32,   0,    1, 1, 0, 0x80, 50,       // configuration 1, bus powered
           9,    4,    0,    0,    2, 0xFF, 0, 0, 0,        // interface 0, two endpoints
-          7,    5,    UsbfsReader::kInEndpoint,  3, 32, 0, 1,
-          7,    5,    UsbfsReader::kOutEndpoint, 3, 32, 0, 1};
+          7,    5,    first,  3, 32, 0, 1,
+          7,    5,    second, 3, 32, 0, 1};
 }
 
 // The device in umockdev's record format: sysfs path, device node, udev properties, sysfs
 // attributes (A: text, H: binary as hex).
-std::string DeviceRecord(uint16_t productId) {
+std::string DeviceRecord(uint16_t productId, int port = 1, bool swapEndpoints = false) {
   std::string hex;
-  for (uint8_t byte : Descriptors(productId)) {
+  for (uint8_t byte : Descriptors(productId, swapEndpoints)) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     hex += kDigits[byte >> 4];
     hex += kDigits[byte & 0xF];
   }
   char product[5];
   std::snprintf(product, sizeof product, "%04x", productId);
-  return std::string("P: /devices/pci0000:00/usb1/") + kSysfsName + "\n" +
-         "N: " + (kDevnode + 5) + "\n" +
+  const std::string number = std::to_string(port + 1);  // device address
+  const std::string devnode = "/dev/bus/usb/001/00" + number;
+  return "P: /devices/pci0000:00/usb1/1-" + std::to_string(port) + "\n" +
+         "N: " + devnode.substr(5) + "\n" +
          "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
-         "E: DEVNAME=" + kDevnode + "\nE: BUSNUM=001\nE: DEVNUM=002\n" +
-         "A: busnum=1\\n\nA: devnum=2\\n\nA: dev=189:1\\n\nA: speed=12\\n\n" +
+         "E: DEVNAME=" + devnode + "\nE: BUSNUM=001\nE: DEVNUM=00" + number + "\n" +
+         "A: busnum=1\\n\nA: devnum=" + number + "\\n\nA: dev=189:" + number +
+         "\\n\nA: speed=12\\n\n" +
          "A: bConfigurationValue=1\\n\nA: idVendor=2e5a\\n\nA: idProduct=" + product + "\\n\n" +
          "H: descriptors=" + hex + "\n";
 }
@@ -106,6 +113,7 @@ class LibusbUmockdev : public testing::Test {
     ASSERT_TRUE(added) << (error != nullptr ? error->message : "");
     reader_ = std::make_unique<norvexsim::VirtualReader>(kProductId);
     device_ = std::make_unique<UsbfsReader>(testbed_, kDevnode, *reader_);
+    ASSERT_TRUE(device_->Attached());
   }
 
   void TearDown() override {
@@ -136,13 +144,56 @@ TEST_F(LibusbUmockdev, ExchangesFramesOverTheInterruptPipes) {
   EXPECT_EQ(device_->ClaimedInterfaces(), 0);
 }
 
+// Frames of several packets both ways: 100 bytes written to the reader's EEPROM and read back
+// (a 110-byte request frame, then a 107-byte reply frame: four packets each).
+TEST_F(LibusbUmockdev, CarriesFramesOfSeveralPackets) {
+  constexpr uint8_t kWriteEeprom = 0x24;
+  constexpr uint8_t kReadEeprom = 0x23;
+  constexpr uint8_t kLength = 100;
+  Session session;
+  ASSERT_EQ(session.Connect(), 0);
+  std::vector<uint8_t> write = {0x00, 0x01, kLength};  // address 0x100, little-endian
+  for (int i = 0; i < kLength; ++i) write.push_back(static_cast<uint8_t>(i * 7));
+  ASSERT_EQ(SendDirectCommand(session.handle, kWriteEeprom, write.data(),
+                              static_cast<uint32_t>(write.size()), nullptr, nullptr),
+            0);
+  const uint8_t read[] = {0x00, 0x01, kLength};
+  uint8_t out[128] = {};
+  uint32_t outLength = sizeof out;
+  ASSERT_EQ(SendDirectCommand(session.handle, kReadEeprom, read, sizeof read, out, &outLength), 0);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + outLength),
+            std::vector<uint8_t>(write.begin() + 3, write.end()));
+}
+
+TEST_F(LibusbUmockdev, RefusesADeviceWhosePipesAreInTheWrongOrder) {
+  constexpr uint16_t kOtherProduct = 0x0220;
+  ASSERT_TRUE(umockdev_testbed_add_from_string(
+      testbed_, DeviceRecord(kOtherProduct, 2, true).c_str(), nullptr));
+  EXPECT_EQ(CountReaders(kOtherProduct), 1);
+  Session session;
+  EXPECT_EQ(session.Connect(kOtherProduct), no_dev_info);
+  EXPECT_EQ(session.Connect(), 0);  // the reader beside it is not disturbed
+}
+
+TEST_F(LibusbUmockdev, UnpluggedReaderIsNotFound) {
+  umockdev_testbed_remove_device(testbed_, "/sys/devices/pci0000:00/usb1/1-1");
+  EXPECT_EQ(CountReaders(kProductId), 0);
+  Session session;
+  EXPECT_EQ(session.Connect(), device_notfound);
+}
+
+// The read time-out set through the API reaches libusb: a silent reader gives a status after it,
+// the abandoned IN transfer is discarded, and the next exchange works again.
 TEST_F(LibusbUmockdev, SilentReaderTimesOutWithAStatus) {
   Session session;
   ASSERT_EQ(session.Connect(), 0);
+  ASSERT_EQ(Interface_SetTimeOuts(session.handle, 300, nullptr), 0);
   device_->SetSilent(true);
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(session.FirmwareVersion(), no_reader_resp);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_EQ(session.FirmwareVersion(), com_read_error);  // the framing's word for a failed read
+  const auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(elapsed, std::chrono::milliseconds(250));
+  EXPECT_LT(elapsed, std::chrono::milliseconds(1500));
   EXPECT_GE(device_->DiscardedUrbs(), 1);
   device_->SetSilent(false);
   EXPECT_EQ(session.FirmwareVersion(), 0);
