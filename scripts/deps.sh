@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
+  umockdev libumockdev-dev
   clang libclang-rt-14-dev
 )
 

@@ -3,11 +3,14 @@
 #include <libusb.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "status/StatusCodes.h"
 #include "transport/usb/LibusbContext.h"
 #include "transport/usb/LibusbDevice.h"
 #include "transport/usb/LibusbError.h"
+#include "transport/usb/LibusbPipes.h"
+#include "transport/usb/LibusbTopology.h"
 
 namespace {
 
@@ -35,10 +38,8 @@ struct ListedDevice {
 std::vector<uint8_t> LocationOf(libusb_device* device) {
   uint8_t ports[8] = {};
   const int depth = libusb_get_port_numbers(device, ports, sizeof(ports));
-  std::vector<uint8_t> location{libusb_get_bus_number(device)};
-  if (depth > 0) location.insert(location.end(), ports, ports + depth);
-  location.push_back(libusb_get_device_address(device));
-  return location;
+  return TopologyKey(libusb_get_bus_number(device), ports, depth,
+                     libusb_get_device_address(device));
 }
 
 // Every device whose descriptor can be read, in topology order. The listed devices stay valid
@@ -53,37 +54,23 @@ long ListAll(libusb_context* context, DeviceList& list, std::vector<ListedDevice
     if (libusb_get_device_descriptor(raw[i], &descriptor) != 0) continue;
     devices.push_back({raw[i], {0, descriptor.idVendor, descriptor.idProduct}, LocationOf(raw[i])});
   }
-  std::sort(devices.begin(), devices.end(),
-            [](const ListedDevice& a, const ListedDevice& b) { return a.location < b.location; });
+  std::vector<std::vector<uint8_t>> keys;
+  for (const ListedDevice& entry : devices) keys.push_back(entry.location);
+  std::vector<ListedDevice> ordered;
+  for (size_t index : TopologyOrder(keys)) ordered.push_back(devices[index]);
+  devices = std::move(ordered);
   for (size_t i = 0; i < devices.size(); ++i) devices[i].info.position = i;
   return 0;
 }
 
-// The first interface of the active configuration, with its first endpoint as pipe 1 (IN) and its
-// second as pipe 2 (OUT), each of interrupt or bulk type.
+// The pipes of the active configuration's first interface.
 long FindPipes(libusb_device* device, int& interfaceNumber, LibusbDevice::Pipe& in,
                LibusbDevice::Pipe& out) {
   libusb_config_descriptor* raw = nullptr;
   const int result = libusb_get_active_config_descriptor(device, &raw);
   if (result != 0) return TranslateLibusbError(result);
   const ConfigDescriptor config(raw);
-  if (config->bNumInterfaces == 0 || config->interface[0].num_altsetting == 0) return no_dev_info;
-  const libusb_interface_descriptor& first = config->interface[0].altsetting[0];
-  if (first.bNumEndpoints < 2) return no_dev_info;
-
-  const auto pipeOf = [](const libusb_endpoint_descriptor& endpoint, LibusbDevice::Pipe& pipe) {
-    const int type = endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK;
-    if (type != LIBUSB_TRANSFER_TYPE_INTERRUPT && type != LIBUSB_TRANSFER_TYPE_BULK) return false;
-    pipe = {endpoint.bEndpointAddress, type == LIBUSB_TRANSFER_TYPE_INTERRUPT};
-    return true;
-  };
-  if (!pipeOf(first.endpoint[0], in) || !pipeOf(first.endpoint[1], out)) return no_dev_info;
-  if ((in.address & LIBUSB_ENDPOINT_DIR_MASK) != LIBUSB_ENDPOINT_IN ||
-      (out.address & LIBUSB_ENDPOINT_DIR_MASK) != LIBUSB_ENDPOINT_OUT) {
-    return no_dev_info;
-  }
-  interfaceNumber = first.bInterfaceNumber;
-  return 0;
+  return SelectPipes(*config, interfaceNumber, in, out);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "transport/usb/LibusbContext.h"
 #include "transport/usb/LibusbError.h"
+#include "transport/usb/LibusbTimeout.h"
 
 namespace {
 
@@ -33,8 +34,7 @@ LibusbDevice::~LibusbDevice() {
 
 int LibusbDevice::Transfer(const Pipe& pipe, unsigned char* data, int length, int& transferred,
                            unsigned timeoutMs) {
-  // libusb reads a timeout of 0 as "wait forever".
-  const unsigned timeout = std::max(timeoutMs, 1u);
+  const unsigned timeout = LibusbTimeout(timeoutMs);
   transferred = 0;
   if (pipe.interrupt)
     return libusb_interrupt_transfer(handle, pipe.address, data, length, &transferred, timeout);
