@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "transport/CommandObject.h"
 #include "transport/HIDUSB.h"
 #include "transport/USBBlockFramingProtocol.h"

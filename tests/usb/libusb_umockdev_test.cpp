@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "UsbfsReader.h"
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 #include "norvexapi.h"
 #include "sim/reader/VirtualReader.h"
 

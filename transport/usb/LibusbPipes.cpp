@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "transport/usb/LibusbPipes.h"
 
-#include "api/StatusCodes.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
