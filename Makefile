@@ -1,23 +1,29 @@
 # Thin front end over the CMake presets. `make test` is what CI runs.
+# Only `deps` (and `test`/`test-asan`, through it) installs packages; every other target only builds
+# and runs. NORVEX_WERROR=ON (CI sets it) turns compiler warnings into errors.
 JOBS ?= $(shell nproc)
+NORVEX_WERROR ?= OFF
+CONFIGURE_FLAGS = -DNORVEX_WERROR=$(NORVEX_WERROR)
 
 .PHONY: deps build test build-asan test-asan run bench screenshot install clean fuzz
+# Prerequisites run in the order written (deps before build); CMake and ctest run in parallel.
+.NOTPARALLEL:
 
 deps:
 	@scripts/deps.sh
 
-build: deps
-	@cmake --preset default >/dev/null
+build:
+	@cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
 	@cmake --build --preset default -j $(JOBS)
 
-test: build
+test: deps build
 	@ctest --preset default -j $(JOBS)
 
-build-asan: deps
-	@cmake --preset asan >/dev/null
+build-asan:
+	@cmake --preset asan $(CONFIGURE_FLAGS) >/dev/null
 	@cmake --build --preset asan -j $(JOBS)
 
-test-asan: build-asan
+test-asan: deps build-asan
 	@ctest --preset asan -j $(JOBS)
 
 run: build
@@ -29,7 +35,7 @@ bench: build
 screenshot: build
 	@scripts/screenshot.sh
 
-fuzz: deps
+fuzz:
 	@scripts/fuzz.sh
 
 install: build

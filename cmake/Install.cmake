@@ -1,4 +1,5 @@
-# Installs the header, the versioned shared library, a pkg-config file and a CMake package config.
+# Installs the header, the versioned shared library, a pkg-config file, a CMake package config,
+# norvex-sim and Orlith with their manual pages, and the udev rule for the readers.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS norvexapi EXPORT norvexapiTargets
@@ -21,3 +22,20 @@ install(FILES ${CMAKE_BINARY_DIR}/norvexapiConfig.cmake ${CMAKE_BINARY_DIR}/norv
 file(RELATIVE_PATH NORVEX_PC_PREFIX "/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/")
 configure_file(${CMAKE_SOURCE_DIR}/cmake/norvexapi.pc.in ${CMAKE_BINARY_DIR}/norvexapi.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/norvexapi.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+
+# The udev rule that lets the user at the seat open the readers. The default directory, relative
+# to the prefix, is the one udev reads when the prefix is /usr; packagers may point it elsewhere.
+set(NORVEX_UDEV_RULES_DIR lib/udev/rules.d CACHE STRING
+  "Where the udev rule is installed (relative paths are under the install prefix)")
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/70-norvex.rules DESTINATION ${NORVEX_UDEV_RULES_DIR})
+
+# The programs' manual pages, and for the explorer (which links the shared library) a run path
+# that finds the library in the same prefix, wherever that prefix is moved.
+if(TARGET norvex-sim)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/man/norvex-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET Orlith)
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/man/Orlith.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  file(RELATIVE_PATH NORVEX_BIN_TO_LIB "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
+  set_target_properties(Orlith PROPERTIES INSTALL_RPATH "$ORIGIN/${NORVEX_BIN_TO_LIB}")
+endif()

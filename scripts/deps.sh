@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   umockdev libumockdev-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
 )
 
 missing=()
