@@ -11,7 +11,7 @@ trap 'rm -rf "$prefix"' EXIT
 
 cmake --install "$build_dir" --prefix "$prefix" >/dev/null
 libdir=$(find "$prefix" -name 'libnorvexapi.so.1' -printf '%h\n' | head -n 1)
-test -f "$prefix/include/norvexapi.h"
+for header in norvexapi.h norvexapi_status.h norvexapi_version.h; do test -f "$prefix/include/$header"; done
 test -L "$libdir/libnorvexapi.so"
 
 export PKG_CONFIG_PATH="$libdir/pkgconfig"
