@@ -48,12 +48,6 @@ inline QByteArray ToQBytes(const Bytes& bytes) {
                     static_cast<qsizetype>(bytes.size()));
 }
 
-inline QByteArray Pattern(int count, int salt) {
-  QByteArray bytes(count, '\0');
-  for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 29 + salt) & 0xFF);
-  return bytes;
-}
-
 class MainWindowHarness {
  public:
   MainWindowHarness() {
