@@ -56,7 +56,7 @@ void AccessBitsDialog::Load(const QVMifareCard& card, int sector, uint8_t keyTyp
   }
   GetCurrentACL(card, _writeKey.KeyType, sector);
   RefreshInfo();
-  ACLnewDataArea->setFocus();
+  ACLnew.dataArea->setFocus();
   setWindowTitle(CardText(sector, card, "Access Bit for Card %1 - Sector %2 - Using Writing Key ") +
                  QLatin1Char(_writeKey.KeyType == kKeyA ? 'A' : 'B'));
 }
@@ -81,16 +81,8 @@ void AccessBitsDialog::GetCurrentACL(const QVMifareCard& card, uint8_t keyType, 
 }
 
 void AccessBitsDialog::RefreshInfo() {
-  ShowBits(access_bits::DataAreaBits(currentB7, currentB8), ACLcurrentDataAreaC);
-  ShowBits(access_bits::TrailerAreaBits(currentB7, currentB8), ACLcurrentTrailerAreaC);
-  ShowBits(access_bits::DataAreaBits(newB7, newB8), ACLnewDataAreaC);
-  ShowBits(access_bits::TrailerAreaBits(newB7, newB8), ACLnewTrailerAreaC);
-  const std::array<uint8_t, 3> current{currentB6, currentB7, currentB8};
-  for (std::size_t i = 0; i < current.size(); ++i) {
-    ACLcurrentByte[i]->setText(Hex(current[i]));
-    ACLcurrentByteBits[i]->setText(access_bits::DecToBin(current[i]));
-  }
-  ShowNewBytes();
+  ShowConditions({currentB6, currentB7, currentB8}, ACLcurrent);
+  ShowConditions({newB6, newB7, newB8}, ACLnew);
   ACLcurrentKeyB->setText(KeyText(_currentKeyB, "%02X "));
   ACLnewKeyA->setText(KeyText(_newKeyA, "%02X"));
   ACLnewKeyB->setText(KeyText(_newKeyB, "%02X"));
@@ -100,26 +92,24 @@ void AccessBitsDialog::RefreshInfo() {
                                          boxes[1]->isChecked() ? 1 : 0,
                                          boxes[2]->isChecked() ? 1 : 0);
   };
-  const int dataRow = row(ACLcurrentDataAreaC);
-  const int trailerRow = row(ACLcurrentTrailerAreaC);
+  const int dataRow = row(ACLcurrent.dataAreaC);
+  const int trailerRow = row(ACLcurrent.trailerAreaC);
   // Showing the rows read is not a choice: the new bytes stay exactly as read.
-  const QSignalBlocker blockData(ACLnewDataArea);
-  const QSignalBlocker blockTrailer(ACLnewTrailerArea);
-  ACLcurrentDataArea->setCurrentIndex(dataRow);
-  ACLnewDataArea->setCurrentIndex(dataRow);
-  ACLcurrentTrailerArea->setCurrentIndex(trailerRow);
-  ACLnewTrailerArea->setCurrentIndex(trailerRow);
+  const QSignalBlocker blockData(ACLnew.dataArea);
+  const QSignalBlocker blockTrailer(ACLnew.trailerArea);
+  for (const ConditionFields* fields : {&ACLcurrent, &ACLnew}) {
+    fields->dataArea->setCurrentIndex(dataRow);
+    fields->trailerArea->setCurrentIndex(trailerRow);
+  }
 }
 
 void AccessBitsDialog::RefreshInfoForNewValue() {
-  const AccessBytes bytes = access_bits::GenerateACLBytes(ACLnewDataArea->currentIndex(),
-                                                          ACLnewTrailerArea->currentIndex());
+  const AccessBytes bytes = access_bits::GenerateACLBytes(ACLnew.dataArea->currentIndex(),
+                                                          ACLnew.trailerArea->currentIndex());
   newB6 = bytes.b6;
   newB7 = bytes.b7;
   newB8 = bytes.b8;
-  ShowBits(access_bits::DataAreaBits(newB7, newB8), ACLnewDataAreaC);
-  ShowBits(access_bits::TrailerAreaBits(newB7, newB8), ACLnewTrailerAreaC);
-  ShowNewBytes();
+  ShowConditions(bytes, ACLnew);
 }
 
 void AccessBitsDialog::btnWriteACL() {
@@ -160,18 +150,19 @@ void AccessBitsDialog::btnCloseAccessBits() {
   done(QDialog::Accepted);
 }
 
-void AccessBitsDialog::ShowNewBytes() {
-  const std::array<uint8_t, 3> bytes{newB6, newB7, newB8};
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    ACLnewByte[i]->setText(Hex(bytes[i]));
-    ACLnewByteBits[i]->setText(access_bits::DecToBin(bytes[i]));
+void AccessBitsDialog::ShowConditions(const AccessBytes& bytes, const ConditionFields& fields) {
+  const std::array<uint8_t, 3> values{bytes.b6, bytes.b7, bytes.b8};
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    fields.byte[i]->setText(Hex(values[i]));
+    fields.byteBits[i]->setText(access_bits::DecToBin(values[i]));
   }
-}
-
-void AccessBitsDialog::ShowBits(const AreaBits& bits, const std::array<QCheckBox*, 3>& boxes) {
-  boxes[0]->setChecked(bits.c1 != 0);
-  boxes[1]->setChecked(bits.c2 != 0);
-  boxes[2]->setChecked(bits.c3 != 0);
+  const auto show = [](const AreaBits& bits, const std::array<QCheckBox*, 3>& boxes) {
+    boxes[0]->setChecked(bits.c1 != 0);
+    boxes[1]->setChecked(bits.c2 != 0);
+    boxes[2]->setChecked(bits.c3 != 0);
+  };
+  show(access_bits::DataAreaBits(bytes.b7, bytes.b8), fields.dataAreaC);
+  show(access_bits::TrailerAreaBits(bytes.b7, bytes.b8), fields.trailerAreaC);
 }
 
 QString AccessBitsDialog::CardText(int sector, const QVMifareCard& card, const char* format) const {

@@ -9,11 +9,12 @@
 #include <cstdint>
 #include <memory>
 
-#include "AccessBitsDialogBits.h"
+#include "AccessBits.h"
 #include "norvexapi.h"
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLineEdit;
 class QVMifareCard;
 class QVMifareObj;
@@ -49,38 +50,37 @@ class AccessBitsDialog : public QDialog {
   // Hides the dialog and ends its modal run.
   void btnCloseAccessBits();
 
-  // The bytes and keys as they stand (for the window and the tests).
-  access_bits::AccessBytes CurrentBytes() const { return {currentB6, currentB7, currentB8}; }
-  access_bits::AccessBytes NewBytes() const { return {newB6, newB7, newB8}; }
-  uint8_t GeneralPurposeByte() const { return newB9; }
-  const _MIF_KEY_& WriteKey() const { return _writeKey; }
-
  private:
+  // The widgets of one box (conditions as read, or to be written; object names "ACLcurrent..."
+  // and "ACLnew..."): bytes 6 to 8 in hex and in binary, the data-block and trailer rows and the
+  // C1, C2, C3 boxes of each.
+  struct ConditionFields {
+    std::array<QLineEdit*, 3> byte{};      // <box>Byte6 .. 8
+    std::array<QLineEdit*, 3> byteBits{};  // <box>Byte6Bits .. 8Bits
+    QComboBox* dataArea = nullptr;
+    std::array<QCheckBox*, 3> dataAreaC{};  // C1, C2, C3
+    QComboBox* trailerArea = nullptr;
+    std::array<QCheckBox*, 3> trailerAreaC{};
+  };
+
+  // Widgets (AccessBitsDialogLayout.cpp).
   void BuildLayout();
   QWidget* BuildCurrentBox();
   QWidget* BuildNewBox();
+  QGridLayout* BuildConditionRows(QWidget* box, const QString& prefix, ConditionFields& fields);
+
   void GetCurrentACL(const QVMifareCard& card, uint8_t keyType, int sector);
   void RefreshInfo();
   void RefreshInfoForNewValue();
-  void ShowNewBytes();
-  void ShowBits(const access_bits::AreaBits& bits, const std::array<QCheckBox*, 3>& boxes);
+  // Bytes 6, 7, 8 in hex and binary and the C1, C2, C3 boxes of both areas.
+  static void ShowConditions(const access_bits::AccessBytes& bytes, const ConditionFields& fields);
   QString CardText(int sector, const QVMifareCard& card, const char* format) const;
 
   AccessBitsHost& host;
 
-  std::array<QLineEdit*, 3> ACLcurrentByte{};      // ACLcurrentByte6 .. 8
-  std::array<QLineEdit*, 3> ACLcurrentByteBits{};  // ACLcurrentByte6Bits .. 8Bits
-  QComboBox* ACLcurrentDataArea = nullptr;
-  std::array<QCheckBox*, 3> ACLcurrentDataAreaC{};  // C1, C2, C3
-  QComboBox* ACLcurrentTrailerArea = nullptr;
-  std::array<QCheckBox*, 3> ACLcurrentTrailerAreaC{};
+  ConditionFields ACLcurrent;
   QLineEdit* ACLcurrentKeyB = nullptr;
-  std::array<QLineEdit*, 3> ACLnewByte{};
-  std::array<QLineEdit*, 3> ACLnewByteBits{};
-  QComboBox* ACLnewDataArea = nullptr;
-  std::array<QCheckBox*, 3> ACLnewDataAreaC{};
-  QComboBox* ACLnewTrailerArea = nullptr;
-  std::array<QCheckBox*, 3> ACLnewTrailerAreaC{};
+  ConditionFields ACLnew;
   QLineEdit* ACLnewKeyA = nullptr;
   QLineEdit* ACLnewKeyB = nullptr;
 

@@ -72,26 +72,6 @@ QLineEdit* KeyField(QWidget* parent, const QString& name) {
   return field;
 }
 
-// Adds the byte rows and the two area rows of one box to its grid.
-void AddAreaRows(QGridLayout* grid, QWidget* box, std::array<QLineEdit*, 3>& bytes,
-                 std::array<QLineEdit*, 3>& bits, QComboBox* data,
-                 const std::array<QCheckBox*, 3>& dataBits, QComboBox* trailer,
-                 const std::array<QCheckBox*, 3>& trailerBits, const QString& prefix) {
-  for (int i = 0; i < 3; ++i) {
-    const auto at = static_cast<std::size_t>(i);
-    bytes[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1").arg(6 + i), 2);
-    bits[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1Bits").arg(6 + i), 8);
-  }
-  grid->addWidget(new QLabel(QObject::tr("Bytes 6, 7, 8"), box), 0, 0);
-  grid->addLayout(Row({bytes[0], bytes[1], bytes[2]}), 0, 1);
-  grid->addWidget(new QLabel(QObject::tr("Bits"), box), 1, 0);
-  grid->addLayout(Row({bits[0], bits[1], bits[2]}), 1, 1);
-  grid->addWidget(new QLabel(QObject::tr("Data blocks"), box), 2, 0);
-  grid->addLayout(Row({data, dataBits[0], dataBits[1], dataBits[2]}), 2, 1);
-  grid->addWidget(new QLabel(QObject::tr("Sector trailer"), box), 3, 0);
-  grid->addLayout(Row({trailer, trailerBits[0], trailerBits[1], trailerBits[2]}), 3, 1);
-}
-
 }  // namespace
 
 void AccessBitsDialog::BuildLayout() {
@@ -113,22 +93,40 @@ void AccessBitsDialog::BuildLayout() {
   layout->addWidget(buttons);
 }
 
-QWidget* AccessBitsDialog::BuildCurrentBox() {
-  auto* box = new QGroupBox(tr("As read from the card"), this);
+QGridLayout* AccessBitsDialog::BuildConditionRows(QWidget* box, const QString& prefix,
+                                                  ConditionFields& fields) {
+  fields.dataArea = AreaList(box, prefix + QStringLiteral("DataArea"), access_bits::DataRowText);
+  fields.trailerArea =
+      AreaList(box, prefix + QStringLiteral("TrailerArea"), access_bits::TrailerRowText);
+  fields.dataAreaC = BitBoxes(box, prefix + QStringLiteral("DataArea"));
+  fields.trailerAreaC = BitBoxes(box, prefix + QStringLiteral("TrailerArea"));
+
+  for (int i = 0; i < 3; ++i) {
+    const auto at = static_cast<std::size_t>(i);
+    fields.byte[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1").arg(6 + i), 2);
+    fields.byteBits[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1Bits").arg(6 + i), 8);
+  }
   auto* grid = new QGridLayout(box);
   grid->setHorizontalSpacing(10);
-  ACLcurrentDataArea =
-      AreaList(box, QStringLiteral("ACLcurrentDataArea"), access_bits::DataRowText);
-  ACLcurrentTrailerArea =
-      AreaList(box, QStringLiteral("ACLcurrentTrailerArea"), access_bits::TrailerRowText);
+  const auto& [c1, c2, c3] = fields.dataAreaC;
+  const auto& [t1, t2, t3] = fields.trailerAreaC;
+  grid->addWidget(new QLabel(tr("Bytes 6, 7, 8"), box), 0, 0);
+  grid->addLayout(Row({fields.byte[0], fields.byte[1], fields.byte[2]}), 0, 1);
+  grid->addWidget(new QLabel(tr("Bits"), box), 1, 0);
+  grid->addLayout(Row({fields.byteBits[0], fields.byteBits[1], fields.byteBits[2]}), 1, 1);
+  grid->addWidget(new QLabel(tr("Data blocks"), box), 2, 0);
+  grid->addLayout(Row({fields.dataArea, c1, c2, c3}), 2, 1);
+  grid->addWidget(new QLabel(tr("Sector trailer"), box), 3, 0);
+  grid->addLayout(Row({fields.trailerArea, t1, t2, t3}), 3, 1);
+  return grid;
+}
+
+QWidget* AccessBitsDialog::BuildCurrentBox() {
+  auto* box = new QGroupBox(tr("As read from the card"), this);
+  QGridLayout* grid = BuildConditionRows(box, QStringLiteral("ACLcurrent"), ACLcurrent);
   // The rows as read are shown, not chosen.
-  ACLcurrentDataArea->setEnabled(false);
-  ACLcurrentTrailerArea->setEnabled(false);
-  ACLcurrentDataAreaC = BitBoxes(box, QStringLiteral("ACLcurrentDataArea"));
-  ACLcurrentTrailerAreaC = BitBoxes(box, QStringLiteral("ACLcurrentTrailerArea"));
-  AddAreaRows(grid, box, ACLcurrentByte, ACLcurrentByteBits, ACLcurrentDataArea,
-              ACLcurrentDataAreaC, ACLcurrentTrailerArea, ACLcurrentTrailerAreaC,
-              QStringLiteral("ACLcurrent"));
+  ACLcurrent.dataArea->setEnabled(false);
+  ACLcurrent.trailerArea->setEnabled(false);
   ACLcurrentKeyB = ReadOnlyField(box, QStringLiteral("ACLcurrentKeyB"), 18);
   grid->addWidget(new QLabel(tr("Key B"), box), 4, 0);
   grid->addLayout(Row({ACLcurrentKeyB}), 4, 1);
@@ -137,22 +135,12 @@ QWidget* AccessBitsDialog::BuildCurrentBox() {
 
 QWidget* AccessBitsDialog::BuildNewBox() {
   auto* box = new QGroupBox(tr("To be written"), this);
-  auto* grid = new QGridLayout(box);
-  grid->setHorizontalSpacing(10);
-  ACLnewDataArea = AreaList(box, QStringLiteral("ACLnewDataArea"), access_bits::DataRowText);
-  ACLnewTrailerArea =
-      AreaList(box, QStringLiteral("ACLnewTrailerArea"), access_bits::TrailerRowText);
-  ACLnewDataAreaC = BitBoxes(box, QStringLiteral("ACLnewDataArea"));
-  ACLnewTrailerAreaC = BitBoxes(box, QStringLiteral("ACLnewTrailerArea"));
-  AddAreaRows(grid, box, ACLnewByte, ACLnewByteBits, ACLnewDataArea, ACLnewDataAreaC,
-              ACLnewTrailerArea, ACLnewTrailerAreaC, QStringLiteral("ACLnew"));
+  QGridLayout* grid = BuildConditionRows(box, QStringLiteral("ACLnew"), ACLnew);
   ACLnewKeyA = KeyField(box, QStringLiteral("ACLnewKeyA"));
   ACLnewKeyB = KeyField(box, QStringLiteral("ACLnewKeyB"));
   grid->addWidget(new QLabel(tr("Key A"), box), 4, 0);
   grid->addLayout(Row({ACLnewKeyA, new QLabel(tr("Key B"), box), ACLnewKeyB}), 4, 1);
-  connect(ACLnewDataArea, &QComboBox::currentIndexChanged, this,
-          &AccessBitsDialog::RefreshInfoForNewValue);
-  connect(ACLnewTrailerArea, &QComboBox::currentIndexChanged, this,
-          &AccessBitsDialog::RefreshInfoForNewValue);
+  for (QComboBox* area : {ACLnew.dataArea, ACLnew.trailerArea})
+    connect(area, &QComboBox::currentIndexChanged, this, &AccessBitsDialog::RefreshInfoForNewValue);
   return box;
 }

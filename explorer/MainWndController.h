@@ -48,7 +48,6 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
   QVTreeDataSource& TreeDataSource() { return *theTreeDataSource; }
-  AccessBitsDialog& AccessBits() { return *dlgaccessbit; }
 
   // Scanning: the stop button is shown. Busy: a card operation is running.
   bool IsScanning() const;
@@ -96,8 +95,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
  private:
   using CardAction = std::function<void(QVMifareCard& card, int keyNum)>;
   using LostCardAction = std::function<void(const std::shared_ptr<QVMifareCard>& card)>;
+  using SectorAction = std::function<void(QVMifareCard& card, int keyNum, int sector)>;
 
-  void awakeFromNib();
+  // Widgets (MainWndControllerLayout.cpp).
   void BuildMenus();
   void BuildCentralArea();
   QWidget* BuildReaderBar();
@@ -107,10 +107,12 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void BuildSectorPanel();
   QWidget* BuildSegmentedControl(QWidget* parent);
 
+  void awakeFromNib();
   void ScheduleScan(int milliseconds);
-  void InvalidateScanTimer();
   void SetStatus(const QString& text);
   void ShowScanning(bool scanning);
+  void ShowSelectedCard();
+  void ToggleKeyDrawer();
   static int KeyNumber(const QButtonGroup* keyGroup);
 
   // The frame shared by the card operations: stop the scan, show the status, re-select the
@@ -118,11 +120,17 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // then restart the scan.
   void RunCardOperation(const QString& statusText, const QButtonGroup* keyGroup,
                         const CardAction& operation, const LostCardAction& lostCard);
+  // The same for the sector chosen in the sector manager, with its key choice; a card that left
+  // the field empties the sector view.
+  void RunSectorOperation(const QString& statusText, const SectorAction& operation);
+  // Writes `data(sector)` into the chosen sector; a failure is reported as "cannot be <verb>".
+  void WriteSectorData(const QString& statusText, const char* verb,
+                       const std::function<QByteArray(int sector)>& data);
   void DropLostCard(const std::shared_ptr<QVMifareCard>& card);
+  // The "Data cannot be <verb>" alert, with `detail` below it when there is one.
+  void ReportFailure(const char* verb, const QString& detail = {});
   // The library's or the card access object's text for a failed status.
   QString FailureText(int status) const;
-  void ShowSelectedCard();
-  void ToggleKeyDrawer();
 
   // Main window.
   QComboBox* modelCmb = nullptr;

@@ -46,11 +46,15 @@ Widget* Named(Widget* widget, const char* name) {
   return widget;
 }
 
-// A pair of radio buttons "Key A" (id 0) and "Key B" (id 1), key A chosen.
-QButtonGroup* KeyChoice(QWidget* parent, QHBoxLayout* row, const char* name) {
+// A pair of radio buttons "Key A" (id 0, named <prefix>A) and "Key B" (id 1, <prefix>B), key A
+// chosen.
+QButtonGroup* KeyChoice(QWidget* parent, QHBoxLayout* row, const char* name,
+                        const QString& prefix) {
   auto* group = Named(new QButtonGroup(parent), name);
   auto* keyA = new QRadioButton(QObject::tr("Key A"), parent);
   auto* keyB = new QRadioButton(QObject::tr("Key B"), parent);
+  keyA->setObjectName(prefix + QLatin1Char('A'));
+  keyB->setObjectName(prefix + QLatin1Char('B'));
   group->addButton(keyA, 0);
   group->addButton(keyB, 1);
   keyA->setChecked(true);
@@ -176,7 +180,7 @@ QWidget* mainWndController::BuildEditorBox() {
   actions->addWidget(new QLabel(tr("Offset"), infoCard));
   actions->addWidget(offset);
   actions->addSpacing(2 * kSpacing);
-  keyAorB = KeyChoice(infoCard, actions, "keyAorB");
+  keyAorB = KeyChoice(infoCard, actions, "keyAorB", QStringLiteral("key"));
   actions->addStretch();
   readAllBtn = Named(new QPushButton(tr("Read all"), infoCard), "readAllBtn");
   writeAllBtn = Named(new QPushButton(tr("Write all"), infoCard), "writeAllBtn");
@@ -250,7 +254,7 @@ void mainWndController::BuildSectorPanel() {
   controls->addWidget(new QLabel(tr("Sector"), sectorpanel));
   controls->addWidget(sectorsel);
   controls->addSpacing(kSpacing);
-  sectorKey = KeyChoice(sectorpanel, controls, "sectorKey");
+  sectorKey = KeyChoice(sectorpanel, controls, "sectorKey", QStringLiteral("sectorKey"));
   controls->addStretch();
   controls->addWidget(BuildSegmentedControl(sectorpanel));
   layout->addLayout(controls);
@@ -278,8 +282,11 @@ QWidget* mainWndController::BuildSegmentedControl(QWidget* parent) {
   sectoroperation = Named(new QButtonGroup(segments), "sectoroperation");
   sectoroperation->setExclusive(true);
   const QStringList captions{tr("Read"), tr("Write"), tr("Clear")};
+  const QStringList names{QStringLiteral("sectorRead"), QStringLiteral("sectorWrite"),
+                          QStringLiteral("sectorClear")};
   for (int id = 0; id < captions.size(); ++id) {
     auto* segment = new QToolButton(segments);
+    segment->setObjectName(names[id]);
     segment->setText(captions[id]);
     segment->setCheckable(true);
     segment->setToolButtonStyle(Qt::ToolButtonTextOnly);

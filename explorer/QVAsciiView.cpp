@@ -43,10 +43,6 @@ void QVAsciiView::setHexView(QVHexTextView* view) {
   aHexView = view;
 }
 
-QVHexTextView* QVAsciiView::hexView() const {
-  return aHexView;
-}
-
 void QVAsciiView::setTextToBuffer() {
   if (!aHexView) return;
   const QByteArray image = aHexView->getBufferData();

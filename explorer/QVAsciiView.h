@@ -18,7 +18,6 @@ class QVAsciiView : public QPlainTextEdit {
   explicit QVAsciiView(QWidget* parent = nullptr);
 
   void setHexView(QVHexTextView* view);
-  QVHexTextView* hexView() const;
 
   // Takes the bytes the hex companion holds (nothing to take without one).
   void setTextToBuffer();

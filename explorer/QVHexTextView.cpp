@@ -58,10 +58,6 @@ void QVHexTextView::setAsciiView(QVAsciiView* view) {
   updateData({0, 0});
 }
 
-QVAsciiView* QVHexTextView::asciiView() const {
-  return textDataView;
-}
-
 void QVHexTextView::setOffsetField(QLineEdit* field) {
   offsetposition = field;
   if (offsetposition) offsetposition->clear();

@@ -22,7 +22,6 @@ class QVHexTextView : public QPlainTextEdit {
 
   // Couples the ASCII companion (both ways) and shows the image on it.
   void setAsciiView(QVAsciiView* view);
-  QVAsciiView* asciiView() const;
 
   // The text field that shows the caret's byte offset ("%04x").
   void setOffsetField(QLineEdit* field);

@@ -41,7 +41,6 @@ class QVMifareObj {
   void SetDelayForWaitCard(int milliseconds) { nDelayWaitCard = milliseconds; }
   int DelayForWaitCard() const { return nDelayWaitCard; }
   int ReaderIdentifier() const { return nIDKestrinReader; }
-  const QStringList& MifareCardTypes() const { return saMifareCardTypes; }
   const QStringList& ReaderModels() const { return saKestrinReader; }
 
   // The message slot and its alert.
@@ -58,8 +57,6 @@ class QVMifareObj {
   void ClearData();
   int NumberOfRegisteredCards() const { return nCardsInRF; }
   const QList<std::shared_ptr<QVMifareCard>>& RegisteredCards() const { return paCards; }
-  // The card record built by the latest successful SelectAidleCard.
-  const std::shared_ptr<QVMifareCard>& LastSelectedCard() const { return paCard; }
 
   // Reader.
   bool ConnectToReader(int readerId, const QString& portName);
@@ -74,10 +71,8 @@ class QVMifareObj {
   int SelectACard(const QVMifareCard& card);
   void RemoveCard(const QVMifareCard& card);
   void HaltTheCard();
-  // UID, ATQ and SAK of the card selected last.
+  // UID of the card selected last.
   QByteArray LastUid() const;
-  std::array<uint8_t, 2> LastAtq() const { return ATQ; }
-  uint8_t LastSak() const { return ATS; }
 
   // Blocks (16 bytes), the card being the one currently selected.
   int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);
@@ -107,8 +102,13 @@ class QVMifareObj {
  private:
   bool Connect(const QString& portName);
   void StoreAndDisplay(const QString& message);
-  bool RejectNumber(int number, int limit, const char* rangeFormat);
-  bool RejectKey(int keyNum, const char* keyMessage);
+  // The argument checks of the card operations: each stores and shows the operation's message
+  // and returns true when it refuses.
+  bool RejectBlock(const char* operation, const char* verb, const QVMifareCard& card, int block);
+  bool RejectSector(const char* operation, const QVMifareCard& card, int sector);
+  bool RejectKey(const char* operation, int keyNum);
+  bool RejectShort(const char* operation, int needed, qsizetype given);
+  static bool InRange(int number, int limit);
   static _MIF_KEY_ AuthenticationKey(const QVMifareCard& card, int keyNum);
   static std::array<uint8_t, 4> CardId(const QVMifareCard& card);
 

@@ -1,13 +1,17 @@
 #pragma once
 // Shared set-up of the tests that need a reader: a fresh in-process simulator on a socket in a
 // temporary directory, NORVEX_SIMULATOR pointing at it, and the main window (which owns the card
-// access object) with its alerts recorded instead of shown. Scan ticks are driven directly. The
-// card tree's model contract is checked by QAbstractItemModelTester through every flow.
+// access object) on screen with its alerts recorded instead of shown. The tests drive the window
+// as a user does, with mouse clicks and keys on its widgets (found by object name); the scan
+// timer registers the cards. The card tree's model contract is checked by QAbstractItemModelTester
+// through every flow.
 
 #include <QAbstractItemModelTester>
 #include <QButtonGroup>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -44,12 +48,6 @@ inline QByteArray ToQBytes(const Bytes& bytes) {
                     static_cast<qsizetype>(bytes.size()));
 }
 
-inline QByteArray Pattern(int count, int salt) {
-  QByteArray bytes(count, '\0');
-  for (int i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 29 + salt) & 0xFF);
-  return bytes;
-}
-
 class MainWindowHarness {
  public:
   MainWindowHarness() {
@@ -57,6 +55,9 @@ class MainWindowHarness {
         directory.filePath(QStringLiteral("bus")).toStdString());
     qputenv("NORVEX_SIMULATOR", QByteArray::fromStdString(sim->socketPath()));
     window = std::make_unique<mainWndController>();
+    window->resize(1100, 700);
+    window->show();
+    if (!QTest::qWaitForWindowExposed(window.get())) qWarning("the window was not exposed");
     window->SetAlertHandler([this](const QString& title, const QString& text) {
       alerts.push_back({title, text});
     });
@@ -82,44 +83,67 @@ class MainWindowHarness {
   QVHexTextView* SectorView() { return Child<QVHexTextView>("sectorData"); }
   QTimer* ScanTimer() { return Child<QTimer>("aTimerScansione"); }
 
-  // A reader (TR10) and a running scan.
+  // Clicks a visible, enabled widget found by object name; false when there is none such.
+  bool Click(const char* name) {
+    auto* widget = Child<QWidget>(name);
+    if (widget == nullptr || !widget->isVisible() || !widget->isEnabled()) return false;
+    QTest::mouseClick(widget, Qt::LeftButton);
+    return true;
+  }
+
+  // A reader (TR10) and a scan started with the Start scan button.
   bool StartScanning() {
     reader = sim->addReader(0x0110);
-    window->startScan();
-    return window->IsScanning();
+    return Click("startBtn") && window->IsScanning();
   }
 
-  // A running scan with one registered card whose tree row (or property row `child`) is selected.
+  // A running scan with one registered card whose tree row (or property row `child`) is clicked.
   bool ScanWithSelectedCard(const std::string& card, int child = -1) {
-    if (!StartScanning()) return false;
-    PlaceAndRegister(card);
-    return SelectCard(0, child);
+    return StartScanning() && !PlaceAndRegister(card).empty() && SelectCard(0, child);
   }
 
-  // Places a card in the field and runs scan ticks until it is registered.
+  // Places a card in the field and waits until a scan tick has registered it and the tree shows
+  // it; the UID, or nothing when the card did not appear.
   Bytes PlaceAndRegister(const std::string& card) {
     const Bytes uid = sim->placeCard(reader, card);
     const int wanted = Obj().NumberOfRegisteredCards() + 1;
-    for (int tick = 0; tick < 20 && Obj().NumberOfRegisteredCards() < wanted; ++tick) {
-      window->scansioneRF();
-    }
+    if (!QTest::qWaitFor([&] { return Tree().rowCount() == wanted; }, 5000)) return {};
     uids.push_back(uid);
     return uid;
   }
 
-  // Selects the tree row of the registered card at `index` (a property row when `child` >= 0).
+  // Clicks the tree row of the registered card at `index`; with `child` >= 0 expands the row with
+  // the Right key and clicks that property row.
   bool SelectCard(int index, int child = -1) {
+    auto* tree = Child<QTreeView>("treeCard");
     QModelIndex row = Tree().index(index, 0);
-    if (child >= 0) row = Tree().index(child, 1, row);
-    if (!row.isValid()) return false;
-    Child<QTreeView>("treeCard")
-        ->selectionModel()
-        ->setCurrentIndex(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    return window->SelectedCard() != nullptr;
+    ClickRow(tree, row);
+    if (child >= 0) {
+      QTest::keyClick(tree, Qt::Key_Right);
+      row = Tree().index(child, 1, row);
+      ClickRow(tree, row);
+    }
+    return row.isValid() && tree->currentIndex() == row && window->SelectedCard() != nullptr;
   }
 
-  void ChooseKey(const char* group, int id) {
-    Child<QButtonGroup>(group)->button(id)->setChecked(true);
+  // Clicks a hex view on the first digit of byte `byte` (scrolled into view first) and types.
+  static void TypeAt(QVHexTextView* view, int byte, const QString& digits) {
+    view->verticalScrollBar()->setValue(byte / editor::kBytesPerLine);
+    QTextCursor cursor(view->document());
+    cursor.setPosition(editor::kHexCharsPerByte * byte);
+    const QRect caret = view->cursorRect(cursor);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, caret.center() + QPoint(2, 0));
+    QTest::keyClicks(view, digits);
+  }
+
+  static void ClickRow(QTreeView* tree, const QModelIndex& row) {
+    tree->scrollTo(row);
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(row).center());
+  }
+
+  // Chooses a sector in the sector manager's list by typing its number.
+  void ChooseSector(int sector) {
+    QTest::keyClicks(Child<QComboBox>("sectorsel"), QString::asprintf("%02d", sector));
   }
 
   Bytes Memory() const { return sim->cardMemory(reader, uids.at(0)); }

@@ -1,13 +1,14 @@
 // The access bits dialog: its bit layout (rows to trailer bytes 6, 7, 8 and back; FF 07 80 is the
-// Mifare Classic transport configuration), and the dialog opened from the sector manager on a
-// simulated 1K card: factory trailer, rows 3 and 3 with new keys, a failed read never written back.
+// Mifare Classic transport configuration), and the dialog opened with a click in the sector manager
+// on a simulated 1K card and driven by clicks and keys: factory trailer, rows 3 and 3 with new
+// keys, a failed read never written back.
 
+#include <QAbstractItemView>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QLineEdit>
 #include <functional>
 
-#include "AccessBitsDialogBits.h"
+#include "AccessBits.h"
 #include "MainWindowHarness.h"
 
 using access_bits::AccessBytes;
@@ -38,6 +39,28 @@ QStringList ByteTexts(QDialog& dialog, const QString& prefix) {
       texts << Find<QLineEdit>(dialog, prefix + QString::number(byte) + QLatin1String(suffix))
                    ->text();
   return texts;
+}
+
+// Opens a row list with a click and picks `row` in its popup with the arrow keys and Return.
+void ChooseRow(QDialog& dialog, const QString& name, int row) {
+  auto* list = Find<QComboBox>(dialog, name);
+  QTest::mouseClick(list, Qt::LeftButton);
+  QAbstractItemView* popup = list->view();
+  const int steps = row - list->currentIndex();
+  for (int step = 0; step < std::abs(steps); ++step)
+    QTest::keyClick(popup, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+  QTest::keyClick(popup, Qt::Key_Return);
+}
+
+// Replaces the text of a key field by typing.
+void TypeKey(QDialog& dialog, const QString& name, const QString& key) {
+  auto* field = Find<QLineEdit>(dialog, name);
+  QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(field, key);
+}
+
+void ClickWrite(QDialog& dialog) {
+  QTest::mouseClick(Find<QPushButton>(dialog, QStringLiteral("btnWriteACL")), Qt::LeftButton);
 }
 
 }  // namespace
@@ -91,7 +114,7 @@ class AccessBitsTest : public QObject {
   }
 
   void aFactoryTrailerShowsRows0And4AndIsWrittenBackUnchanged() {
-    const Shown shown = Open([](AccessBitsDialog& dialog) { dialog.btnWriteACL(); });
+    const Shown shown = Open({}, ClickWrite);
     QCOMPARE(shown.title,
              QStringLiteral("Access Bit for Card %1 - Sector 01 - Using Writing Key A").arg(uid));
     QCOMPARE(shown.rows, (QList<int>{0, 4, 0, 4}));
@@ -114,13 +137,13 @@ class AccessBitsTest : public QObject {
 
   void rows3And3AreWrittenWithNewKeysAndReadBackAsRows3And3() {
     const Shown chosen = Open(
-        [](AccessBitsDialog& dialog) {
-          Find<QComboBox>(dialog, QStringLiteral("ACLnewDataArea"))->setCurrentIndex(3);
-          Find<QComboBox>(dialog, QStringLiteral("ACLnewTrailerArea"))->setCurrentIndex(3);
-          Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->setText("A0A1A2A3A4A5");
-          Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyB"))->setText("B0B1B2B3B4B5");
+        [](QDialog& dialog) {
+          ChooseRow(dialog, QStringLiteral("ACLnewDataArea"), 3);
+          ChooseRow(dialog, QStringLiteral("ACLnewTrailerArea"), 3);
+          TypeKey(dialog, QStringLiteral("ACLnewKeyA"), QStringLiteral("A0A1A2A3A4A5"));
+          TypeKey(dialog, QStringLiteral("ACLnewKeyB"), QStringLiteral("B0B1B2B3B4B5"));
         },
-        [](AccessBitsDialog& dialog) { dialog.btnWriteACL(); });
+        ClickWrite);
     QCOMPARE(chosen.newBytes, (QStringList{"00", "FF", "0F", "00000000", "11111111", "00001111"}));
     QCOMPARE(chosen.currentBytes.first(), QStringLiteral("FF"));  // as read, not read again
 
@@ -133,7 +156,7 @@ class AccessBitsTest : public QObject {
     QCOMPARE(h->alerts[0].title, QStringLiteral("Information"));
     QCOMPARE(h->Tree().rowCount(), 0);  // rebuilt at the next tick with the new key texts
 
-    h->window->scansioneRF();
+    QTRY_COMPARE(h->Tree().rowCount(), 1);
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
     const Shown again = Open();
     QCOMPARE(again.rows.mid(0, 2), (QList<int>{3, 3}));
@@ -143,11 +166,11 @@ class AccessBitsTest : public QObject {
 
   void aFailedReadIsNotWrittenBack() {
     // With the factory trailer key B is readable, so the card refuses it for authentication.
-    h->ChooseKey("sectorKey", 1);
+    QVERIFY(h->Click("sectorKeyB"));
     const Bytes before = h->Memory();
-    const Shown shown = Open([](AccessBitsDialog& dialog) {
-      Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->setText("A0A1A2A3A4A5");
-      dialog.btnWriteACL();
+    const Shown shown = Open([](QDialog& dialog) {
+      TypeKey(dialog, QStringLiteral("ACLnewKeyA"), QStringLiteral("A0A1A2A3A4A5"));
+      ClickWrite(dialog);
     });
     QVERIFY(shown.title.endsWith(QStringLiteral("Using Writing Key B")));
     QCOMPARE(shown.currentBytes,
@@ -169,18 +192,24 @@ class AccessBitsTest : public QObject {
     h = std::make_unique<MainWindowHarness>();
     QVERIFY(h->ScanWithSelectedCard("classic1k"));
     uid = QString::fromLatin1(ToQBytes(h->uids[0]).toHex().toUpper());
-    h->Child<QComboBox>("sectorsel")->setCurrentIndex(1);
+    QVERIFY(h->Click("sectMngBtn"));
+    h->ChooseSector(1);
   }
   void cleanup() { h.reset(); }
 
  private:
-  using Step = std::function<void(AccessBitsDialog&)>;
+  using Step = std::function<void(QDialog&)>;
 
-  // Opens the dialog the way the sector manager does; while it runs, takes `before`, records what
-  // it shows, takes `after` and closes it.
+  // Opens the dialog with the sector manager's button; while it runs, takes `before`, records
+  // what it shows, takes `after` and closes it with its Close button.
   Shown Open(const Step& before = {}, const Step& after = {}) {
     Shown shown;
-    AccessBitsDialog& dialog = h->window->AccessBits();
+    auto* button = h->Child<QPushButton>("showAccessBitDialog");
+    if (button == nullptr || !button->isVisible()) {
+      QTest::qFail("the access bits button is not on screen", __FILE__, __LINE__);
+      return shown;
+    }
+    QDialog& dialog = *h->Child<QDialog>("dlgaccessbit");
     QTimer::singleShot(0, &dialog, [&] {
       if (before) before(dialog);
       shown.title = dialog.windowTitle();
@@ -195,9 +224,11 @@ class AccessBitsTest : public QObject {
           Find<QCheckBox>(dialog, QStringLiteral("ACLcurrentTrailerAreaC3"))->isChecked();
       shown.scanTicking = h->ScanTimer()->isActive();
       if (after) after(dialog);
-      dialog.btnCloseAccessBits();
+      QTest::mouseClick(Find<QPushButton>(dialog, QStringLiteral("btnCloseAccessBits")),
+                        Qt::LeftButton);
+      if (dialog.isVisible()) dialog.reject();  // a failed test never hangs here
     });
-    h->window->showAccessBitDialog();
+    QTest::mouseClick(button, Qt::LeftButton);
     return shown;
   }
 

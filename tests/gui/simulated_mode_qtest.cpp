@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QtTest>
 
 #include "MainWndController.h"
@@ -69,8 +70,10 @@ class SimulatedModeTest : public QObject {
     QCOMPARE(mode->Simulator().productId(mode->Readers()[0].index), 0x0110);
     QCOMPARE(mode->Simulator().productId(mode->Readers()[1].index), 0x0120);
     auto window = std::make_unique<mainWndController>();
-    window->findChild<QComboBox*>(QStringLiteral("modelCmb"))->setCurrentIndex(1);
-    window->startScan();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("modelCmb")), Qt::Key_Down);
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("startBtn")), Qt::LeftButton);
     QVERIFY(window->IsScanning());
     QCOMPARE(window->MifareObj().ReaderIdentifier(), 0x0120);
     const auto& placed = mode->InitialCards(mode->Readers()[1].index);
@@ -82,10 +85,7 @@ class SimulatedModeTest : public QObject {
         if (card->Uid() == uid && card->CardType() == types[i]) return true;
       return false;
     };
-    for (int tick = 0; tick < 20 && !(registered(0) && registered(1)); ++tick)
-      window->scansioneRF();
-    QVERIFY(registered(0));
-    QVERIFY(registered(1));
+    QTRY_VERIFY_WITH_TIMEOUT(registered(0) && registered(1), 5000);
     window.reset();
     mode.reset();
     QVERIFY(!qEnvironmentVariableIsSet("NORVEX_SIMULATOR"));

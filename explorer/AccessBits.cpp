@@ -1,4 +1,4 @@
-#include "AccessBitsDialogBits.h"
+#include "AccessBits.h"
 
 #include <array>
 
