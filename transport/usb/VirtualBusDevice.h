@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "transport/usb/UsbBackend.h"
+#include "transport/usb/VirtualBusProtocol.h"
 
 class VirtualBusConnection;
 
@@ -10,7 +11,7 @@ class VirtualBusConnection;
 // Closing the handle closes the connection, which releases the reader in the simulator.
 class VirtualBusDevice : public UsbDeviceHandle {
  public:
-  static constexpr size_t kPacketSize = 32;
+  static constexpr size_t kPacketSize = virtualbus::kPacketSize;
 
   explicit VirtualBusDevice(std::unique_ptr<VirtualBusConnection> connection);
   ~VirtualBusDevice() override;
