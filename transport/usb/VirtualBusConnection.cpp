@@ -61,6 +61,16 @@ long VirtualBusConnection::Lost() {
   return device_notfound;
 }
 
+void VirtualBusConnection::CloseAndAwaitPeer(unsigned timeoutMs) {
+  if (fd < 0) return;
+  if (::shutdown(fd, SHUT_WR) == 0) {
+    Deadline deadline(timeoutMs);
+    // Whatever still arrives is of no use; the end of the stream is what is awaited.
+    while (Fill(&deadline) == 0) begin = end = 0;
+  }
+  Lost();
+}
+
 long VirtualBusConnection::Send(uint8_t type, const uint8_t* payload, size_t length,
                                 unsigned timeoutMs) {
   if (fd < 0) return device_notfound;

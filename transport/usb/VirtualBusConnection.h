@@ -59,6 +59,11 @@ class VirtualBusConnection {
   // start of a message still arriving is kept, so the stream stays in step.
   long DiscardArrived();
 
+  // Ends the connection in order: tells the simulator no more is coming, then waits at most
+  // timeoutMs for it to finish with the connection (it releases any reader it held first) and
+  // close its side. Afterwards the connection is closed.
+  void CloseAndAwaitPeer(unsigned timeoutMs);
+
   bool IsOpen() const { return fd >= 0; }
 
  private:

@@ -10,13 +10,18 @@
 namespace {
 
 constexpr unsigned kAbortTimeoutMs = 1000;
+constexpr unsigned kCloseTimeoutMs = 1000;
 
 }  // namespace
 
 VirtualBusDevice::VirtualBusDevice(std::unique_ptr<VirtualBusConnection> busConnection)
     : connection(std::move(busConnection)) {}
 
-VirtualBusDevice::~VirtualBusDevice() = default;
+// Like releasing a real USB interface, closing returns once the reader is free again, so that the
+// same or another host can open it at once.
+VirtualBusDevice::~VirtualBusDevice() {
+  connection->CloseAndAwaitPeer(kCloseTimeoutMs);
+}
 
 long VirtualBusDevice::AbortInPipe() {
   const long sent = connection->Send(virtualbus::kAbort, nullptr, 0, kAbortTimeoutMs);
