@@ -10,6 +10,7 @@
 //   lib_cpu/exch    library CPU time per exchange (CLOCK_THREAD_CPUTIME_ID of the calling thread)
 //   lib_sys/exch    the part of it spent in the kernel (socket reads and writes of the virtual bus)
 //   wall/exch       wall time per exchange
+//   allocs/exch     heap allocations of the calling thread per exchange
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
@@ -23,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/AllocationCounter.h"
 #include "norvexapi.h"
 #include "sim/Simulator.h"
 
@@ -116,11 +118,17 @@ void BM_ReadWholeCard(benchmark::State& state, const std::string& kind, unsigned
   double libraryCpu = 0;
   double librarySystem = 0;
   double wall = 0;
+  uint64_t allocations = 0;
   for (auto _ : state) {
     const double cpuStart = ThreadCpuSeconds();
     const double systemStart = ThreadSystemSeconds();
     const double wallStart = WallSeconds();
-    const long status = ReadWholeCard(card, sectors, image);
+    long status = 0;
+    {
+      const AllocationCount count;
+      status = ReadWholeCard(card, sectors, image);
+      allocations += count.Allocations();
+    }
     wall += WallSeconds() - wallStart;
     librarySystem += ThreadSystemSeconds() - systemStart;
     libraryCpu += ThreadCpuSeconds() - cpuStart;
@@ -141,6 +149,7 @@ void BM_ReadWholeCard(benchmark::State& state, const std::string& kind, unsigned
   state.counters["lib_cpu/exch_us"] = libraryCpu / iterations / perCard * 1e6;
   state.counters["lib_sys/exch_us"] = librarySystem / iterations / perCard * 1e6;
   state.counters["wall/exch_us"] = wall / iterations / perCard * 1e6;
+  state.counters["allocs/exch"] = static_cast<double>(allocations) / iterations / perCard;
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * dataBytes));
 }
 

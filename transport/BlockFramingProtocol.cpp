@@ -1,7 +1,6 @@
 #include "transport/BlockFramingProtocol.h"
 
 #include <cstring>
-#include <vector>
 
 #include "status/StatusCodes.h"
 #include "transport/CommandObject.h"
@@ -53,20 +52,20 @@ long BlockFramingProtocol::SendFrame(CommandObject& cmd) {
   // The frame's byte counts are signed 16-bit numbers; a longer frame cannot be expressed.
   if (n > kMaxFrameSize - kOverhead) return wrong_parameter_value;
 
-  std::vector<unsigned char> frame(n + kOverhead);
-  frame[0] = kStartByte;
-  frame[1] = sequence;
-  frame[2] = cmd.GetCommand();
-  frame[3] = static_cast<unsigned char>(n);
-  frame[4] = static_cast<unsigned char>(n >> 8);
-  if (n > 0) std::memcpy(frame.data() + kHeaderSize, cmd.GetCommandBuffer(), n);
-  const unsigned short crc = CalculateCRC(frame.data(), static_cast<short>(kHeaderSize + n));
-  frame[kHeaderSize + n] = static_cast<unsigned char>(crc);
-  frame[kHeaderSize + n + 1] = static_cast<unsigned char>(crc >> 8);
+  frameBuffer.resize(n + kOverhead);
+  frameBuffer[0] = kStartByte;
+  frameBuffer[1] = sequence;
+  frameBuffer[2] = cmd.GetCommand();
+  frameBuffer[3] = static_cast<unsigned char>(n);
+  frameBuffer[4] = static_cast<unsigned char>(n >> 8);
+  if (n > 0) std::memcpy(frameBuffer.data() + kHeaderSize, cmd.GetCommandBuffer(), n);
+  const unsigned short crc = CalculateCRC(frameBuffer.data(), static_cast<short>(kHeaderSize + n));
+  frameBuffer[kHeaderSize + n] = static_cast<unsigned char>(crc);
+  frameBuffer[kHeaderSize + n + 1] = static_cast<unsigned char>(crc >> 8);
 
   unsigned long written = 0;
-  const long result =
-      readerInterface.WriteBytesUnblocked(frame.data(), frame.size(), written, txTimeout);
+  const long result = readerInterface.WriteBytesUnblocked(frameBuffer.data(), frameBuffer.size(),
+                                                          written, txTimeout);
   ++sequence;  // wraps from 255 to 0
   return result != 0 ? NarrowStatus(result) : 0;
 }
@@ -82,14 +81,15 @@ long BlockFramingProtocol::ReceiveFrame(CommandObject& cmd) {
   const unsigned long m = LengthField(header);
   if (m > kMaxFrameSize - kOverhead) return resp_too_long;
 
-  std::vector<unsigned char> frame(m + kOverhead);
-  std::memcpy(frame.data(), header, kHeaderSize);
+  frameBuffer.resize(m + kOverhead);
+  std::memcpy(frameBuffer.data(), header, kHeaderSize);
   const unsigned long rest = m + 2;
-  if (readerInterface.ReadBytesUnblocked(frame.data() + kHeaderSize, rest, got, rxTimeout) != 0 ||
+  if (readerInterface.ReadBytesUnblocked(frameBuffer.data() + kHeaderSize, rest, got, rxTimeout) !=
+          0 ||
       got != rest) {
     return com_read_error;
   }
-  return AcceptReply(cmd, frame.data(), m);
+  return AcceptReply(cmd, frameBuffer.data(), m);
 }
 
 long BlockFramingProtocol::AcceptReply(CommandObject& cmd, unsigned char* frame,

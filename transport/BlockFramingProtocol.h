@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "transport/ProtocolBase.h"
 
@@ -53,4 +54,8 @@ class BlockFramingProtocol : public ProtocolBase {
 
  private:
   long ReceiveFrame(CommandObject& cmd);
+
+  // Room for the frame being sent or received. It keeps the largest size it has reached, so a
+  // steady stream of exchanges allocates nothing.
+  std::vector<unsigned char> frameBuffer;
 };

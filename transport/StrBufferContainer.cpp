@@ -21,12 +21,19 @@ long StrBufferContainer::InitBuffer() {
   readPosition = buffer.get();
   writePosition = buffer.get();
   bufferSize = buffer ? kGrowthStep : 0;
+  storageSize = bufferSize;
   return buffer ? 0 : no_buff;
 }
 
+// Clearing the contents restores the all-zero storage without giving it back: the next exchange
+// writes into the same bytes.
 long StrBufferContainer::Reset() {
-  buffer.reset();
-  return InitBuffer();
+  if (!buffer) return InitBuffer();
+  std::memset(buffer.get(), 0, GetWritePosition());
+  readPosition = buffer.get();
+  writePosition = buffer.get();
+  bufferSize = kGrowthStep;
+  return 0;
 }
 
 long StrBufferContainer::IncBufferSize() {
@@ -34,18 +41,24 @@ long StrBufferContainer::IncBufferSize() {
   return GrowTo(bufferSize + kGrowthStep);
 }
 
-// Moves the contents into zero-filled storage of the given capacity. On allocation failure the
-// old storage and its contents are kept.
+// Raises the capacity, within the storage held when it is large enough (its bytes past the
+// contents are zero already), else by moving the contents into zero-filled storage of that size.
+// On allocation failure the old storage and its contents are kept.
 long StrBufferContainer::GrowTo(int32_t capacity) {
+  if (buffer && capacity <= storageSize) {
+    bufferSize = capacity;
+    return 0;
+  }
   Storage grown = Allocate(capacity);
   if (!grown) return no_buff;
   const ptrdiff_t readOffset = buffer ? readPosition - buffer.get() : 0;
   const ptrdiff_t writeOffset = buffer ? writePosition - buffer.get() : 0;
-  if (buffer) std::memcpy(grown.get(), buffer.get(), static_cast<size_t>(bufferSize));
+  if (buffer) std::memcpy(grown.get(), buffer.get(), static_cast<size_t>(writeOffset));
   buffer = std::move(grown);
   readPosition = buffer.get() + readOffset;
   writePosition = buffer.get() + writeOffset;
   bufferSize = capacity;
+  storageSize = capacity;
   return 0;
 }
 

@@ -8,8 +8,12 @@
 //
 // Holds one block of a reader exchange (the parameters going out or the data coming back). Multi-
 // byte values are packed least significant byte first, the byte order of the reader protocol,
-// whatever the host's own order. The storage starts at 512 bytes and grows in steps of 512; it is
-// zero-filled, so the bytes after the contents always read as zero.
+// whatever the host's own order. The capacity starts at 512 bytes and grows in steps of 512; the
+// storage is zero-filled, so the bytes after the contents always read as zero.
+//
+// One container serves every exchange of a session, so Reset keeps the storage it has: it clears
+// the bytes written and puts the capacity back to 512, and growth up to the storage already held
+// needs no allocation. A steady stream of exchanges thus runs without touching the heap.
 //
 // Results are library status codes: 0 on success, 8032 (no_buff) when there is no storage,
 // 8034 (read_too_long) when a read runs beyond the contents.
@@ -25,9 +29,9 @@ class StrBufferContainer {
 
   // Allocates 512 zero bytes and puts both positions at the start.
   long InitBuffer();
-  // Drops contents and positions; the capacity goes back to 512.
+  // Drops contents and positions; the capacity goes back to 512. The storage is kept, zeroed.
   long Reset();
-  // Grows the storage by 512 zero bytes, keeping contents and positions.
+  // Grows the capacity by 512 zero bytes, keeping contents and positions.
   long IncBufferSize();
 
   int32_t GetBufferSize() const { return bufferSize; }
@@ -67,10 +71,12 @@ class StrBufferContainer {
   long Take(unsigned char* out, unsigned long n);
   uint32_t TakeLittleEndian(unsigned long n, long& result);
 
-  // The storage always has one zero byte beyond bufferSize, so that a read at the write position
-  // of a completely filled container yields zero without leaving the allocation.
+  // Every byte from the write position to the end of the storage is zero. The storage holds
+  // storageSize bytes plus one spare zero byte, so that a read at the write position of a
+  // completely filled container yields zero without leaving the allocation.
   Storage buffer;
   unsigned char* readPosition = nullptr;
   unsigned char* writePosition = nullptr;
-  int32_t bufferSize = 0;
+  int32_t bufferSize = 0;   // the capacity the container reports and grows in 512-byte steps
+  int32_t storageSize = 0;  // what is allocated: at least bufferSize
 };

@@ -7,6 +7,8 @@
 
 namespace norvexsim {
 
+static_assert(kPacketSize == bus::kPacketSize, "the bus carries the reader's USB packets whole");
+
 Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control)
     : fd_(fd), id_(id), devices_(devices), control_(std::move(control)) {}
 
@@ -37,12 +39,11 @@ bool Connection::handle(const BusMessage& message) {
 }
 
 bool Connection::handleList() {
-  std::vector<uint8_t> payload;
-  for (const DeviceId& device : devices_.list()) {
-    payload.push_back(static_cast<uint8_t>(device.vendorId & 0xFF));
-    payload.push_back(static_cast<uint8_t>(device.vendorId >> 8));
-    payload.push_back(static_cast<uint8_t>(device.productId & 0xFF));
-    payload.push_back(static_cast<uint8_t>(device.productId >> 8));
+  const std::vector<DeviceId> devices = devices_.list();
+  std::vector<uint8_t> payload(devices.size() * bus::kListEntrySize);
+  for (size_t i = 0; i < devices.size(); ++i) {
+    bus::EncodeListEntry({devices[i].vendorId, devices[i].productId},
+                         &payload[i * bus::kListEntrySize]);
   }
   return writeMessage(fd_, bus::kList, payload);
 }
@@ -84,7 +85,7 @@ bool Connection::handlePacket(const BusMessage& message) {
 bool Connection::handleControl(const BusMessage& message) {
   const std::string line(message.payload.begin(), message.payload.end());
   std::string answer = control_ ? control_(line) : "error no control available";
-  if (answer.size() > 0xFFFF) answer.resize(0xFFFF);  // what one bus message can carry
+  if (answer.size() > bus::kMaxPayload) answer.resize(bus::kMaxPayload);  // one message's worth
   return writeMessage(fd_, bus::kControl, {answer.begin(), answer.end()});
 }
 

@@ -2,6 +2,7 @@
 
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace norvexsim {
@@ -41,23 +42,20 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 }  // namespace
 
 std::optional<BusMessage> readMessage(int fd) {
-  uint8_t header[3];
+  uint8_t header[bus::kHeaderSize];
   if (!readExactly(fd, header, sizeof header)) return std::nullopt;
   BusMessage message;
-  message.type = static_cast<char>(header[0]);
-  message.payload.resize(static_cast<size_t>(header[1] | (header[2] << 8)));
+  message.type = header[0];
+  message.payload.resize(bus::PayloadLength(header));
   if (!readExactly(fd, message.payload.data(), message.payload.size())) return std::nullopt;
   return message;
 }
 
-bool writeMessage(int fd, char type, const std::vector<uint8_t>& payload) {
-  if (payload.size() > 0xFFFF) return false;
-  std::vector<uint8_t> bytes;
-  bytes.reserve(payload.size() + 3);
-  bytes.push_back(static_cast<uint8_t>(type));
-  bytes.push_back(static_cast<uint8_t>(payload.size() & 0xFF));
-  bytes.push_back(static_cast<uint8_t>(payload.size() >> 8));
-  bytes.insert(bytes.end(), payload.begin(), payload.end());
+bool writeMessage(int fd, uint8_t type, const std::vector<uint8_t>& payload) {
+  if (payload.size() > bus::kMaxPayload) return false;
+  std::vector<uint8_t> bytes(bus::kHeaderSize + payload.size());
+  bus::EncodeHeader(type, payload.size(), bytes.data());
+  std::copy(payload.begin(), payload.end(), bytes.begin() + bus::kHeaderSize);
   return writeAll(fd, bytes.data(), bytes.size());
 }
 

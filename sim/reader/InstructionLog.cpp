@@ -7,4 +7,10 @@ void InstructionLog::append(LogEntry entry) {
   entries_.push_back(std::move(entry));
 }
 
+std::vector<LogEntry> InstructionLog::entries() const {
+  std::vector<LogEntry> read(entries_.begin(), entries_.end());
+  for (LogEntry& entry : read) entry.text = describe(entry);
+  return read;
+}
+
 }  // namespace norvexsim

@@ -8,7 +8,8 @@
 namespace norvexsim {
 
 // The trace of one reader: the most recent exchanges, oldest first. Bounded, so that a simulator
-// left running for hours under a scanning explorer keeps a steady memory footprint.
+// left running for hours under a scanning explorer keeps a steady memory footprint. Entries are
+// stored raw and given their text when the log is read.
 class InstructionLog {
  public:
   static constexpr size_t kCapacity = 10000;
@@ -16,7 +17,8 @@ class InstructionLog {
   void append(LogEntry entry);
   void clear() { entries_.clear(); }
   size_t size() const { return entries_.size(); }
-  std::vector<LogEntry> entries() const { return {entries_.begin(), entries_.end()}; }
+  // Every entry, with its text.
+  std::vector<LogEntry> entries() const;
 
  private:
   std::deque<LogEntry> entries_;

@@ -18,17 +18,21 @@ std::string spacedHex(const std::vector<uint8_t>& bytes) {
   return text;
 }
 
-void describe(LogEntry& entry, const std::string& note) {
+std::string describe(const LogEntry& entry) {
+  if (entry.droppedPacket) {
+    return "packet dropped: starts with " + spacedHex(entry.params) + " instead of A5";
+  }
   char head[48];
   std::snprintf(head, sizeof head, "#%02X 0x%02X ", entry.sequence, entry.instruction);
-  entry.text = head + instructionName(entry.instruction) + " [" + spacedHex(entry.params) + "]";
+  std::string text =
+      head + instructionName(entry.instruction) + " [" + spacedHex(entry.params) + "]";
   if (entry.answered) {
-    entry.text +=
-        " -> status " + std::to_string(entry.status) + " [" + spacedHex(entry.reply) + "]";
+    text += " -> status " + std::to_string(entry.status) + " [" + spacedHex(entry.reply) + "]";
   } else {
-    entry.text += " -> no reply";
+    text += " -> no reply";
   }
-  if (!note.empty()) entry.text += " (" + note + ")";
+  if (!entry.note.empty()) text += " (" + entry.note + ")";
+  return text;
 }
 
 }  // namespace norvexsim

@@ -6,6 +6,9 @@
 namespace norvexsim {
 
 // One exchange seen by a virtual reader: the request frame and the reply it got (if any).
+//
+// The log keeps the raw fields only; text is formatted when the log is read, so that a reader
+// busy with a scanning host spends no time on words nobody may look at.
 struct LogEntry {
   uint8_t sequence = 0;         // sequence number of the request frame
   uint8_t instruction = 0;      // instruction code of the request
@@ -13,13 +16,15 @@ struct LogEntry {
   int8_t status = 0;            // status byte of the reply
   std::vector<uint8_t> reply;   // data bytes of the reply
   bool answered = true;         // false when the reader sent nothing back
-  std::string text;             // the whole exchange, decoded, for people
+  bool droppedPacket = false;   // a packet that did not start a frame; params holds its first byte
+  std::string note;             // the faults applied, if any
+  std::string text;             // the whole exchange, decoded, for people (filled when read)
 };
 
 // "A5 00 10": bytes as upper-case hexadecimal pairs separated by spaces.
 std::string spacedHex(const std::vector<uint8_t>& bytes);
 
-// Fills entry.text from the other fields, followed by a note on any fault applied.
-void describe(LogEntry& entry, const std::string& note = {});
+// The entry's text, decoded from the other fields and followed by the note.
+std::string describe(const LogEntry& entry);
 
 }  // namespace norvexsim

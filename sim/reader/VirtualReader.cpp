@@ -20,7 +20,10 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
   if (!request) return std::nullopt;  // the assembler only hands over whole frames
 
   std::lock_guard lock(mutex_);
-  LogEntry entry{request->sequence, request->instruction, request->params, 0, {}, true, {}};
+  LogEntry entry;
+  entry.sequence = request->sequence;
+  entry.instruction = request->instruction;
+  entry.params = request->params;
   std::string note;
 
   if (faults_.silentRequests > 0) {
@@ -103,14 +106,14 @@ void VirtualReader::noteDiscardedPacket(uint8_t firstByte) {
   std::lock_guard lock(mutex_);
   LogEntry entry;
   entry.answered = false;
+  entry.droppedPacket = true;
   entry.params = {firstByte};
-  entry.text = "packet dropped: starts with " + spacedHex({firstByte}) + " instead of A5";
   log_.append(std::move(entry));
   logGrew_.notify_all();
 }
 
 void VirtualReader::appendLog(LogEntry entry, const std::string& note) {
-  describe(entry, note);
+  entry.note = note;
   log_.append(std::move(entry));
   logGrew_.notify_all();
 }

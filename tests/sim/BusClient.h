@@ -1,6 +1,6 @@
 #pragma once
-// A host-side client of the virtual USB bus with its own encoding of bus messages, frames and the
-// CRC, independent of the simulator's code.
+// A host-side client of the virtual USB bus. The bus messages follow the layout both ends share;
+// frames and the CRC have an encoding of their own, independent of the simulator's code.
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "transport/usb/VirtualBusProtocol.h"
 
 namespace simtest {
 
@@ -49,7 +51,7 @@ struct ReplyFrame {
 };
 
 struct Message {
-  char type = 0;
+  uint8_t type = 0;
   Bytes payload;
 };
 
@@ -85,19 +87,19 @@ class BusClient {
   BusClient(const BusClient&) = delete;
   BusClient& operator=(const BusClient&) = delete;
 
-  void send(char type, const Bytes& payload = {}) {
-    Bytes bytes = {static_cast<uint8_t>(type), static_cast<uint8_t>(payload.size() & 0xFF),
-                   static_cast<uint8_t>(payload.size() >> 8)};
+  void send(uint8_t type, const Bytes& payload = {}) {
+    Bytes bytes(virtualbus::kHeaderSize);
+    virtualbus::EncodeHeader(type, payload.size(), bytes.data());
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
   }
 
   Wait receive(Message& message, std::chrono::milliseconds timeout = 2000ms) {
-    uint8_t header[3];
-    Wait got = readExactly(header, 3, timeout);
+    uint8_t header[virtualbus::kHeaderSize];
+    Wait got = readExactly(header, sizeof header, timeout);
     if (got != Wait::kMessage) return got;
-    message.type = static_cast<char>(header[0]);
-    message.payload.assign(static_cast<size_t>(header[1] | header[2] << 8), 0);
+    message.type = header[0];
+    message.payload.assign(virtualbus::PayloadLength(header), 0);
     return readExactly(message.payload.data(), message.payload.size(), timeout);
   }
 
@@ -111,7 +113,7 @@ class BusClient {
   }
 
   // The reply of the given type to a message, or nullopt.
-  std::optional<Bytes> ask(char type, const Bytes& payload = {}) {
+  std::optional<Bytes> ask(uint8_t type, const Bytes& payload = {}) {
     send(type, payload);
     Message reply;
     if (receive(reply) != Wait::kMessage || reply.type != type) return std::nullopt;
@@ -119,31 +121,34 @@ class BusClient {
   }
 
   std::vector<std::pair<uint16_t, uint16_t>> list() {
-    const Bytes p = ask('L').value_or(Bytes{});
+    const Bytes p = ask(virtualbus::kList).value_or(Bytes{});
     std::vector<std::pair<uint16_t, uint16_t>> devices;
-    for (size_t i = 0; i + 4 <= p.size(); i += 4) {
-      devices.emplace_back(p[i] | p[i + 1] << 8, p[i + 2] | p[i + 3] << 8);
+    for (size_t i = 0; i + virtualbus::kListEntrySize <= p.size();
+         i += virtualbus::kListEntrySize) {
+      const virtualbus::DeviceEntry entry = virtualbus::DecodeListEntry(&p[i]);
+      devices.emplace_back(entry.vendorId, entry.productId);
     }
     return devices;
   }
 
   int open(uint8_t index) {
-    const auto reply = ask('O', {index});
+    const auto reply = ask(virtualbus::kOpen, {index});
     return reply && reply->size() == 1 ? (*reply)[0] : -1;
   }
 
   std::string control(const std::string& line) {
-    const auto reply = ask('C', Bytes(line.begin(), line.end()));
+    const auto reply = ask(virtualbus::kControl, Bytes(line.begin(), line.end()));
     return reply ? std::string(reply->begin(), reply->end()) : "<no answer>";
   }
 
   // Sends a frame as 32-byte OUT packets; the tail of the last one is filled with `pad`.
   void sendFrame(const Bytes& frame, uint8_t pad = 0x00) {
-    for (size_t offset = 0; offset < frame.size(); offset += 32) {
-      Bytes packet(32, pad);
-      const size_t chunk = std::min<size_t>(32, frame.size() - offset);
+    constexpr size_t kPacket = virtualbus::kPacketSize;
+    for (size_t offset = 0; offset < frame.size(); offset += kPacket) {
+      Bytes packet(kPacket, pad);
+      const size_t chunk = std::min(kPacket, frame.size() - offset);
       std::copy_n(frame.begin() + static_cast<std::ptrdiff_t>(offset), chunk, packet.begin());
-      send('P', packet);
+      send(virtualbus::kPacket, packet);
     }
   }
 
@@ -154,8 +159,8 @@ class BusClient {
     size_t expected = 7;
     while (bytes.size() < expected) {
       Message packet;
-      if (receive(packet, timeout) != Wait::kMessage || packet.type != 'P' ||
-          packet.payload.size() != 32) {
+      if (receive(packet, timeout) != Wait::kMessage || packet.type != virtualbus::kPacket ||
+          packet.payload.size() != virtualbus::kPacketSize) {
         return std::nullopt;
       }
       bytes.insert(bytes.end(), packet.payload.begin(), packet.payload.end());

@@ -66,7 +66,7 @@ TEST_F(BusTest, ControlAndAbortWorkOnAnyConnectionWithoutDisturbingPackets) {
   BusClient holder(path);
   ASSERT_EQ(holder.open(0), 0);
   EXPECT_EQ(holder.control("bogus"), "error unknown command: bogus");
-  holder.send('A');
+  holder.send(virtualbus::kAbort);
   const auto reply = holder.transact(3, 0x10);
   ASSERT_TRUE(reply);
   EXPECT_EQ(reply->sequence, 3);
@@ -77,13 +77,16 @@ TEST_F(BusTest, ProtocolViolationsCloseTheConnection) {
   struct Case {
     const char* what;
     bool openFirst;
-    char type;
+    uint8_t type;
     Bytes payload;
   };
   const Case cases[] = {
-      {"packet before open", false, 'P', Bytes(32, 0)}, {"short packet", true, 'P', Bytes(31, 0)},
-      {"long packet", true, 'P', Bytes(33, 0)},         {"open without index", false, 'O', {}},
-      {"list with payload", false, 'L', {1}},           {"unknown message type", false, 'Z', {}},
+      {"packet before open", false, virtualbus::kPacket, Bytes(32, 0)},
+      {"short packet", true, virtualbus::kPacket, Bytes(31, 0)},
+      {"long packet", true, virtualbus::kPacket, Bytes(33, 0)},
+      {"open without index", false, virtualbus::kOpen, {}},
+      {"list with payload", false, virtualbus::kList, {1}},
+      {"unknown message type", false, 'Z', {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);

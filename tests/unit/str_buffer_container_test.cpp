@@ -76,20 +76,40 @@ TEST(StrBufferContainer, ReadAtTheEndOfACompletelyFilledStorageYieldsZero) {
   EXPECT_EQ(block.Read(&after), read_too_long);
 }
 
-TEST(StrBufferContainer, ResetAndRefusedOversizeBlock) {
+// One container serves every exchange of a session: Reset keeps the storage (no reallocation per
+// exchange) yet behaves as fresh storage would, zero after the contents and 512 of capacity.
+TEST(StrBufferContainer, ResetKeepsTheStorageAsIfFreshAndRefusesOversizeBlocks) {
   StrBufferContainer block;
   const std::vector<uint8_t> bytes(1500, 0x42);
   block.Write(bytes.data(), bytes.size());
   unsigned char byte;
   block.Read(&byte);
+  const unsigned char* storage = block.GetBuffer();
   ASSERT_EQ(block.Reset(), 0);
+  EXPECT_EQ(block.GetBuffer(), storage);
   EXPECT_EQ(block.GetBufferSize(), 512);
   EXPECT_EQ(block.GetWritePosition(), 0u);
   EXPECT_EQ(block.GetReadPosition(), 0u);
   EXPECT_EQ(block.Read(&byte), 0);
   EXPECT_EQ(byte, 0) << "the reset storage is zero-filled";
 
+  // Regrowing within the kept storage: old bytes never show through after the new contents.
+  ASSERT_EQ(block.Reset(), 0);
+  const std::vector<uint8_t> again(1000, 0x17);
+  ASSERT_EQ(block.Write(again.data(), again.size()), 0);
+  EXPECT_EQ(block.GetBuffer(), storage);
+  EXPECT_EQ(block.GetBufferSize(), 1024);
+  std::vector<uint8_t> back(1001, 0xEE);
+  ASSERT_EQ(block.Read(back.data(), back.size()), 0);
+  EXPECT_EQ(std::vector<uint8_t>(back.begin(), back.end() - 1), again);
+  EXPECT_EQ(back.back(), 0);
+  ASSERT_EQ(block.Write(bytes.data(), bytes.size()), 0);  // beyond the kept storage
+  EXPECT_EQ(block.GetBufferSize(), 2560);
+  EXPECT_EQ(Contents(block).size(), 2500u);
+  EXPECT_EQ(Contents(block)[999], 0x17);
+
   // Too large for a signed 32-bit capacity.
+  ASSERT_EQ(block.Reset(), 0);
   EXPECT_EQ(block.Write(&byte, 0x80000000ul), no_buff);
   EXPECT_EQ(block.GetWritePosition(), 0u);
   EXPECT_EQ(block.GetBufferSize(), 512);

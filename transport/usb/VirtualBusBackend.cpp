@@ -6,23 +6,7 @@
 #include "status/StatusCodes.h"
 #include "transport/usb/VirtualBusConnection.h"
 #include "transport/usb/VirtualBusDevice.h"
-
-namespace {
-
-constexpr uint8_t kList = 'L';
-constexpr uint8_t kOpen = 'O';
-constexpr size_t kListEntrySize = 4;  // vendor ID, product ID, both 16-bit little-endian
-
-// Answers of the simulator to an opening.
-constexpr uint8_t kOpened = 0;
-constexpr uint8_t kNoSuchDevice = 1;
-constexpr uint8_t kAlreadyOpen = 2;
-
-uint16_t Little16(const uint8_t* bytes) {
-  return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-}  // namespace
+#include "transport/usb/VirtualBusProtocol.h"
 
 long VirtualBusBackend::Connect(std::unique_ptr<VirtualBusConnection>& connection) {
   const char* path = std::getenv(kSocketVariable);
@@ -36,23 +20,23 @@ long VirtualBusBackend::Request(VirtualBusConnection& connection, uint8_t type,
                                 std::vector<uint8_t>& reply) {
   const long sent = connection.Send(type, payload, length, kControlTimeoutMs);
   if (sent != 0) return sent;
-  VirtualBusConnection::Message answer;
+  VirtualBusConnection::MessageView answer;
   const long received = connection.Receive(answer, kControlTimeoutMs);
   if (received != 0) return received;
   if (answer.type != type) return EPROTO;
-  reply = std::move(answer.payload);
+  reply.assign(answer.payload, answer.payload + answer.length);
   return 0;
 }
 
 long VirtualBusBackend::ListOver(VirtualBusConnection& connection,
                                  std::vector<UsbDeviceInfo>& devices) {
   std::vector<uint8_t> reply;
-  const long result = Request(connection, kList, nullptr, 0, reply);
+  const long result = Request(connection, virtualbus::kList, nullptr, 0, reply);
   if (result != 0) return result;
-  if (reply.size() % kListEntrySize != 0) return EPROTO;
-  for (size_t offset = 0; offset < reply.size(); offset += kListEntrySize) {
-    devices.push_back(
-        {offset / kListEntrySize, Little16(&reply[offset]), Little16(&reply[offset + 2])});
+  if (reply.size() % virtualbus::kListEntrySize != 0) return EPROTO;
+  for (size_t offset = 0; offset < reply.size(); offset += virtualbus::kListEntrySize) {
+    const virtualbus::DeviceEntry entry = virtualbus::DecodeListEntry(&reply[offset]);
+    devices.push_back({offset / virtualbus::kListEntrySize, entry.vendorId, entry.productId});
   }
   return 0;
 }
@@ -86,16 +70,16 @@ long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
 
   const uint8_t index = static_cast<uint8_t>(device.position);
   std::vector<uint8_t> reply;
-  result = Request(*connection, kOpen, &index, 1, reply);
+  result = Request(*connection, virtualbus::kOpen, &index, 1, reply);
   if (result != 0) return result;
   if (reply.size() != 1) return EPROTO;
   switch (reply[0]) {
-    case kOpened:
+    case virtualbus::kOpened:
       handle = std::make_unique<VirtualBusDevice>(std::move(connection));
       return 0;
-    case kNoSuchDevice:
+    case virtualbus::kNoSuchDevice:
       return device_notfound;
-    case kAlreadyOpen:
+    case virtualbus::kAlreadyOpen:
       return EBUSY;
     default:
       return EPROTO;

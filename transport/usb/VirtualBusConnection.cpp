@@ -10,26 +10,22 @@
 #include <cstring>
 
 #include "status/StatusCodes.h"
+#include "transport/usb/VirtualBusProtocol.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int RemainingMs(Clock::time_point deadline) {
-  const auto left =
-      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-  return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
-}
-
-Clock::time_point DeadlineAfter(unsigned timeoutMs) {
-  return Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 1u));
-}
 
 bool IsDisconnect(int error) {
   return error == EPIPE || error == ECONNRESET || error == ENOTCONN;
 }
 
 }  // namespace
+
+int VirtualBusConnection::Deadline::RemainingMs() {
+  const Clock::time_point now = Clock::now();
+  if (!end_) end_ = now + std::chrono::milliseconds(timeoutMs_);
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*end_ - now).count();
+  return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+}
 
 long VirtualBusConnection::Connect(const std::string& path,
                                    std::unique_ptr<VirtualBusConnection>& connection) {
@@ -50,6 +46,10 @@ long VirtualBusConnection::Connect(const std::string& path,
   return 0;
 }
 
+VirtualBusConnection::VirtualBusConnection(int connectedFd)
+    : fd(connectedFd),
+      incoming(std::make_unique_for_overwrite<uint8_t[]>(virtualbus::kMaxMessageSize)) {}
+
 VirtualBusConnection::~VirtualBusConnection() {
   if (fd >= 0) ::close(fd);
 }
@@ -57,26 +57,34 @@ VirtualBusConnection::~VirtualBusConnection() {
 long VirtualBusConnection::Lost() {
   if (fd >= 0) ::close(fd);
   fd = -1;
-  pending.clear();
+  begin = end = 0;
   return device_notfound;
+}
+
+void VirtualBusConnection::CloseAndAwaitPeer(unsigned timeoutMs) {
+  if (fd < 0) return;
+  if (::shutdown(fd, SHUT_WR) == 0) {
+    Deadline deadline(timeoutMs);
+    // Whatever still arrives is of no use; the end of the stream is what is awaited.
+    while (Fill(&deadline) == 0) begin = end = 0;
+  }
+  Lost();
 }
 
 long VirtualBusConnection::Send(uint8_t type, const uint8_t* payload, size_t length,
                                 unsigned timeoutMs) {
   if (fd < 0) return device_notfound;
-  if (length > kMaxPayload) return EMSGSIZE;
-  std::vector<uint8_t> message(kHeaderSize + length);
-  message[0] = type;
-  message[1] = static_cast<uint8_t>(length);
-  message[2] = static_cast<uint8_t>(length >> 8);
-  if (length > 0) std::memcpy(message.data() + kHeaderSize, payload, length);
+  if (length > virtualbus::kMaxPayload) return EMSGSIZE;
+  outgoing.resize(virtualbus::kHeaderSize + length);
+  virtualbus::EncodeHeader(type, length, outgoing.data());
+  if (length > 0) std::memcpy(outgoing.data() + virtualbus::kHeaderSize, payload, length);
 
-  const Clock::time_point deadline = DeadlineAfter(timeoutMs);
+  Deadline deadline(timeoutMs);
   size_t sent = 0;
   // The socket buffer almost always has room for a packet, so try at once and wait only when full.
-  while (sent < message.size()) {
+  while (sent < outgoing.size()) {
     const ssize_t n =
-        ::send(fd, message.data() + sent, message.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ::send(fd, outgoing.data() + sent, outgoing.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
     if (n >= 0) {
       sent += static_cast<size_t>(n);
       continue;
@@ -84,63 +92,77 @@ long VirtualBusConnection::Send(uint8_t type, const uint8_t* payload, size_t len
     if (errno == EINTR) continue;
     if (errno != EAGAIN && errno != EWOULDBLOCK) return IsDisconnect(errno) ? Lost() : errno;
     pollfd waiting{fd, POLLOUT, 0};
-    const int ready = ::poll(&waiting, 1, RemainingMs(deadline));
+    const int ready = ::poll(&waiting, 1, deadline.RemainingMs());
     if (ready < 0 && errno != EINTR) return errno;
     if (ready == 0) return no_reader_resp;
   }
   return 0;
 }
 
-long VirtualBusConnection::Fill(bool wait, Clock::time_point deadline) {
+long VirtualBusConnection::Fill(Deadline* deadline) {
+  // Only the start of a message can be left over: move it to the front to make room.
+  if (begin > 0) {
+    std::memmove(incoming.get(), incoming.get() + begin, end - begin);
+    end -= begin;
+    begin = 0;
+  }
   for (;;) {
     pollfd waiting{fd, POLLIN, 0};
-    const int ready = ::poll(&waiting, 1, wait ? RemainingMs(deadline) : 0);
+    const int ready = ::poll(&waiting, 1, deadline != nullptr ? deadline->RemainingMs() : 0);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return errno;
-    if (ready == 0) return wait ? no_reader_resp : 0;
-    uint8_t chunk[4096];
-    const ssize_t n = ::recv(fd, chunk, sizeof(chunk), MSG_DONTWAIT);
+    if (ready == 0) return deadline != nullptr ? no_reader_resp : 0;
+    const ssize_t n =
+        ::recv(fd, incoming.get() + end, virtualbus::kMaxMessageSize - end, MSG_DONTWAIT);
     if (n == 0) return Lost();
     if (n < 0) {
       if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
       return IsDisconnect(errno) ? Lost() : errno;
     }
-    pending.insert(pending.end(), chunk, chunk + n);
+    end += static_cast<size_t>(n);
     return 0;
   }
 }
 
-bool VirtualBusConnection::TakeMessage(Message& message) {
-  if (pending.size() < kHeaderSize) return false;
-  const size_t length = pending[1] | (static_cast<size_t>(pending[2]) << 8);
-  if (pending.size() < kHeaderSize + length) return false;
-  message.type = pending[0];
-  message.payload.assign(pending.begin() + kHeaderSize,
-                         pending.begin() + static_cast<ptrdiff_t>(kHeaderSize + length));
-  pending.erase(pending.begin(), pending.begin() + static_cast<ptrdiff_t>(kHeaderSize + length));
+bool VirtualBusConnection::TakeMessage(MessageView& message) {
+  const size_t held = end - begin;
+  if (held < virtualbus::kHeaderSize) return false;
+  const uint8_t* header = incoming.get() + begin;
+  const size_t length = virtualbus::PayloadLength(header);
+  if (held < virtualbus::kHeaderSize + length) return false;
+  message.type = header[0];
+  message.payload = header + virtualbus::kHeaderSize;
+  message.length = length;
+  begin += virtualbus::kHeaderSize + length;
   return true;
 }
 
-long VirtualBusConnection::Receive(Message& message, unsigned timeoutMs) {
-  const Clock::time_point deadline = DeadlineAfter(timeoutMs);
+long VirtualBusConnection::Receive(MessageView& message, Deadline& deadline) {
+  // The last message taken is no longer needed: an empty buffer starts over at the front.
+  if (begin == end) begin = end = 0;
   while (!TakeMessage(message)) {
     if (fd < 0) return device_notfound;
-    const long filled = Fill(true, deadline);
+    const long filled = Fill(&deadline);
     if (filled != 0) return filled;
   }
   return 0;
 }
 
+long VirtualBusConnection::Receive(MessageView& message, unsigned timeoutMs) {
+  Deadline deadline(timeoutMs);
+  return Receive(message, deadline);
+}
+
 long VirtualBusConnection::DiscardArrived() {
   if (fd < 0) return device_notfound;
+  MessageView dropped;
   for (;;) {
-    const size_t before = pending.size();
-    const long filled = Fill(false, Clock::now());
+    while (TakeMessage(dropped)) {
+    }
+    const size_t before = end - begin;
+    const long filled = Fill(nullptr);
     if (filled != 0) return filled;
-    if (pending.size() == before) break;
-  }
-  Message dropped;
-  while (TakeMessage(dropped)) {
+    if (end - begin == before) break;
   }
   return 0;
 }

@@ -3,14 +3,16 @@
 #include <memory>
 
 #include "transport/usb/UsbBackend.h"
+#include "transport/usb/VirtualBusProtocol.h"
 
 class VirtualBusConnection;
 
 // A reader opened on the virtual bus: its connection now carries only that reader's packets.
-// Closing the handle closes the connection, which releases the reader in the simulator.
+// Closing the handle closes the connection, which releases the reader in the simulator; it returns
+// once the simulator has done so.
 class VirtualBusDevice : public UsbDeviceHandle {
  public:
-  static constexpr size_t kPacketSize = 32;
+  static constexpr size_t kPacketSize = virtualbus::kPacketSize;
 
   explicit VirtualBusDevice(std::unique_ptr<VirtualBusConnection> connection);
   ~VirtualBusDevice() override;
