@@ -52,7 +52,6 @@ class HIDUSB : public ReaderInterface {
 
   long GetBaudRate() const { return baudRate; }
   unsigned char GetDevicePort() const { return port; }
-  bool IsOpen() const { return usbInterface != nullptr; }
 
   // Finds and opens the port-th matching device (3002 when there is none).
   long EnumDevices();

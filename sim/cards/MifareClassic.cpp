@@ -47,11 +47,6 @@ bool MifareClassic::setMemory(const std::vector<uint8_t>& image) {
   return true;
 }
 
-std::optional<unsigned> MifareClassic::authenticatedSector() const {
-  if (!session_) return std::nullopt;
-  return session_->sector;
-}
-
 void MifareClassic::writeFactoryImage() {
   unsigned sectors = sectorOf(blockCount() - 1) + 1;
   for (unsigned sector = 0; sector < sectors; ++sector) {

@@ -39,8 +39,6 @@ class MifareClassic : public Card {
   bool setMemory(const std::vector<uint8_t>& image) override;
 
   unsigned blockCount() const { return static_cast<unsigned>(memory_.size() / 16); }
-  // The sector the card is currently authenticated for.
-  std::optional<unsigned> authenticatedSector() const;
 
  protected:
   CardAnswer doAuthenticate(uint8_t keyType, uint8_t block, const MifareKey& key,

@@ -64,8 +64,6 @@ class VirtualBusConnection {
   // close its side. Afterwards the connection is closed.
   void CloseAndAwaitPeer(unsigned timeoutMs);
 
-  bool IsOpen() const { return fd >= 0; }
-
  private:
   // Moves whatever the socket holds into the receive buffer; with a deadline, waits until then
   // for at least one byte.
