@@ -9,11 +9,16 @@ namespace norvexsim {
 
 static_assert(kPacketSize == bus::kPacketSize, "the bus carries the reader's USB packets whole");
 
-Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control)
-    : fd_(fd), id_(id), devices_(devices), control_(std::move(control)) {}
+Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control,
+                       std::chrono::milliseconds stallTimeout)
+    : fd_(fd),
+      id_(id),
+      devices_(devices),
+      control_(std::move(control)),
+      stallTimeout_(stallTimeout) {}
 
 void Connection::serve() {
-  while (auto message = readMessage(fd_)) {
+  while (auto message = readMessage(fd_, ReadTimeouts{std::chrono::milliseconds(-1), stallTimeout_})) {
     if (!handle(*message)) break;
   }
   if (device_ != nullptr) devices_.release(reader_, id_);
@@ -85,7 +90,8 @@ bool Connection::handlePacket(const BusMessage& message) {
 bool Connection::handleControl(const BusMessage& message) {
   const std::string line(message.payload.begin(), message.payload.end());
   std::string answer = control_ ? control_(line) : "error no control available";
-  if (answer.size() > bus::kMaxPayload) answer.resize(bus::kMaxPayload);  // one message's worth
+  // A cut listing would announce more lines than follow: an answer travels whole or not at all.
+  if (answer.size() > bus::kMaxPayload) answer = "error answer too long";
   return writeMessage(fd_, bus::kControl, {answer.begin(), answer.end()});
 }
 
