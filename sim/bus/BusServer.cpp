@@ -34,8 +34,8 @@ void limitSends(int fd, std::chrono::milliseconds timeout) {
 
 }  // namespace
 
-BusServer::BusServer(const std::string& socketPath, DeviceRegistry& devices,
-                     ControlHandler control, BusLimits limits)
+BusServer::BusServer(const std::string& socketPath, DeviceRegistry& devices, ControlHandler control,
+                     BusLimits limits)
     : socketPath_(socketPath), devices_(devices), control_(std::move(control)), limits_(limits) {
   listener_ = listenUnix(socketPath_, 64);
   int pipeFds[2];
@@ -107,6 +107,8 @@ void BusServer::acceptOne() {
     startSession(std::move(client));
   } else if (outOfDescriptors(errno)) {
     refuseWhileOutOfDescriptors();
+  } else if (errno != EINTR && errno != EAGAIN && errno != ECONNABORTED) {
+    pause(limits_.acceptBackoff);  // an unexpected failure must not spin the loop either
   }
 }
 
@@ -143,7 +145,11 @@ void BusServer::startSession(Fd fd) {
   Session* raw = session.get();
   try {
     session->thread = std::thread([this, raw, id] {
-      Connection(raw->fd.get(), id, devices_, control_, limits_.stallTimeout).serve();
+      try {
+        Connection(raw->fd.get(), id, devices_, control_, limits_.stallTimeout).serve();
+      } catch (const std::exception&) {
+        // Out of memory, most likely: this host loses its connection, the others are served on.
+      }
       endSession(*raw);
     });
   } catch (const std::system_error&) {

@@ -17,11 +17,16 @@ Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, Control
       control_(std::move(control)),
       stallTimeout_(stallTimeout) {}
 
+// The device is released however serving ends, an exception included.
+Connection::~Connection() {
+  if (device_ != nullptr) devices_.release(reader_, id_);
+}
+
 void Connection::serve() {
-  while (auto message = readMessage(fd_, ReadTimeouts{std::chrono::milliseconds(-1), stallTimeout_})) {
+  const ReadTimeouts timeouts{std::chrono::milliseconds(-1), stallTimeout_};
+  while (auto message = readMessage(fd_, timeouts)) {
     if (!handle(*message)) break;
   }
-  if (device_ != nullptr) devices_.release(reader_, id_);
 }
 
 // Returns false to end the connection: the host broke the bus protocol, or the link is gone.

@@ -20,8 +20,11 @@ class Connection {
  public:
   Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control,
              std::chrono::milliseconds stallTimeout);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
 
-  // Serves messages until the connection ends; releases the device it held.
+  // Serves messages until the connection ends. The device it held is released on destruction.
   void serve();
 
  private:

@@ -13,8 +13,8 @@
 #include "sim/Simulator.h"
 #include "sim/bus/BusServer.h"
 #include "sim/cli/ControlClient.h"
-#include "sim/control/ControlCommands.h"
 #include "sim/cli/Options.h"
+#include "sim/control/ControlCommands.h"
 
 namespace {
 
