@@ -5,9 +5,10 @@
 
 namespace norvexsim {
 
-Simulator::Simulator(const std::string& socketPath)
+Simulator::Simulator(const std::string& socketPath, BusLimits limits)
     : server_(std::make_unique<BusServer>(
-          socketPath, devices_, [this](const std::string& line) { return control(line); })) {}
+          socketPath, devices_, [this](const std::string& line) { return control(line); },
+          limits)) {}
 
 // Stop the server first: its connection threads may be running control commands on this object.
 Simulator::~Simulator() {

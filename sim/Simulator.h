@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/Reply.h"
+#include "sim/bus/BusLimits.h"
 #include "sim/bus/DeviceRegistry.h"
 #include "sim/reader/FaultPlan.h"
 #include "sim/reader/LogEntry.h"
@@ -29,9 +30,9 @@ class BusServer;
 // reply (the silence fault), waitForLog() waits for the entry.
 class Simulator {
  public:
-  // Throws std::runtime_error when it cannot serve at socketPath (bad path, or another
-  // simulator still listening there).
-  explicit Simulator(const std::string& socketPath);
+  // Throws std::runtime_error when it cannot serve at socketPath (bad path, another simulator
+  // still listening there, or a socket of another user). The socket is private to this user.
+  explicit Simulator(const std::string& socketPath, BusLimits limits = {});
   ~Simulator();
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;

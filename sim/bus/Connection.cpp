@@ -9,14 +9,24 @@ namespace norvexsim {
 
 static_assert(kPacketSize == bus::kPacketSize, "the bus carries the reader's USB packets whole");
 
-Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control)
-    : fd_(fd), id_(id), devices_(devices), control_(std::move(control)) {}
+Connection::Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control,
+                       std::chrono::milliseconds stallTimeout)
+    : fd_(fd),
+      id_(id),
+      devices_(devices),
+      control_(std::move(control)),
+      stallTimeout_(stallTimeout) {}
+
+// The device is released however serving ends, an exception included.
+Connection::~Connection() {
+  if (device_ != nullptr) devices_.release(reader_, id_);
+}
 
 void Connection::serve() {
-  while (auto message = readMessage(fd_)) {
+  const ReadTimeouts timeouts{std::chrono::milliseconds(-1), stallTimeout_};
+  while (auto message = readMessage(fd_, timeouts)) {
     if (!handle(*message)) break;
   }
-  if (device_ != nullptr) devices_.release(reader_, id_);
 }
 
 // Returns false to end the connection: the host broke the bus protocol, or the link is gone.
@@ -85,7 +95,8 @@ bool Connection::handlePacket(const BusMessage& message) {
 bool Connection::handleControl(const BusMessage& message) {
   const std::string line(message.payload.begin(), message.payload.end());
   std::string answer = control_ ? control_(line) : "error no control available";
-  if (answer.size() > bus::kMaxPayload) answer.resize(bus::kMaxPayload);  // one message's worth
+  // A cut listing would announce more lines than follow: an answer travels whole or not at all.
+  if (answer.size() > bus::kMaxPayload) answer = "error answer too long";
   return writeMessage(fd_, bus::kControl, {answer.begin(), answer.end()});
 }
 

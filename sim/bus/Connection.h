@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -13,12 +14,17 @@ using ControlHandler = std::function<std::string(const std::string& commandLine)
 // One host connection to the virtual bus: answers list and open requests and control commands,
 // and once it holds a device, carries that device's USB packets. Runs on its own thread until
 // the host closes the connection, breaks the bus protocol, or the device is unplugged (its socket
-// is then shut down from outside).
+// is then shut down from outside). A host may stay idle between messages as long as it likes, but
+// a message it began must be complete within the stall time-out, or the connection ends.
 class Connection {
  public:
-  Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control);
+  Connection(int fd, ConnectionId id, DeviceRegistry& devices, ControlHandler control,
+             std::chrono::milliseconds stallTimeout);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
 
-  // Serves messages until the connection ends; releases the device it held.
+  // Serves messages until the connection ends. The device it held is released on destruction.
   void serve();
 
  private:
@@ -32,6 +38,7 @@ class Connection {
   ConnectionId id_;
   DeviceRegistry& devices_;
   ControlHandler control_;
+  std::chrono::milliseconds stallTimeout_;
   int reader_ = -1;
   VirtualReader* device_ = nullptr;
   FrameAssembler assembler_;

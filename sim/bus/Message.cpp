@@ -1,5 +1,6 @@
 #include "sim/bus/Message.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -9,9 +10,28 @@ namespace norvexsim {
 
 namespace {
 
-bool readExactly(int fd, uint8_t* data, size_t size) {
+using Clock = std::chrono::steady_clock;
+
+// Waits until fd is readable; false when the deadline passed first (nullopt: no deadline).
+bool waitReadable(int fd, std::optional<Clock::time_point> deadline) {
+  for (;;) {
+    int wait = -1;
+    if (deadline) {
+      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+      if (left.count() <= 0) return false;
+      wait = static_cast<int>(std::min<long long>(left.count(), 60000));
+    }
+    pollfd watched{fd, POLLIN, 0};
+    const int ready = ::poll(&watched, 1, wait);
+    if (ready > 0) return true;
+    if (ready < 0 && errno != EINTR) return false;
+  }
+}
+
+bool readExactly(int fd, uint8_t* data, size_t size, std::optional<Clock::time_point> deadline) {
   size_t done = 0;
   while (done < size) {
+    if (!waitReadable(fd, deadline)) return false;
     const ssize_t got = ::recv(fd, data + done, size - done, 0);
     if (got > 0) {
       done += static_cast<size_t>(got);
@@ -41,13 +61,22 @@ bool writeAll(int fd, const uint8_t* data, size_t size) {
 
 }  // namespace
 
-std::optional<BusMessage> readMessage(int fd) {
+// The first byte may take as long as the host likes to come when no firstByte time-out is
+// given; a message begun must then be completed in time, so a stalled host cannot hold the
+// reading thread.
+std::optional<BusMessage> readMessage(int fd, ReadTimeouts timeouts) {
   uint8_t header[bus::kHeaderSize];
-  if (!readExactly(fd, header, sizeof header)) return std::nullopt;
+  std::optional<Clock::time_point> firstDeadline;
+  if (timeouts.firstByte.count() >= 0) firstDeadline = Clock::now() + timeouts.firstByte;
+  if (!readExactly(fd, header, 1, firstDeadline)) return std::nullopt;
+  const auto deadline = Clock::now() + timeouts.whole;
+  if (!readExactly(fd, header + 1, sizeof header - 1, deadline)) return std::nullopt;
   BusMessage message;
   message.type = header[0];
   message.payload.resize(bus::PayloadLength(header));
-  if (!readExactly(fd, message.payload.data(), message.payload.size())) return std::nullopt;
+  if (!readExactly(fd, message.payload.data(), message.payload.size(), deadline)) {
+    return std::nullopt;
+  }
   return message;
 }
 

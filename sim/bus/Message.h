@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -17,11 +18,20 @@ struct BusMessage {
   std::vector<uint8_t> payload;
 };
 
-// Reads one whole message; std::nullopt when the peer closed the connection or it failed.
-std::optional<BusMessage> readMessage(int fd);
+// How long readMessage waits. A negative firstByte waits for the next message for ever; once its
+// first byte is in, the whole message must arrive within `whole`.
+struct ReadTimeouts {
+  std::chrono::milliseconds firstByte{-1};
+  std::chrono::milliseconds whole{5000};
+};
 
-// Writes one whole message; false when the connection is gone. Payloads above 65535 bytes are
-// refused (false) since the length field cannot carry them.
+// Reads one whole message; std::nullopt when the peer closed the connection, it failed, or a
+// time-out passed.
+std::optional<BusMessage> readMessage(int fd, ReadTimeouts timeouts = {});
+
+// Writes one whole message; false when the connection is gone (or a send time-out set on the
+// socket passed). Payloads above 65535 bytes are refused (false) since the length field cannot
+// carry them.
 bool writeMessage(int fd, uint8_t type, const std::vector<uint8_t>& payload);
 
 }  // namespace norvexsim

@@ -1,26 +1,50 @@
 #include "sim/cards/CardFactory.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
-#include <fstream>
-#include <iterator>
+#include <cerrno>
+#include <cstring>
 #include <stdexcept>
 #include <string_view>
 
+#include "sim/bus/Fd.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/MifareClassic.h"
 
 namespace norvexsim {
 namespace {
 
+// Loads a card's memory image. Only a regular file of exactly the card's size is read: opening
+// with O_NONBLOCK keeps a FIFO from wedging the simulator, and the checks on the opened
+// descriptor keep devices (/dev/zero) and files of any other size out. Messages name the path
+// and the reason, never the file's contents.
 std::vector<uint8_t> readImage(const std::string& path, size_t expectedSize) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::invalid_argument("cannot open card image '" + path + "'");
-  std::vector<uint8_t> image{std::istreambuf_iterator<char>(file),
-                             std::istreambuf_iterator<char>()};
-  if (image.size() != expectedSize) {
-    throw std::invalid_argument("card image '" + path + "' has " + std::to_string(image.size()) +
-                                " bytes, expected " + std::to_string(expectedSize));
+  const auto refuse = [&](const std::string& why) {
+    return std::invalid_argument("card image '" + path + "' " + why);
+  };
+  const Fd file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!file.valid()) throw refuse(std::string("cannot be opened: ") + std::strerror(errno));
+  struct stat info {};
+  if (::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    throw refuse("is not a regular file");
   }
+  const std::string wanted = "must hold exactly " + std::to_string(expectedSize) + " bytes";
+  if (static_cast<size_t>(info.st_size) != expectedSize) throw refuse(wanted);
+
+  std::vector<uint8_t> image(expectedSize + 1);  // one more: a file that grew is noticed
+  size_t done = 0;
+  while (done < image.size()) {
+    const ssize_t got = ::read(file.get(), image.data() + done, image.size() - done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw refuse(std::string("cannot be read: ") + std::strerror(errno));
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  if (done != expectedSize) throw refuse(wanted);
+  image.resize(expectedSize);
   return image;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <sstream>
 #include <stdexcept>
 #include <vector>
@@ -57,6 +58,13 @@ std::string withLines(const std::vector<std::string>& lines) {
 std::string place(Simulator& sim, const Words& w) {
   expectArgs(w, 2, 2, "place READER CARD");
   const int reader = readerArg(sim, w[1]);
+  if (w[2].size() > kMaxCardDescription) {
+    throw CommandError("card description longer than " + std::to_string(kMaxCardDescription) +
+                       " characters");
+  }
+  if (sim.cards(reader).size() >= static_cast<size_t>(kMaxCardsPerField)) {
+    throw CommandError("at most " + std::to_string(kMaxCardsPerField) + " cards per field");
+  }
   try {
     return "ok " + toHex(sim.placeCard(reader, w[2]));
   } catch (const std::invalid_argument& bad) {
@@ -109,6 +117,9 @@ std::string add(Simulator& sim, const Words& w) {
     if (!parsed) throw CommandError("not a product ID: " + w[1]);
     productId = *parsed;
   }
+  if (sim.readerCount() >= kMaxControlReaders) {
+    throw CommandError("at most " + std::to_string(kMaxControlReaders) + " readers");
+  }
   return "ok " + std::to_string(sim.addReader(productId));
 }
 
@@ -140,17 +151,29 @@ const std::map<std::string, Command>& commands() {
   return table;
 }
 
+// An error answer is one line: control characters a host put into its words are not echoed.
+std::string errorAnswer(const std::string& message) {
+  std::string answer = "error " + message;
+  for (char& c : answer) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return answer;
+}
+
 }  // namespace
 
 std::string runControlCommand(Simulator& simulator, const std::string& commandLine) {
   const Words words = splitWords(commandLine);
-  if (words.empty()) return "error empty command";
+  if (words.empty()) return errorAnswer("empty command");
   const auto command = commands().find(words[0]);
-  if (command == commands().end()) return "error unknown command: " + words[0];
+  if (command == commands().end()) return errorAnswer("unknown command: " + words[0]);
+  // One command at a time, so that the bounds checked before a change still hold when it is made.
+  static std::mutex oneAtATime;
+  std::lock_guard lock(oneAtATime);
   try {
     return command->second(simulator, words);
   } catch (const std::exception& failed) {
-    return std::string("error ") + failed.what();
+    return errorAnswer(failed.what());
   }
 }
 

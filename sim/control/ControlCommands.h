@@ -1,13 +1,20 @@
 #pragma once
+#include <cstddef>
 #include <string>
 
 namespace norvexsim {
 
 class Simulator;
 
+// What control commands may create, so that a host cannot grow the simulator without end.
+inline constexpr int kMaxControlReaders = 16;       // add: readers in all
+inline constexpr int kMaxCardsPerField = 16;        // place: cards in one reader's field
+inline constexpr size_t kMaxCardDescription = 512;  // place: characters of the CARD argument
+
 // Runs one control command line of the simulator and returns its answer: a first line starting
-// with "ok" or "error", then, for listings, one line per item. Commands (READER is a reader
-// index, UIDHEX a card UID in hexadecimal):
+// with "ok" or "error", then, for listings, exactly as many lines as the "ok N" announces. An
+// error answer is a single line of printable characters. Commands run one at a time. Commands
+// (READER is a reader index, UIDHEX a card UID in hexadecimal):
 //   place READER CARD      -> "ok UIDHEX"
 //   remove READER UIDHEX   -> "ok"
 //   clear READER           -> "ok" (every card leaves the field)

@@ -87,6 +87,8 @@ class BusClient {
   BusClient(const BusClient&) = delete;
   BusClient& operator=(const BusClient&) = delete;
 
+  int fd() const { return fd_; }
+
   void send(uint8_t type, const Bytes& payload = {}) {
     Bytes bytes(virtualbus::kHeaderSize);
     virtualbus::EncodeHeader(type, payload.size(), bytes.data());

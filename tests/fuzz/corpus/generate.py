@@ -144,9 +144,38 @@ def mifare_acl() -> None:
     write("mifare_acl", "trailer_pair", b"\xff\x07\x80\x00" + u32(0x04) + u32(0x04) + u32(9))
 
 
+def sim_bus() -> None:
+    def message(kind: bytes, payload: bytes = b"") -> bytes:
+        return kind + u16(len(payload)) + payload
+
+    def request(sequence: int, instruction: int, params: bytes = b"") -> bytes:
+        body = bytes([0xA5, sequence, instruction]) + u16(len(params)) + params
+        raw = body + u16(crc(body))
+        packets = b""
+        for offset in range(0, len(raw), 32):
+            packets += message(b"P", raw[offset:offset + 32].ljust(32, b"\0"))
+        return packets
+
+    def control(line: str) -> bytes:
+        return message(b"C", line.encode())
+
+    write("sim_bus", "list_open_exchange",
+          message(b"L") + message(b"O", b"\0") + request(0, 0x47) + request(1, 0x10)
+          + message(b"A") + request(2, 0x11, b"\x52"))
+    write("sim_bus", "control_commands",
+          b"".join(control(line) for line in [
+              "help", "readers", "list", "list 0", "place 0 classic1k:uid=04A1B2C3",
+              "place 1 classic4k", "remove 0 04A1B2C3", "clear 1", "add 0x0121", "unplug 2",
+              "replug 2", "place 0 classic1k:file=/dev/zero"]))
+    write("sim_bus", "open_then_unplug",
+          message(b"O", b"\0") + request(0, 0x47) + control("unplug 0") + request(1, 0x47))
+    write("sim_bus", "truncated_message", message(b"L") + b"C\x10\x00hel")
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
     reader_reply()
     str_buffer_container()
     mifare_acl()
+    sim_bus()

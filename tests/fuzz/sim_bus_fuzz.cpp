@@ -1,0 +1,124 @@
+// SPDX-License-Identifier: MIT
+// The simulator's side of the virtual USB bus and its control commands, as a host reaches them:
+// the input is the byte stream one host connection sends (bus messages, USB packets of reader
+// frames, control command lines), written to a running simulator's socket and closed.
+//
+// Checked: the simulator never crashes or leaks, ends the connection once the stream ends, and
+// every control answer is "ok..." or a one-line "error ...", a listing announcing exactly the
+// lines that follow. Between inputs every reader is plugged in again with one card in its field,
+// its faults and log cleared.
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "sim/Simulator.h"
+#include "sim/bus/Message.h"
+#include "sim/bus/UnixSocket.h"
+#include "support/Fuzz.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Bench {
+  std::string directory;
+  std::unique_ptr<norvexsim::Simulator> sim;
+
+  Bench() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "simfuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    directory = pattern;
+    norvexsim::BusLimits limits;
+    limits.stallTimeout = 1000ms;
+    sim = std::make_unique<norvexsim::Simulator>(directory + "/bus.sock", limits);
+    sim->addReader();
+    sim->addReader(0x0120);
+  }
+  ~Bench() {
+    sim.reset();
+    std::filesystem::remove_all(directory);
+  }
+
+  void reset() {
+    for (int reader = 0; reader < sim->readerCount(); ++reader) {
+      sim->replug(reader);
+      sim->clearFaults(reader);
+      sim->clearLog(reader);
+      sim->removeAllCards(reader);
+      sim->placeCard(reader, "classic1k:uid=0102030" + std::to_string(reader % 10));
+    }
+  }
+};
+
+// Writes the whole stream while reading what comes back, until the simulator closes.
+std::vector<uint8_t> converse(int fd, const uint8_t* data, size_t size) {
+  std::vector<uint8_t> received;
+  size_t sent = 0;
+  bool writing = true;
+  if (size == 0) ::shutdown(fd, SHUT_WR);
+  for (;;) {
+    pollfd watched{fd, static_cast<short>(POLLIN | (writing && size > 0 ? POLLOUT : 0)), 0};
+    FUZZ_CHECK(::poll(&watched, 1, 5000) > 0);  // the simulator neither hangs nor stalls
+    if (watched.revents & POLLIN || watched.revents & POLLHUP) {
+      uint8_t chunk[4096];
+      const ssize_t got = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
+      if (got <= 0) return received;
+      received.insert(received.end(), chunk, chunk + got);
+    }
+    if (writing && size > 0 && (watched.revents & POLLOUT)) {
+      const ssize_t put = ::send(fd, data + sent, size - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
+      if (put > 0) sent += static_cast<size_t>(put);
+      if (put < 0 && errno != EAGAIN) writing = false;
+      if (sent == size) {
+        ::shutdown(fd, SHUT_WR);
+        writing = false;
+      }
+    }
+  }
+}
+
+void checkControlAnswer(const std::string& answer) {
+  if (answer.rfind("error ", 0) == 0) {
+    FUZZ_CHECK(answer.find('\n') == std::string::npos);
+    return;
+  }
+  FUZZ_CHECK(answer.rfind("ok", 0) == 0);
+  const size_t firstEnd = answer.find('\n');
+  if (firstEnd == std::string::npos) return;
+  const unsigned long announced = std::strtoul(answer.c_str() + 3, nullptr, 10);
+  size_t following = 0;
+  for (size_t at = firstEnd; at != std::string::npos; at = answer.find('\n', at + 1)) ++following;
+  FUZZ_CHECK(following == announced);
+}
+
+void checkReplies(const std::vector<uint8_t>& bytes) {
+  size_t at = 0;
+  while (at + norvexsim::bus::kHeaderSize <= bytes.size()) {
+    const size_t length = norvexsim::bus::PayloadLength(&bytes[at]);
+    const uint8_t type = bytes[at];
+    at += norvexsim::bus::kHeaderSize;
+    FUZZ_CHECK(at + length <= bytes.size());  // replies are written whole
+    if (type == norvexsim::bus::kControl) {
+      checkControlAnswer(std::string(bytes.begin() + at, bytes.begin() + at + length));
+    }
+    at += length;
+  }
+  FUZZ_CHECK(at == bytes.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Bench bench;
+  bench.reset();
+  norvexsim::Fd host = norvexsim::connectUnix(bench.sim->socketPath(), 2000ms);
+  FUZZ_CHECK(host.valid());
+  checkReplies(converse(host.get(), data, size));
+  return 0;
+}
