@@ -22,8 +22,7 @@ namespace norvexsim {
 
 class CardFirmware {
  public:
-  CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys,
-               AirLink& link)
+  CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys, AirLink& link)
       : air_(cards), keys_(keys), link_(link) {}
 
   // std::nullopt when the code is not a card instruction.

@@ -74,8 +74,7 @@ Reply CardFirmware::exchangeBlock(ParamReader& p) {
   uint8_t mode = 0;
   uint32_t timeoutMs = 0;
   std::vector<uint8_t> frame;
-  if (!p.u16(length) || !p.u8(mode) || !p.u32(timeoutMs) || !p.bytes(length, frame) ||
-      !p.done()) {
+  if (!p.u16(length) || !p.u8(mode) || !p.u32(timeoutMs) || !p.bytes(length, frame) || !p.done()) {
     return badFrame();
   }
   const bool crcInBuffer = mode & kModeCrcInBuffer;
@@ -98,8 +97,7 @@ Reply CardFirmware::exchangeBlock(ParamReader& p) {
 }
 
 std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame,
-                                                  microseconds timeout, bool blocks,
-                                                  Reply& heard) {
+                                                  microseconds timeout, bool blocks, Reply& heard) {
   Card* card = air_.commandTarget();
   if (!card) {
     heard = failure(cardstatus::kNoCard);

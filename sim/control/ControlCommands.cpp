@@ -143,10 +143,9 @@ using Command = std::function<std::string(Simulator&, const Words&)>;
 
 const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table = {
-      {"place", place},   {"remove", remove},   {"clear", clear},
-      {"list", list},     {"readers", readers}, {"add", add},
-      {"unplug", unplug}, {"replug", replug},   {"fault", fault},
-      {"help", help}};
+      {"place", place},     {"remove", remove}, {"clear", clear},   {"list", list},
+      {"readers", readers}, {"add", add},       {"unplug", unplug}, {"replug", replug},
+      {"fault", fault},     {"help", help}};
   return table;
 }
 

@@ -97,7 +97,8 @@ void applyFault(Simulator& sim, int reader, const Args& args) {
   } else if (const auto card = cardFaults().find(kind); card != cardFaults().end()) {
     tcl::TclFault fault{card->second.kind, 1};
     size_t used = 1;
-    if (card->second.counted) fault.amount = static_cast<unsigned>(number(args, used++, 1, kMaxCount));
+    if (card->second.counted)
+      fault.amount = static_cast<unsigned>(number(args, used++, 1, kMaxCount));
     sim.injectCardFault(reader, fault, uidAfter(args, used));
   } else {
     throw std::invalid_argument("unknown fault " + kind + " (" + faultKinds() + ")");

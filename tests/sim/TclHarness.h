@@ -53,7 +53,9 @@ struct Scenario {
 struct TclHarness : Harness {
   Bytes uid;
 
-  explicit TclHarness(const std::string& card = {}) { uid = place(card.empty() ? kStandardCard : card); }
+  explicit TclHarness(const std::string& card = {}) {
+    uid = place(card.empty() ? kStandardCard : card);
+  }
   Reply rats(uint8_t param) { return run(0xE7, {param}); }
   // Selects the card and sends RATS.
   Reply activate(uint8_t ratsParam) {
@@ -63,7 +65,9 @@ struct TclHarness : Harness {
   }
   Heard send(const Bytes& frame) {
     const auto length = static_cast<uint16_t>(frame.size());
-    Reply reply = run(0x03, cat({{0x1E, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)}, frame}));
+    Reply reply =
+        run(0x03,
+            cat({{0x1E, static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8)}, frame}));
     return {reply.status, reply.data};
   }
 

@@ -10,7 +10,9 @@ namespace {
 
 const Bytes kDefaultAts{0x0A, 0x78, 0x77, 0x81, 0x02, 0x80, 0x53, 0x4E, 0x56, 0x58};
 // TB 21: FWI 2, a frame waiting time of 1.2 ms, shorter than an EEPROM write.
-const std::string kQuickFwtCard = "iso14443-4:uid=04112233445566,ats=0A78772102805" "34E5658";
+const std::string kQuickFwtCard =
+    "iso14443-4:uid=04112233445566,ats=0A78772102805"
+    "34E5658";
 
 Bytes withCid(uint8_t pcb, uint8_t cid, const Bytes& inf) {
   return cat({{static_cast<uint8_t>(pcb | 0x08), cid}, inf});
@@ -76,55 +78,90 @@ TEST(TclActivation, PpsIsConfirmedOnlyRightAfterTheAtsAndForOfferedBitRates) {
 
 TEST(TclBlocks, CardSideFollowsTheBlockRules) {
   const std::vector<Scenario> scenarios = {
-      {"rule D: each I-block toggles the card's number, the answer carries it", {}, 0x80, {}, {},
+      {"rule D: each I-block toggles the card's number, the answer carries it",
+       {},
+       0x80,
+       {},
+       {},
        {{selectEf0101(0x02), answer(iBlockOk(0x02))},
         {{0x03, 0x00, 0xB0, 0x00, 0x00, 0x04}, answer(cat({{0x03}, text("NORV"), kOk9000}))}}},
       {"rules 11 and 12: R(NAK) or R(ACK) of the current number repeat, R(NAK) of the other acks",
-       {}, 0x80, {}, {},
+       {},
+       0x80,
+       {},
+       {},
        {{selectEf0101(0x02), answer(iBlockOk(0x02))},
         {{0xB2}, answer(iBlockOk(0x02))},
         {{0xA2}, answer(iBlockOk(0x02))},
         {{0xB3}, answer({0xA2})},
         {selectEf0101(0x03), answer(iBlockOk(0x03))}}},
-      {"rule C: number 1 after activation, so a presence check gets R(ACK 1)", {}, 0x80, {}, {},
+      {"rule C: number 1 after activation, so a presence check gets R(ACK 1)",
+       {},
+       0x80,
+       {},
+       {},
        {{{0xB2}, answer({0xA3})}, {{0xB3}, answer({0xA3})}}},
-      {"rule 2: the reader's chain is acknowledged block by block with the block's number", {},
-       0x80, {}, {},
+      {"rule 2: the reader's chain is acknowledged block by block with the block's number",
+       {},
+       0x80,
+       {},
+       {},
        {{{0x12, 0x00, 0xA4, 0x00}, answer({0xA2})},
         {{0x13, 0x0C, 0x02}, answer({0xA3})},
         {{0x02, 0x01, 0x01}, answer(iBlockOk(0x02))},
         {{0x03, 0x00, 0xB0, 0x00, 0x00, 0x02}, answer(cat({{0x03}, text("NO"), kOk9000}))}}},
       {"rules 11, 13, E: the card chains within FSD 16, continues on R(ACK) of the other number",
-       {}, 0x00, {}, {},
+       {},
+       0x00,
+       {},
+       {},
        {{selectEf0101(0x02), answer(iBlockOk(0x02))},
         {{0x03, 0x00, 0xB0, 0x00, 0x00, 0x10}, answer(cat({{0x13}, text("NORVEX T=CL C")}))},
         {{0xA3}, answer(cat({{0x13}, text("NORVEX T=CL C")}))},
         {{0xA2}, answer(cat({{0x02}, text("ARD"), kOk9000}))},
         {selectEf0101(0x03), answer(iBlockOk(0x03))}}},
-      {"CID 3: answers carry it, other CIDs and blocks without CID are ignored", {}, 0x83, {}, {},
+      {"CID 3: answers carry it, other CIDs and blocks without CID are ignored",
+       {},
+       0x83,
+       {},
+       {},
        {{withCid(0x02, 3, kSelect0101), answer({0x0A, 0x03, 0x90, 0x00})},
         {withCid(0x03, 2, kSelect0101), kSilent},
         {cat({{0x03}, kSelect0101}), kSilent},
         {withCid(0x03, 3, kSelect0101), answer({0x0B, 0x03, 0x90, 0x00})}}},
-      {"a card without CID support ignores blocks with a CID", "iso14443-4:uid=04112233445566,cid=off", 0x80, {}, {},
+      {"a card without CID support ignores blocks with a CID",
+       "iso14443-4:uid=04112233445566,cid=off",
+       0x80,
+       {},
+       {},
        {{withCid(0x02, 0, kSelect0101), kSilent}, {selectEf0101(0x02), answer(iBlockOk(0x02))}}},
-      {"rule 10: invalid blocks leave the card in receive mode, its number unchanged", {}, 0x80,
-       {}, {},
+      {"rule 10: invalid blocks leave the card in receive mode, its number unchanged",
+       {},
+       0x80,
+       {},
+       {},
        {{{0x06, 0x12, 0x00, 0xA4, 0x00, 0x00}, kSilent},  // NAD, not supported
         {{0x22, 0x00}, kSilent},                          // RFU bit in the PCB
         {{0xF2, 0x01}, kSilent},                          // S(WTX) nobody asked for
         {{0xA2}, kSilent},                                // R(ACK) with nothing to continue
         {{}, kSilent},
-        {{0xE0, 0x80}, kSilent},                          // RATS again
-        {cat({{0x02}, Bytes(254, 0x00)}), kSilent},       // 257 bytes with CRC, FSC is 256
+        {{0xE0, 0x80}, kSilent},                     // RATS again
+        {cat({{0x02}, Bytes(254, 0x00)}), kSilent},  // 257 bytes with CRC, FSC is 256
         {selectEf0101(0x02), answer(iBlockOk(0x02))}}},
       {"rule 9: a command slower than FWT asks for WTXM 3, granted only with the same value",
-       kQuickFwtCard, 0x80, {}, {},
+       kQuickFwtCard,
+       0x80,
+       {},
+       {},
        {{{0x02, 0x00, 0xA4, 0x00, 0x0C, 0x02, 0x01, 0x02}, answer(iBlockOk(0x02))},
         {{0x03, 0x00, 0xD6, 0x00, 0x00, 0x01, 0xAA}, answer({0xF2, 0x03})},
         {{0xF2, 0x01}, kSilent},
         {{0xF2, 0x03}, answer(iBlockOk(0x03))}}},
-      {"S(DESELECT) is confirmed, then the card is halted", {}, 0x80, {}, {},
+      {"S(DESELECT) is confirmed, then the card is halted",
+       {},
+       0x80,
+       {},
+       {},
        {{{0xCA, 0x00}, answer({0xCA, 0x00})}, {selectEf0101(0x02), kNoCardThere}}},
   };
   for (const auto& scenario : scenarios) {

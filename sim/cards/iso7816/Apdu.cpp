@@ -22,24 +22,24 @@ std::optional<Command> parseCommand(std::span<const uint8_t> apdu) {
   if (apdu.size() < kHeader) return std::nullopt;
   Command command{apdu[0], apdu[1], apdu[2], apdu[3], {}, std::nullopt, false};
   const auto body = apdu.subspan(kHeader);
-  if (body.empty()) return command;                  // case 1
-  if (body.size() == 1) {                            // case 2, short
+  if (body.empty()) return command;  // case 1
+  if (body.size() == 1) {            // case 2, short
     setLe(command, body[0], 256);
     return command;
   }
-  if (body[0] != 0) {                                // cases 3 and 4, short
+  if (body[0] != 0) {  // cases 3 and 4, short
     const size_t lc = body[0];
     if (body.size() != 1 + lc && body.size() != 2 + lc) return std::nullopt;
     command.data.assign(body.begin() + 1, body.begin() + 1 + static_cast<std::ptrdiff_t>(lc));
     if (body.size() == 2 + lc) setLe(command, body.back(), 256);
     return command;
   }
-  if (body.size() == 3) {                            // case 2, extended
+  if (body.size() == 3) {  // case 2, extended
     setLe(command, be16(body, 1), 65536);
     return command;
   }
   if (body.size() < 3) return std::nullopt;
-  const size_t lc = be16(body, 1);                   // cases 3 and 4, extended
+  const size_t lc = be16(body, 1);  // cases 3 and 4, extended
   if (lc == 0 || (body.size() != 3 + lc && body.size() != 5 + lc)) return std::nullopt;
   command.data.assign(body.begin() + 3, body.begin() + 3 + static_cast<std::ptrdiff_t>(lc));
   if (body.size() == 5 + lc) setLe(command, be16(body, 3 + lc), 65536);

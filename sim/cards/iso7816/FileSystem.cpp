@@ -17,7 +17,7 @@ std::vector<uint8_t> bytesOf(const std::string& text) {
 // NDEF message of one well-known text record ("T", UTF-8, language "en"), long-record form,
 // preceded by its 2-byte length (NLEN) as a type 4 tag stores it.
 std::vector<uint8_t> ndefFile(const std::string& text) {
-  const size_t payload = 3 + text.size();  // status byte, "en", text
+  const size_t payload = 3 + text.size();   // status byte, "en", text
   std::vector<uint8_t> record{0xC1, 0x01};  // MB ME, TNF well-known; type length 1
   for (int shift = 24; shift >= 0; shift -= 8) {
     record.push_back(static_cast<uint8_t>(payload >> shift));
@@ -37,8 +37,7 @@ std::string FileSystem::longText() {
   std::string text;
   for (int line = 1; line <= kLongTextLines; ++line) {
     char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "Line %02d of the long file on the T=CL card.\n",
-                  line);
+    std::snprintf(buffer, sizeof buffer, "Line %02d of the long file on the T=CL card.\n", line);
     text += buffer;
   }
   return text;
@@ -53,9 +52,14 @@ FileSystem FileSystem::standard() {
       fs.add({std::nullopt, {0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01}, kMf, true, 0, false, {}});
   // Capability container: length 15, mapping 2.0, MLe 00FF, MLc 00FF, then the NDEF file
   // control TLV: file E104, at most 1024 bytes, read and write access free.
-  fs.add({0xE103, {}, ndef, false, 3, false,
-          {0x00, 0x0F, 0x20, 0x00, 0xFF, 0x00, 0xFF, 0x04, 0x06, 0xE1, 0x04, 0x04, 0x00, 0x00,
-           0x00}});
+  fs.add(
+      {0xE103,
+       {},
+       ndef,
+       false,
+       3,
+       false,
+       {0x00, 0x0F, 0x20, 0x00, 0xFF, 0x00, 0xFF, 0x04, 0x06, 0xE1, 0x04, 0x04, 0x00, 0x00, 0x00}});
   fs.add({0xE104, {}, ndef, false, 4, true, ndefFile(longText())});
   return fs;
 }

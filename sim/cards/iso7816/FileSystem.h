@@ -26,9 +26,9 @@ struct File {
   std::vector<uint8_t> name;     // DF name (AID); empty for EFs
   std::optional<size_t> parent;  // index of the DF above; none for the MF
   bool dedicated = false;
-  uint8_t sfi = 0;               // short EF identifier, 0 for none
+  uint8_t sfi = 0;  // short EF identifier, 0 for none
   bool writable = false;
-  std::vector<uint8_t> data;     // content of an EF
+  std::vector<uint8_t> data;  // content of an EF
 };
 
 class FileSystem {

@@ -88,7 +88,8 @@ Iso7816App::Reply Iso7816App::select(const Command& c) {
     case kSelectEfUnderDf: {
       if (c.data.size() != 2) return {{}, sw::kWrongLength, {}};
       const auto fid = static_cast<uint16_t>(c.data[0] << 8 | c.data[1]);
-      found = c.p1 == kSelectByFid ? files_.byFid(currentDf_, fid) : files_.childEf(currentDf_, fid);
+      found =
+          c.p1 == kSelectByFid ? files_.byFid(currentDf_, fid) : files_.childEf(currentDf_, fid);
       break;
     }
     default:
@@ -201,7 +202,8 @@ std::vector<uint8_t> Iso7816App::respond(Reply reply, const Command& c) {
   if (reply.data.size() > c.ne.value_or(0)) {
     pending_.assign(reply.data.begin() + static_cast<std::ptrdiff_t>(*c.ne), reply.data.end());
     reply.data.resize(*c.ne);
-    reply.sw = static_cast<uint16_t>(sw::kBytesAvailable | std::min<size_t>(pending_.size(), 256) % 256);
+    reply.sw =
+        static_cast<uint16_t>(sw::kBytesAvailable | std::min<size_t>(pending_.size(), 256) % 256);
   }
   return withStatus(std::move(reply.data), reply.sw);
 }

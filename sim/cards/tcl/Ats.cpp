@@ -15,7 +15,7 @@ constexpr size_t kT0 = 1;
 }  // namespace
 
 size_t frameSizeOf(uint8_t code) {
-  static constexpr std::array<size_t, 13> kSizes{16,  24,  32,   40,   48,   64,  96,
+  static constexpr std::array<size_t, 13> kSizes{16,  24,  32,  40,   48,   64,  96,
                                                  128, 256, 512, 1024, 2048, 4096};
   return code < kSizes.size() ? kSizes[code] : 256;
 }
@@ -30,8 +30,7 @@ Ats Ats::parse(std::vector<uint8_t> bytes) {
   }
   if (bytes.size() > kT0) {
     const uint8_t t0 = bytes[kT0];
-    const size_t interfaceBytes =
-        !!(t0 & kTaPresent) + !!(t0 & kTbPresent) + !!(t0 & kTcPresent);
+    const size_t interfaceBytes = !!(t0 & kTaPresent) + !!(t0 & kTbPresent) + !!(t0 & kTcPresent);
     if (t0 & kT0Rfu) throw std::invalid_argument("the ATS sets the RFU bit 8 of T0");
     if (bytes.size() < 2 + interfaceBytes) {
       throw std::invalid_argument("the ATS lacks interface bytes that T0 announces");

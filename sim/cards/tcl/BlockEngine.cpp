@@ -85,7 +85,8 @@ EngineOutput BlockEngine::onIBlock(const Block& block) {
   blockNumber_ = !blockNumber_;  // rule D
   answer_.clear();               // a new command ends an answer the reader gave up on
   chainingAnswer_ = false;
-  if (!receivingChain_) replyNad_ = block.nad ? std::optional(swappedNad(*block.nad)) : std::nullopt;
+  if (!receivingChain_)
+    replyNad_ = block.nad ? std::optional(swappedNad(*block.nad)) : std::nullopt;
   command_.insert(command_.end(), block.inf.begin(), block.inf.end());
   receivingChain_ = block.chaining;
   if (block.chaining) return send(rBlock(true, blockNumber_, replyCid_), kBlockAnswerTime);
@@ -98,10 +99,10 @@ EngineOutput BlockEngine::onRBlock(const Block& block) {
     if (current) return retransmit();                                      // rule 11
     return send(rBlock(true, blockNumber_, replyCid_), kBlockAnswerTime);  // rule 12
   }
-  if (current) return retransmit();                    // rule 11
-  if (!chainingAnswer_ || awaitedWtxm_) return {};     // nothing to continue
+  if (current) return retransmit();                 // rule 11
+  if (!chainingAnswer_ || awaitedWtxm_) return {};  // nothing to continue
   if (fire(faults_.leaveMidChain)) return {std::nullopt, false, true};
-  blockNumber_ = !blockNumber_;  // rule E
+  blockNumber_ = !blockNumber_;         // rule E
   return nextIBlock(kBlockAnswerTime);  // rule 13
 }
 

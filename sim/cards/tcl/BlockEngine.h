@@ -69,15 +69,15 @@ class BlockEngine {
   TclFaultPlan& faults_;
   LinkParameters link_;
   bool started_ = false;
-  bool blockNumber_ = true;           // the PICC's current block number
-  std::optional<uint8_t> replyCid_;   // CID of the block being answered (none: no CID byte)
-  std::optional<uint8_t> replyNad_;   // NAD for the first block of the answer
-  std::vector<uint8_t> command_;      // INF of a reader's chain received so far
-  bool receivingChain_ = false;       // the reader's last I-block announced more
-  std::vector<uint8_t> answer_;       // answer being sent
+  bool blockNumber_ = true;          // the PICC's current block number
+  std::optional<uint8_t> replyCid_;  // CID of the block being answered (none: no CID byte)
+  std::optional<uint8_t> replyNad_;  // NAD for the first block of the answer
+  std::vector<uint8_t> command_;     // INF of a reader's chain received so far
+  bool receivingChain_ = false;      // the reader's last I-block announced more
+  std::vector<uint8_t> answer_;      // answer being sent
   size_t answerSent_ = 0;
-  bool chainingAnswer_ = false;       // the card waits for R(ACK) to send the next block
-  std::vector<uint8_t> lastFrame_;    // last frame sent, for retransmission
+  bool chainingAnswer_ = false;        // the card waits for R(ACK) to send the next block
+  std::vector<uint8_t> lastFrame_;     // last frame sent, for retransmission
   std::chrono::microseconds busy_{0};  // processing time still ahead before the answer
   unsigned forcedWtx_ = 0;
   std::optional<uint8_t> awaitedWtxm_;  // an S(WTX) request waits for its response
