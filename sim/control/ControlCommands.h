@@ -22,6 +22,7 @@ inline constexpr size_t kMaxCardDescription = 512;  // place: characters of the 
 //   readers                -> "ok N", then "READER VVVV:PPPP plugged|unplugged" lines
 //   add [PID]              -> "ok READER" (PID in 0x hexadecimal or decimal; default 0x0110)
 //   unplug READER, replug READER -> "ok"
+//   fault READER KIND [N] [UIDHEX] -> "ok" (kinds: see FaultCommand.h)
 //   help                   -> "ok", then one line per command
 std::string runControlCommand(Simulator& simulator, const std::string& commandLine);
 
