@@ -15,7 +15,7 @@ namespace {
 
 constexpr uint8_t kSakIso14443_4 = 0x20;
 constexpr uint8_t kUidCapacity = 10;
-constexpr uint8_t kCid = 0;           // the flat calls talk to the card as CID 0
+constexpr uint8_t kCid = 0;  // the flat calls talk to the card as CID 0
 constexpr uint8_t kCidPresent = 1;
 constexpr uint8_t kNoNad = 0;
 constexpr size_t kStatusWordLength = 2;

@@ -48,16 +48,16 @@ void Host2NorvexBase::PauseBeforeRetry() {
 
 long Host2NorvexBase::ExchangeBlock(size_t frameLength, uint8_t* resp, uint16_t* respLen,
                                     uint32_t cardTimeout) {
-  const uint8_t time[4] = {static_cast<uint8_t>(cardTimeout), static_cast<uint8_t>(cardTimeout >> 8),
-                           static_cast<uint8_t>(cardTimeout >> 16),
-                           static_cast<uint8_t>(cardTimeout >> 24)};
+  const uint8_t time[4] = {
+      static_cast<uint8_t>(cardTimeout), static_cast<uint8_t>(cardTimeout >> 8),
+      static_cast<uint8_t>(cardTimeout >> 16), static_cast<uint8_t>(cardTimeout >> 24)};
   uint8_t ignored[4] = {};
   uint32_t ignoredLength = sizeof ignored;
   if (long status = ExecCommand(kSetResponseTimeout, time, sizeof time, ignored, &ignoredLength)) {
     return status;
   }
-  return ExchangeByteStream(kByteStreamFlags, blockFrame.data(),
-                            static_cast<uint16_t>(frameLength), resp, respLen, cardTimeout);
+  return ExchangeByteStream(kByteStreamFlags, blockFrame.data(), static_cast<uint16_t>(frameLength),
+                            resp, respLen, cardTimeout);
 }
 
 long Host2NorvexBase::SendIBlock(uint8_t pcb, uint8_t cid, uint8_t nad, const uint8_t* data,
@@ -125,8 +125,9 @@ long Host2NorvexBase::AnswerWaitingTimeExtensions(ApduExchange& ex, CardFrame& f
     if (count == kMaxWaitingTimeExtensions) return mi_comm_abort;
     const uint8_t wtxm = frame.inf[0] & tcl::kWtxmMask;
     uint16_t n = ex.frameSize;
-    if (long status = SendSBlock(ex.cid, ex.cidValue, tcl::kWaitingTimeExtension, wtxm,
-                                 blockReply.data(), &n, tcl::ExtendedWaitingTime(ex.timeout, wtxm))) {
+    if (long status =
+            SendSBlock(ex.cid, ex.cidValue, tcl::kWaitingTimeExtension, wtxm, blockReply.data(), &n,
+                       tcl::ExtendedWaitingTime(ex.timeout, wtxm))) {
       return status;
     }
     if (long status = ParseBlockReply({blockReply.data(), n}, frame)) return status;
@@ -197,7 +198,12 @@ long Host2NorvexBase::SendAPDU(const uint8_t* apdu, uint16_t apduLen, uint8_t* r
     return wrong_parameter_value;
   }
   if (long status = tcl::CheckFrameSize(frameSize)) return status;
-  ApduExchange ex{resp, *respLen, frameSize, cidFlag != 0, cid, cardTimeout,
+  ApduExchange ex{resp,
+                  *respLen,
+                  frameSize,
+                  cidFlag != 0,
+                  cid,
+                  cardTimeout,
                   static_cast<uint8_t>(*blockNum & tcl::kBlockNumberBit)};
   const uint16_t maxInf = tcl::MaxInf(frameSize, ex.cid);
   std::optional<CardFrame> answer;
@@ -251,7 +257,8 @@ long Host2NorvexBase::ISO4PPSRequest(uint8_t cid, uint8_t dsi, uint8_t dri) {
                               0x00, 0x00};
   uint8_t reply[3] = {};
   uint16_t n = sizeof reply;
-  if (long status = RdPiccExchangeBlock(request, sizeof request, reply, &n, kPpsMode, kPpsTimeout)) {
+  if (long status =
+          RdPiccExchangeBlock(request, sizeof request, reply, &n, kPpsMode, kPpsTimeout)) {
     return status;
   }
   return n >= 1 && reply[0] == request[0] ? 0 : mi_comm_abort;

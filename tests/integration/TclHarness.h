@@ -23,18 +23,19 @@ class TclTest : public ReaderTest {
   // or the end of the script, is a card that stays silent (the reader reports a time-out).
   void Script(std::vector<std::optional<Bytes>> frames) {
     auto queue = std::make_shared<std::deque<std::optional<Bytes>>>(frames.begin(), frames.end());
-    bus->setInstructionHook(
-        reader, [queue](uint8_t instruction, const std::vector<uint8_t>&,
-                        norvexsim::Field&) -> std::optional<norvexsim::Reply> {
-          if (instruction != kByteStream) return std::nullopt;
-          std::optional<Bytes> frame;
-          if (!queue->empty()) {
-            frame = queue->front();
-            queue->pop_front();
-          }
-          if (!frame) return norvexsim::Reply{norvexsim::status::kAccessTimeout, {}};
-          return norvexsim::Reply{norvexsim::status::kOk, *frame};
-        });
+    bus->setInstructionHook(reader,
+                            [queue](uint8_t instruction, const std::vector<uint8_t>&,
+                                    norvexsim::Field&) -> std::optional<norvexsim::Reply> {
+                              if (instruction != kByteStream) return std::nullopt;
+                              std::optional<Bytes> frame;
+                              if (!queue->empty()) {
+                                frame = queue->front();
+                                queue->pop_front();
+                              }
+                              if (!frame)
+                                return norvexsim::Reply{norvexsim::status::kAccessTimeout, {}};
+                              return norvexsim::Reply{norvexsim::status::kOk, *frame};
+                            });
     ClearLog();
   }
 

@@ -44,50 +44,119 @@ TEST_F(TclBlockProtocol, ExchangesFollowTheBlockRules) {
       ack1{0xAB, 0x00};
   std::vector<ExchangeCase> cases = {
       {"12 bytes (maxInf at frame size 16 with CID): one I-block",
-       12, {ok}, 0, {IBlock(0x0A, 0, 12, 12)}, {0x90, 0x00}, 1},
+       12,
+       {ok},
+       0,
+       {IBlock(0x0A, 0, 12, 12)},
+       {0x90, 0x00},
+       1},
       {"13 bytes: chained I-block of 12, R(ACK), then 1 byte with the next block number",
-       13, {ack0, Bytes{0x0B, 0x00, 0x90, 0x00}}, 0,
-       {IBlock(0x1A, 0, 12, 13), IBlock(0x0B, 12, 1, 13)}, {0x90, 0x00}, 0},
+       13,
+       {ack0, Bytes{0x0B, 0x00, 0x90, 0x00}},
+       0,
+       {IBlock(0x1A, 0, 12, 13), IBlock(0x0B, 12, 1, 13)},
+       {0x90, 0x00},
+       0},
       {"three S(WTX), each answered with its WTXM, then the answer",
-       4, {wtx5, wtx5, wtx5, ok}, 0, {IBlock(0x0A, 0, 4, 4), wtx5, wtx5, wtx5}, {0x90, 0x00}, 1},
+       4,
+       {wtx5, wtx5, wtx5, ok},
+       0,
+       {IBlock(0x0A, 0, 4, 4), wtx5, wtx5, wtx5},
+       {0x90, 0x00},
+       1},
       {"two-block chained answer: one R(ACK), joined, block number back to its entry value",
-       4, {Bytes{0x1A, 0x00, 1, 2, 3}, Bytes{0x0B, 0x00, 4, 0x90, 0x00}}, 0,
-       {IBlock(0x0A, 0, 4, 4), ack1}, {1, 2, 3, 4, 0x90, 0x00}, 0},
+       4,
+       {Bytes{0x1A, 0x00, 1, 2, 3}, Bytes{0x0B, 0x00, 4, 0x90, 0x00}},
+       0,
+       {IBlock(0x0A, 0, 4, 4), ack1},
+       {1, 2, 3, 4, 0x90, 0x00},
+       0},
       {"three-block chained answer: three I-blocks received toggle the block number three times",
-       4, {Bytes{0x1A, 0x00, 1}, Bytes{0x1B, 0x00, 2}, Bytes{0x0A, 0x00, 3}}, 0,
-       {IBlock(0x0A, 0, 4, 4), ack1, ack0}, {1, 2, 3}, 1},
+       4,
+       {Bytes{0x1A, 0x00, 1}, Bytes{0x1B, 0x00, 2}, Bytes{0x0A, 0x00, 3}},
+       0,
+       {IBlock(0x0A, 0, 4, 4), ack1, ack0},
+       {1, 2, 3},
+       1},
       {"S(WTX) in the middle of a chained answer is answered there",
-       4, {Bytes{0x1A, 0x00, 1}, Bytes{0xFA, 0x00, 0x02}, Bytes{0x0B, 0x00, 0x90, 0x00}}, 0,
-       {IBlock(0x0A, 0, 4, 4), ack1, Bytes{0xFA, 0x00, 0x02}}, {1, 0x90, 0x00}, 0},
+       4,
+       {Bytes{0x1A, 0x00, 1}, Bytes{0xFA, 0x00, 0x02}, Bytes{0x0B, 0x00, 0x90, 0x00}},
+       0,
+       {IBlock(0x0A, 0, 4, 4), ack1, Bytes{0xFA, 0x00, 0x02}},
+       {1, 0x90, 0x00},
+       0},
       {"R(ACK) with the other block number: the lost I-block goes out again",
-       13, {ack1, ack0, Bytes{0x0B, 0x00, 0x90, 0x00}}, 0,
-       {IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13), IBlock(0x0B, 12, 1, 13)}, {0x90, 0x00},
+       13,
+       {ack1, ack0, Bytes{0x0B, 0x00, 0x90, 0x00}},
+       0,
+       {IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13), IBlock(0x0B, 12, 1, 13)},
+       {0x90, 0x00},
        0},
       {"failed I-block exchange: after a pause, one R(NAK) with the same block number",
-       4, {std::nullopt, ok}, 0, {IBlock(0x0A, 0, 4, 4), Bytes{0xBA, 0x00}}, {0x90, 0x00}, 1},
-      {"the answer one byte larger than the buffer", 4,
-       {Bytes{0x1A, 0x00, 1, 2, 3}, Bytes{0x0B, 0x00, 4, 5, 6}}, NORVEX_E_READ_TOO_LONG,
-       {IBlock(0x0A, 0, 4, 4), ack1}, {}, 0, 5},
-      {"R(ACK) with the other block number three times", 13, {ack1, ack1, ack1}, kAbort,
-       {IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13)}, {}, 0},
+       4,
+       {std::nullopt, ok},
+       0,
+       {IBlock(0x0A, 0, 4, 4), Bytes{0xBA, 0x00}},
+       {0x90, 0x00},
+       1},
+      {"the answer one byte larger than the buffer",
+       4,
+       {Bytes{0x1A, 0x00, 1, 2, 3}, Bytes{0x0B, 0x00, 4, 5, 6}},
+       NORVEX_E_READ_TOO_LONG,
+       {IBlock(0x0A, 0, 4, 4), ack1},
+       {},
+       0,
+       5},
+      {"R(ACK) with the other block number three times",
+       13,
+       {ack1, ack1, ack1},
+       kAbort,
+       {IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13), IBlock(0x1A, 0, 12, 13)},
+       {},
+       0},
       {"R(NAK) from the card", 4, {Bytes{0xBA, 0x00}}, kAbort, {IBlock(0x0A, 0, 4, 4)}, {}, 0},
       {"S(DESELECT) from the card", 4, {Bytes{0xCA, 0x00}}, kAbort, {IBlock(0x0A, 0, 4, 4)}, {}, 0},
-      {"I-block with the NAD bit", 4, {Bytes{0x0E, 0x00, 0x00, 0x90, 0x00}}, kAbort,
-       {IBlock(0x0A, 0, 4, 4)}, {}, 0},
+      {"I-block with the NAD bit",
+       4,
+       {Bytes{0x0E, 0x00, 0x00, 0x90, 0x00}},
+       kAbort,
+       {IBlock(0x0A, 0, 4, 4)},
+       {},
+       0},
       {"empty card frame", 4, {Bytes{}}, kAbort, {IBlock(0x0A, 0, 4, 4)}, {}, 0},
-      {"card frame with the CID bit but no CID byte", 4, {Bytes{0x0A}}, kAbort,
-       {IBlock(0x0A, 0, 4, 4)}, {}, 0},
-      {"S(WTX) without its WTXM byte", 4, {Bytes{0xFA, 0x00}}, kAbort, {IBlock(0x0A, 0, 4, 4)}, {},
+      {"card frame with the CID bit but no CID byte",
+       4,
+       {Bytes{0x0A}},
+       kAbort,
+       {IBlock(0x0A, 0, 4, 4)},
+       {},
        0},
-      {"chained I-block without data", 4, {Bytes{0x1A, 0x00}}, kAbort, {IBlock(0x0A, 0, 4, 4)}, {},
+      {"S(WTX) without its WTXM byte",
+       4,
+       {Bytes{0xFA, 0x00}},
+       kAbort,
+       {IBlock(0x0A, 0, 4, 4)},
+       {},
        0},
-      {"R(ACK) in the receive loop", 4, {Bytes{0x1A, 0x00, 1}, ack1}, kAbort,
-       {IBlock(0x0A, 0, 4, 4), ack1}, {}, 0},
+      {"chained I-block without data",
+       4,
+       {Bytes{0x1A, 0x00}},
+       kAbort,
+       {IBlock(0x0A, 0, 4, 4)},
+       {},
+       0},
+      {"R(ACK) in the receive loop",
+       4,
+       {Bytes{0x1A, 0x00, 1}, ack1},
+       kAbort,
+       {IBlock(0x0A, 0, 4, 4), ack1},
+       {},
+       0},
   };
   // A card that asks for more time for ever is given up after 32 extensions in a row.
   const Bytes wtx1{0xFA, 0x00, 0x01};
-  ExchangeCase endless{"33 S(WTX) in a row", 4, CardScript(33, wtx1), kAbort, {IBlock(0x0A, 0, 4, 4)},
-                       {}, 0};
+  ExchangeCase endless{
+      "33 S(WTX) in a row", 4, CardScript(33, wtx1), kAbort, {IBlock(0x0A, 0, 4, 4)}, {}, 0};
   endless.sent.insert(endless.sent.end(), 32, wtx1);
   cases.push_back(endless);
 
@@ -98,9 +167,9 @@ TEST_F(TclBlockProtocol, ExchangesFollowTheBlockRules) {
     Bytes resp(c.capacity, 0xEE);
     uint16_t respLen = c.capacity;
     uint8_t blockNumber = 0;
-    const long status = Send_Raw_APDU(session, &blockNumber, 16, apdu.data(),
-                                      static_cast<uint16_t>(apdu.size()), resp.data(), &respLen,
-                                      kTimeout);
+    const long status =
+        Send_Raw_APDU(session, &blockNumber, 16, apdu.data(), static_cast<uint16_t>(apdu.size()),
+                      resp.data(), &respLen, kTimeout);
     EXPECT_EQ(status, c.status);
     EXPECT_EQ(SentFrames(), c.sent);
     if (status == 0) {
@@ -198,13 +267,14 @@ TEST_F(TclBlockProtocol, PpsSucceedsOnlyWhenTheCardConfirmsIt) {
   const std::tuple<Bytes, long> cases[] = {
       {Bytes{0xD3}, 0}, {Bytes{0xD0}, kAbort}, {Bytes{}, kAbort}, {Bytes{0xD3, 0x00, 0x00}, 0}};
   for (const auto& [answer, status] : cases) {
-    bus->setInstructionHook(reader, [answer](uint8_t instruction, const std::vector<uint8_t>&,
-                                             norvexsim::Field&) -> std::optional<norvexsim::Reply> {
-      if (instruction != kExchangeBlock) return std::nullopt;
-      Bytes data{static_cast<uint8_t>(answer.size()), 0x00};
-      data.insert(data.end(), answer.begin(), answer.end());
-      return norvexsim::Reply{0, data};
-    });
+    bus->setInstructionHook(reader,
+                            [answer](uint8_t instruction, const std::vector<uint8_t>&,
+                                     norvexsim::Field&) -> std::optional<norvexsim::Reply> {
+                              if (instruction != kExchangeBlock) return std::nullopt;
+                              Bytes data{static_cast<uint8_t>(answer.size()), 0x00};
+                              data.insert(data.end(), answer.begin(), answer.end());
+                              return norvexsim::Reply{0, data};
+                            });
     ClearLog();
     EXPECT_EQ(ISO4PPS_Request(session, 3, 2, 1), status) << ::testing::PrintToString(answer);
     ASSERT_EQ(Log().size(), 1u);

@@ -38,11 +38,20 @@ TEST(TclBlock, BuildsThePcbOfEveryBlockTheReaderSends) {
 
 TEST(TclBlock, ClassifiesCardPcbsInOrder) {
   const std::tuple<uint8_t, Block> cases[] = {
-      {0xA2, Block::Ack},         {0xA3, Block::Ack},         {0xAB, Block::Ack},
-      {0xB2, Block::Other},       {0xBB, Block::Other},       {0xF2, Block::WaitingTimeExtension},
-      {0xFA, Block::WaitingTimeExtension},                    {0xC2, Block::Other},
-      {0x02, Block::Information}, {0x0B, Block::Information}, {0x13, Block::Information},
-      {0x1A, Block::Information}, {0x06, Block::Other},       {0x22, Block::Other},
+      {0xA2, Block::Ack},
+      {0xA3, Block::Ack},
+      {0xAB, Block::Ack},
+      {0xB2, Block::Other},
+      {0xBB, Block::Other},
+      {0xF2, Block::WaitingTimeExtension},
+      {0xFA, Block::WaitingTimeExtension},
+      {0xC2, Block::Other},
+      {0x02, Block::Information},
+      {0x0B, Block::Information},
+      {0x13, Block::Information},
+      {0x1A, Block::Information},
+      {0x06, Block::Other},
+      {0x22, Block::Other},
   };
   for (const auto& [pcb, expected] : cases) EXPECT_EQ(tcl::Classify(pcb), expected) << int{pcb};
 }
@@ -73,8 +82,8 @@ TEST(TclBlock, SplitsCardFramesAndRefusesTruncatedOnes) {
 
 TEST(TclBlock, FrameSizeLimitsAndChunkSize) {
   const std::tuple<uint32_t, long> limits[] = {
-      {0, frame_too_small}, {4, frame_too_small}, {5, 0}, {1024, 0}, {1025, wrong_parameter_value},
-      {65535, wrong_parameter_value}};
+      {0, frame_too_small},          {4, frame_too_small},          {5, 0}, {1024, 0},
+      {1025, wrong_parameter_value}, {65535, wrong_parameter_value}};
   for (const auto& [size, status] : limits) EXPECT_EQ(tcl::CheckFrameSize(size), status) << size;
   EXPECT_EQ(tcl::MaxInf(16, true), 12);
   EXPECT_EQ(tcl::MaxInf(5, true), 1);
@@ -83,8 +92,11 @@ TEST(TclBlock, FrameSizeLimitsAndChunkSize) {
 
 TEST(TclBlock, WaitingTimeExtensionIsBoundedByTheLongestFrameWaitingTime) {
   const std::tuple<uint32_t, uint8_t, uint32_t> cases[] = {
-      {100, 3, 300},   {100, 0, 100},     {100, 0xC3, 300},  // RFU bits of the INF byte ignored
-      {1000, 59, 4949}, {6000, 2, 6000},  // never below the caller's own time-out
+      {100, 3, 300},
+      {100, 0, 100},
+      {100, 0xC3, 300},  // RFU bits of the INF byte ignored
+      {1000, 59, 4949},
+      {6000, 2, 6000},  // never below the caller's own time-out
       {0xFFFFFFFF, 59, 0xFFFFFFFF}};
   for (const auto& [timeout, wtxm, expected] : cases) {
     EXPECT_EQ(tcl::ExtendedWaitingTime(timeout, wtxm), expected) << timeout << " x " << int{wtxm};
@@ -109,8 +121,8 @@ TEST(TclBlock, RefusesBadArgumentsBeforeAnyTraffic) {
   uint8_t resp[64] = {}, bn = 1;
   uint16_t respLen = sizeof resp;
   const std::tuple<const char*, std::function<long()>, long> cases[] = {
-      {"S-block type 0x10",
-       [&] { return reader.SendSBlock(1, 0, 0x10, 0, resp, &respLen, 100); }, unknown_command},
+      {"S-block type 0x10", [&] { return reader.SendSBlock(1, 0, 0x10, 0, resp, &respLen, 100); },
+       unknown_command},
       {"R-block nak 2", [&] { return reader.SendRBlock(0x02, 0, 2, resp, &respLen, 100); },
        unknown_command},
       {"I-block larger than the block buffer",
@@ -132,7 +144,9 @@ TEST(TclBlock, RefusesBadArgumentsBeforeAnyTraffic) {
        [&] { return reader.SendAPDU(apdu.data(), 20, resp, &respLen, 1025, 0, 0, 0, 0, &bn, 100); },
        wrong_parameter_value},
       {"null block number",
-       [&] { return reader.SendAPDU(apdu.data(), 20, resp, &respLen, 16, 0, 0, 1, 0, nullptr, 100); },
+       [&] {
+         return reader.SendAPDU(apdu.data(), 20, resp, &respLen, 16, 0, 0, 1, 0, nullptr, 100);
+       },
        wrong_parameter_value},
       {"presence check capacity 1025", [&] { return reader.Send_NOP_APDU(1025, 0, 1, &bn, 100); },
        wrong_parameter_value},
