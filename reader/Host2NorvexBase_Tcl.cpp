@@ -27,6 +27,14 @@ constexpr uint8_t kPps0 = 0x11;
 constexpr uint8_t kPpsMode = 1;
 constexpr uint32_t kPpsTimeout = 1000;
 
+// A card frame that cannot be split (no PCB, a missing CID or WTXM byte) is a protocol error.
+long ParseBlockReply(std::span<const uint8_t> reply, CardFrame& frame) {
+  const auto parsed = tcl::ParseCardFrame(reply);
+  if (!parsed) return mi_comm_abort;
+  frame = *parsed;
+  return 0;
+}
+
 }  // namespace
 
 // One APDU exchange in progress: the caller's answer buffer and the block-protocol state.
@@ -91,14 +99,6 @@ long Host2NorvexBase::SendSBlock(uint8_t cidFlag, uint8_t cid, uint8_t type, uin
   if (cidFlag != 0) blockFrame[length++] = cid;
   if (type == tcl::kWaitingTimeExtension) blockFrame[length++] = wtxm;
   return ExchangeBlock(length, resp, respLen, cardTimeout);
-}
-
-// A card frame that cannot be split (no PCB, a missing CID or WTXM byte) is a protocol error.
-static long ParseBlockReply(std::span<const uint8_t> reply, CardFrame& frame) {
-  const auto parsed = tcl::ParseCardFrame(reply);
-  if (!parsed) return mi_comm_abort;
-  frame = *parsed;
-  return 0;
 }
 
 // Sends one I-block. When the exchange fails, the card may still have received it: after a pause
