@@ -1,6 +1,9 @@
 #include "sim/Simulator.h"
 
+#include <stdexcept>
+
 #include "sim/bus/BusServer.h"
+#include "sim/cards/Field.h"
 #include "sim/control/ControlCommands.h"
 
 namespace norvexsim {
@@ -118,8 +121,16 @@ void Simulator::setInstructionHook(int reader, InstructionHook hook) {
   devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.hook = std::move(hook); });
 }
 
+void Simulator::injectCardFault(int reader, const tcl::TclFault& fault,
+                                const std::vector<uint8_t>& uid) {
+  const size_t armed = devices_.reader(reader).changeField(
+      [&](Field& field) { return field.injectTclFault(fault, uid); });
+  if (armed == 0) throw std::invalid_argument("no ISO 14443-4 card in the field for the fault");
+}
+
 void Simulator::clearFaults(int reader) {
   devices_.reader(reader).changeFaults([](FaultPlan& f) { f = FaultPlan{}; });
+  devices_.reader(reader).changeField([](Field& field) { field.clearTclFaults(); });
 }
 
 std::string Simulator::control(const std::string& commandLine) {

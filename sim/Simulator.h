@@ -8,6 +8,7 @@
 
 #include "sim/Reply.h"
 #include "sim/bus/DeviceRegistry.h"
+#include "sim/cards/tcl/TclFault.h"
 #include "sim/reader/FaultPlan.h"
 #include "sim/reader/LogEntry.h"
 
@@ -80,6 +81,12 @@ class Simulator {
   void removeCardAfter(int reader, unsigned instructions, const std::vector<uint8_t>& uid = {});
   // Intercepts instructions until replaced or cleared (see InstructionHook).
   void setInstructionHook(int reader, InstructionHook hook);
+  // ISO 14443-4 card faults (see TclFaultKind), armed on every iso14443-4 card in the field or on
+  // the one with this UID; each fires once. Throws std::invalid_argument when no such card is
+  // there.
+  void injectCardFault(int reader, const tcl::TclFault& fault,
+                       const std::vector<uint8_t>& uid = {});
+  // Disarms the reader's faults and those of its cards.
   void clearFaults(int reader);
 
   // Runs one control command line, as a 'C' message on the bus does; returns the answer.

@@ -117,7 +117,7 @@ CardAnswer Card::value(uint8_t operation, uint8_t block, uint32_t operand, uint8
   return settle(doValue(operation, block, operand, transferBlock));
 }
 
-CardAnswer Card::transceive(std::span<const uint8_t> frame, std::vector<uint8_t>& answer) {
+CardAnswer Card::transceive(std::span<const uint8_t> frame, CardFrame& answer) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   auto reply = exchange(frame);
   if (!reply) return CardAnswer::NoAnswer;
@@ -138,7 +138,7 @@ CardAnswer Card::doValue(uint8_t, uint8_t, uint32_t, uint8_t) {
   return CardAnswer::Rejected;
 }
 
-std::optional<std::vector<uint8_t>> Card::exchange(std::span<const uint8_t>) {
+std::optional<CardFrame> Card::exchange(std::span<const uint8_t>) {
   // A card without a protocol layer above ISO 14443-3 does not understand the frame: as for
   // any unexpected frame it stays mute and leaves ACTIVE.
   fallBack();

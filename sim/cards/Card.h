@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/cards/CardAnswer.h"
+#include "sim/cards/CardFrame.h"
 #include "sim/cards/CardState.h"
 #include "sim/cards/MifareKey.h"
 
@@ -71,7 +72,11 @@ class Card {
   CardAnswer read(uint8_t command, uint8_t address, std::vector<uint8_t>& out);
   CardAnswer write(uint8_t command, uint8_t address, std::span<const uint8_t> data);
   CardAnswer value(uint8_t operation, uint8_t block, uint32_t operand, uint8_t transferBlock);
-  CardAnswer transceive(std::span<const uint8_t> frame, std::vector<uint8_t>& answer);
+  // A frame of a protocol above ISO 14443-3 (RATS, ISO 14443-4 blocks); the card's answer and
+  // when it starts, or NoAnswer when the card stays mute.
+  CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer);
+  // True once the card has left the field by itself (a fault); the field then drops it.
+  virtual bool hasLeftField() const { return false; }
 
   virtual std::vector<uint8_t> memory() const = 0;
   // false when the image does not have the size of the card's memory.
@@ -86,7 +91,7 @@ class Card {
                              uint8_t transferBlock);
   // Hook for cards with an ISO 14443-4 layer: the answer to one frame of a raw exchange, or
   // std::nullopt when the card stays mute (cards without that layer).
-  virtual std::optional<std::vector<uint8_t>> exchange(std::span<const uint8_t> frame);
+  virtual std::optional<CardFrame> exchange(std::span<const uint8_t> frame);
   // Called whenever the card leaves ACTIVE: forget authentication and protocol state.
   virtual void dropSession() {}
   // Back to IDLE, or to HALT when the card was woken from HALT; drops the session.

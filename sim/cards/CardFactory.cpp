@@ -8,6 +8,8 @@
 
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/MifareClassic.h"
+#include "sim/cards/TclCard.h"
+#include "sim/cards/iso7816/Iso7816App.h"
 
 namespace norvexsim {
 namespace {
@@ -62,12 +64,37 @@ std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidS
   return card;
 }
 
+// A generic ISO 14443-4 card with a 7816-4 file system. ATQA: UID size in bits 8-7, bit frame
+// anticollision in bit 3.
+std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
+                                     const UidSource& freshUid) {
+  description.requireOnly({"uid", "ats", "fsci", "cid"});
+  auto uid = description.option("uid") ? hexOption(description, "uid", {4, 7}) : freshUid(7);
+  auto ats = description.option("ats") ? tcl::Ats::parse(parseHexBytes(*description.option("ats")))
+                                       : tcl::Ats::standard();
+  if (auto fsci = description.option("fsci")) {
+    const bool digits = !fsci->empty() && fsci->size() <= 2 &&
+                        fsci->find_first_not_of("0123456789") == std::string::npos;
+    if (!digits) throw std::invalid_argument("option fsci=" + *fsci + " is not a number 0-12");
+    ats.setFsci(static_cast<uint8_t>(std::stoi(*fsci)));
+  }
+  if (auto cid = description.option("cid")) {
+    if (*cid != "on" && *cid != "off") throw std::invalid_argument("option cid is on or off");
+    ats.setCidSupported(*cid == "on");
+  }
+  uint32_t seed = 0;
+  for (uint8_t byte : uid) seed = seed * 31 + byte;
+  const Atq atq{static_cast<uint8_t>(uid.size() == 7 ? 0x44 : 0x04), 0x00};
+  return std::make_unique<TclCard>("iso14443-4", std::move(uid), atq, std::move(ats),
+                                   std::make_unique<iso7816::Iso7816App>(seed));
+}
+
 struct Maker {
   std::string_view kind;
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 2> kMakers{{
+constexpr std::array<Maker, 3> kMakers{{
     {"classic1k",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::k1K);
@@ -76,6 +103,7 @@ constexpr std::array<Maker, 2> kMakers{{
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::k4K);
      }},
+    {"iso14443-4", makeIso14443_4},
 }};
 
 }  // namespace

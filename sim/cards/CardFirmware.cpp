@@ -60,6 +60,8 @@ std::optional<Reply> CardFirmware::run(uint8_t code, std::span<const uint8_t> pa
       return activateWakeup(p);
     case kExchangeBlock:
       return exchangeBlock(p);
+    case kRequestAts:
+      return requestAts(p);
     case kExchangeByteStream:
       return exchangeByteStream(p);
     case kAuthKey:
@@ -190,38 +192,6 @@ Reply CardFirmware::activateOnce(bool wakeUp, const std::vector<uint8_t>& wanted
     }
   }
   return failure(cardstatus::kNoCard);
-}
-
-Reply CardFirmware::exchangeBlock(ParamReader& p) {
-  uint16_t length = 0;
-  uint8_t mode = 0;      // frame options of the reader's exchange; not modelled
-  uint32_t timeout = 0;  // the simulated card answers at once or never
-  std::vector<uint8_t> frame;
-  if (!p.u16(length) || !p.u8(mode) || !p.u32(timeout) || !p.bytes(length, frame) || !p.done()) {
-    return badFrame();
-  }
-  return transceive(frame, true);
-}
-
-Reply CardFirmware::exchangeByteStream(ParamReader& p) {
-  uint8_t flags = 0;  // CRC and parity options of the reader's exchange; not modelled
-  uint16_t length = 0;
-  std::vector<uint8_t> frame;
-  if (!p.u8(flags) || !p.u16(length) || !p.bytes(length, frame) || !p.done()) return badFrame();
-  return transceive(frame, false);
-}
-
-Reply CardFirmware::transceive(std::span<const uint8_t> frame, bool counted) {
-  Card* card = air_.commandTarget();
-  if (!card) return failure(cardstatus::kNoCard);
-  std::vector<uint8_t> answer;
-  CardAnswer result = card->transceive(frame, answer);
-  if (result != CardAnswer::Ok) return failure(cardstatus::of(result));
-  if (!counted) return success(std::move(answer));
-  std::vector<uint8_t> data{static_cast<uint8_t>(answer.size()),
-                            static_cast<uint8_t>(answer.size() >> 8)};
-  data.insert(data.end(), answer.begin(), answer.end());
-  return success(std::move(data));
 }
 
 }  // namespace norvexsim

@@ -2,15 +2,18 @@
 // The reader firmware's card instructions: each one turns into ISO 14443-3 frames on the air
 // (AirInterface) or commands to the ACTIVE card, and into the reader's reply.
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "sim/Reply.h"
 #include "sim/cards/AirInterface.h"
+#include "sim/cards/AirLink.h"
 #include "sim/cards/Card.h"
 #include "sim/cards/ParamReader.h"
 #include "sim/cards/ReaderKeyStore.h"
@@ -19,8 +22,9 @@ namespace norvexsim {
 
 class CardFirmware {
  public:
-  CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys)
-      : air_(cards), keys_(keys) {}
+  CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys,
+               AirLink& link)
+      : air_(cards), keys_(keys), link_(link) {}
 
   // std::nullopt when the code is not a card instruction.
   std::optional<Reply> run(uint8_t code, std::span<const uint8_t> params);
@@ -36,9 +40,17 @@ class CardFirmware {
   Reply activate(bool wakeUp, const std::vector<uint8_t>& wanted);
   Reply activateOnce(bool wakeUp, const std::vector<uint8_t>& wanted);
   std::optional<Atq> requestCards(bool wakeUp);
+
+  // Raw frames to the ACTIVE card (CardFirmwareExchange.cpp)
+  Reply requestAts(ParamReader& p);
   Reply exchangeBlock(ParamReader& p);
   Reply exchangeByteStream(ParamReader& p);
-  Reply transceive(std::span<const uint8_t> frame, bool counted);
+  // Sends the frame (the reader adds CRC_A) and waits up to `timeout` for the card's frame.
+  // With `blocks` the log decodes the frames as ISO 14443-4 blocks.
+  std::optional<CardFrame> transceive(std::span<const uint8_t> frame,
+                                      std::chrono::microseconds timeout, bool blocks,
+                                      Reply& failure);
+  void trace(std::string line, std::span<const uint8_t> frame, bool blocks);
 
   // Mifare memory commands (CardFirmwareMifare.cpp)
   Reply authenticateWithKey(ParamReader& p);
@@ -56,6 +68,7 @@ class CardFirmware {
 
   AirInterface air_;
   ReaderKeyStore& keys_;
+  AirLink& link_;
 };
 
 }  // namespace norvexsim

@@ -27,5 +27,6 @@ constexpr uint8_t kCascSelect = 0x42;
 constexpr uint8_t kActivateIdle = 0x43;
 constexpr uint8_t kActivateWakeup = 0x44;
 constexpr uint8_t kExchangeBlock = 0x48;
+constexpr uint8_t kRequestAts = 0xE7;
 
 }  // namespace norvexsim::cardinstr

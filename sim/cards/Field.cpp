@@ -8,6 +8,7 @@
 #include "sim/cards/CardFactory.h"
 #include "sim/cards/CardFirmware.h"
 #include "sim/cards/HexBytes.h"
+#include "sim/cards/TclCard.h"
 
 namespace norvexsim {
 
@@ -52,7 +53,38 @@ void Field::rfReset() {
 }
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
-  return CardFirmware(cards_, keys_).run(instruction, params);
+  link_.trace.clear();
+  auto reply = CardFirmware(cards_, keys_, link_).run(instruction, params);
+  std::erase_if(cards_, [](const auto& card) { return card->hasLeftField(); });
+  return reply;
+}
+
+void Field::setResponseTimeout(uint32_t milliseconds) {
+  link_.responseTimeout = std::chrono::milliseconds(milliseconds);
+}
+
+std::string Field::takeAirTrace() {
+  std::string text;
+  for (const auto& line : link_.trace) text += (text.empty() ? "" : "; ") + line;
+  link_.trace.clear();
+  return text;
+}
+
+size_t Field::injectTclFault(const tcl::TclFault& fault, const std::vector<uint8_t>& uid) {
+  size_t armed = 0;
+  for (const auto& card : cards_) {
+    auto* tclCard = dynamic_cast<TclCard*>(card.get());
+    if (!tclCard || (!uid.empty() && card->uid() != uid)) continue;
+    tclCard->armFault(fault);
+    ++armed;
+  }
+  return armed;
+}
+
+void Field::clearTclFaults() {
+  for (const auto& card : cards_) {
+    if (auto* tclCard = dynamic_cast<TclCard*>(card.get())) tclCard->clearFaults();
+  }
 }
 
 std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {

@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "sim/Reply.h"
+#include "sim/cards/AirLink.h"
 #include "sim/cards/CardState.h"
 #include "sim/cards/ReaderKeyStore.h"
+#include "sim/cards/tcl/TclFault.h"
 
 namespace norvexsim {
 
@@ -27,9 +29,12 @@ class Field {
   Field(Field&&) noexcept;
   Field& operator=(Field&&) noexcept;
 
-  // Brings a card into the field. description is "KIND[:key=value,...]": KIND classic1k or
-  // classic4k; options uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0 first), sak=HEX (1 byte),
-  // file=PATH (raw memory image). Returns the card's UID. The card starts in IDLE.
+  // Brings a card into the field. description is "KIND[:key=value,...]":
+  //   classic1k, classic4k: uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0 first), sak=HEX
+  //     (1 byte), file=PATH (raw memory image);
+  //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
+  //     cid=on|off (CID support announced in TC).
+  // Returns the card's UID. The card starts in IDLE.
   // Throws std::invalid_argument on a bad description, an unreadable image or a UID already
   // present.
   std::vector<uint8_t> place(const std::string& description);
@@ -57,12 +62,23 @@ class Field {
   // ISO 14443-3 state of a card (for tests and diagnostics); std::nullopt for an unknown UID.
   std::optional<CardState> state(const std::vector<uint8_t>& uid) const;
 
+  // The reader's wait for a card's ISO 14443-4 frame (instruction 0x27), in milliseconds.
+  void setResponseTimeout(uint32_t milliseconds);
+  // The frames that went over the air during the last instruction, one "; "-separated line
+  // (empty when none did); reading it clears it.
+  std::string takeAirTrace();
+  // Arms a fault on every ISO 14443-4 card in the field, or only on the card with this UID;
+  // returns how many cards took it.
+  size_t injectTclFault(const tcl::TclFault& fault, const std::vector<uint8_t>& uid = {});
+  void clearTclFaults();
+
  private:
   Card* find(const std::vector<uint8_t>& uid) const;
   std::vector<uint8_t> freshUid(size_t length);
 
   std::vector<std::unique_ptr<Card>> cards_;
   ReaderKeyStore keys_;
+  AirLink link_;
   uint32_t uidCounter_ = 0;
 };
 

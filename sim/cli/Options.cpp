@@ -68,7 +68,8 @@ const char* usage() {
          "Serves simulated card readers on the Unix socket PATH (default: one reader, product\n"
          "ID 0x0110). Each --card CARD (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
          "into the reader of the last --reader before it. With --control, sends COMMAND (place,\n"
-         "remove, clear, list, readers, add, unplug, replug, help) to a running simulator.\n";
+         "remove, clear, list, readers, add, unplug, replug, fault, help) to a running\n"
+         "simulator.\n";
 }
 
 }  // namespace norvexsim

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sim/Simulator.h"
+#include "sim/control/FaultCommand.h"
 #include "sim/control/Hex.h"
 #include "sim/control/ProductId.h"
 
@@ -124,10 +125,18 @@ std::string replug(Simulator& sim, const Words& w) {
   return "ok";
 }
 
+std::string fault(Simulator& sim, const Words& w) {
+  if (w.size() < 3) throw CommandError("usage: fault READER KIND [N] [UIDHEX]");
+  const int reader = readerArg(sim, w[1]);
+  applyFault(sim, reader, Words(w.begin() + 2, w.end()));
+  return "ok";
+}
+
 std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
   return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
-                    "readers", "add [PID]", "unplug READER", "replug READER", "help"});
+                    "readers", "add [PID]", "unplug READER", "replug READER",
+                    std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(), "help"});
 }
 
 using Command = std::function<std::string(Simulator&, const Words&)>;
@@ -136,7 +145,8 @@ const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table = {
       {"place", place},   {"remove", remove},   {"clear", clear},
       {"list", list},     {"readers", readers}, {"add", add},
-      {"unplug", unplug}, {"replug", replug},   {"help", help}};
+      {"unplug", unplug}, {"replug", replug},   {"fault", fault},
+      {"help", help}};
   return table;
 }
 

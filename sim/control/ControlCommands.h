@@ -15,6 +15,7 @@ class Simulator;
 //   readers                -> "ok N", then "READER VVVV:PPPP plugged|unplugged" lines
 //   add [PID]              -> "ok READER" (PID in 0x hexadecimal or decimal; default 0x0110)
 //   unplug READER, replug READER -> "ok"
+//   fault READER KIND [N] [UIDHEX] -> "ok" (kinds: see FaultCommand.h)
 //   help                   -> "ok", then one line per command
 std::string runControlCommand(Simulator& simulator, const std::string& commandLine);
 

@@ -41,6 +41,7 @@ Reply setResponseTimeout(ReaderContext& reader, const Params& params) {
   std::vector<uint8_t> previous;
   appendLe32(previous, reader.state.responseTimeout);
   reader.state.responseTimeout = readLe32(params, 0);
+  reader.field.setResponseTimeout(reader.state.responseTimeout);  // milliseconds
   return ok(std::move(previous));
 }
 

@@ -42,6 +42,7 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
     note = "forced status";
   } else {
     reply = runInstruction(request->instruction, request->params);
+    note = field_->takeAirTrace();  // what went over the air to and from the card
     countDownCardLeave();
   }
   if (reply.data.size() > kMaxFrameData) reply = Reply{status::kOverflow, {}};
@@ -97,6 +98,7 @@ void VirtualReader::powerCycle() {
   auto eeprom = std::move(state_.eeprom);
   state_ = ReaderState(productId_);
   state_.eeprom = std::move(eeprom);
+  field_->setResponseTimeout(state_.responseTimeout);
 }
 
 void VirtualReader::noteDiscardedPacket(uint8_t firstByte) {

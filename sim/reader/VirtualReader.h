@@ -57,6 +57,12 @@ class VirtualReader {
     std::lock_guard lock(mutex_);
     change(faults_);
   }
+  // Card faults live on the cards: reach the field under the reader's lock.
+  template <typename Change>
+  auto changeField(Change&& change) {
+    std::lock_guard lock(mutex_);
+    return change(*field_);
+  }
 
  private:
   Reply runInstruction(uint8_t instruction, const std::vector<uint8_t>& params);

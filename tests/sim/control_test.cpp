@@ -37,7 +37,7 @@ TEST_F(ControlTest, CardAndReaderCommands) {
             "ok 3\n0 2E5A:0110 plugged\n1 2E5A:0121 unplugged\n2 2E5A:0110 plugged");
   EXPECT_EQ(sim.control("replug 1"), "ok");
   EXPECT_TRUE(sim.isPlugged(1));
-  EXPECT_EQ(sim.control("help").rfind("ok 9\nplace READER CARD", 0), 0u);
+  EXPECT_EQ(sim.control("help").rfind("ok 10\nplace READER CARD", 0), 0u);
 }
 
 TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {
