@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <tuple>
 
 #include "TclHarness.h"
 
@@ -100,6 +101,47 @@ TEST_F(TclCard, SessionReadsAndUpdatesALongFileThroughChaining) {
   EXPECT_EQ(TCLPing(session, &blockNumber, kFrameSize, kTimeout), 0);
   EXPECT_EQ(Reset14443_4(session, 16), 0);
   EXPECT_EQ(SentFrames().back(), Bytes{0xC2});
+}
+
+// The card's own faults: the library recovers where the block rules allow it and otherwise
+// stops with a status, leaving the block number alone.
+TEST_F(TclCard, CardFaultsAreRecoveredOrReported) {
+  using norvexsim::tcl::TclFaultKind;
+  const Bytes select{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
+  const Bytes iBlock = [&] {
+    Bytes frame{0x0A, 0x00};
+    frame.insert(frame.end(), select.begin(), select.end());
+    return frame;
+  }();
+  const Bytes wtx{0xFA, 0x00, 0x01}, nak{0xBA, 0x00};
+  const std::tuple<TclFaultKind, long, std::vector<Bytes>> cases[] = {
+      {TclFaultKind::WtxRequests, 0, {iBlock, wtx, wtx, wtx}},
+      {TclFaultKind::WrongAckNumber, 0, {iBlock, iBlock}},
+      {TclFaultKind::LoseIBlock, 0, {iBlock, nak, iBlock}},
+      {TclFaultKind::NakIBlock, NORVEX_E_MI_COMM_ABORT, {iBlock}},
+      {TclFaultKind::EmptyAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock}},
+      {TclFaultKind::OneByteAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock}},
+  };
+  for (const auto& [fault, status, sent] : cases) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    bus->removeAllCards(reader);
+    Place("iso14443-4:fsci=5");
+    uint8_t ats[64];
+    uint16_t atsLen = sizeof ats;
+    ASSERT_EQ(Request_ATS(session, kRatsParam, &atsLen, ats), 0);
+    bus->injectCardFault(reader, {fault, 3});
+    ClearLog();
+    uint8_t resp[64], blockNumber = 0;
+    uint16_t respLen = sizeof resp;
+    EXPECT_EQ(Send_Raw_APDU(session, &blockNumber, kFrameSize, select.data(),
+                            static_cast<uint16_t>(select.size()), resp, &respLen, kTimeout),
+              status);
+    EXPECT_EQ(SentFrames(), sent);
+    EXPECT_EQ(blockNumber, status == 0 ? 1 : 0);
+    if (status == 0) {
+      EXPECT_EQ(Bytes(resp, resp + respLen), (Bytes{0x90, 0x00}));
+    }
+  }
 }
 
 }  // namespace
