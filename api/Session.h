@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class ProtocolBase;
 class ReaderInterface;
@@ -25,6 +26,9 @@ struct SESSION_DATA {
   std::unique_ptr<ReaderInterface> readerInterface;
   // Non-null exactly when the session counts as connected.
   std::unique_ptr<Host2RDCom> commandSet;
+  // KstSend_APDU receives the card's answer with its status word here; the storage is kept, so
+  // repeated exchanges allocate nothing.
+  std::vector<uint8_t> apduAnswer;
 
   SESSION_DATA();
   ~SESSION_DATA();

@@ -107,6 +107,66 @@ NORVEX_API long ExecAnticol(void* session, uint8_t bitCount, uint8_t* snr);
 NORVEX_API long HaltCard(void* session);
 NORVEX_API long RfReset(void* session, uint16_t duration);
 
+/* ---------------------------------------------------------------- ISO 14443-4 (T=CL) */
+
+/* Activation: Request_ATS selects an idle card (V2_RequestATS resets the RF field first) and, when
+ * its SAK announces ISO 14443-4 (bit 0x20), has the reader send RATS with param (FSDI in the high
+ * nibble, CID in the low one). atsLen is in/out: the capacity of ats on entry (the ATS is at most
+ * 256 bytes), the ATS length after. 8045 (NORVEX_E_NO_ISO_14443_4) for a card without
+ * ISO 14443-4, nothing sent; 8031 for an ATS longer than *atsLen, which keeps its value. */
+NORVEX_API long Request_ATS(void* session, uint8_t param, uint16_t* atsLen, uint8_t* ats);
+NORVEX_API long V2_RequestATS(void* session, uint8_t param, uint16_t* atsLen, uint8_t* ats);
+
+/* APDU exchange with the activated card, CID 0, no NAD. The library runs the block protocol:
+ * chains the APDU into I-blocks, answers the card's waiting time extensions (giving it the longer
+ * time it asks for, up to 4949 ms, at most 32 in a row), sends an I-block again when the card
+ * says it missed it (at most twice), acknowledges and joins a chained answer.
+ *
+ * blockNumber: the ISO 14443-4 block number, owned by the caller: 0 after activation, then passed
+ * to every exchange with the card (only bit 0 is read). It is updated on success only, so after a
+ * failure it still holds the value of the last good exchange.
+ * frameSize: the largest frame the card accepts (FSC from its ATS), PCB and CRC included,
+ * 5 to 1024; each I-block then carries at most frameSize - 4 APDU bytes. The card's frames may not
+ * be longer either.
+ * respLen is in/out: the capacity of resp on entry, the answer length after (data and status
+ * word). timeout: the card's response time-out per block in ms.
+ * Status: 0; 8046 (FRAME_TOO_SMALL) for a frame size below 5, 8031 (WRONG_PARAMETER_VALUE) above
+ * 1024, for an empty APDU or a null pointer, all before anything is sent; 8034 (READ_TOO_LONG)
+ * when the answer exceeds *respLen (which keeps its value); 8044 (MI_COMM_ABORT) for a block
+ * protocol error of the card; otherwise the reader's or the transport's status. */
+NORVEX_API long Send_Raw_APDU(void* session, uint8_t* blockNumber, uint16_t frameSize,
+                              const uint8_t* apdu, uint16_t apduLen, uint8_t* resp,
+                              uint16_t* respLen, uint32_t timeout);
+
+/* A caller's channel to one card for KstSend_APDU: the block number (updated by each exchange),
+ * the card's frame size and the time-out, as for Send_Raw_APDU. */
+typedef struct APDU_CHANNEL {
+  uint8_t blockNumber;
+  uint16_t frameSize;
+  uint32_t timeout;
+} APDU_CHANNEL;
+
+/* As Send_Raw_APDU, with the card's status word split off: resp receives the answer's data,
+ * *statusWord = SW1 * 256 + SW2. respLen is in/out: the capacity of resp, then the data length,
+ * also when the data do not fit resp, which returns 8047 (NORVEX_E_WRONG_BUFFER_SIZE) with the
+ * status word set and resp untouched. An answer shorter than the status word gives 7005
+ * (RESP_TOO_SHORT). */
+NORVEX_API long KstSend_APDU(void* session, APDU_CHANNEL* channel, const uint8_t* apdu,
+                             uint16_t apduLen, uint8_t* resp, uint16_t* respLen,
+                             uint16_t* statusWord);
+
+/* Presence check: an R(NAK) with the caller's block number (not changed); the card's answer, at
+ * most capacity bytes (capacity at most 1024, else 8031), is discarded. */
+NORVEX_API long TCLPing(void* session, uint8_t* blockNumber, uint16_t capacity, uint32_t timeout);
+
+/* S(DESELECT) without CID: ends the card's ISO 14443-4 session. bufferSize is the capacity for the
+ * card's answer, which is discarded (at most 1024 bytes are taken). */
+NORVEX_API long Reset14443_4(void* session, uint16_t bufferSize);
+
+/* PPS: bit rates divisors dsi (card to reader) and dri (reader to card), 0-3 each, for the card
+ * with this CID. 8044 when the card's answer does not confirm the request. */
+NORVEX_API long ISO4PPS_Request(void* session, uint8_t cid, uint8_t dsi, uint8_t dri);
+
 /* Reader configuration and maintenance. */
 NORVEX_API long PcdSetAttrib(void* session, uint8_t a, uint8_t b);
 NORVEX_API long PcdSetDefaultAttrib(void* session);

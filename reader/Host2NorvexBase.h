@@ -1,9 +1,12 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "reader/Host2RDCom.h"
+#include "reader/Iso14443_4Block.h"
 
 // The command set of the reader family: each operation is one reader instruction.
 //
@@ -65,7 +68,54 @@ class Host2NorvexBase : public Host2RDCom {
   long ExecCommand(uint8_t code, const uint8_t* params, uint32_t paramLen, uint8_t* reply,
                    uint32_t* replyLen) override;
 
+  // ISO 14443-4 (T=CL) block protocol (Host2NorvexBase_Tcl.cpp). Time-outs are the reader's
+  // response time-out for the card's frame, in ms (instruction 0x27, sent before every block).
+  //
+  // Block number: one bit owned by the caller (only bit 0 of *blockNum is read). SendAPDU writes
+  // the new value back only on success, so after a failure the caller still holds the block
+  // number of the last good exchange; Send_NOP_APDU never changes it.
+  // Frame size: the largest frame the card accepts, PCB and 2 CRC bytes included, 5 to 1024
+  // (frame_too_small below, wrong_parameter_value above, before anything is sent). Each card
+  // frame is received into a 1024-byte block buffer with the frame size as its capacity.
+  // Statuses: unknown_command (8036) for an R-block nak other than 0/1 or an S-block type other
+  // than DESELECT (0x00) / WTX (0x30); mi_comm_abort (8044) for a protocol error of the card;
+  // read_too_long (8034) when the joined answer exceeds *respLen (which then keeps its value);
+  // wrong_parameter_value (8031) for a null pointer, an empty APDU or a NAD (not supported);
+  // reader and transport failures as they are.
+
+  // One I-block with the caller's PCB: the CID byte follows when the PCB has the CID bit, the
+  // NAD byte when it has the NAD bit, then data.
+  long SendIBlock(uint8_t pcb, uint8_t cid, uint8_t nad, const uint8_t* data, uint16_t len,
+                  uint8_t* resp, uint16_t* respLen, uint32_t cardTimeout);
+  // R(ACK) (nak 0) or R(NAK) (nak 1); pcbBits gives 0x02, the CID bit and the block number.
+  long SendRBlock(uint8_t pcbBits, uint8_t cid, uint8_t nak, uint8_t* resp, uint16_t* respLen,
+                  uint32_t cardTimeout);
+  // S(DESELECT) (type 0x00) or an S(WTX) answer carrying wtxm (type 0x30).
+  long SendSBlock(uint8_t cidFlag, uint8_t cid, uint8_t type, uint8_t wtxm, uint8_t* resp,
+                  uint16_t* respLen, uint32_t cardTimeout);
+  // A whole APDU: chained into I-blocks of at most frameSize bytes, waiting time extensions
+  // answered (at most 32 in a row), a lost I-block sent again when the card's R(ACK) says so (at
+  // most twice), a chained answer acknowledged and joined into resp. *respLen is the capacity of
+  // resp on entry and the answer length after. nadFlag must be 0.
+  long SendAPDU(const uint8_t* apdu, uint16_t apduLen, uint8_t* resp, uint16_t* respLen,
+                uint16_t frameSize, uint8_t cid, uint8_t nad, uint8_t cidFlag, uint8_t nadFlag,
+                uint8_t* blockNum, uint32_t cardTimeout) override;
+  // Presence check: R(NAK) with the caller's block number; the card's answer (at most
+  // respCapacity bytes, which may not exceed 1024) is discarded.
+  long Send_NOP_APDU(uint16_t respCapacity, uint8_t cid, uint8_t cidFlag, uint8_t* blockNum,
+                     uint32_t cardTimeout) override;
+  // S(DESELECT) with the object's time-out.
+  long Reset14443_4Card(uint8_t cidFlag, uint8_t cid, uint8_t* resp, uint16_t* respLen) override;
+  // The reader's RATS (instruction 0xE7); param is the RATS parameter byte (FSDI, CID). An ATS
+  // longer than *atsLen gives wrong_parameter_value with *atsLen unchanged.
+  long RequestATS(uint8_t param, uint8_t* ats, uint16_t* atsLen) override;
+  // PPS request; an answer that does not repeat the PPSS byte gives mi_comm_abort.
+  long ISO4PPSRequest(uint8_t cid, uint8_t dsi, uint8_t dri) override;
+
  protected:
+  // The pause before the R(NAK) that follows a failed I-block exchange (one second).
+  virtual void PauseBeforeRetry();
+
   // Empties the command object and sets the instruction code of the next instruction.
   void BeginInstruction(uint8_t code);
   // Sends the prepared instruction. Returns 0 when a reply was accepted, otherwise the transport
@@ -88,4 +138,25 @@ class Host2NorvexBase : public Host2RDCom {
   long CopyLeadingReply(std::span<uint8_t> out);
   // Checks and copies an activation reply [ATQ 2][SAK 1][UID length 1][UID].
   long CopyActivationReply(uint8_t* atq, uint8_t* sak, uint8_t* uid, uint8_t* uidLen);
+  // The byte-stream exchange with the instruction's time-out raised for a long card time-out.
+  long ExchangeByteStream(uint8_t flags, const uint8_t* data, uint16_t len, uint8_t* resp,
+                          uint16_t* respLen, uint32_t cardTimeout);
+
+ private:
+  struct ApduExchange;
+  // Sets the reader's response time-out, then exchanges the first frameLength bytes of
+  // blockFrame with the card.
+  long ExchangeBlock(size_t frameLength, uint8_t* resp, uint16_t* respLen, uint32_t cardTimeout);
+  long ExchangeChunk(ApduExchange& exchange, const uint8_t* chunk, uint16_t length, bool chaining);
+  long SendChunk(ApduExchange& exchange, const uint8_t* chunk, uint16_t length, bool chaining,
+                 std::optional<tcl::CardFrame>& answer);
+  long AnswerWaitingTimeExtensions(ApduExchange& exchange, tcl::CardFrame& frame);
+  long RequestNextBlock(ApduExchange& exchange, tcl::CardFrame& frame);
+  long ReceiveAnswer(ApduExchange& exchange, tcl::CardFrame frame);
+
+  // T=CL blocks are built in blockFrame and card frames received into blockReply, so an exchange
+  // allocates nothing.
+  std::array<uint8_t, tcl::kBlockBufferSize> blockFrame{};
+  std::array<uint8_t, tcl::kBlockBufferSize> blockReply{};
+  uint16_t blockReplyLength = 0;
 };

@@ -63,6 +63,13 @@ long Host2NorvexBase::RdPiccExchangeBlock(const uint8_t* data, uint16_t len, uin
 // the card's frame.
 long Host2NorvexBase::RdPiccExchangeByteStream(uint8_t flags, const uint8_t* data, uint16_t len,
                                                uint8_t* resp, uint16_t* respLen) {
+  return ExchangeByteStream(flags, data, len, resp, respLen, 0);
+}
+
+// The T=CL layer gives the card up to several seconds (waiting time extensions): the reader's
+// answer is then awaited that long.
+long Host2NorvexBase::ExchangeByteStream(uint8_t flags, const uint8_t* data, uint16_t len,
+                                         uint8_t* resp, uint16_t* respLen, uint32_t cardTimeout) {
   if ((data == nullptr && len != 0) || respLen == nullptr || (resp == nullptr && *respLen != 0)) {
     return wrong_parameter_value;
   }
@@ -70,7 +77,9 @@ long Host2NorvexBase::RdPiccExchangeByteStream(uint8_t flags, const uint8_t* dat
   command->AddParam(flags);
   command->AddParam(len);
   if (len != 0) command->AddParam(data, len);
-  if (const long result = SendInstruction(); result != 0) return result;
+  if (const long result = SendInstruction(ExchangeTimeout(timeout, cardTimeout)); result != 0) {
+    return result;
+  }
   return CopyCountedReply(Reply(), resp, respLen, ReplyStatus());
 }
 

@@ -172,6 +172,32 @@ def sim_bus() -> None:
     write("sim_bus", "truncated_message", message(b"L") + b"C\x10\x00hel")
 
 
+def tcl_block() -> None:
+    def card(frame: bytes, kind: int = 0) -> bytes:
+        """A reply record of tcl_block_fuzz.cpp: the card's frame."""
+        return bytes([kind]) + u16(len(frame)) + frame
+
+    def header(operation: int, frame_size: int, capacity: int, flags: int, apdu: int) -> bytes:
+        return bytes([operation]) + u16(frame_size) + u16(capacity) + bytes([flags]) + u16(apdu)
+
+    # APDU exchanges at frame size 16 with CID 0 (flags bit 1), block number 0.
+    write("tcl_block", "one_block", header(0, 16, 64, 2, 4) + card(b"\x0a\x00\x90\x00"))
+    write("tcl_block", "chained_send", header(0, 16, 64, 2, 13) + card(b"\xaa\x00")
+          + card(b"\x0b\x00\x90\x00"))
+    write("tcl_block", "wtx_then_answer", header(0, 16, 64, 2, 4) + card(b"\xfa\x00\x05")
+          + card(b"\x0a\x00\x90\x00"))
+    write("tcl_block", "chained_answer", header(0, 16, 64, 2, 4) + card(b"\x1a\x00\x01\x02")
+          + card(b"\xfa\x00\x01") + card(b"\x0b\x00\x03\x90\x00"))
+    write("tcl_block", "lost_block", header(0, 16, 64, 2, 13) + card(b"\xab\x00")
+          + card(b"\xaa\x00") + card(b"\x0b\x00\x90\x00"))
+    write("tcl_block", "silent_then_nak_answer", header(0, 16, 64, 2, 4) + card(b"", kind=2)
+          + card(b"\x0a\x00\x90\x00"))
+    write("tcl_block", "ping", header(1, 0, 16, 2, 0) + card(b"\xab\x00"))
+    write("tcl_block", "deselect", header(2, 0, 16, 0, 0) + card(b"\xc2"))
+    write("tcl_block", "ats", header(3, 0, 32, 0x50, 0) + card(b"\x05\x78\x80\x70\x02"))
+    write("tcl_block", "pps", header(4, 0, 0, 0x09, 0) + card(u16(1) + b"\xd0"))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -179,3 +205,4 @@ if __name__ == "__main__":
     str_buffer_container()
     mifare_acl()
     sim_bus()
+    tcl_block()
