@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 
@@ -47,18 +48,40 @@ void BusServer::stop() {
 }
 
 void BusServer::acceptLoop() {
-  pollfd watched[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
   for (;;) {
-    if (::poll(watched, 2, -1) < 0) {
+    // While frozen only the wake-up pipe is watched: connecting hosts pile up in the backlog.
+    const int frozenMs = frozenForMs();
+    pollfd watched[2] = {{wakeRead_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}};
+    if (::poll(watched, frozenMs > 0 ? 1 : 2, frozenMs > 0 ? frozenMs : -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    if (watched[1].revents != 0) return;
-    if (watched[0].revents == 0) continue;
+    if (watched[0].revents != 0) {
+      char wake = 's';
+      if (::read(wakeRead_.get(), &wake, 1) != 1 || wake == 's') return;
+      continue;  // frozen or thawed
+    }
+    if (frozenMs > 0 || watched[1].revents == 0) continue;
     Fd client(::accept4(listener_.get(), nullptr, nullptr, SOCK_CLOEXEC));
     if (client.valid()) startSession(std::move(client));
     reapFinished();
   }
+}
+
+void BusServer::stopAccepting(std::chrono::milliseconds duration) {
+  {
+    std::lock_guard lock(mutex_);
+    frozenUntil_ = std::chrono::steady_clock::now() + duration;
+  }
+  const char wake = 'f';
+  (void)!::write(wakeWrite_.get(), &wake, 1);
+}
+
+int BusServer::frozenForMs() {
+  std::lock_guard lock(mutex_);
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(frozenUntil_ -
+                                                                  std::chrono::steady_clock::now());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
 
 void BusServer::startSession(Fd fd) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -28,6 +29,11 @@ class BusServer {
   // Idempotent; the destructor calls it.
   void stop();
 
+  // Stops accepting connections for a while, as a hung simulator does: connecting hosts wait in
+  // the listen backlog until it is full, then connect() blocks. Connections already accepted go
+  // on. A duration of 0 accepts again at once.
+  void stopAccepting(std::chrono::milliseconds duration);
+
   // Cuts one connection, as pulling the device's cable does: the host's reads and writes fail.
   void disconnect(ConnectionId connection);
 
@@ -41,6 +47,7 @@ class BusServer {
   void acceptLoop();
   void startSession(Fd fd);
   void reapFinished();
+  int frozenForMs();
 
   const std::string socketPath_;
   DeviceRegistry& devices_;
@@ -53,6 +60,7 @@ class BusServer {
   ConnectionId nextId_ = 1;
   std::thread acceptThread_;
   bool stopped_ = false;
+  std::chrono::steady_clock::time_point frozenUntil_;  // guarded by mutex_
 };
 
 }  // namespace norvexsim
