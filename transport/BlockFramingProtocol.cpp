@@ -132,10 +132,11 @@ bool BlockFramingProtocol::PassOver(unsigned char* frame, unsigned long dataLeng
 long BlockFramingProtocol::AcceptReply(CommandObject& cmd, unsigned char* frame,
                                        unsigned long dataLength) {
   // The sequence number was advanced after sending: the reply must carry the one before it.
+  // A damaged frame was most likely this request's reply; an intact one for another request means
+  // this request's own reply may still come, and the next exchange passes over it.
+  if (VerifyCRC(frame, static_cast<short>(dataLength + kOverhead)) != 0) return Failed(crc_err);
   const uint8_t requestSequence = static_cast<uint8_t>(sequence - 1);
-  if (VerifyCRC(frame, static_cast<short>(dataLength + kOverhead)) != 0 ||
-      frame[1] != requestSequence) {
-    // This request's own reply may still come; the next exchange passes over it.
+  if (frame[1] != requestSequence) {
     owedReplies.set(requestSequence);
     return Failed(crc_err);
   }
