@@ -20,6 +20,8 @@ long BlockFramingProtocol::ResetProtocol() {
   rxTimeout = kDefaultTimeout;
   txTimeout = kDefaultTimeout;
   sequence = 0;
+  owedReplies.reset();
+  resynchronise = false;  // reopening drains the reader's pipe
   return readerInterface.ResetInterface();
 }
 

@@ -62,11 +62,10 @@ long HIDUSB::ClearInternalBuffers() {
 // read (late replies) is discarded.
 long HIDUSB::Resynchronise(const CallDeadline& deadline) {
   if (requestBytesOwed > 0) {
-    const unsigned char filler[kPacketSize] = {};
+    unsigned char filler[kPacketSize] = {};
     while (requestBytesOwed > 0) {
       unsigned long written = 0;
-      const long result =
-          Write(const_cast<unsigned char*>(filler), kPacketSize, written, deadline.RemainingMs());
+      const long result = Write(filler, kPacketSize, written, deadline.RemainingMs());
       if (result != 0) return result;
       requestBytesOwed -= std::min(requestBytesOwed, kPacketSize);
     }
