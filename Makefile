@@ -5,7 +5,7 @@ JOBS ?= $(shell nproc)
 NORVEX_WERROR ?= OFF
 CONFIGURE_FLAGS = -DNORVEX_WERROR=$(NORVEX_WERROR)
 
-.PHONY: deps build test build-asan test-asan run bench screenshot install clean fuzz
+.PHONY: deps build test build-asan test-asan run bench soak screenshot install clean fuzz
 # Prerequisites run in the order written (deps before build); CMake and ctest run in parallel.
 .NOTPARALLEL:
 
@@ -31,6 +31,11 @@ run: build
 
 bench: build
 	@scripts/bench.sh
+
+# Connect cycles and exchanges under load, one line of figures; counts from NORVEX_SOAK_CONNECTS and
+# NORVEX_SOAK_EXCHANGES. Not part of `make test`.
+soak: build
+	@build/bench/norvex_soak
 
 screenshot: build
 	@scripts/screenshot.sh

@@ -118,6 +118,18 @@ void Simulator::removeCardAfter(int reader, unsigned instructions,
   });
 }
 
+void Simulator::delayNextReply(int reader, unsigned ms) {
+  devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.replyDelayMs = ms; });
+}
+
+void Simulator::trickleReplies(int reader, unsigned gapMs) {
+  devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.packetGapMs = gapMs; });
+}
+
+void Simulator::stopAccepting(std::chrono::milliseconds duration) {
+  server_->stopAccepting(duration);
+}
+
 void Simulator::setInstructionHook(int reader, InstructionHook hook) {
   devices_.reader(reader).changeFaults([&](FaultPlan& f) { f.hook = std::move(hook); });
 }

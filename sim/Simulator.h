@@ -80,6 +80,10 @@ class Simulator {
   // The card (every card when uid is empty) leaves the field once the reader has executed
   // `instructions` more instructions; 0 takes it away now.
   void removeCardAfter(int reader, unsigned instructions, const std::vector<uint8_t>& uid = {});
+  // The next reply goes out ms milliseconds late (a reader slower than the host's time-out).
+  void delayNextReply(int reader, unsigned ms);
+  // Every reply goes out one packet every gapMs milliseconds until cleared (0 clears).
+  void trickleReplies(int reader, unsigned gapMs);
   // Intercepts instructions until replaced or cleared (see InstructionHook).
   void setInstructionHook(int reader, InstructionHook hook);
   // ISO 14443-4 card faults (see TclFaultKind), armed on every iso14443-4 card in the field or on
@@ -89,6 +93,10 @@ class Simulator {
                        const std::vector<uint8_t>& uid = {});
   // Disarms the reader's faults and those of its cards.
   void clearFaults(int reader);
+
+  // The bus stops accepting connections for this long, as a hung simulator does (see
+  // BusServer::stopAccepting); a duration of 0 accepts again.
+  void stopAccepting(std::chrono::milliseconds duration);
 
   // Runs one control command line, as a 'C' message on the bus does; returns the answer.
   std::string control(const std::string& commandLine);

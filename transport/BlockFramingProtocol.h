@@ -1,5 +1,7 @@
 #pragma once
 
+#include <bitset>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
@@ -14,6 +16,12 @@ class ReaderInterface;
 // The CRC is CRC-16/MCRF4XX over everything before it. A reply must carry the sequence number of
 // its request; anything else (a late reply to an earlier request, a corrupted frame) is rejected.
 // Lengths inside a frame are signed 16-bit counts: frames of 32768 bytes or more are refused.
+//
+// After an exchange that failed, the link is brought back in step before the next request: the
+// transport discards what the reader sent and nobody read, and the reply still owed to a request
+// whose exchange ended on a rejected frame is recognised by its sequence number and passed over
+// when it comes. A reply later than its time-out is still refused (7001) when it arrives, and the
+// exchange after that works.
 class BlockFramingProtocol : public ProtocolBase {
  public:
   static constexpr unsigned char kStartByte = 0xA5;
@@ -45,12 +53,22 @@ class BlockFramingProtocol : public ProtocolBase {
   long SendFrame(CommandObject& cmd);
   // The 16-bit little-endian byte count at offsets 3 and 4 of a frame.
   static unsigned long LengthField(const unsigned char* frame);
-  // Checks a complete reply frame of m + 7 bytes and, if it is valid, stores it into cmd.
+  // Checks a complete reply frame of m + 7 bytes and, if it is valid, stores it into cmd. A
+  // rejected frame leaves the request it answered owed a reply, to be passed over.
   long AcceptReply(CommandObject& cmd, unsigned char* frame, unsigned long dataLength);
+  // Whether a valid frame answers an earlier request whose exchange was given up; it is then no
+  // longer owed. Such a frame is dropped and the wait for the right one goes on.
+  bool PassOver(unsigned char* frame, unsigned long dataLength);
+  // Ends an exchange that got no usable reply: the link needs bringing back in step.
+  long Failed(long status);
+  // The rx timeout left for another read of this exchange, which started at start.
+  unsigned long RemainingRxTimeout(std::chrono::steady_clock::time_point start) const;
 
   ReaderInterface& readerInterface;
   uint8_t sequence = 0;
   uint8_t lastSequence = 0;
+  std::bitset<256> owedReplies;  // requests given up after a rejected frame, by sequence number
+  bool resynchronise = false;    // the last exchange failed
 
  private:
   long ReceiveFrame(CommandObject& cmd);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "status/StatusCodes.h"
+#include "transport/CallDeadline.h"
 #include "transport/StatusNarrowing.h"
 #include "transport/usb/UsbBackendChoice.h"
 
@@ -35,6 +36,10 @@ long HIDUSB::OpenInterface() {
 
 long HIDUSB::CloseInterface() {
   usbInterface.reset();
+  // A device opened anew starts at a frame boundary: opening drains its IN pipe.
+  requestBytesOwed = 0;
+  replyBytesOwed = 0;
+  inputLeftOver = false;
   return 0;
 }
 
@@ -43,8 +48,56 @@ long HIDUSB::ResetInterface() {
   return OpenInterface();
 }
 
+// Brings the link back to a frame boundary at once, as a write does when it has to.
 long HIDUSB::ClearInternalBuffers() {
-  return 0;
+  if (!usbInterface) return 0;
+  inputLeftOver = true;
+  return Resynchronise(CallDeadline(kDefaultTimeout));
+}
+
+// A request frame left unfinished (its first packet announced more than was sent) would swallow
+// the next frame's packets on the reader's side: it is completed with zero packets, whose CRC the
+// reader refuses, and that answer is awaited. The rest of a reply read only in part is awaited
+// too, since the reader may still be sending it. Then whatever else the reader sent and nobody
+// read (late replies) is discarded.
+long HIDUSB::Resynchronise(const CallDeadline& deadline) {
+  if (requestBytesOwed > 0) {
+    unsigned char filler[kPacketSize] = {};
+    while (requestBytesOwed > 0) {
+      unsigned long written = 0;
+      const long result = Write(filler, kPacketSize, written, deadline.RemainingMs());
+      if (result != 0) return result;
+      requestBytesOwed -= std::min(requestBytesOwed, kPacketSize);
+    }
+    SkipReply(deadline);
+    inputLeftOver = true;
+  }
+  SkipReplyRest(deadline);
+  if (!inputLeftOver) return 0;
+  if (!usbInterface) return device_notfound;
+  inputLeftOver = false;
+  const long drained = usbInterface->AbortInPipe();
+  return drained != 0 ? NarrowStatus(drained) : 0;
+}
+
+void HIDUSB::SkipReply(const CallDeadline& deadline) {
+  unsigned char packet[kPacketSize];
+  unsigned long count = 0;
+  if (Read(packet, kPacketSize, count, deadline.RemainingMs()) != 0 || count < 5) return;
+  const unsigned long expected = packet[3] + 256ul * packet[4] + 7;
+  replyBytesOwed = expected > count ? expected - count : 0;
+  SkipReplyRest(deadline);
+}
+
+// Gives up quietly at the deadline: the drain after it takes what has come by then.
+void HIDUSB::SkipReplyRest(const CallDeadline& deadline) {
+  unsigned char packet[kPacketSize];
+  while (replyBytesOwed > 0 && !deadline.Passed()) {
+    unsigned long count = 0;
+    if (Read(packet, kPacketSize, count, deadline.RemainingMs()) != 0 || count == 0) break;
+    replyBytesOwed -= std::min(replyBytesOwed, count);
+  }
+  replyBytesOwed = 0;
 }
 
 long HIDUSB::SetBaudRate(long rate) {
@@ -137,17 +190,23 @@ long HIDUSB::Read(unsigned char* data, unsigned long size, unsigned long& done,
 
 // Every packet is a full 32 bytes. The tail of the last packet keeps what the packet buffer held
 // before (zeros, or bytes of the previous chunk); the reader ignores it, as the frame carries its
-// own length.
+// own length. Each write is one whole frame, and the time-out bounds all of its packets.
 long HIDUSB::WriteBytesUnblocked(unsigned char* data, unsigned long length, unsigned long& done,
                                  unsigned long timeout) {
   if (data == nullptr && length > 0) return no_buff;
+  const CallDeadline deadline(MillisecondsOf(timeout));
+  if (const long result = Resynchronise(deadline)) return result;
   unsigned char packet[kPacketSize] = {};
   for (unsigned long sent = 0; sent < length;) {
     const unsigned long chunk = std::min(length - sent, kPacketSize);
     std::memcpy(packet, data + sent, chunk);
+    // The reader takes a packet starting with the start byte as the start of a frame of the length
+    // it announces, and collects packets until it has that many bytes.
+    if (sent == 0 && packet[0] == kFrameStart) requestBytesOwed = packet[3] + 256ul * packet[4] + 7;
     unsigned long written = 0;
-    const long result = Write(packet, kPacketSize, written, timeout);
+    const long result = Write(packet, kPacketSize, written, deadline.RemainingMs());
     if (result != 0) return result;
+    requestBytesOwed -= std::min(requestBytesOwed, kPacketSize);
     sent += chunk;
   }
   done = length;
@@ -155,31 +214,42 @@ long HIDUSB::WriteBytesUnblocked(unsigned char* data, unsigned long length, unsi
 }
 
 // Collects packets until the frame announced by the first packet's length field (bytes 3 and 4,
-// plus 7 bytes of header and CRC) is complete. done is the byte count of the whole packets. A
-// first packet too short to hold the length field, or an empty packet before the frame is
-// complete, ends the frame early (7005) instead of waiting on a reader that has stopped making
-// progress.
+// plus 7 bytes of header and CRC) is complete, all within the time-out. done is the byte count of
+// the whole packets. A first packet too short to hold the length field, or an empty packet before
+// the frame is complete, ends the frame early (7005) instead of waiting on a reader that has
+// stopped making progress. A reply not read to its end leaves packets behind, which the next
+// write discards first.
 long HIDUSB::ReadBytesUnblocked(unsigned char* data, unsigned long size, unsigned long& done,
                                 unsigned long timeout) {
   if (data == nullptr) return no_buff;
+  const CallDeadline deadline(MillisecondsOf(timeout));
   unsigned char packet[kPacketSize] = {};
   unsigned long count = 0;
-  long result = Read(packet, kPacketSize, count, timeout);
-  if (result != 0) return result;
-  if (count < 5) return resp_too_short;
-  if (count > size) return resp_too_long;
-
+  long result = Read(packet, kPacketSize, count, deadline.RemainingMs());
+  if (result != 0) return LeftUnread(result, 0);
+  if (count < 5) return LeftUnread(resp_too_short, 0);
   const unsigned long expected = packet[3] + 256ul * packet[4] + 7;
+  if (count > size) return LeftUnread(resp_too_long, expected - std::min(expected, count));
+
   std::memcpy(data, packet, count);
   unsigned long received = count;
   while (received < expected) {
-    result = Read(packet, kPacketSize, count, timeout);
-    if (result != 0) return result;
-    if (count == 0) return resp_too_short;
-    if (received + count > size) return resp_too_long;
+    if (deadline.Passed()) return LeftUnread(no_reader_resp, expected - received);
+    result = Read(packet, kPacketSize, count, deadline.RemainingMs());
+    if (result != 0) return LeftUnread(result, expected - received);
+    if (count == 0) return LeftUnread(resp_too_short, expected - received);
+    if (received + count > size) {
+      return LeftUnread(resp_too_long, expected - std::min(expected, received + count));
+    }
     std::memcpy(data + received, packet, count);
     received += count;
   }
   done = received;
   return 0;
+}
+
+long HIDUSB::LeftUnread(long status, unsigned long unreadBytes) {
+  inputLeftOver = true;
+  replyBytesOwed = unreadBytes;
+  return status;
 }

@@ -6,6 +6,7 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <stdexcept>
 #include <system_error>
@@ -87,17 +88,19 @@ bool BusServer::drainWakeups() {
 }
 
 void BusServer::acceptLoop() {
-  pollfd watched[2] = {{listener_.get(), POLLIN, 0}, {wakeRead_.get(), POLLIN, 0}};
   for (;;) {
-    if (::poll(watched, 2, -1) < 0) {
+    // While frozen only the wake-up pipe is watched: connecting hosts pile up in the backlog.
+    const int frozenMs = frozenForMs();
+    pollfd watched[2] = {{wakeRead_.get(), POLLIN, 0}, {listener_.get(), POLLIN, 0}};
+    if (::poll(watched, frozenMs > 0 ? 1 : 2, frozenMs > 0 ? frozenMs : -1) < 0) {
       if (errno == EINTR) continue;
       return;
     }
-    if (watched[1].revents != 0) {
+    if (watched[0].revents != 0) {
       if (drainWakeups()) return;
-      reapFinished();
+      reapFinished();  // a connection ended, or the server was frozen or thawed
     }
-    if (watched[0].revents != 0) acceptOne();
+    if (frozenMs == 0 && watched[1].revents != 0) acceptOne();
   }
 }
 
@@ -133,6 +136,21 @@ void BusServer::pause(std::chrono::milliseconds time) {
   } else {
     reapFinished();
   }
+}
+
+void BusServer::stopAccepting(std::chrono::milliseconds duration) {
+  {
+    std::lock_guard lock(mutex_);
+    frozenUntil_ = std::chrono::steady_clock::now() + duration;
+  }
+  wake();
+}
+
+int BusServer::frozenForMs() {
+  std::lock_guard lock(mutex_);
+  const auto left = std::chrono::ceil<std::chrono::milliseconds>(frozenUntil_ -
+                                                                  std::chrono::steady_clock::now());
+  return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
 
 void BusServer::startSession(Fd fd) {

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,6 +32,11 @@ class BusServer {
   // Idempotent; the destructor calls it.
   void stop();
 
+  // Stops accepting connections for a while, as a hung simulator does: connecting hosts wait in
+  // the listen backlog until it is full, then connect() blocks. Connections already accepted go
+  // on. A duration of 0 accepts again at once.
+  void stopAccepting(std::chrono::milliseconds duration);
+
   // Cuts one connection, as pulling the device's cable does: the host's reads and writes fail.
   void disconnect(ConnectionId connection);
 
@@ -50,6 +56,7 @@ class BusServer {
   void reapFinished();
   void wake();
   bool drainWakeups();
+  int frozenForMs();
 
   const std::string socketPath_;
   DeviceRegistry& devices_;
@@ -65,6 +72,7 @@ class BusServer {
   std::thread acceptThread_;
   std::atomic<bool> stopping_{false};
   bool stopped_ = false;
+  std::chrono::steady_clock::time_point frozenUntil_;  // guarded by mutex_
 };
 
 }  // namespace norvexsim

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "sim/bus/LinkPause.h"
 #include "sim/device/Packet.h"
 
 namespace norvexsim {
@@ -86,7 +87,12 @@ bool Connection::handlePacket(const BusMessage& message) {
 
   const auto reply = device_->handleFrame(assembled.frame);
   if (!reply) return true;
+  const ReplyPacing pacing = device_->takeReplyPacing();
+  if (pacing.delayMs > 0 && !pauseLink(fd_, pacing.delayMs)) return false;
+  bool first = true;
   for (const Packet& out : splitIntoPackets(*reply)) {
+    if (!first && pacing.gapMs > 0 && !pauseLink(fd_, pacing.gapMs)) return false;
+    first = false;
     if (!writeMessage(fd_, bus::kPacket, {out.begin(), out.end()})) return false;
   }
   return true;

@@ -1,5 +1,6 @@
 #include "sim/control/ControlCommands.h"
 
+#include <chrono>
 #include <cstdio>
 #include <functional>
 #include <map>
@@ -143,10 +144,43 @@ std::string fault(Simulator& sim, const Words& w) {
   return "ok";
 }
 
+unsigned millisecondsArg(const std::string& word) {
+  size_t used = 0;
+  unsigned long ms = 0;
+  try {
+    ms = std::stoul(word, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != word.size() || word[0] == '-' || ms > 3600000) {
+    throw CommandError("not a time in milliseconds (0 to 3600000): " + word);
+  }
+  return static_cast<unsigned>(ms);
+}
+
+std::string delay(Simulator& sim, const Words& w) {
+  expectArgs(w, 2, 2, "delay READER MS");
+  sim.delayNextReply(readerArg(sim, w[1]), millisecondsArg(w[2]));
+  return "ok";
+}
+
+std::string trickle(Simulator& sim, const Words& w) {
+  expectArgs(w, 2, 2, "trickle READER MS");
+  sim.trickleReplies(readerArg(sim, w[1]), millisecondsArg(w[2]));
+  return "ok";
+}
+
+std::string freeze(Simulator& sim, const Words& w) {
+  expectArgs(w, 1, 1, "freeze MS");
+  sim.stopAccepting(std::chrono::milliseconds(millisecondsArg(w[1])));
+  return "ok";
+}
+
 std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
   return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
-                    "readers", "add [PID]", "unplug READER", "replug READER",
+                    "readers", "add [PID]", "unplug READER", "replug READER", "delay READER MS",
+                    "trickle READER MS", "freeze MS",
                     std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(), "help"});
 }
 
@@ -154,9 +188,10 @@ using Command = std::function<std::string(Simulator&, const Words&)>;
 
 const std::map<std::string, Command>& commands() {
   static const std::map<std::string, Command> table = {
-      {"place", place},     {"remove", remove}, {"clear", clear},   {"list", list},
-      {"readers", readers}, {"add", add},       {"unplug", unplug}, {"replug", replug},
-      {"fault", fault},     {"help", help}};
+      {"place", place},     {"remove", remove},   {"clear", clear},   {"list", list},
+      {"readers", readers}, {"add", add},         {"unplug", unplug}, {"replug", replug},
+      {"delay", delay},     {"trickle", trickle}, {"freeze", freeze}, {"fault", fault},
+      {"help", help}};
   return table;
 }
 

@@ -27,6 +27,14 @@ struct FaultPlan {
   std::optional<unsigned> cardLeavesAfter;  // instructions until the card leaves the field
   std::vector<uint8_t> leavingCard;         // UID of the card that leaves; empty: every card
   InstructionHook hook;                     // stays until cleared
+  unsigned replyDelayMs = 0;                // next reply goes out this late (a slow or hung reader)
+  unsigned packetGapMs = 0;                 // pause between the packets of every reply (trickling)
+};
+
+// How the bus sends one reply: after a delay, with a pause between its packets.
+struct ReplyPacing {
+  unsigned delayMs = 0;
+  unsigned gapMs = 0;
 };
 
 }  // namespace norvexsim

@@ -95,6 +95,13 @@ void VirtualReader::countDownCardLeave() {
   faults_.leavingCard.clear();
 }
 
+ReplyPacing VirtualReader::takeReplyPacing() {
+  std::lock_guard lock(mutex_);
+  const ReplyPacing pacing{faults_.replyDelayMs, faults_.packetGapMs};
+  faults_.replyDelayMs = 0;
+  return pacing;
+}
+
 void VirtualReader::powerCycle() {
   std::lock_guard lock(mutex_);
   field_->rfReset();

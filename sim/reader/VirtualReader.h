@@ -32,6 +32,8 @@ class VirtualReader {
   // One complete request frame from the host; returns the reply frame, or std::nullopt when the
   // reader stays silent.
   std::optional<std::vector<uint8_t>> handleFrame(std::span<const uint8_t> frame);
+  // How the reply handleFrame just returned goes out; disarms the one-shot reply delay.
+  ReplyPacing takeReplyPacing();
   // Notes a packet the firmware dropped because it did not start a frame.
   void noteDiscardedPacket(uint8_t firstByte);
   // Power lost and back (unplugged and plugged in): the RF field restarts, so every card is

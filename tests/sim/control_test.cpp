@@ -46,7 +46,10 @@ TEST_F(ControlTest, CardAndReaderCommands) {
             "ok 3\n0 2E5A:0110 plugged\n1 2E5A:0121 unplugged\n2 2E5A:0110 plugged");
   EXPECT_EQ(sim.control("replug 1"), "ok");
   EXPECT_TRUE(sim.isPlugged(1));
-  EXPECT_EQ(sim.control("help").rfind("ok 10\nplace READER CARD", 0), 0u);
+  for (const char* fault : {"delay 0 450", "trickle 1 150", "trickle 1 0", "freeze 0"}) {
+    EXPECT_EQ(sim.control(fault), "ok") << fault;
+  }
+  EXPECT_EQ(sim.control("help").rfind("ok 13\nplace READER CARD", 0), 0u);
 }
 
 TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {
@@ -56,7 +59,8 @@ TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {
         "place 0 classic1k extra", "place 0 toaster", "place 0 classic1k:uid=1122334",
         "place 0 classic1k:uid=88223344", "place 0 classic1k:sak=0C",
         "place 0 classic1k:file=/nonexistent", "remove 0 ZZ", "remove 0 ABC", "remove 0 DEADBEEF",
-        "list 7", "add 0x10000", "unplug", "replug 3"}) {
+        "list 7", "add 0x10000", "unplug", "replug 3", "delay 0", "delay 0 -5", "delay 0 1e3",
+        "delay 9 100", "trickle 0 x", "freeze", "freeze 3600001"}) {
     EXPECT_EQ(sim.control(line).rfind("error ", 0), 0u) << '"' << line << '"';
   }
   EXPECT_EQ(sim.readerCount(), 1);

@@ -1,5 +1,6 @@
 #include "transport/usb/VirtualBusBackend.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -8,30 +9,35 @@
 #include "transport/usb/VirtualBusDevice.h"
 #include "transport/usb/VirtualBusProtocol.h"
 
-long VirtualBusBackend::Connect(std::unique_ptr<VirtualBusConnection>& connection) {
+long VirtualBusBackend::Connect(Deadline& deadline,
+                                std::unique_ptr<VirtualBusConnection>& connection) {
   const char* path = std::getenv(kSocketVariable);
   if (path == nullptr || path[0] == '\0') return device_notfound;
-  return VirtualBusConnection::Connect(path, connection);
+  return VirtualBusConnection::Connect(path, Milliseconds(deadline), connection);
+}
+
+unsigned VirtualBusBackend::Milliseconds(Deadline& deadline) {
+  return static_cast<unsigned>(std::max(deadline.RemainingMs(), 1));
 }
 
 // Sends one control message and waits for the simulator's answer of the same type.
 long VirtualBusBackend::Request(VirtualBusConnection& connection, uint8_t type,
-                                const uint8_t* payload, size_t length,
+                                const uint8_t* payload, size_t length, Deadline& deadline,
                                 std::vector<uint8_t>& reply) {
-  const long sent = connection.Send(type, payload, length, kControlTimeoutMs);
+  const long sent = connection.Send(type, payload, length, Milliseconds(deadline));
   if (sent != 0) return sent;
   VirtualBusConnection::MessageView answer;
-  const long received = connection.Receive(answer, kControlTimeoutMs);
+  const long received = connection.Receive(answer, deadline);
   if (received != 0) return received;
   if (answer.type != type) return EPROTO;
   reply.assign(answer.payload, answer.payload + answer.length);
   return 0;
 }
 
-long VirtualBusBackend::ListOver(VirtualBusConnection& connection,
+long VirtualBusBackend::ListOver(VirtualBusConnection& connection, Deadline& deadline,
                                  std::vector<UsbDeviceInfo>& devices) {
   std::vector<uint8_t> reply;
-  const long result = Request(connection, virtualbus::kList, nullptr, 0, reply);
+  const long result = Request(connection, virtualbus::kList, nullptr, 0, deadline, reply);
   if (result != 0) return result;
   if (reply.size() % virtualbus::kListEntrySize != 0) return EPROTO;
   for (size_t offset = 0; offset < reply.size(); offset += virtualbus::kListEntrySize) {
@@ -45,22 +51,24 @@ long VirtualBusBackend::ListDevices(std::vector<UsbDeviceInfo>& devices) {
   devices.clear();
   const char* path = std::getenv(kSocketVariable);
   if (path == nullptr || path[0] == '\0') return 0;  // no bus, no devices
+  Deadline deadline(kControlTimeoutMs);
   std::unique_ptr<VirtualBusConnection> connection;
-  long result = VirtualBusConnection::Connect(path, connection);
-  if (result == 0) result = ListOver(*connection, devices);
+  long result = VirtualBusConnection::Connect(path, Milliseconds(deadline), connection);
+  if (result == 0) result = ListOver(*connection, deadline, devices);
   if (result != 0) devices.clear();
   return result;
 }
 
 long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
                                    std::unique_ptr<UsbDeviceHandle>& handle) {
+  Deadline deadline(kControlTimeoutMs);
   std::unique_ptr<VirtualBusConnection> connection;
-  long result = Connect(connection);
+  long result = Connect(deadline, connection);
   if (result != 0) return result;
 
   // The index of an opening refers to the list as this connection sees it.
   std::vector<UsbDeviceInfo> devices;
-  result = ListOver(*connection, devices);
+  result = ListOver(*connection, deadline, devices);
   if (result != 0) return result;
   if (device.position >= devices.size() || device.position > 0xFF ||
       devices[device.position].vendorId != device.vendorId ||
@@ -70,7 +78,7 @@ long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
 
   const uint8_t index = static_cast<uint8_t>(device.position);
   std::vector<uint8_t> reply;
-  result = Request(*connection, virtualbus::kOpen, &index, 1, reply);
+  result = Request(*connection, virtualbus::kOpen, &index, 1, deadline, reply);
   if (result != 0) return result;
   if (reply.size() != 1) return EPROTO;
   switch (reply[0]) {

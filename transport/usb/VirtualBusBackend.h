@@ -5,8 +5,7 @@
 #include <vector>
 
 #include "transport/usb/UsbBackend.h"
-
-class VirtualBusConnection;
+#include "transport/usb/VirtualBusConnection.h"
 
 // Reaches the reader simulator's virtual USB bus over the Unix-domain socket named by the
 // environment variable NORVEX_SIMULATOR, read afresh at every listing and every opening.
@@ -17,7 +16,7 @@ class VirtualBusConnection;
 class VirtualBusBackend : public UsbBackend {
  public:
   static constexpr const char* kSocketVariable = "NORVEX_SIMULATOR";
-  // How long the simulator may take to answer a listing or an opening.
+  // How long a listing or an opening may take altogether: connecting, then every request.
   static constexpr unsigned kControlTimeoutMs = 2000;
 
   VirtualBusBackend() = default;
@@ -27,8 +26,13 @@ class VirtualBusBackend : public UsbBackend {
   long OpenDevice(const UsbDeviceInfo& device, std::unique_ptr<UsbDeviceHandle>& handle) override;
 
  private:
-  static long Connect(std::unique_ptr<VirtualBusConnection>& connection);
-  static long ListOver(VirtualBusConnection& connection, std::vector<UsbDeviceInfo>& devices);
+  using Deadline = VirtualBusConnection::Deadline;
+
+  static long Connect(Deadline& deadline, std::unique_ptr<VirtualBusConnection>& connection);
+  static long ListOver(VirtualBusConnection& connection, Deadline& deadline,
+                       std::vector<UsbDeviceInfo>& devices);
   static long Request(VirtualBusConnection& connection, uint8_t type, const uint8_t* payload,
-                      size_t length, std::vector<uint8_t>& reply);
+                      size_t length, Deadline& deadline, std::vector<uint8_t>& reply);
+  // What is left of the deadline, at least 1 ms (a time-out of 0 would not wait at all).
+  static unsigned Milliseconds(Deadline& deadline);
 };

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -27,7 +28,7 @@ int VirtualBusConnection::Deadline::RemainingMs() {
   return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
 }
 
-long VirtualBusConnection::Connect(const std::string& path,
+long VirtualBusConnection::Connect(const std::string& path, unsigned timeoutMs,
                                    std::unique_ptr<VirtualBusConnection>& connection) {
   sockaddr_un address{};
   address.sun_family = AF_UNIX;
@@ -37,11 +38,16 @@ long VirtualBusConnection::Connect(const std::string& path,
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return errno;
   auto opened = std::make_unique<VirtualBusConnection>(fd);
+  // A Unix-domain connect waits while the listener's backlog is full, for as long as the send
+  // time-out allows; a simulator that has stopped accepting would otherwise hold it for ever.
+  const unsigned ms = std::max(timeoutMs, 1u);
+  const timeval limit{static_cast<time_t>(ms / 1000), static_cast<suseconds_t>(ms % 1000 * 1000)};
+  if (::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0) return errno;
   int result;
   do {
     result = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
   } while (result != 0 && errno == EINTR);
-  if (result != 0) return errno;
+  if (result != 0) return (errno == EAGAIN || errno == EINPROGRESS) ? no_reader_resp : errno;
   connection = std::move(opened);
   return 0;
 }

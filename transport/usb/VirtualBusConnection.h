@@ -41,8 +41,10 @@ class VirtualBusConnection {
     std::optional<Clock::time_point> end_;
   };
 
-  // Connects to the socket at path; connection is set only on success.
-  static long Connect(const std::string& path, std::unique_ptr<VirtualBusConnection>& connection);
+  // Connects to the socket at path, waiting at most timeoutMs while the simulator's backlog is
+  // full (8038 after that); connection is set only on success.
+  static long Connect(const std::string& path, unsigned timeoutMs,
+                      std::unique_ptr<VirtualBusConnection>& connection);
 
   // Takes ownership of a connected socket.
   explicit VirtualBusConnection(int connectedFd);
