@@ -22,11 +22,19 @@ namespace {
 constexpr size_t kPacketSize = 32;
 constexpr long kOverflow = 75;  // EOVERFLOW: a packet longer than the read buffer is lost
 
-// One attached reader whose IN packets come from the input; silent once the input is used up.
-class ScriptedDevice : public UsbDeviceHandle {
- public:
+// The bus with its one attached reader, whose IN packets come from the input; silent once the
+// input is used up.
+struct ScriptedDevice : UsbDeviceHandle, UsbBackend {
   ScriptedDevice(FuzzInput& input, bool variable) : input(input), variable(variable) {}
 
+  long ListDevices(std::vector<UsbDeviceInfo>& devices) override {
+    devices.assign(1, UsbDeviceInfo{0, HIDUSB::kVendorId, 0x0110});
+    return 0;
+  }
+  long OpenDevice(const UsbDeviceInfo&, std::unique_ptr<UsbDeviceHandle>& handle) override {
+    handle = std::make_unique<ScriptedDevice>(input, variable);
+    return 0;
+  }
   long AbortInPipe() override { return 0; }
   long WritePacket(const uint8_t*, size_t length, unsigned) override {
     FUZZ_CHECK(length == kPacketSize);
@@ -41,25 +49,6 @@ class ScriptedDevice : public UsbDeviceHandle {
     return 0;
   }
 
- private:
-  FuzzInput& input;
-  bool variable;
-};
-
-class ScriptedBackend : public UsbBackend {
- public:
-  ScriptedBackend(FuzzInput& input, bool variable) : input(input), variable(variable) {}
-
-  long ListDevices(std::vector<UsbDeviceInfo>& devices) override {
-    devices.assign(1, UsbDeviceInfo{0, HIDUSB::kVendorId, 0x0110});
-    return 0;
-  }
-  long OpenDevice(const UsbDeviceInfo&, std::unique_ptr<UsbDeviceHandle>& handle) override {
-    handle = std::make_unique<ScriptedDevice>(input, variable);
-    return 0;
-  }
-
- private:
   FuzzInput& input;
   bool variable;
 };
@@ -93,7 +82,7 @@ void Exchange(FuzzInput& input, HIDUSB& transport) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzInput input(data, size);
   const uint8_t control = input.Byte();
-  HIDUSB transport(std::make_unique<ScriptedBackend>(input, (control & 2) != 0));
+  HIDUSB transport(std::make_unique<ScriptedDevice>(input, (control & 2) != 0));
   transport.SetProductID(0x0110);
   FUZZ_CHECK(transport.OpenInterface() == 0);
   if ((control & 1) == 0) {

@@ -8,6 +8,7 @@
 // Checked: a failed exchange is returned as it is; success is reported only when every exchange
 // succeeded (a transport failure must never read as success); counted replies fit the capacity.
 
+#include <functional>
 #include <iterator>
 #include <memory>
 
@@ -77,32 +78,23 @@ long CommandSetCall(Call& c) {
   const auto data = c.in.Bytes(c.in.Byte());
   const auto n = static_cast<uint16_t>(data.size());
   uint8_t* const a = attributes.get();
-  long result = 0;
-  switch (which % 8) {
-    case 0:
-      return c.reader.RdPcdGetAttrib(a, a + 1, a + 2, a + 3, a + 4);
-    case 1:
-      return c.reader.RdPiccCommonRequest(0x26, atq.get());
-    case 2:
-      return c.reader.RdPiccCascAnticoll(0x95, mode, snr.get());
-    case 3:
-      return c.reader.RdPiccCascSelect(0x93, snr.get(), sak.get());
-    case 4:
-      return c.reader.RdPiccCommonRead(0x30, 4, small, shortOut.get());
-    case 5:
-      c.retries = true;
-      result = c.reader.RdPiccActivateIdleLoop(0, atq.get(), sak.get(), shortOut.get(),
-                                               uidLen.get(), mode);
-      if (result == 0) FUZZ_CHECK(uidLen[0] <= small);
-      return result;
-    case 6:
-      result = c.reader.RdPiccExchangeBlock(data.data(), n, out.get(), length.get(), mode, 1000);
-      break;
-    default:
-      result = c.reader.RdPiccExchangeByteStream(mode, data.data(), n, out.get(), length.get());
-      break;
-  }
-  if (result == 0) FUZZ_CHECK(*length <= capacity);
+  Host2RDCom& r = c.reader;
+  const std::function<long()> calls[] = {
+      [&] { return r.RdPcdGetAttrib(a, a + 1, a + 2, a + 3, a + 4); },
+      [&] { return r.RdPiccCommonRequest(0x26, atq.get()); },
+      [&] { return r.RdPiccCascAnticoll(0x95, mode, snr.get()); },
+      [&] { return r.RdPiccCascSelect(0x93, snr.get(), sak.get()); },
+      [&] { return r.RdPiccCommonRead(0x30, 4, small, shortOut.get()); },
+      [&] {
+        c.retries = true;
+        return r.RdPiccActivateIdleLoop(0, atq.get(), sak.get(), shortOut.get(), uidLen.get(),
+                                        mode);
+      },
+      [&] { return r.RdPiccExchangeBlock(data.data(), n, out.get(), length.get(), mode, 1000); },
+      [&] { return r.RdPiccExchangeByteStream(mode, data.data(), n, out.get(), length.get()); },
+  };
+  const long result = calls[which % std::size(calls)]();
+  if (result == 0) FUZZ_CHECK(*length <= capacity && uidLen[0] <= small);
   return result;
 }
 
@@ -113,38 +105,27 @@ long SelectionCall(Call& c) {
              sak = ExactBuffer(1), snr = ExactBuffer(4);
   auto word = std::make_unique<uint32_t>(capacity);
   uidLen[0] = capacity;
-  long result = 0;
-  switch (which % 9) {
-    case 0:
-      return SelectCard(c.session, word.get(), atq.get(), sak.get());
-    case 1:
-      return ExecAnticol(c.session, c.in.Byte(), snr.get());
-    case 2:
-      return GetRFScan(c.session, word.get());
-    case 3: {
-      const uint8_t instruction = c.in.Byte();
-      const auto params = c.in.Bytes(c.in.Byte());
-      result = SendDirectCommand(c.session, instruction, params.data(),
-                                 static_cast<uint32_t>(params.size()), uid.get(), word.get());
-      if (result == 0) FUZZ_CHECK(*word <= capacity);
-      return result;
-    }
-    case 4:
-      result = SelectCardEx(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
-      break;
-    case 5:
-      result = SelectIdleCard(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
-      break;
-    case 6:
-      result = SelectWakeUpCard(c.session, uid.get(), uidLen.get(), atq.get(), sak.get());
-      break;
-    case 7:
-      result = GetCardIDEx(c.session, uid.get(), uidLen.get());
-      break;
-    default:
-      result = GetFWVersion(c.session, uid.get(), uidLen.get());
-      break;
-  }
+  void* s = c.session;
+  uint8_t *u = uid.get(), *len = uidLen.get();
+  const std::function<long()> calls[] = {
+      [&] { return SelectCard(s, word.get(), atq.get(), sak.get()); },
+      [&] { return ExecAnticol(s, c.in.Byte(), snr.get()); },
+      [&] { return GetRFScan(s, word.get()); },
+      [&] {
+        const uint8_t instruction = c.in.Byte();
+        const auto params = c.in.Bytes(c.in.Byte());
+        const auto n = static_cast<uint32_t>(params.size());
+        const long result = SendDirectCommand(s, instruction, params.data(), n, u, word.get());
+        if (result == 0) FUZZ_CHECK(*word <= capacity);
+        return result;
+      },
+      [&] { return SelectCardEx(s, u, len, atq.get(), sak.get()); },
+      [&] { return SelectIdleCard(s, u, len, atq.get(), sak.get()); },
+      [&] { return SelectWakeUpCard(s, u, len, atq.get(), sak.get()); },
+      [&] { return GetCardIDEx(s, u, len); },
+      [&] { return GetFWVersion(s, u, len); },
+  };
+  const long result = calls[which % std::size(calls)]();
   if (result == 0) FUZZ_CHECK(uidLen[0] <= capacity);
   return result;
 }
@@ -166,42 +147,28 @@ long MifareCall(Call& c) {
   uint8_t* aclOut = (parts & 1) != 0 ? acl.get() : nullptr;
   _MIF_KEY_* aOut = (parts & 2) != 0 ? keyA.get() : nullptr;
   _MIF_KEY_* bOut = (parts & 4) != 0 ? keyB.get() : nullptr;
-  switch (which % 16) {
-    case 0:
-      return MifC_ReadBlock(c.session, block, sixteen.get());
-    case 1:
-      return MifC_ReadBlockAuth(c.session, key.get(), uid.get(), block, sixteen.get());
-    case 2:
-      return MifC_ReadBlockSingle(c.session, key.get(), block, sixteen.get());
-    case 3:
-      return MifC_ReadSectorData(c.session, data.get(), size, sector);
-    case 4:
-      return MifC_ReadSectorDataAuth(c.session, key.get(), uid.get(), data.get(), size, sector);
-    case 5:
-      return MifC_ReadSectorDataSingle(c.session, key.get(), data.get(), size, sector);
-    case 6:
-      return MifC_GetSectorTrailer(c.session, sector, sixteen.get());
-    case 7:
-      return MifC_GetSectorTrailer2(c.session, sector, aclOut, aOut, bOut);
-    case 8:
-      return MifC_GetSectorTrailerAuth(c.session, key.get(), uid.get(), sector, sixteen.get());
-    case 9:
-      return MifC_GetSectorTrailerAuth2(c.session, key.get(), uid.get(), sector, aclOut, aOut,
-                                        bOut);
-    case 10:
-      return MifC_GetSectorTrailerSingle2(c.session, key.get(), sector, aclOut, aOut, bOut);
-    case 11:
-      return MifC_WriteBlock(c.session, block, sixteen.get());
-    case 12:
-      return MifC_WriteSectorData(c.session, data.get(), size, sector);
-    case 13:
-      return MifC_WriteSector2(c.session, sector, all.get(), whole);
-    case 14:
-      return MifC_WriteSector(c.session, sector, data.get(), size, acl.get(), keyA.get(),
-                              keyB.get());
-    default:
-      return MifC_WriteSectorTrailer2(c.session, sector, acl.get(), keyA.get(), keyB.get());
-  }
+  void* s = c.session;
+  const _MIF_KEY_* k = key.get();
+  uint8_t *u = uid.get(), *d = data.get(), *x = sixteen.get();
+  const std::function<long()> calls[] = {
+      [&] { return MifC_ReadBlock(s, block, x); },
+      [&] { return MifC_ReadBlockAuth(s, k, u, block, x); },
+      [&] { return MifC_ReadBlockSingle(s, k, block, x); },
+      [&] { return MifC_ReadSectorData(s, d, size, sector); },
+      [&] { return MifC_ReadSectorDataAuth(s, k, u, d, size, sector); },
+      [&] { return MifC_ReadSectorDataSingle(s, k, d, size, sector); },
+      [&] { return MifC_GetSectorTrailer(s, sector, x); },
+      [&] { return MifC_GetSectorTrailer2(s, sector, aclOut, aOut, bOut); },
+      [&] { return MifC_GetSectorTrailerAuth(s, k, u, sector, x); },
+      [&] { return MifC_GetSectorTrailerAuth2(s, k, u, sector, aclOut, aOut, bOut); },
+      [&] { return MifC_GetSectorTrailerSingle2(s, k, sector, aclOut, aOut, bOut); },
+      [&] { return MifC_WriteBlock(s, block, x); },
+      [&] { return MifC_WriteSectorData(s, d, size, sector); },
+      [&] { return MifC_WriteSector2(s, sector, all.get(), whole); },
+      [&] { return MifC_WriteSector(s, sector, d, size, acl.get(), keyA.get(), keyB.get()); },
+      [&] { return MifC_WriteSectorTrailer2(s, sector, acl.get(), keyA.get(), keyB.get()); },
+  };
+  return calls[which % std::size(calls)]();
 }
 
 }  // namespace

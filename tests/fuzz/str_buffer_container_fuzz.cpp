@@ -7,6 +7,7 @@
 // read yields the bytes at the read position (zero just past the contents).
 
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -31,41 +32,29 @@ void CheckBytesRead(StrBufferContainer& container, const std::vector<uint8_t>& w
 void ContainerStep(FuzzInput& input, uint8_t op, StrBufferContainer& c,
                    std::vector<uint8_t>& written) {
   const size_t before = c.GetWritePosition();
-  switch (op % 10) {
-    case 0:
-      c.Write(input.Byte());
-      break;
-    case 1:
-      c.Write(input.Word());
-      break;
-    case 2:  // keeps only the low 32 bits
-      c.Write(static_cast<unsigned long>(input.Long()) << 16 | input.Word());
-      break;
-    case 3: {
-      const auto bytes = input.Bytes(input.Word() & kLargeMask);
-      c.Write(bytes.data(), static_cast<unsigned long>(bytes.size()));
-      break;
-    }
-    case 4:
-      c.Read(std::make_unique<unsigned char>().get());
-      break;
-    case 5:
-      c.Read(std::make_unique<short>().get());
-      break;
-    case 6:
-      c.Read(std::make_unique<unsigned long>().get());
-      break;
-    case 7:
-      CheckBytesRead(c, written, input.Word() & kLargeMask);
-      break;
-    case 8:
-      c.Reset();
-      written.clear();
-      return;
-    default:
-      if (c.GetBufferSize() < 64 * 1024) c.IncBufferSize();  // bounded, so no input gets slow
-      break;
+  if (op % 10 == 8) {
+    c.Reset();
+    written.clear();
+    return;
   }
+  const std::function<void()> steps[] = {
+      [&] { c.Write(input.Byte()); },
+      [&] { c.Write(input.Word()); },
+      [&] { c.Write(static_cast<unsigned long>(input.Long()) << 16 | input.Word()); },  // low 32
+      [&] {
+        const auto bytes = input.Bytes(input.Word() & kLargeMask);
+        c.Write(bytes.data(), static_cast<unsigned long>(bytes.size()));
+      },
+      [&] { c.Read(std::make_unique<unsigned char>().get()); },
+      [&] { c.Read(std::make_unique<short>().get()); },
+      [&] { c.Read(std::make_unique<unsigned long>().get()); },
+      [&] { CheckBytesRead(c, written, input.Word() & kLargeMask); },
+      [] {},  // 8: Reset, above
+      [&] {
+        if (c.GetBufferSize() < 64 * 1024) c.IncBufferSize();  // bounded, so no input gets slow
+      },
+  };
+  steps[op % 10]();
   const size_t after = c.GetWritePosition();
   FUZZ_CHECK(after >= before && c.GetReadPosition() <= after + 1);
   FUZZ_CHECK(before == 0 || std::memcmp(c.GetBuffer(), written.data(), before) == 0);
@@ -79,27 +68,18 @@ void CommandStep(FuzzInput& input, uint8_t op, CommandObject& cmd) {
   const auto bytes = input.Bytes(op == 1 ? input.Word() & kLargeMask : 0);
   unsigned long n = bytes.size();
   auto word = std::make_unique<unsigned short>();
-  switch (op) {
-    case 0:
-      cmd.AddParam(static_cast<unsigned long>(input.Long()));
-      break;
-    case 1:
-      (byte & 1) != 0 ? cmd.AddParam(bytes.data(), n) : cmd.SetDataBuffer(bytes.data(), n);
-      break;
-    case 2:
-      cmd.SetDataByte(byte);
-      break;
-    case 3:
-      cmd.GetParam(*word);
-      break;
-    case 4:
-      n = byte;
-      cmd.GetParam(ExactBuffer(n).get(), n);
-      break;
-    default:
-      cmd.ResetBuffers();
-      break;
-  }
+  const std::function<void()> steps[] = {
+      [&] { cmd.AddParam(static_cast<unsigned long>(input.Long())); },
+      [&] { (byte & 1) != 0 ? cmd.AddParam(bytes.data(), n) : cmd.SetDataBuffer(bytes.data(), n); },
+      [&] { cmd.SetDataByte(byte); },
+      [&] { cmd.GetParam(*word); },
+      [&] {
+        n = byte;
+        cmd.GetParam(ExactBuffer(n).get(), n);
+      },
+      [&] { cmd.ResetBuffers(); },
+  };
+  steps[op]();
 }
 
 }  // namespace

@@ -69,21 +69,6 @@ TEST_F(CardSelection, ActivationCallsSendOnlyWhatTheyNeed) {
   EXPECT_EQ(SelectIdle().uid, uid);  // the RF reset brought it back to IDLE
 }
 
-TEST_F(CardSelection, SuccessiveIdleSelectionsFindEveryCard) {
-  const Bytes first = Place("classic1k:uid=11111111");
-  const Bytes second = Place("classic1k:uid=22222222");
-  std::vector<Bytes> found;
-  for (int i = 0; i < 2; ++i) {
-    const Selected card = SelectIdle();
-    ASSERT_EQ(card.status, 0) << i;
-    found.push_back(card.uid);
-    ASSERT_EQ(HaltCard(session), 0);
-  }
-  EXPECT_TRUE((found == std::vector<Bytes>{first, second}) ||
-              (found == std::vector<Bytes>{second, first}));
-  EXPECT_EQ(SelectIdle().status, kNoCard);
-}
-
 TEST_F(CardSelection, WakeUpSelectsAHaltedCardByItsUid) {
   const Bytes uid = Place("classic1k:uid=CAFEBABE");
   ASSERT_EQ(SelectIdle().status, 0);
