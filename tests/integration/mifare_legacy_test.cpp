@@ -160,18 +160,6 @@ TEST_F(Legacy, EveryFormRoundTripsEverySectorOfA1KCard) {
   }
 }
 
-TEST_F(Legacy, SectorWritersSkipTheManufacturerBlock) {
-  const Bytes uid = Place("classic1k");
-  const Bytes block0 = Blocks(uid, 0);
-  _MIF_KEY_ key = kTransportKey;
-  ASSERT_EQ(WriteSector(session, 0, &key, Join(Pattern(0, 3, 1), kFactoryTrailer).data()), 0);
-  EXPECT_EQ(LoggedBlocks(kWrite), (Bytes{1, 2, 3}));
-  ClearLog();
-  ASSERT_EQ(WriteSectorData(session, &key, 0, Pattern(0, 3, 2).data()), 0);
-  EXPECT_EQ(LoggedBlocks(kWrite), (Bytes{1, 2}));
-  EXPECT_EQ(Blocks(uid, 0), block0);
-}
-
 TEST_F(Legacy, ReadSectorExAuthenticatesTheDataAndTheTrailerSeparately) {
   Place("classic1k");
   _MIF_KEY_ key = kTransportKey;
