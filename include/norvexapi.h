@@ -351,6 +351,155 @@ NORVEX_API long MifC_GetSectorTrailerSingle2(void* session, const _MIF_KEY_* key
 /* MifC_WriteTrailerSingle and MifC_WriteTrailerSingle2 (further below) select the card,
  * authenticate the given block and write it as a trailer; they are exported with C++ linkage. */
 
+/* ---------------------------------------------------------------- Mifare Classic value blocks */
+
+/* A value block keeps a 32-bit value three times (value, ~value, value; least significant byte
+ * first, bytes 0-11) and an address byte four times (a, ~a, a, ~a, bytes 12-15). The library
+ * always writes the block's own number as the address. Value operations name the same block as
+ * source and transfer target, so the card's result lands back in the block operated on. */
+
+#define MIF_VALUE_DECREMENT 0xC0
+#define MIF_VALUE_INCREMENT 0xC1
+
+/* Selects the card, authenticates the sector with key and writes its trailer as
+ * keyA->KeyValue, 08 77 8F 00, keyB->KeyValue: the three data blocks become value blocks (key A
+ * reads and decrements, key B also writes and increments) and only key B changes the trailer from
+ * then on. The data blocks themselves are not written. 8043 for a sector above 39. */
+NORVEX_API long MifC_FormatValueSector(void* session, uint8_t sector, const _MIF_KEY_* keyA,
+                                       const _MIF_KEY_* keyB, const _MIF_KEY_* key);
+/* Selects the card, authenticates block with key and writes a value block holding value, with the
+ * block number as address. A sector trailer is refused with 8031 before anything is sent. */
+NORVEX_API long MifC_CreateValue(void* session, uint32_t value, uint8_t block,
+                                 const _MIF_KEY_* key);
+/* One value operation (op: MIF_VALUE_DECREMENT or MIF_VALUE_INCREMENT, or any code the card
+ * knows, passed through) on block with the operand value, the result transferred back into block.
+ * The plain form expects the sector authenticated; ...Auth authenticates block with key and uid
+ * first; ...Single also selects the card first. */
+NORVEX_API long MifC_ProcessValue(void* session, uint8_t op, uint8_t block, uint32_t value);
+NORVEX_API long MifC_ProcessValueAuth(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                      uint8_t op, uint8_t block, uint32_t value);
+NORVEX_API long MifC_ProcessValueSingle(void* session, const _MIF_KEY_* key, uint8_t op,
+                                        uint8_t block, uint32_t value);
+/* Selects the card (RF reset, request, anticollision, select), authenticates block with key and
+ * reads the value with full checking, in this order: 8030 when the three value copies disagree,
+ * 8033 when the four address bytes disagree, 8035 when the address is not the block's number.
+ * *value is written only on success. */
+NORVEX_API long GetValue(void* session, uint8_t block, const _MIF_KEY_* key, uint32_t* value);
+
+/* CreateValueBlock, IncrementValue and DecrementValue (further below) are the value functions of
+ * the older sector interface; they are exported with C++ linkage. */
+
+/* ---------------------------------------------------------------- Mifare Classic: the older
+ * sector interface */
+
+/* Each call that needs the card selects it itself (RF reset, request, anticollision, select: a
+ * 4-byte UID) and authenticates with the key it is given; the ...SN forms and ReadSectorData take
+ * the UID from the caller instead, and the ..._CMD functions run exactly one reader instruction.
+ *
+ * Sectors: the plain functions (ReadSector, WriteSector, WriteSectorData, WriteTrailerData) serve
+ * the 4-block sectors 0-31 (blocks 4*s to 4*s+3) and refuse other sectors with 8043. The ...Ex
+ * functions take a MIF_SECTOR_DATA_EX record that must describe a real sector (FirstBlock the
+ * first block of a sector, BlockCount its 4 or 16 blocks), else 8043. The ...Bytes functions
+ * serve sectors 0-39 and move the bytes in a length-tagged _MIF_APPLICATION_DATA_ record; another
+ * sector or a wrong DataLength gives 8031. A sector read includes the trailer (64 or 256 bytes).
+ *
+ * Trailer writes take the two new keys in either order: the one whose KeyType is 0x60 becomes key
+ * A, the other key B; two keys of one type give 8028. The trailer writers refuse a block that is
+ * not a sector trailer with 8043.
+ *
+ * Status: 0 on success; 8031 for a null pointer the call needs; the session check (8010, 8011,
+ * 8029); otherwise the status of the first failing reader instruction. Argument checks come before
+ * anything is sent. A call stops at its first failing step and undoes nothing. Block 0 (the
+ * manufacturer block) is never written by the sector writers. */
+
+/* A sector, described by the caller. DataBlocks holds (BlockCount - 1) * 16 bytes of sector data,
+ * TrailerBlock the 16 bytes of the trailer (block FirstBlock + BlockCount - 1). */
+typedef struct MIF_SECTOR_DATA_EX {
+  uint16_t BlockCount; /* 4 or 16, the trailer included */
+  uint8_t FirstBlock;
+  uint8_t* DataBlocks;
+  uint8_t* TrailerBlock;
+} MIF_SECTOR_DATA_EX;
+
+/* A length-tagged byte buffer. A record the library fills with a buffer of its own is released
+ * with FreeAppDataStruct. */
+typedef struct _MIF_APPLICATION_DATA_ {
+  uint32_t DataLength;
+  uint8_t* DataBuffer;
+} _MIF_APPLICATION_DATA_;
+
+/* Frees a buffer the library allocated (when both fields are non-zero) and zeroes both fields;
+ * returns 0 (8031 for a null record). Only for buffers the library handed out. */
+NORVEX_API long FreeAppDataStruct(_MIF_APPLICATION_DATA_* data);
+
+/* One block (16 bytes): select, authenticate block with key, read it. WriteBlock is below. */
+NORVEX_API long ReadBlock(void* session, uint8_t block, const _MIF_KEY_* key, uint8_t* data);
+/* Sectors 0-31: ReadSector reads all four blocks (64 bytes, the trailer last, as the card shows
+ * it); WriteSector writes all four from data[64] (the trailer last) and WriteSectorData the three
+ * data blocks from data[48]. For sector 0 the bytes of block 0 are skipped. The writers stop at
+ * the first failing block and return its status. */
+NORVEX_API long ReadSector(void* session, const _MIF_KEY_* key, uint16_t sector, uint8_t* data);
+NORVEX_API long WriteSector(void* session, uint16_t sector, const _MIF_KEY_* key,
+                            const uint8_t* data);
+NORVEX_API long WriteSectorData(void* session, const _MIF_KEY_* key, uint16_t sector,
+                                const uint8_t* data);
+/* Trailer of sector 0-31 (WriteTrailerData) or at a trailer block (WriteTrailerDataDirect):
+ * select, authenticate the trailer with key, write key A . acl[0..3] . key B. */
+NORVEX_API long WriteTrailerData(void* session, uint16_t sector, const uint8_t* acl,
+                                 const _MIF_KEY_* key, const _MIF_KEY_* newKey1,
+                                 const _MIF_KEY_* newKey2);
+NORVEX_API long WriteTrailerDataDirect(void* session, uint16_t block, const uint8_t* acl,
+                                       const _MIF_KEY_* key, const _MIF_KEY_* newKey1,
+                                       const _MIF_KEY_* newKey2);
+/* With the caller's UID, no selection: WriteSectorDataExSN writes the record's data blocks,
+ * ReadSectorData reads them (the trailer is not touched). */
+NORVEX_API long WriteSectorDataExSN(void* session, const _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector,
+                                    const uint8_t* uid);
+NORVEX_API long ReadSectorData(void* session, const _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector,
+                               const uint8_t* uid);
+/* Selects the card (any UID size; the last four UID bytes authenticate, as Mifare Classic cards
+ * with 7-byte UIDs expect) and reads the sector data of sector 0-39 (48 or 240 bytes) into the
+ * record. An empty record (DataLength 0, DataBuffer NULL) gets a library buffer of exactly the
+ * data size, released with FreeAppDataStruct. A record holding a buffer (both non-zero, for
+ * example one filled by an earlier call) is filled in place: 8013 when DataLength is smaller than
+ * the data size, else the data size is copied and DataLength and any bytes beyond stay. A record
+ * with only one of the two fields set gives 8031 before anything is sent. On failure the record
+ * keeps its fields. */
+NORVEX_API long ReadSectorDataBytes(void* session, const _MIF_KEY_* key, uint16_t sector,
+                                    _MIF_APPLICATION_DATA_* data);
+/* No selection, no authentication: one read (card command 0x30) at address; count is the most
+ * bytes data can take. */
+NORVEX_API long ReadDataDirect(void* session, uint8_t address, uint8_t count, uint8_t* data);
+/* No selection, no authentication. command 0xA0: count bytes of data written at address.
+ * command 0xA2 (a 4-byte page write): sent as the 16-byte compatibility write 0xA0 made of the
+ * first count bytes of data (at most 16; count 0 gives 8031) followed by zeros. Any other command:
+ * 8023, nothing sent. */
+NORVEX_API long WriteDataDirect(void* session, uint8_t command, uint8_t address, uint8_t count,
+                                const uint8_t* data);
+/* Authenticates the sector (0-39, else 8043) with key and uid, then reads or writes count blocks
+ * from block first + offset, 16 bytes each, stopping at the first failure. Blocks past the
+ * sector fail at the card; a range past block 255 gives 8043 before anything is sent. */
+NORVEX_API long ReadBlocksFromSector(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                     uint8_t sector, uint8_t offset, uint8_t count, uint8_t* data);
+NORVEX_API long WriteBlocksFromSector(void* session, const _MIF_KEY_* key, const uint8_t* uid,
+                                      uint8_t sector, uint8_t offset, uint8_t count,
+                                      const uint8_t* data);
+
+/* One reader instruction each. REQUEST_ALL_CMD wakes halted cards too (0x52), REQUEST_IDLE_CMD
+ * only idle ones (0x26); answer receives the 2-byte ATQ. SELECT_CMD takes its output (the SAK)
+ * first. AUTH_KEY_CMD codes the key and authenticates block. */
+NORVEX_API long REQUEST_ALL_CMD(void* session, uint8_t* answer);
+NORVEX_API long REQUEST_IDLE_CMD(void* session, uint8_t* answer);
+NORVEX_API long ANTICOLLISION_CMD(void* session, uint8_t bitCount, uint8_t* uid);
+NORVEX_API long SELECT_CMD(void* session, uint8_t* answer, const uint8_t* uid);
+NORVEX_API long AUTH_KEY_CMD(void* session, uint8_t block, const uint8_t* uid,
+                             const _MIF_KEY_* key);
+NORVEX_API long READ_CMD(void* session, uint8_t block, uint8_t* data);
+NORVEX_API long WRITE_CMD(void* session, uint8_t block, const uint8_t* data);
+
+/* The older interface's functions that take records, and a few more, are exported with C++
+ * linkage (further below). */
+
 #ifdef __cplusplus
 }
 #endif
@@ -363,6 +512,46 @@ NORVEX_API long MifC_WriteTrailerSingle(void* session, _MIF_KEY_* key, unsigned 
 NORVEX_API long MifC_WriteTrailerSingle2(void* session, _MIF_KEY_* key, unsigned char block,
                                          const unsigned char* acl, _MIF_KEY_* keyA,
                                          _MIF_KEY_* keyB);
+#endif
+
+/* ---------------------------------------------------------------- Older sector interface and
+ * value blocks (C++ linkage) Exported under symbols that encode their argument types. */
+#ifdef __cplusplus
+/* Select, authenticate block with key, write data[16] to it (the card refuses block 0). */
+NORVEX_API long WriteBlock(void* session, unsigned char block, _MIF_KEY_* key, unsigned char* data);
+/* Select, authenticate the record's first block, read (write) its data blocks; authenticate the
+ * trailer again and read (write) it last. WriteSectorDataEx writes the data blocks only. */
+NORVEX_API long ReadSectorEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector);
+NORVEX_API long WriteSectorEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector);
+NORVEX_API long WriteSectorDataEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector);
+/* ReadSectorBytes: the whole sector 0-39 (64 bytes, or 256: 240 data bytes then the trailer) in a
+ * new library buffer; the record must be empty (DataBuffer NULL, else 8031: release the old buffer
+ * with FreeAppDataStruct first) and is left alone on failure. WriteSectorBytes takes the whole
+ * sector (DataLength 64 or 256), WriteSectorDataBytes the sector data (48 or 240). */
+NORVEX_API long ReadSectorBytes(void* session, _MIF_KEY_* key, unsigned short sector,
+                                _MIF_APPLICATION_DATA_* data);
+NORVEX_API long WriteSectorBytes(void* session, unsigned short sector, _MIF_KEY_* key,
+                                 _MIF_APPLICATION_DATA_* data);
+NORVEX_API long WriteSectorDataBytes(void* session, _MIF_KEY_* key, unsigned short sector,
+                                     _MIF_APPLICATION_DATA_* data);
+/* The trailer of sector 0-39 (8031 for others), composed as in WriteTrailerData. */
+NORVEX_API long WriteTrailerDataEx(void* session, unsigned short sector, const unsigned char* acl,
+                                   _MIF_KEY_* key, _MIF_KEY_* newKey1, _MIF_KEY_* newKey2);
+/* With the caller's UID, no selection: authenticate the trailer block and write trailer[16]. */
+NORVEX_API long WriteTrailerDataDirectSN(void* session, unsigned short block, _MIF_KEY_* key,
+                                         unsigned char* trailer, unsigned char* uid);
+/* Makes block (1-127, not a trailer; else 8043 above 127 and 8031 for block 0 or a trailer) a
+ * value block holding 0: select, write the sector's trailer with the value-sector access bytes
+ * 08 77 8F 00 (authenticated with key), authenticate block with newKey2 and write the value block.
+ * Only key B may write value blocks then, so newKey1 must be the new key A (KeyType 0x60) and
+ * newKey2 the new key B (0x61); anything else gives 8028 before anything is written. */
+NORVEX_API long CreateValueBlock(void* session, unsigned char block, _MIF_KEY_* newKey1,
+                                 _MIF_KEY_* newKey2, _MIF_KEY_* key);
+/* Select, authenticate block with key, add value to (subtract it from) the value block. */
+NORVEX_API long IncrementValue(void* session, unsigned char block, _MIF_KEY_* key,
+                               unsigned int value);
+NORVEX_API long DecrementValue(void* session, unsigned char block, _MIF_KEY_* key,
+                               unsigned int value);
 #endif
 
 #endif /* NORVEXAPI_H */
