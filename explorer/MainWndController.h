@@ -10,10 +10,12 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "AccessBitsDialog.h"
 #include "Alert.h"
+#include "CardImage.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -45,6 +47,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Where alerts go: every alert of the window, the card access object and the access bits dialog
   // (a modal message box unless replaced, e.g. by a recorder in tests).
   void SetAlertHandler(AlertHandler handler);
+  // Where the questions go that guard writes and dropped edits (a modal Yes/No box unless replaced).
+  void SetConfirmHandler(ConfirmHandler handler) { confirm = std::move(handler); }
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
   QVTreeDataSource& TreeDataSource() { return *theTreeDataSource; }
@@ -68,6 +72,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void btnSegmentOperation();
   void btnCloseSector();
   void showAccessBitDialog();
+  // Drops the edits of the image on show (and the image itself when its card has left).
+  void discardEdits();
 
   // One scan tick: select an idle card, register it if new, rebuild the tree, schedule the next.
   void scansioneRF();
@@ -131,6 +137,29 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ReportFailure(const char* verb, const QString& detail = {});
   // The library's or the card access object's text for a failed status.
   QString FailureText(int status) const;
+  bool Confirm(const QString& title, const QString& text);
+
+  // The whole-card images, one per card UID, and the one the editor shows ("" for none).
+  // The editor's bytes are taken into their image before anything else looks at it.
+  void StashEditor();
+  CardImage* ShownImage();
+  bool IsRegistered(const QString& uid) const;
+  void ShowImageOf(const QString& uid);
+  void ShowImage(const CardImage& image);
+  void UpdateEditorState();
+  int EditedBlocks();
+  // Read all: every sector, each with the chosen key type first and then the other one; a
+  // sector that cannot be read is marked and the read goes on. The per-sector result is reported.
+  void ReadWholeCard(QVMifareCard& card, int keyNum);
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, CardImage& image,
+                        QString& why);
+  // Write all: only the blocks changed since they were read, each with either key type.
+  void WriteChangedBlocks(QVMifareCard& card, int keyNum);
+  static QString KeyName(int keyNum);
+  // "1 changed block", "3 changed blocks".
+  static QString Blocks(int count, const char* kind);
+  // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
+  void ForgetSectorView();
 
   // Main window.
   QComboBox* modelCmb = nullptr;
@@ -149,6 +178,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* writeAllBtn = nullptr;
   QPushButton* sectMngBtn = nullptr;
   QPushButton* keyMngBtn = nullptr;
+  QPushButton* discardBtn = nullptr;
 
   // Key manager.
   QDockWidget* drawerkeys = nullptr;
@@ -171,6 +201,12 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QTimer* aTimerScansione = nullptr;
   uint8_t bBusy = 0;
   AlertHandler alert;
+  ConfirmHandler confirm;
+  std::map<QString, CardImage> images;
+  QString shownUid;
+  // Card UID and sector whose data the sector manager's view holds (-1: none).
+  QString sectorViewUid;
+  int sectorViewSector = -1;
   // The card the user selected last, selected again when a rebuild of the tree drops the selection.
   std::weak_ptr<QVMifareCard> chosenCard;
 };

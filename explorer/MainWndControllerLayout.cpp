@@ -186,13 +186,16 @@ QWidget* mainWndController::BuildEditorBox() {
   writeAllBtn = Named(new QPushButton(tr("Write all"), infoCard), "writeAllBtn");
   sectMngBtn = Named(new QPushButton(tr("Sectors\u2026"), infoCard), "sectMngBtn");
   keyMngBtn = Named(new QPushButton(tr("Keys\u2026"), infoCard), "keyMngBtn");
-  for (QPushButton* button : {readAllBtn, writeAllBtn, sectMngBtn, keyMngBtn}) {
+  discardBtn = Named(new QPushButton(tr("Discard edits"), infoCard), "discardBtn");
+  for (QPushButton* button : {discardBtn, readAllBtn, writeAllBtn, sectMngBtn, keyMngBtn}) {
     actions->addWidget(button);
   }
   connect(readAllBtn, &QPushButton::clicked, this, &mainWndController::readAllData);
   connect(writeAllBtn, &QPushButton::clicked, this, &mainWndController::writeAllData);
   connect(sectMngBtn, &QPushButton::clicked, this, &mainWndController::showSectMng);
   connect(keyMngBtn, &QPushButton::clicked, this, &mainWndController::showKeyMng);
+  connect(discardBtn, &QPushButton::clicked, this, &mainWndController::discardEdits);
+  connect(dataView, &QVHexTextView::bytesEdited, this, &mainWndController::UpdateEditorState);
   layout->addLayout(actions);
   return infoCard;
 }
@@ -296,5 +299,7 @@ QWidget* mainWndController::BuildSegmentedControl(QWidget* parent) {
   }
   sectoroperation->button(0)->setChecked(true);
   connect(sectoroperation, &QButtonGroup::idClicked, this, &mainWndController::btnSegmentOperation);
+  // Another sector chosen: the view no longer shows it, and Write waits for a read.
+  connect(sectorsel, &QComboBox::currentIndexChanged, this, [this] { ForgetSectorView(); });
   return segments;
 }

@@ -48,6 +48,7 @@ class QVAsciiView : public QPlainTextEdit {
  private:
   void awakeFromNib();
   void ShowBuffer(editor::TextRange range);
+  bool Known(int byte) const;
   void Backspace(editor::TextRange selection);
   void TypeCharacter(QChar character, editor::TextRange selection);
   void MoveHorizontally(bool right, editor::TextRange selection);

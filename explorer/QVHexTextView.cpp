@@ -64,11 +64,27 @@ void QVHexTextView::setOffsetField(QLineEdit* field) {
 }
 
 void QVHexTextView::clear() {
+  known = editor::AllKnown();
   FillDigits('0');
   updateData({0, 0});
 }
 
+void QVHexTextView::showNothing() {
+  known.reset();
+  FillDigits('0');
+  updateData({0, 0});
+}
+
+void QVHexTextView::showImage(const QByteArray& bytes, const editor::KnownBytes& knownBytes) {
+  known = knownBytes;
+  FillDigits('0');
+  const int shown = std::min(static_cast<int>(bytes.size()), editor::kImageBytes);
+  for (int i = 0; i < shown; ++i) WriteByte(i, static_cast<uint8_t>(bytes[i]));
+  updateData({0, 0});
+}
+
 void QVHexTextView::refresh(const uint8_t* bytes, int count) {
+  known = editor::AllKnown();
   FillDigits('0');
   const int shown = bytes == nullptr ? 0 : std::clamp(count, 0, editor::kImageBytes);
   for (int i = 0; i < shown; ++i) WriteByte(i, bytes[i]);
@@ -106,8 +122,15 @@ void QVHexTextView::updateAsciiView(TextRange range) {
 }
 
 void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage& data) {
-  for (int i = 0; i < editor::kImageBytes; ++i) WriteByte(i, data[static_cast<std::size_t>(i)]);
+  bool changed = false;
+  for (int i = 0; i < editor::kImageBytes; ++i) {
+    const uint8_t byte = data[static_cast<std::size_t>(i)];
+    if (!known[i] || ByteAt(i) == byte) continue;
+    WriteByte(i, byte);
+    changed = true;
+  }
   ShowBuffer(range);
+  if (changed) emit bytesEdited();
 }
 
 uint8_t QVHexTextView::atoh(QStringView pair) {
@@ -115,31 +138,27 @@ uint8_t QVHexTextView::atoh(QStringView pair) {
 }
 
 void QVHexTextView::menuSetFF() {
-  const TextRange selection = selectedRange();
-  if (selection.length == 0) {
-    FillDigits('F');
-    updateData({0, 0});
-    return;
-  }
-  const int end = std::min(selection.location + selection.length, editor::kHexChars);
-  for (int i = selection.location; i < end; ++i) {
-    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = 'F';
-  }
-  updateData(selection);
+  SetDigits('F');
 }
 
 void QVHexTextView::menuSet00() {
+  SetDigits('0');
+}
+
+void QVHexTextView::SetDigits(char digit) {
   const TextRange selection = selectedRange();
   if (selection.length == 0) {
-    FillDigits('0');
+    FillDigits(digit);
     updateData({0, 0});
-    return;
+  } else {
+    const int end = std::min(selection.location + selection.length, editor::kHexChars);
+    for (int i = selection.location; i < end; ++i) {
+      if (!IsSpace(i) && known[i / editor::kHexCharsPerByte])
+        buffer[static_cast<std::size_t>(i)] = digit;
+    }
+    updateData(selection);
   }
-  const int end = std::min(selection.location + selection.length, editor::kHexChars);
-  for (int i = selection.location; i < end; ++i) {
-    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = '0';
-  }
-  updateData(selection);
+  emit bytesEdited();
 }
 
 QString QVHexTextView::hexText() const {
@@ -211,8 +230,9 @@ void QVHexTextView::insertFromMimeData(const QMimeData*) {}
 void QVHexTextView::FillDigits(char digit) {
   for (int i = 0; i < editor::kImageBytes; ++i) {
     const auto at = static_cast<std::size_t>(i * editor::kHexCharsPerByte);
-    buffer[at] = digit;
-    buffer[at + 1] = digit;
+    const char shown = known[i] ? digit : '-';
+    buffer[at] = shown;
+    buffer[at + 1] = shown;
     buffer[at + 2] = ' ';
   }
   buffer[editor::kHexChars] = '\0';
@@ -220,8 +240,8 @@ void QVHexTextView::FillDigits(char digit) {
 
 void QVHexTextView::WriteByte(int index, uint8_t byte) {
   const auto at = static_cast<std::size_t>(index * editor::kHexCharsPerByte);
-  buffer[at] = kHexDigits[byte >> 4];
-  buffer[at + 1] = kHexDigits[byte & 0x0F];
+  buffer[at] = known[index] ? kHexDigits[byte >> 4] : '-';
+  buffer[at + 1] = known[index] ? kHexDigits[byte & 0x0F] : '-';
   buffer[at + 2] = ' ';
 }
 
@@ -279,6 +299,10 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
       return;
     }
   }
+  if (!known[p / editor::kHexCharsPerByte]) {  // no card data here: nothing to edit
+    updateData(selection);
+    return;
+  }
   buffer[static_cast<std::size_t>(p)] = digit.toUpper().toLatin1();
   int next = p + 1;
   if (next > kLastDigit) {
@@ -287,14 +311,17 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
     next = p + 2;
   }
   updateData({next, selection.length});
+  emit bytesEdited();
 }
 
 void QVHexTextView::Backspace(TextRange selection) {
   const int p = selection.location;
   if (p == 0 || p > editor::kHexChars) return;
   const int q = p - 1;
-  if (!IsSpace(q)) buffer[static_cast<std::size_t>(q)] = '0';
+  const bool edits = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
+  if (edits) buffer[static_cast<std::size_t>(q)] = '0';
   updateData({q, selection.length});
+  if (edits) emit bytesEdited();
 }
 
 void QVHexTextView::MoveHorizontally(bool right, TextRange selection) {

@@ -26,8 +26,14 @@ class QVHexTextView : public QPlainTextEdit {
   // The text field that shows the caret's byte offset ("%04x").
   void setOffsetField(QLineEdit* field);
 
-  // Every byte back to 00, caret at 0.
+  // Every byte back to 00 and editable, caret at 0.
   void clear();
+  // No card data at all: every byte shows as "--" and nothing can be edited.
+  void showNothing();
+  // Shows the image with only the `known` bytes as data (the others "--", not editable).
+  void showImage(const QByteArray& bytes, const editor::KnownBytes& known);
+  bool isKnown(int byte) const { return byte >= 0 && byte < editor::kImageBytes && known[byte]; }
+  const editor::KnownBytes& knownBytes() const { return known; }
   // Shows `count` bytes (at most 3456) from the start of the image; the rest is 00. Caret at 0.
   void refresh(const uint8_t* bytes, int count);
   void refresh(const QByteArray& bytes);
@@ -55,6 +61,10 @@ class QVHexTextView : public QPlainTextEdit {
   QString hexText() const;
   editor::TextRange selectedRange() const;
 
+ signals:
+  // The user changed bytes (typing, deleting, Set FF/00, an edit on the ASCII side).
+  void bytesEdited();
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
@@ -66,6 +76,7 @@ class QVHexTextView : public QPlainTextEdit {
  private:
   void awakeFromNib();
   void FillDigits(char digit);
+  void SetDigits(char digit);
   void WriteByte(int index, uint8_t byte);
   uint8_t ByteAt(int index) const;
   editor::ByteImage Bytes() const;
@@ -83,4 +94,5 @@ class QVHexTextView : public QPlainTextEdit {
   QMenu* aMenu = nullptr;
   // 3456 groups "XX " and a terminating zero at index 10368.
   std::array<char, editor::kHexChars + 1> buffer{};
+  editor::KnownBytes known = editor::AllKnown();
 };

@@ -61,6 +61,10 @@ class MainWindowHarness {
     window->SetAlertHandler([this](const QString& title, const QString& text) {
       alerts.push_back({title, text});
     });
+    window->SetConfirmHandler([this](const QString& title, const QString& text) {
+      confirms.push_back({title, text});
+      return confirmAnswer;
+    });
     tester = std::make_unique<QAbstractItemModelTester>(
         &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }
@@ -190,6 +194,8 @@ class MainWindowHarness {
   std::unique_ptr<mainWndController> window;
   std::unique_ptr<QAbstractItemModelTester> tester;
   std::vector<RecordedAlert> alerts;
+  std::vector<RecordedAlert> confirms;  // questions asked, each answered with confirmAnswer
+  bool confirmAnswer = true;
   std::vector<Bytes> uids;
   int reader = 0;
 };
