@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "EditorNavigation.h"
+#include "TextPatch.h"
 #include "QVHexTextView.h"
 
 using editor::TextRange;
@@ -148,7 +149,7 @@ void QVAsciiView::ShowBuffer(TextRange range) {
     // A byte without card data shows as a blank, never as a character.
     text += Known(i) ? editor::DisplayedChar(buffer[static_cast<std::size_t>(i)]) : QLatin1Char(' ');
   }
-  setPlainText(text);
+  editor::PatchText(*this, shownText, text);
   const int start = std::clamp(range.location, 0, editor::kImageBytes);
   const int end = std::clamp(range.location + range.length, start, editor::kImageBytes);
   QTextCursor cursor(document());

@@ -54,6 +54,7 @@ class QVAsciiView : public QPlainTextEdit {
   void MoveHorizontally(bool right, editor::TextRange selection);
 
   QFont fntDati;
+  QString shownText;  // what the document holds
   editor::ByteImage buffer{};
   QPointer<QVHexTextView> aHexView;
 };

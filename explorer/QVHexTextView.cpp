@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "EditorNavigation.h"
+#include "TextPatch.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
 
@@ -263,7 +264,7 @@ void QVHexTextView::ShowBuffer(TextRange range) {
   for (int line = 1; line < editor::kLines; ++line) {
     text[line * editor::kHexLineChars - 1] = QLatin1Char('\n');
   }
-  setPlainText(text);
+  editor::PatchText(*this, shownText, text);
   SelectAndReveal(range);
   UpdateOffset(selectedRange().location);
 }

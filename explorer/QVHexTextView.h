@@ -91,6 +91,7 @@ class QVHexTextView : public QPlainTextEdit {
   QPointer<QVAsciiView> textDataView;
   QPointer<QLineEdit> offsetposition;
   QFont fntDati;
+  QString shownText;  // what the document holds
   QMenu* aMenu = nullptr;
   // 3456 groups "XX " and a terminating zero at index 10368.
   std::array<char, editor::kHexChars + 1> buffer{};
