@@ -13,6 +13,9 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
+#include <QSignalBlocker>
+#include <QTableWidget>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
@@ -214,7 +217,52 @@ void mainWndController::ShowSelectedCard() {
                                    : tr("Sector manager"));
   currentKeyA->setText(card ? card->GetKeyA() : QString());
   currentKeyB->setText(card ? card->GetKeyB() : QString());
+  FillSectorKeys();
   UpdateEditorState();
+}
+
+void mainWndController::FillSectorKeys() {
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const QSignalBlocker quiet(sectorKeys);
+  const int sectors = card ? card->GetCardInfo()->SectorsCount : 0;
+  sectorKeys->setRowCount(sectors);
+  for (int sector = 0; sector < sectors; ++sector) {
+    sectorKeys->setVerticalHeaderItem(sector,
+                                      new QTableWidgetItem(QString::asprintf("%02d", sector)));
+    for (const int column : {0, 1})
+      sectorKeys->setItem(sector, column,
+                          new QTableWidgetItem(SectorKeyText(*card, sector, column)));
+  }
+}
+
+QString mainWndController::SectorKeyText(const QVMifareCard& card, int sector, int column) const {
+  const auto own = theMifareObj->SectorKey(card.Uid(), sector,
+                                           column == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
+  if (!own) return column == 0 ? card.GetKeyA() : card.GetKeyB();
+  return QString::fromLatin1(
+      QByteArray(reinterpret_cast<const char*>(own->data()), 6).toHex().toUpper());
+}
+
+void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card || item == nullptr) return;
+  const QString text = item->text().trimmed();
+  static const QRegularExpression twelveDigits(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+  if (twelveDigits.match(text).hasMatch()) {
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    std::array<uint8_t, 6> key{};
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+    theMifareObj->SetSectorKey(card->Uid(), item->row(),
+                               item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B, key);
+    statusBar()->showMessage(tr("Key %1 of sector %2 changed.")
+                                 .arg(item->column() == 0 ? QLatin1Char('A') : QLatin1Char('B'))
+                                 .arg(item->row(), 2, 10, QLatin1Char('0')),
+                             kStatusMessageMs);
+  } else {
+    statusBar()->showMessage(tr("Key not changed: 12 hex digits needed."), kStatusMessageMs);
+  }
+  const QSignalBlocker quiet(sectorKeys);
+  item->setText(SectorKeyText(*card, item->row(), item->column()));
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------

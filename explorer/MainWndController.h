@@ -26,6 +26,8 @@ class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
 class QTimer;
 class QTreeView;
 class QVAsciiView;
@@ -158,6 +160,10 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   static QString KeyName(int keyNum);
   // "1 changed block", "3 changed blocks".
   static QString Blocks(int count, const char* kind);
+  // The key manager's table of per-sector keys for the selected card, and one edited cell.
+  void FillSectorKeys();
+  void SectorKeyEdited(QTableWidgetItem* item);
+  QString SectorKeyText(const QVMifareCard& card, int sector, int column) const;
   // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
   void ForgetSectorView();
 
@@ -187,6 +193,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QLineEdit* currentKeyB = nullptr;
   QLineEdit* newKeyA = nullptr;
   QLineEdit* newKeyB = nullptr;
+  QTableWidget* sectorKeys = nullptr;
 
   // Sector manager.
   QDialog* sectorpanel = nullptr;

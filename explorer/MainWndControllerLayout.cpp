@@ -25,6 +25,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -216,8 +217,8 @@ void mainWndController::BuildKeyDrawer() {
   drawerkeys->setFeatures(QDockWidget::DockWidgetClosable);
   drawerkeys->setAllowedAreas(Qt::RightDockWidgetArea);
   auto* panel = new QWidget(drawerkeys);
-  panel->setMinimumWidth(200);
-  panel->setMaximumWidth(240);
+  panel->setMinimumWidth(240);
+  panel->setMaximumWidth(320);
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(10, 4, 10, 10);
 
@@ -237,7 +238,18 @@ void mainWndController::BuildKeyDrawer() {
   auto* apply = Named(new QPushButton(tr("Apply"), panel), "applyNewKeys");
   connect(apply, &QPushButton::clicked, this, &mainWndController::applyNewKeys);
   panelLayout->addWidget(apply, 0, Qt::AlignRight);
-  panelLayout->addStretch();
+
+  // Each sector's own key A and key B, tried by every read and write of that sector.
+  panelLayout->addWidget(new QLabel(tr("Keys per sector"), panel));
+  sectorKeys = Named(new QTableWidget(0, 2, panel), "sectorKeys");
+  sectorKeys->setHorizontalHeaderLabels({tr("Key A"), tr("Key B")});
+  sectorKeys->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  sectorKeys->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  sectorKeys->verticalHeader()->setDefaultSectionSize(sectorKeys->fontMetrics().height() + 6);
+  sectorKeys->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+  connect(sectorKeys, &QTableWidget::itemChanged, this, &mainWndController::SectorKeyEdited);
+  panelLayout->addWidget(sectorKeys, 1);
   drawerkeys->setWidget(panel);
   addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
   drawerkeys->hide();

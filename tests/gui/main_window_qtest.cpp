@@ -6,6 +6,7 @@
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <QTableWidget>
 
 #include "MainWindowHarness.h"
 #include "MifareGeometry.h"
@@ -332,6 +333,38 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->alerts.size(), 2u);
     QVERIFY(h->alerts[0].text.startsWith(QLatin1String("Data cannot be cleared")));
     QVERIFY(h->alerts[1].text.startsWith(readError));
+    QCOMPARE(h->Memory(), before);
+  }
+
+  // A sector with its own key, typed into the key manager's table, is read with it; the key is
+  // the explorer's only, nothing is written to the card.
+  void aSectorsOwnKeyFromTheKeyManagerReadsIt() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    h->FillDataBlocks(16);
+    h->ChangeTrailerKeyA(3);  // key A of sector 3: 111111111111
+    QVERIFY(h->Click("keyMngBtn"));
+    auto* table = h->Child<QTableWidget>("sectorKeys");
+    QCOMPARE(table->rowCount(), 16);
+    for (const QString& typed : {QStringLiteral("12345"), QStringLiteral("111111111111")}) {
+      table->scrollToItem(table->item(3, 0));
+      const QRect cell = table->visualItemRect(table->item(3, 0));
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+      QTest::keyClick(table, Qt::Key_F2);
+      QLineEdit* editor = nullptr;  // the open one (closed editors linger until deleted)
+      for (auto* field : table->viewport()->findChildren<QLineEdit*>())
+        if (field->isVisible()) editor = field;
+      QVERIFY(editor != nullptr);
+      editor->selectAll();
+      QTest::keyClicks(editor, typed);
+      QTest::keyClick(editor, Qt::Key_Return);
+      QCoreApplication::processEvents();  // the view commits the edit queued
+    }
+    QCOMPARE(table->item(3, 0)->text(), QStringLiteral("111111111111"));
+    QCOMPARE(table->item(4, 0)->text(), QStringLiteral("FFFFFFFFFFFF"));
+    const Bytes before = h->Memory();
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->alerts.empty());
+    QCOMPARE(h->DataView()->getBufferData().left(768), h->DataImage(16));
     QCOMPARE(h->Memory(), before);
   }
 
