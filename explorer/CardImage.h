@@ -26,6 +26,7 @@ class CardImage {
   // The editor's bytes (the whole 3456-byte editor image); only read sectors are taken.
   void TakeEdits(const QByteArray& editorBytes);
   const QByteArray& Shown() const { return shown; }
+  const QByteArray& CardBytes() const { return card; }
   editor::KnownBytes Known() const;
 
   // Data blocks (card block numbers) whose editor bytes differ from the card's, in card order.

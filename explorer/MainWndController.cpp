@@ -77,7 +77,7 @@ mainWndController::~mainWndController() {
 void mainWndController::awakeFromNib() {
   dataView->setAsciiView(textDataView);
   ShowScanning(false);
-  dataView->showNothing();
+  ShowNothing();
   SetStatus(kReady);
   infoCard->setTitle(kNoCard);
   infoKeysTitle->setTitle(kNoCard);
@@ -288,13 +288,35 @@ void mainWndController::ShowImageOf(const QString& uid) {
   if (const CardImage* image = ShownImage()) {
     ShowImage(*image);
   } else {
-    dataView->showNothing();
+    ShowNothing();
   }
   UpdateEditorState();
 }
 
 void mainWndController::ShowImage(const CardImage& image) {
+  dataView->setReference(image.CardBytes());
   dataView->showImage(image.Shown(), image.Known());
+  dataView->setLineLabels([sectors = image.Sectors()](int line) {
+    return BlockLabel(line * editor::kBytesPerLine, sectors, 0);
+  });
+}
+
+void mainWndController::ShowNothing() {
+  dataView->setReference({});
+  dataView->showNothing();
+  dataView->setLineLabels([](int) { return QString(); });
+}
+
+QString mainWndController::BlockLabel(int offset, int sectors, int firstSector) {
+  // "S03 B013": the sector and the card block a line of the image shows.
+  for (int sector = firstSector; sector < sectors; ++sector) {
+    const int start = mifare_geometry::SectorOffset(sector) -
+                      mifare_geometry::SectorOffset(firstSector);
+    if (offset < start || offset >= start + mifare_geometry::SectorDataSize(sector)) continue;
+    return QString::asprintf("S%02d B%03d", sector,
+                             mifare_geometry::FirstBlock(sector) + (offset - start) / 16);
+  }
+  return {};
 }
 
 int mainWndController::EditedBlocks() {
@@ -328,7 +350,7 @@ void mainWndController::discardEdits() {
   } else {
     images.erase(shownUid);
     shownUid.clear();
-    dataView->showNothing();
+    ShowNothing();
   }
   ShowSelectedCard();
 }
@@ -545,7 +567,7 @@ void mainWndController::DropLostCard(const std::shared_ptr<QVMifareCard>& card) 
     images.erase(uid);
     if (uid == shownUid) {
       shownUid.clear();
-      dataView->showNothing();
+      ShowNothing();
     }
   }
   fillTreeDataSource();
@@ -565,6 +587,7 @@ void mainWndController::ForgetSectorView() {
   sectorViewUid.clear();
   sectorViewSector = -1;
   sectorData->showNothing();
+  sectorData->setLineLabels([](int) { return QString(); });
   sectoroperation->button(kWriteSector)->setEnabled(false);
 }
 
@@ -628,6 +651,9 @@ void mainWndController::readDataForSector() {
                        editor::KnownBytes known;
                        for (int i = 0; i < numBytes; ++i) known.set(i);
                        sectorData->showImage(data.left(numBytes), known);
+                       sectorData->setLineLabels([sector](int line) {
+                         return BlockLabel(line * editor::kBytesPerLine, sector + 1, sector);
+                       });
                        sectorViewUid = card.Uid();
                        sectorViewSector = sector;
                        sectoroperation->button(kWriteSector)->setEnabled(true);

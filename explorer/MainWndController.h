@@ -148,6 +148,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   bool IsRegistered(const QString& uid) const;
   void ShowImageOf(const QString& uid);
   void ShowImage(const CardImage& image);
+  void ShowNothing();
+  // Gutter label of image byte `offset` in an image that starts with sector `firstSector`.
+  static QString BlockLabel(int offset, int sectors, int firstSector);
   void UpdateEditorState();
   int EditedBlocks();
   // Read all: every sector, each with the chosen key type first and then the other one; a

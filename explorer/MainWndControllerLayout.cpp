@@ -165,7 +165,8 @@ QWidget* mainWndController::BuildEditorBox() {
   views->setSpacing(4);
   dataView = Named(new QVHexTextView(infoCard), "dataView");
   textDataView = Named(new QVAsciiView(infoCard), "textDataView");
-  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars));
+  dataView->setLineLabels([](int) { return QString(); });  // the gutter takes its room now
+  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars) + dataView->gutterWidth());
   textDataView->setFixedWidth(TextViewWidth(textDataView, editor::kBytesPerLine + 1));
   views->addWidget(dataView, 1);
   views->addWidget(textDataView);
@@ -275,7 +276,9 @@ void mainWndController::BuildSectorPanel() {
   layout->addLayout(controls);
 
   sectorData = Named(new QVHexTextView(sectorpanel), "sectorData");
-  sectorData->setMinimumWidth(TextViewWidth(sectorData, editor::kHexLineChars));
+  sectorData->setLineLabels([](int) { return QString(); });
+  sectorData->setMinimumWidth(TextViewWidth(sectorData, editor::kHexLineChars) +
+                              sectorData->gutterWidth());
   sectorData->setMinimumHeight(sectorData->fontMetrics().lineSpacing() * 16);
   layout->addWidget(sectorData, 1);
 

@@ -6,11 +6,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <algorithm>
 
 #include "EditorNavigation.h"
 #include "TextPatch.h"
+#include "HexGutter.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
 
@@ -38,7 +41,106 @@ QVHexTextView::QVHexTextView(QWidget* parent) : QPlainTextEdit(parent) {
   setUndoRedoEnabled(false);
   setTabChangesFocus(true);
   setAttribute(Qt::WA_InputMethodEnabled, false);
+  gutter = new HexGutter(this);
+  connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+    if (dy != 0) {
+      gutter->scroll(0, dy);
+    } else {
+      gutter->update(0, rect.y(), gutter->width(), rect.height());
+    }
+  });
   awakeFromNib();
+}
+
+void QVHexTextView::setLineLabels(std::function<QString(int line)> labeller) {
+  lineLabels = std::move(labeller);
+  UpdateGutterGeometry();
+  gutter->update();
+}
+
+void QVHexTextView::setReference(const QByteArray& bytes) {
+  reference = bytes;
+  UpdateMarks();
+}
+
+int QVHexTextView::gutterWidth() const {
+  if (!lineLabels) return 0;
+  return fontMetrics().horizontalAdvance(QStringLiteral("S00 B000 V")) + 8;
+}
+
+void QVHexTextView::UpdateGutterGeometry() {
+  setViewportMargins(gutterWidth(), 0, 0, 0);
+  const QRect area = contentsRect();
+  gutter->setGeometry(area.left(), area.top(), gutterWidth(), area.height());
+  gutter->setVisible(lineLabels != nullptr);
+}
+
+void QVHexTextView::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  UpdateGutterGeometry();
+}
+
+void QVHexTextView::paintGutter(QPaintEvent* event) {
+  if (!lineLabels) return;
+  QPainter painter(gutter);
+  painter.fillRect(event->rect(), palette().color(QPalette::AlternateBase));
+  painter.setFont(font());
+  QTextBlock block = firstVisibleBlock();
+  int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+  while (block.isValid() && top <= event->rect().bottom()) {
+    const int height = qRound(blockBoundingRect(block).height());
+    const int line = block.blockNumber();
+    QString label = lineLabels(line);
+    if (!label.isEmpty() && isValueLine(line)) label += QStringLiteral(" V");
+    painter.setPen(palette().color(isValueLine(line) ? QPalette::Link : QPalette::PlaceholderText));
+    painter.drawText(4, top, gutter->width() - 4, height, Qt::AlignLeft | Qt::AlignVCenter, label);
+    block = block.next();
+    top += height;
+  }
+}
+
+bool QVHexTextView::isValueLine(int line) const {
+  const int first = line * editor::kBytesPerLine;
+  if (first < 0 || first + editor::kBytesPerLine > editor::kImageBytes) return false;
+  uint8_t b[editor::kBytesPerLine];
+  for (int i = 0; i < editor::kBytesPerLine; ++i) {
+    if (!known[first + i]) return false;
+    b[i] = ByteAt(first + i);
+  }
+  for (int i = 0; i < 4; ++i)
+    if (b[i] != b[8 + i] || b[i] != static_cast<uint8_t>(~b[4 + i])) return false;
+  return b[12] == b[14] && b[13] == b[15] && b[12] == static_cast<uint8_t>(~b[13]);
+}
+
+void QVHexTextView::UpdateMarks() {
+  // Runs of edited bytes get a tint of the highlight colour, runs without data the placeholder
+  // text colour: both from the palette, so they read in light and dark themes alike.
+  QColor tint = palette().color(QPalette::Highlight);
+  tint.setAlpha(70);
+  QTextCharFormat edited;
+  edited.setBackground(tint);
+  edited.setFontUnderline(true);
+  QTextCharFormat missing;
+  missing.setForeground(palette().color(QPalette::PlaceholderText));
+  QList<QTextEdit::ExtraSelection> marks;
+  const auto mark = [&](int from, int to, const QTextCharFormat& format) {
+    QTextCursor cursor(document());
+    cursor.setPosition(from * editor::kHexCharsPerByte);
+    cursor.setPosition(to * editor::kHexCharsPerByte - 1, QTextCursor::KeepAnchor);
+    marks.append({cursor, format});
+  };
+  const auto kind = [&](int i) {
+    if (!known[i]) return 2;
+    return i < reference.size() && ByteAt(i) != static_cast<uint8_t>(reference[i]) ? 1 : 0;
+  };
+  for (int i = 0; i < editor::kImageBytes;) {
+    const int k = kind(i);
+    int end = i + 1;
+    while (end < editor::kImageBytes && kind(end) == k) ++end;
+    if (k != 0) mark(i, end, k == 1 ? edited : missing);
+    i = end;
+  }
+  setExtraSelections(marks);
 }
 
 void QVHexTextView::awakeFromNib() {
@@ -265,6 +367,7 @@ void QVHexTextView::ShowBuffer(TextRange range) {
     text[line * editor::kHexLineChars - 1] = QLatin1Char('\n');
   }
   editor::PatchText(*this, shownText, text);
+  UpdateMarks();
   SelectAndReveal(range);
   UpdateOffset(selectedRange().location);
 }

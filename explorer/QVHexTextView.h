@@ -7,9 +7,11 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <array>
+#include <functional>
 
 #include "EditorLayout.h"
 
+class HexGutter;
 class QLineEdit;
 class QMenu;
 class QVAsciiView;
@@ -56,6 +58,16 @@ class QVHexTextView : public QPlainTextEdit {
   void menuSetFF();
   void menuSet00();
 
+  // Labels of the lines (16 bytes each) in a column left of the text; none without a labeller.
+  // A line whose 16 bytes are all data and in Mifare value-block format gets a "V" after its label.
+  void setLineLabels(std::function<QString(int line)> labeller);
+  // The bytes as read from the card: bytes that differ are marked as edited until written.
+  void setReference(const QByteArray& bytes);
+  int gutterWidth() const;
+  void paintGutter(QPaintEvent* event);
+  // Whether line `line` holds a Mifare value block (value, inverted value, value, address bytes).
+  bool isValueLine(int line) const;
+
   QMenu* contextMenu() const { return aMenu; }
   // The hex text: 3456 groups of two digits and a space.
   QString hexText() const;
@@ -70,6 +82,7 @@ class QVHexTextView : public QPlainTextEdit {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
 
@@ -87,6 +100,9 @@ class QVHexTextView : public QPlainTextEdit {
   void Backspace(editor::TextRange selection);
   void MoveHorizontally(bool right, editor::TextRange selection);
   bool IsSpace(int position) const;
+  // Tints edited bytes and greys the bytes without card data.
+  void UpdateMarks();
+  void UpdateGutterGeometry();
 
   QPointer<QVAsciiView> textDataView;
   QPointer<QLineEdit> offsetposition;
@@ -96,4 +112,7 @@ class QVHexTextView : public QPlainTextEdit {
   // 3456 groups "XX " and a terminating zero at index 10368.
   std::array<char, editor::kHexChars + 1> buffer{};
   editor::KnownBytes known = editor::AllKnown();
+  QByteArray reference;
+  std::function<QString(int line)> lineLabels;
+  HexGutter* gutter = nullptr;
 };

@@ -24,6 +24,8 @@ class HexKeystrokeBench : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QByteArray image(3456, '\0');
     for (int i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7);
+    hex->setReference(image);  // edit marks and labels on, as in the explorer
+    hex->setLineLabels([](int line) { return QString::asprintf("S%02d B%03d", line / 3, line); });
     hex->showImage(image, editor::AllKnown());
     hex->setFocus();
     QTextCursor cursor = hex->textCursor();

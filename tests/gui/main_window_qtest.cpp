@@ -368,6 +368,34 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->Memory(), before);
   }
 
+  // Every line names its sector and block, value blocks are flagged, edits are marked until
+  // written, and a 1K image is followed by nothing that looks like card data.
+  void theHexViewShowsTheCardsStructure() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    Bytes memory = h->Memory();
+    const Bytes value{0x10, 0, 0, 0, 0xEF, 0xFF, 0xFF, 0xFF, 0x10, 0, 0, 0, 0x05, 0xFA, 0x05, 0xFA};
+    std::copy(value.begin(), value.end(), memory.begin() + 16 * 5);  // sector 1, block 5
+    h->sim->setCardMemory(h->reader, h->uids[0], memory);
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->Click("sectMngBtn"));  // the sector view labels the blocks of its sector
+    h->ChooseSector(1);
+    QVERIFY(h->Click("sectorRead"));
+    QVERIFY(h->Click("btnCloseSector"));
+    QVERIFY(h->SectorView()->isValueLine(1));
+
+    QVHexTextView* view = h->DataView();
+    QVERIFY(view->gutterWidth() > 0);
+    QVERIFY(view->isValueLine(4));   // line 4: the second block of sector 1
+    QVERIFY(!view->isValueLine(3));
+    QVERIFY(view->hexText().mid(3 * 768).count(QLatin1String("--")) == 3456 - 768);
+    QVERIFY(view->extraSelections().size() == 1);  // the bytes after the card, greyed
+    MainWindowHarness::TypeAt(view, 20, QStringLiteral("AB"));
+    QCOMPARE(view->extraSelections().size(), 2);
+    QCOMPARE(view->extraSelections()[0].cursor.selectedText(), QStringLiteral("AB"));
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(view->extraSelections().size(), 1);  // written: no longer marked
+  }
+
   void keyManagerAppliesTwelveDigitsAndRefusesEleven() {
     QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
     const Bytes before = h->Memory();
