@@ -50,10 +50,10 @@ mainWndController::mainWndController(QWidget* parent)
   connect(aTimerScansione, &QTimer::timeout, this, &mainWndController::scansioneRF);
   connect(qApp, &QCoreApplication::aboutToQuit, this, &mainWndController::applicationWillTerminate);
 
-  BuildMenus();
   BuildCentralArea();
   BuildKeyDrawer();
   BuildSectorPanel();
+  BuildMenus();
   dlgaccessbit = new AccessBitsDialog(*this, sectorpanel);
   awakeFromNib();
   SetAlertHandler([this](const QString& title, const QString& text) {

@@ -28,6 +28,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "MainWndController.h"
@@ -91,6 +92,30 @@ void mainWndController::BuildMenus() {
   QAction* quit = file->addAction(tr("&Quit"));
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
+
+  // Undo and redo of the whole-card editor's edits.
+  QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+  QAction* undo = dataView->undoStack()->createUndoAction(this, tr("&Undo"));
+  QAction* redo = dataView->undoStack()->createRedoAction(this, tr("&Redo"));
+  undo->setShortcut(QKeySequence::Undo);
+  redo->setShortcut(QKeySequence::Redo);
+  undo->setObjectName(QStringLiteral("undoAction"));
+  redo->setObjectName(QStringLiteral("redoAction"));
+  edit->addAction(undo);
+  edit->addAction(redo);
+
+  // The card actions on the keyboard (the buttons' shortcuts: a disabled button ignores its key).
+  const struct {
+    QPushButton* button;
+    QKeySequence keys;
+  } shortcuts[] = {{readAllBtn, QKeySequence(Qt::CTRL | Qt::Key_R)},
+                   {writeAllBtn, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                   {sectMngBtn, QKeySequence(Qt::CTRL | Qt::Key_E)},
+                   {keyMngBtn, QKeySequence(Qt::CTRL | Qt::Key_K)}};
+  for (const auto& shortcut : shortcuts) {
+    shortcut.button->setShortcut(shortcut.keys);
+    shortcut.button->setToolTip(shortcut.keys.toString(QKeySequence::NativeText));
+  }
 }
 
 QWidget* mainWndController::BuildReaderBar() {

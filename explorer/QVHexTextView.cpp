@@ -8,11 +8,16 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTextBlock>
+#include <QUndoStack>
+#include <QApplication>
+#include <QClipboard>
+#include <QRegularExpression>
 #include <QTextCursor>
 #include <algorithm>
 
 #include "EditorNavigation.h"
 #include "TextPatch.h"
+#include "HexEditCommand.h"
 #include "HexGutter.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
@@ -42,6 +47,7 @@ QVHexTextView::QVHexTextView(QWidget* parent) : QPlainTextEdit(parent) {
   setTabChangesFocus(true);
   setAttribute(Qt::WA_InputMethodEnabled, false);
   gutter = new HexGutter(this);
+  edits = new QUndoStack(this);
   connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
     if (dy != 0) {
       gutter->scroll(0, dy);
@@ -50,6 +56,51 @@ QVHexTextView::QVHexTextView(QWidget* parent) : QPlainTextEdit(parent) {
     }
   });
   awakeFromNib();
+}
+
+void QVHexTextView::ResetEdits() {
+  lastBuffer = buffer;
+  edits->clear();
+}
+
+void QVHexTextView::EditDone() {
+  int first = 0;
+  while (first < editor::kHexChars && lastBuffer[first] == buffer[first]) ++first;
+  if (first < editor::kHexChars) {
+    int last = editor::kHexChars - 1;
+    while (last > first && lastBuffer[last] == buffer[last]) --last;
+    const int size = last - first + 1;
+    edits->push(new HexEditCommand(*this, first, QByteArray(lastBuffer.data() + first, size),
+                                   QByteArray(buffer.data() + first, size)));
+    lastBuffer = buffer;
+  }
+  emit bytesEdited();
+}
+
+void QVHexTextView::restoreText(int position, const QByteArray& chars) {
+  if (position < 0 || position + chars.size() > editor::kHexChars) return;
+  std::copy(chars.begin(), chars.end(), buffer.begin() + position);
+  lastBuffer = buffer;
+  updateData({position, 0});
+  emit bytesEdited();
+}
+
+bool QVHexTextView::pasteHex(const QString& text) {
+  QString digits = text;
+  digits.remove(QRegularExpression(QStringLiteral("0[xX]")));
+  digits.remove(QRegularExpression(QStringLiteral("[\\s,:;-]")));
+  static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+  if (!hex.match(digits).hasMatch()) return false;
+  const QByteArray bytes = QByteArray::fromHex(digits.toLatin1());
+  int byte = selectedRange().location / editor::kHexCharsPerByte;
+  for (const char value : bytes) {
+    if (byte >= editor::kImageBytes) break;
+    if (known[byte]) WriteByte(byte, static_cast<uint8_t>(value));
+    ++byte;
+  }
+  updateData({std::min(byte, editor::kImageBytes - 1) * editor::kHexCharsPerByte, 0});
+  EditDone();
+  return true;
 }
 
 void QVHexTextView::setLineLabels(std::function<QString(int line)> labeller) {
@@ -147,6 +198,9 @@ void QVHexTextView::awakeFromNib() {
   aMenu = new QMenu(this);
   connect(aMenu->addAction(tr("Set FF")), &QAction::triggered, this, &QVHexTextView::menuSetFF);
   connect(aMenu->addAction(tr("Set 00")), &QAction::triggered, this, &QVHexTextView::menuSet00);
+  aMenu->addSeparator();
+  connect(aMenu->addAction(tr("Paste hex")), &QAction::triggered, this,
+          [this] { pasteHex(QApplication::clipboard()->text()); });
   FillDigits('0');
   fntDati = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fntDati.setPointSize(12);
@@ -170,12 +224,14 @@ void QVHexTextView::clear() {
   known = editor::AllKnown();
   FillDigits('0');
   updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::showNothing() {
   known.reset();
   FillDigits('0');
   updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::showImage(const QByteArray& bytes, const editor::KnownBytes& knownBytes) {
@@ -184,6 +240,7 @@ void QVHexTextView::showImage(const QByteArray& bytes, const editor::KnownBytes&
   const int shown = std::min(static_cast<int>(bytes.size()), editor::kImageBytes);
   for (int i = 0; i < shown; ++i) WriteByte(i, static_cast<uint8_t>(bytes[i]));
   updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::refresh(const uint8_t* bytes, int count) {
@@ -192,6 +249,7 @@ void QVHexTextView::refresh(const uint8_t* bytes, int count) {
   const int shown = bytes == nullptr ? 0 : std::clamp(count, 0, editor::kImageBytes);
   for (int i = 0; i < shown; ++i) WriteByte(i, bytes[i]);
   updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::refresh(const QByteArray& bytes) {
@@ -233,7 +291,7 @@ void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage
     changed = true;
   }
   ShowBuffer(range);
-  if (changed) emit bytesEdited();
+  if (changed) EditDone();
 }
 
 uint8_t QVHexTextView::atoh(QStringView pair) {
@@ -261,7 +319,7 @@ void QVHexTextView::SetDigits(char digit) {
     }
     updateData(selection);
   }
-  emit bytesEdited();
+  EditDone();
 }
 
 QString QVHexTextView::hexText() const {
@@ -276,6 +334,14 @@ TextRange QVHexTextView::selectedRange() const {
 void QVHexTextView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) {
     QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+    if (event->matches(QKeySequence::Undo)) edits->undo(); else edits->redo();
+    return;
+  }
+  if (event->matches(QKeySequence::Paste)) {
+    pasteHex(QApplication::clipboard()->text());
     return;
   }
   const TextRange selection = selectedRange();
@@ -415,7 +481,7 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
     next = p + 2;
   }
   updateData({next, selection.length});
-  emit bytesEdited();
+  EditDone();
 }
 
 void QVHexTextView::Backspace(TextRange selection) {
@@ -425,7 +491,7 @@ void QVHexTextView::Backspace(TextRange selection) {
   const bool edits = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
   if (edits) buffer[static_cast<std::size_t>(q)] = '0';
   updateData({q, selection.length});
-  if (edits) emit bytesEdited();
+  if (edits) EditDone();
 }
 
 void QVHexTextView::MoveHorizontally(bool right, TextRange selection) {

@@ -14,6 +14,7 @@
 class HexGutter;
 class QLineEdit;
 class QMenu;
+class QUndoStack;
 class QVAsciiView;
 
 class QVHexTextView : public QPlainTextEdit {
@@ -68,6 +69,14 @@ class QVHexTextView : public QPlainTextEdit {
   // Whether line `line` holds a Mifare value block (value, inverted value, value, address bytes).
   bool isValueLine(int line) const;
 
+  // Undo and redo of the user's edits; emptied when another image is shown.
+  QUndoStack* undoStack() const { return edits; }
+  // Puts hex text back at a text position (undo and redo); the bytes count as edited.
+  void restoreText(int position, const QByteArray& chars);
+  // Writes the hex digits of `text` (spaces, line breaks, commas and 0x prefixes allowed) from the
+  // caret's byte on, into bytes with card data only; false when the text is not hex.
+  bool pasteHex(const QString& text);
+
   QMenu* contextMenu() const { return aMenu; }
   // The hex text: 3456 groups of two digits and a space.
   QString hexText() const;
@@ -103,6 +112,10 @@ class QVHexTextView : public QPlainTextEdit {
   // Tints edited bytes and greys the bytes without card data.
   void UpdateMarks();
   void UpdateGutterGeometry();
+  // An edit is done: put it on the undo stack and tell the window.
+  void EditDone();
+  // The text as now shown becomes the base of the next edit (and of a fresh undo stack).
+  void ResetEdits();
 
   QPointer<QVAsciiView> textDataView;
   QPointer<QLineEdit> offsetposition;
@@ -115,4 +128,6 @@ class QVHexTextView : public QPlainTextEdit {
   QByteArray reference;
   std::function<QString(int line)> lineLabels;
   HexGutter* gutter = nullptr;
+  QUndoStack* edits = nullptr;
+  std::array<char, editor::kHexChars + 1> lastBuffer{};
 };

@@ -3,6 +3,8 @@
 // all, the sector manager and the key manager.
 
 #include <QBrush>
+#include <QClipboard>
+#include <QMenu>
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QStatusBar>
@@ -394,6 +396,40 @@ class MainWindowTest : public QObject {
     QCOMPARE(view->extraSelections()[0].cursor.selectedText(), QStringLiteral("AB"));
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(view->extraSelections().size(), 1);  // written: no longer marked
+  }
+
+  // Ctrl+R reads, Set FF is undone and redone with the keys, pasted hex text lands at the caret,
+  // Ctrl+S writes.
+  void undoRedoPasteAndShortcutsOnTheWholeCardEditor() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    h->FillDataBlocks(16);
+    h->window->activateWindow();  // shortcuts act in the active window
+    QVERIFY(QTest::qWaitForWindowActive(h->window.get()));
+    QTest::keyClick(h->window.get(), Qt::Key_R, Qt::ControlModifier);
+    const QByteArray card = h->DataImage(16);
+    QVHexTextView* view = h->DataView();
+    QTRY_COMPARE(view->getBufferData().left(768), card);  // a button's shortcut clicks it soon
+
+    view->contextMenu()->actions().at(0)->trigger();  // Set FF on the whole image
+    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    QCOMPARE(view->getBufferData().mid(768), QByteArray(3456 - 768, '\0'));  // no card data
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(view->getBufferData().left(768), card);
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+
+    QApplication::clipboard()->setText(QStringLiteral("0xDE, 0xAD be\nef"));
+    MainWindowHarness::TypeAt(view, 20, QString());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(view->getBufferData().mid(20, 4), QByteArray::fromHex("DEADBEEF"));
+    const Bytes before = h->Memory();
+    QTest::keyClick(h->window.get(), Qt::Key_S, Qt::ControlModifier);
+    QTRY_COMPARE(h->confirms.size(), 1u);
+    Bytes expected = before;
+    for (int i = 0; i < 4; ++i) expected[16 + 4 + i] = static_cast<uint8_t>("\xDE\xAD\xBE\xEF"[i]);
+    QCOMPARE(h->Memory(), expected);
   }
 
   void keyManagerAppliesTwelveDigitsAndRefusesEleven() {
