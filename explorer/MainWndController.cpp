@@ -103,6 +103,13 @@ bool mainWndController::Confirm(const QString& title, const QString& text) {
   return confirm && confirm(title, text);
 }
 
+void mainWndController::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // The tree inherits the window's palette (it gets the new one only after this event).
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+    theTreeDataSource->SetBackground(palette().color(QPalette::Base));
+}
+
 void mainWndController::applicationWillTerminate() {
   if (IsScanning()) stopScan();
 }

@@ -100,6 +100,10 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ResetCardTree() override;
   void Alert(const QString& title, const QString& text) override;
 
+ protected:
+  // A new palette (a dark theme, say) gives the card tree colours that read on it.
+  void changeEvent(QEvent* event) override;
+
  private:
   using CardAction = std::function<void(QVMifareCard& card, int keyNum)>;
   using LostCardAction = std::function<void(const std::shared_ptr<QVMifareCard>& card)>;

@@ -167,7 +167,8 @@ QWidget* mainWndController::BuildCardArea() {
   treeCard->setAlternatingRowColors(true);
   treeCard->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   treeCard->header()->setStretchLastSection(true);
-  treeCard->setMinimumWidth(300);
+  treeCard->setMinimumWidth(260);
+  theTreeDataSource->SetBackground(treeCard->palette().color(QPalette::Base));
   connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &mainWndController::cambiataSelezioneOutLine);
   // A rebuild drops the selection without a selection signal.

@@ -83,9 +83,19 @@ class MainWindowTest : public QObject {
     const auto colour = [](const QModelIndex& index) {
       return index.data(Qt::ForegroundRole).value<QBrush>().color();
     };
-    QCOMPARE(colour(h->Tree().index(0, 0)), QColor(255, 0, 0));  // identifiers red, the rest blue
-    QCOMPARE(colour(h->Tree().index(0, 1)), QColor(0, 0, 255));
-    QCOMPARE(colour(h->Tree().index(2, 1, h->Tree().index(1, 0))), QColor(0, 0, 255));
+    // Identifiers red, the rest blue, each readable (4.5:1) on a light and on a dark theme.
+    for (const QColor base : {QColor(Qt::white), QColor(0x20, 0x20, 0x24)}) {
+      QPalette palette = h->window->palette();
+      palette.setColor(QPalette::Base, base);
+      h->window->setPalette(palette);
+      const QColor id = colour(h->Tree().index(0, 0));
+      const QColor info = colour(h->Tree().index(2, 1, h->Tree().index(1, 0)));
+      QVERIFY(id.red() > id.blue() && id.red() > id.green());
+      QVERIFY(info.blue() > info.red() && info.blue() > info.green());
+      QVERIFY(QVTreeDataSource::Contrast(id, base) >= 4.5);
+      QVERIFY(QVTreeDataSource::Contrast(info, base) >= 4.5);
+      QCOMPARE(colour(h->Tree().index(0, 1)), info);
+    }
 
     QVERIFY(h->SelectCard(1, 3));  // a property row of the 4K card
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[1]);
