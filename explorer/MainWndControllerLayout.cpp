@@ -167,7 +167,7 @@ QWidget* mainWndController::BuildCardArea() {
   treeCard->setAlternatingRowColors(true);
   treeCard->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   treeCard->header()->setStretchLastSection(true);
-  treeCard->setMinimumWidth(260);
+  treeCard->setMinimumWidth(160);
   theTreeDataSource->SetBackground(treeCard->palette().color(QPalette::Base));
   connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &mainWndController::cambiataSelezioneOutLine);
@@ -192,7 +192,9 @@ QWidget* mainWndController::BuildEditorBox() {
   dataView = Named(new QVHexTextView(infoCard), "dataView");
   textDataView = Named(new QVAsciiView(infoCard), "textDataView");
   dataView->setLineLabels([](int) { return QString(); });  // the gutter takes its room now
-  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars) + dataView->gutterWidth());
+  // Squeezed (a 1024-pixel screen with the key panel open) the hex side scrolls sideways.
+  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars / 2) +
+                            dataView->gutterWidth());
   textDataView->setFixedWidth(TextViewWidth(textDataView, editor::kBytesPerLine + 1));
   views->addWidget(dataView, 1);
   views->addWidget(textDataView);
@@ -209,6 +211,10 @@ QWidget* mainWndController::BuildEditorBox() {
   actions->addWidget(offset);
   actions->addSpacing(2 * kSpacing);
   keyAorB = KeyChoice(infoCard, actions, "keyAorB", QStringLiteral("key"));
+  actions->addStretch();
+  layout->addLayout(actions);
+  actions = new QHBoxLayout();  // the buttons on a row of their own: the box stays narrow
+  actions->setSpacing(kSpacing);
   actions->addStretch();
   readAllBtn = Named(new QPushButton(tr("Read all"), infoCard), "readAllBtn");
   writeAllBtn = Named(new QPushButton(tr("Write all"), infoCard), "writeAllBtn");

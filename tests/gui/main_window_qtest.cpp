@@ -442,6 +442,17 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->Memory(), expected);
   }
 
+  // The window fits a 1024 x 600 screen with the key panel open and the editor still usable.
+  void theWindowFits1024x600WithTheKeyPanelOpen() {
+    QVERIFY(h->Click("keyMngBtn"));
+    h->window->resize(1024, 600);
+    QVERIFY(h->window->minimumSizeHint().width() <= 1024);
+    QVERIFY(h->window->minimumSizeHint().height() <= 600);
+    for (const char* name : {"readAllBtn", "writeAllBtn", "sectMngBtn", "keyMngBtn", "applyNewKeys"})
+      QVERIFY2(h->Child<QWidget>(name)->isVisible(), name);
+    QVERIFY(h->DataView()->height() >= 150);
+  }
+
   void keyManagerAppliesTwelveDigitsAndRefusesEleven() {
     QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
     const Bytes before = h->Memory();
