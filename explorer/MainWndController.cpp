@@ -13,11 +13,11 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalBlocker>
-#include <QTableWidget>
-#include <QPushButton>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -243,8 +243,8 @@ void mainWndController::FillSectorKeys() {
 }
 
 QString mainWndController::SectorKeyText(const QVMifareCard& card, int sector, int column) const {
-  const auto own = theMifareObj->SectorKey(card.Uid(), sector,
-                                           column == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
+  const auto own =
+      theMifareObj->SectorKey(card.Uid(), sector, column == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
   if (!own) return column == 0 ? card.GetKeyA() : card.GetKeyB();
   return QString::fromLatin1(
       QByteArray(reinterpret_cast<const char*>(own->data()), 6).toHex().toUpper());
@@ -317,8 +317,8 @@ void mainWndController::ShowNothing() {
 QString mainWndController::BlockLabel(int offset, int sectors, int firstSector) {
   // "S03 B013": the sector and the card block a line of the image shows.
   for (int sector = firstSector; sector < sectors; ++sector) {
-    const int start = mifare_geometry::SectorOffset(sector) -
-                      mifare_geometry::SectorOffset(firstSector);
+    const int start =
+        mifare_geometry::SectorOffset(sector) - mifare_geometry::SectorOffset(firstSector);
     if (offset < start || offset >= start + mifare_geometry::SectorDataSize(sector)) continue;
     return QString::asprintf("S%02d B%03d", sector,
                              mifare_geometry::FirstBlock(sector) + (offset - start) / 16);
@@ -471,8 +471,8 @@ void mainWndController::ReadWholeCard(QVMifareCard& card, int keyNum) {
   shownUid = card.Uid();
   ShowImage(image);
   if (!failures.isEmpty()) {
-    ReportFailure("read", tr("%1 of %2 sectors read.").arg(read).arg(sectors) +
-                              QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
+    ReportFailure("read", tr("%1 of %2 sectors read.").arg(read).arg(sectors) + QLatin1Char('\n') +
+                              failures.join(QLatin1Char('\n')));
   }
 }
 
@@ -552,8 +552,9 @@ void mainWndController::WriteChangedBlocks(QVMifareCard& card, int keyNum) {
   }
   ShowImage(*image);
   if (!failures.isEmpty()) {
-    ReportFailure("written", tr("%1 of %2 changed blocks written.").arg(written).arg(blocks.size()) +
-                                 QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
+    ReportFailure("written",
+                  tr("%1 of %2 changed blocks written.").arg(written).arg(blocks.size()) +
+                      QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
   }
 }
 
@@ -642,37 +643,36 @@ void mainWndController::RunSectorOperation(const QString& statusText,
 }
 
 void mainWndController::readDataForSector() {
-  RunSectorOperation(QStringLiteral("Reading data ..."),
-                     [this](QVMifareCard& card, int keyNum, int sector) {
-                       QByteArray data;
-                       int numBytes = 0;
-                       const int status =
-                           theMifareObj->ReadSector(card, sector, keyNum, data, numBytes);
-                       if (status != 0) {
-                         ReportFailure("read", tr("Sector %1, %2: %3")
-                                                   .arg(sector, 2, 10, QLatin1Char('0'))
-                                                   .arg(KeyName(keyNum), FailureText(status)));
-                         return;
-                       }
-                       // Only the sector's own bytes are data; the rest of the view shows "--".
-                       editor::KnownBytes known;
-                       for (int i = 0; i < numBytes; ++i) known.set(i);
-                       sectorData->showImage(data.left(numBytes), known);
-                       sectorData->setLineLabels([sector](int line) {
-                         return BlockLabel(line * editor::kBytesPerLine, sector + 1, sector);
-                       });
-                       sectorViewUid = card.Uid();
-                       sectorViewSector = sector;
-                       sectoroperation->button(kWriteSector)->setEnabled(true);
-                     });
+  RunSectorOperation(
+      QStringLiteral("Reading data ..."), [this](QVMifareCard& card, int keyNum, int sector) {
+        QByteArray data;
+        int numBytes = 0;
+        const int status = theMifareObj->ReadSector(card, sector, keyNum, data, numBytes);
+        if (status != 0) {
+          ReportFailure("read", tr("Sector %1, %2: %3")
+                                    .arg(sector, 2, 10, QLatin1Char('0'))
+                                    .arg(KeyName(keyNum), FailureText(status)));
+          return;
+        }
+        // Only the sector's own bytes are data; the rest of the view shows "--".
+        editor::KnownBytes known;
+        for (int i = 0; i < numBytes; ++i) known.set(i);
+        sectorData->showImage(data.left(numBytes), known);
+        sectorData->setLineLabels([sector](int line) {
+          return BlockLabel(line * editor::kBytesPerLine, sector + 1, sector);
+        });
+        sectorViewUid = card.Uid();
+        sectorViewSector = sector;
+        sectoroperation->button(kWriteSector)->setEnabled(true);
+      });
 }
 
 void mainWndController::writeDataForSector() {
   // The view must hold the chosen sector of the selected card, as read from it.
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
   if (!card || card->Uid() != sectorViewUid || SelectedSector() != sectorViewSector) {
-    Alert(QStringLiteral("Error"), tr("Read sector %1 before writing it.")
-                                       .arg(SelectedSector(), 2, 10, QLatin1Char('0')));
+    Alert(QStringLiteral("Error"),
+          tr("Read sector %1 before writing it.").arg(SelectedSector(), 2, 10, QLatin1Char('0')));
     return;
   }
   WriteSectorData(QStringLiteral("Writing data ..."), "written", [this](int sector) {

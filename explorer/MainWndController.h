@@ -49,7 +49,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Where alerts go: every alert of the window, the card access object and the access bits dialog
   // (a modal message box unless replaced, e.g. by a recorder in tests).
   void SetAlertHandler(AlertHandler handler);
-  // Where the questions go that guard writes and dropped edits (a modal Yes/No box unless replaced).
+  // Where the questions go that guard writes and dropped edits (a modal Yes/No box unless
+  // replaced).
   void SetConfirmHandler(ConfirmHandler handler) { confirm = std::move(handler); }
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
@@ -160,8 +161,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Read all: every sector, each with the chosen key type first and then the other one; a
   // sector that cannot be read is marked and the read goes on. The per-sector result is reported.
   void ReadWholeCard(QVMifareCard& card, int keyNum);
-  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, CardImage& image,
-                        QString& why);
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, CardImage& image, QString& why);
   // Write all: only the blocks changed since they were read, each with either key type.
   void WriteChangedBlocks(QVMifareCard& card, int keyNum);
   static QString KeyName(int keyNum);

@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "EditorNavigation.h"
-#include "TextPatch.h"
 #include "QVHexTextView.h"
+#include "TextPatch.h"
 
 using editor::TextRange;
 
@@ -147,7 +147,8 @@ void QVAsciiView::ShowBuffer(TextRange range) {
   for (int i = 0; i < editor::kImageBytes; ++i) {
     if (i > 0 && i % editor::kBytesPerLine == 0) text += QLatin1Char('\n');
     // A byte without card data shows as a blank, never as a character.
-    text += Known(i) ? editor::DisplayedChar(buffer[static_cast<std::size_t>(i)]) : QLatin1Char(' ');
+    text +=
+        Known(i) ? editor::DisplayedChar(buffer[static_cast<std::size_t>(i)]) : QLatin1Char(' ');
   }
   editor::PatchText(*this, shownText, text);
   const int start = std::clamp(range.location, 0, editor::kImageBytes);
@@ -177,7 +178,8 @@ void QVAsciiView::TypeCharacter(QChar character, TextRange selection) {
     updateData(selection);
     return;
   }
-  if (Known(p)) buffer[static_cast<std::size_t>(p)] = static_cast<uint8_t>(character.unicode() & 0xFF);
+  if (Known(p))
+    buffer[static_cast<std::size_t>(p)] = static_cast<uint8_t>(character.unicode() & 0xFF);
   updateData({p + 1 > kLastByte ? p : p + 1, selection.length});
 }
 

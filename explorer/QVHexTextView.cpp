@@ -1,5 +1,7 @@
 #include "QVHexTextView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -7,20 +9,18 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QTextBlock>
-#include <QUndoStack>
-#include <QApplication>
-#include <QClipboard>
 #include <QRegularExpression>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QUndoStack>
 #include <algorithm>
 
 #include "EditorNavigation.h"
-#include "TextPatch.h"
 #include "HexEditCommand.h"
 #include "HexGutter.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
+#include "TextPatch.h"
 
 using editor::TextRange;
 
@@ -337,7 +337,10 @@ void QVHexTextView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
-    if (event->matches(QKeySequence::Undo)) edits->undo(); else edits->redo();
+    if (event->matches(QKeySequence::Undo))
+      edits->undo();
+    else
+      edits->redo();
     return;
   }
   if (event->matches(QKeySequence::Paste)) {

@@ -340,7 +340,7 @@ void QVMifareObj::SetSectorKey(const QString& uid, int sector, int keyNum,
 }
 
 std::optional<std::array<uint8_t, 6>> QVMifareObj::SectorKey(const QString& uid, int sector,
-                                                            int keyNum) const {
+                                                             int keyNum) const {
   const auto found = sectorKeys.find({uid, sector, keyNum});
   if (found == sectorKeys.end()) return std::nullopt;
   return found->second;

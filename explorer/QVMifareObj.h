@@ -15,8 +15,8 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <tuple>
 #include <span>
+#include <tuple>
 
 #include "Alert.h"
 #include "QVMifareCard.h"
@@ -80,8 +80,7 @@ class QVMifareObj {
   // Keys of single sectors, per card UID, kept for the whole session (a card that leaves and
   // comes back keeps them); a sector without its own key uses the card record's.
   void SetSectorKey(const QString& uid, int sector, int keyNum, const std::array<uint8_t, 6>& key);
-  std::optional<std::array<uint8_t, 6>> SectorKey(const QString& uid, int sector,
-                                                  int keyNum) const;
+  std::optional<std::array<uint8_t, 6>> SectorKey(const QString& uid, int sector, int keyNum) const;
 
   // Blocks (16 bytes), the card being the one currently selected.
   int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);

@@ -44,7 +44,7 @@ class CardDataSafetyTest : public QObject {
 
     h->sim->placeCard(h->reader, "classic4k:uid=" + UidText(h->uids[0]).toStdString());
     h->sim->setCardMemory(h->reader, h->uids[0], before);
-    MainWindowHarness::TypeAt(h->DataView(), 100, QStringLiteral("C3"));  // sector 2, block 8
+    MainWindowHarness::TypeAt(h->DataView(), 100, QStringLiteral("C3"));   // sector 2, block 8
     MainWindowHarness::TypeAt(h->DataView(), 3000, QStringLiteral("C3"));  // not read: refused
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(h->confirms.size(), 1u);

@@ -4,9 +4,9 @@
 
 #include <QBrush>
 #include <QClipboard>
-#include <QMenu>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStatusBar>
 #include <QTableWidget>
 
@@ -155,8 +155,8 @@ class MainWindowTest : public QObject {
     QTest::addColumn<QString>("card");
     QTest::addColumn<int>("sectors");
     QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<int>("lockedSector");   // key A changed, key B unusable; -1: none
-    QTest::addColumn<int>("keyBOnlyFrom");   // from this sector on key A changed, key B usable
+    QTest::addColumn<int>("lockedSector");  // key A changed, key B unusable; -1: none
+    QTest::addColumn<int>("keyBOnlyFrom");  // from this sector on key A changed, key B usable
     QTest::newRow("1K, key A") << "classic1k" << 16 << QByteArray("keyA") << -1 << 16;
     QTest::newRow("4K, key B") << "classic4k" << 40 << QByteArray("keyB") << -1 << 40;
     QTest::newRow("1K, sector 5 locked") << "classic1k" << 16 << QByteArray("keyA") << 5 << 16;
@@ -331,8 +331,8 @@ class MainWindowTest : public QObject {
     h->ChooseSector(2);
     const Bytes before = h->Memory();
 
-    const QString readError =
-        QStringLiteral("Data cannot be read, please check Keys or Access Bit\n\nSector 02, key A: ");
+    const QString readError = QStringLiteral(
+        "Data cannot be read, please check Keys or Access Bit\n\nSector 02, key A: ");
     QVERIFY(h->Click("sectorRead"));
     QCOMPARE(h->alerts.size(), 1u);
     QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
@@ -397,7 +397,7 @@ class MainWindowTest : public QObject {
 
     QVHexTextView* view = h->DataView();
     QVERIFY(view->gutterWidth() > 0);
-    QVERIFY(view->isValueLine(4));   // line 4: the second block of sector 1
+    QVERIFY(view->isValueLine(4));  // line 4: the second block of sector 1
     QVERIFY(!view->isValueLine(3));
     QVERIFY(view->hexText().mid(3 * 768).count(QLatin1String("--")) == 3456 - 768);
     QVERIFY(view->extraSelections().size() == 1);  // the bytes after the card, greyed
@@ -448,7 +448,8 @@ class MainWindowTest : public QObject {
     h->window->resize(1024, 600);
     QVERIFY(h->window->minimumSizeHint().width() <= 1024);
     QVERIFY(h->window->minimumSizeHint().height() <= 600);
-    for (const char* name : {"readAllBtn", "writeAllBtn", "sectMngBtn", "keyMngBtn", "applyNewKeys"})
+    for (const char* name :
+         {"readAllBtn", "writeAllBtn", "sectMngBtn", "keyMngBtn", "applyNewKeys"})
       QVERIFY2(h->Child<QWidget>(name)->isVisible(), name);
     QVERIFY(h->DataView()->height() >= 150);
   }
