@@ -4,6 +4,10 @@
 // read all and write all, the key manager side panel, the sector manager sheet and the access bits
 // dialog. Every library call goes through the single card access object, on the GUI thread.
 //
+// Card data is never invented: the editor shows the image of the selected card only (images are
+// kept per card UID, edits included, also after the card left the field), only sectors read from
+// the card can be edited, and Write all writes only the blocks changed since they were read.
+//
 // The scan is a chain of one-shot timers (the first after 100 ms, then one every DelayForWaitCard
 // milliseconds); every card operation stops the chain and restarts it when it ends, so a scan tick
 // never runs inside a card operation.
