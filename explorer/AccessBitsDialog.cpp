@@ -64,6 +64,7 @@ void AccessBitsDialog::Load(const QVMifareCard& card, int sector, uint8_t keyTyp
 void AccessBitsDialog::GetCurrentACL(const QVMifareCard& card, uint8_t keyType, int sector) {
   currentB6 = currentB7 = currentB8 = currentB9 = 0;
   newB6 = newB7 = newB8 = newB9 = 0;
+  currentKnown = false;
   if (!host.ReselectCard(card)) return;
   QVMifareObj& obj = host.MifareObj();
   std::fill(std::begin(_currentKeyB.KeyValue), std::end(_currentKeyB.KeyValue), kUnreadKeyByte);
@@ -74,6 +75,7 @@ void AccessBitsDialog::GetCurrentACL(const QVMifareCard& card, uint8_t keyType, 
     return;
   }
   _currentKeyB = keyRead;
+  currentKnown = true;
   currentB6 = newB6 = acl[0];
   currentB7 = newB7 = acl[1];
   currentB8 = newB8 = acl[2];
@@ -98,9 +100,23 @@ void AccessBitsDialog::RefreshInfo() {
   const QSignalBlocker blockData(ACLnew.dataArea);
   const QSignalBlocker blockTrailer(ACLnew.trailerArea);
   for (const ConditionFields* fields : {&ACLcurrent, &ACLnew}) {
-    fields->dataArea->setCurrentIndex(dataRow);
-    fields->trailerArea->setCurrentIndex(trailerRow);
+    fields->dataArea->setCurrentIndex(currentKnown ? dataRow : -1);
+    fields->trailerArea->setCurrentIndex(currentKnown ? trailerRow : -1);
   }
+  if (!currentKnown) ShowUnknown();
+}
+
+void AccessBitsDialog::ShowUnknown() {
+  // Nothing read: no bytes, bits, rows or key B to show, and the user chooses every new row.
+  for (const ConditionFields* fields : {&ACLcurrent, &ACLnew}) {
+    for (std::size_t i = 0; i < fields->byte.size(); ++i) {
+      fields->byte[i]->setText(QStringLiteral("--"));
+      fields->byteBits[i]->setText(QStringLiteral("--------"));
+    }
+    for (const auto* boxes : {&fields->dataAreaC, &fields->trailerAreaC})
+      for (QCheckBox* box : *boxes) box->setChecked(false);
+  }
+  ACLcurrentKeyB->setText(QStringLiteral("-- -- -- -- -- -- "));
 }
 
 void AccessBitsDialog::RefreshInfoForNewValue() {
@@ -116,6 +132,14 @@ void AccessBitsDialog::btnWriteACL() {
   const std::shared_ptr<QVMifareCard> card = host.SelectedCard();
   if (!card) return;
   const int sector = host.SelectedSector();
+  // Without the trailer as read, byte 9 and the conditions would be guesses: nothing is sent.
+  if (!currentKnown) {
+    host.Alert(QStringLiteral("Error"),
+               CardText(sector, *card,
+                        "The trailer of sector %2 on Card ID: %1 could not be read, so nothing was "
+                        "written.\nOpen the dialog again with a key that can read the trailer."));
+    return;
+  }
   // Access bytes whose inverted copies contradict the true bits (all zeros after a failed read,
   // for one) would lock the sector for good: they are never sent.
   if (!access_bits::InvertedCopiesAgree({newB6, newB7, newB8})) {

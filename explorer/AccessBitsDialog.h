@@ -71,6 +71,7 @@ class AccessBitsDialog : public QDialog {
 
   void GetCurrentACL(const QVMifareCard& card, uint8_t keyType, int sector);
   void RefreshInfo();
+  void ShowUnknown();
   void RefreshInfoForNewValue();
   // Bytes 6, 7, 8 in hex and binary and the C1, C2, C3 boxes of both areas.
   static void ShowConditions(const access_bits::AccessBytes& bytes, const ConditionFields& fields);
@@ -90,4 +91,6 @@ class AccessBitsDialog : public QDialog {
   _MIF_KEY_ _writeKey{};
   uint8_t currentB6 = 0, currentB7 = 0, currentB8 = 0, currentB9 = 0;
   uint8_t newB6 = 0, newB7 = 0, newB8 = 0, newB9 = 0;
+  // The trailer was read: without it nothing is shown as current conditions, none are invented.
+  bool currentKnown = false;
 };

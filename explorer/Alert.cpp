@@ -8,3 +8,10 @@ void RunModalAlert(const QString& title, const QString& text, QWidget* parent) {
   box.setTextFormat(Qt::PlainText);
   box.exec();
 }
+
+bool RunModalConfirm(const QString& title, const QString& text, QWidget* parent) {
+  QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}

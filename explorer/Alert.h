@@ -11,3 +11,9 @@ void RunModalAlert(const QString& title, const QString& text, QWidget* parent = 
 
 // Where an object sends the alerts it raises (tests put a recorder here).
 using AlertHandler = std::function<void(const QString& title, const QString& text)>;
+
+// Asks the user to confirm a step that changes a card or drops edits; true for "Yes".
+bool RunModalConfirm(const QString& title, const QString& text, QWidget* parent = nullptr);
+
+// Where an object sends its questions (tests put an answering recorder here).
+using ConfirmHandler = std::function<bool(const QString& title, const QString& text)>;

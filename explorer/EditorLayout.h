@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <array>
+#include <bitset>
 #include <cstdint>
 
 namespace editor {
@@ -18,6 +19,13 @@ constexpr int kHexChars = kImageBytes * kHexCharsPerByte;
 constexpr int kHexLineChars = kBytesPerLine * kHexCharsPerByte;
 
 using ByteImage = std::array<uint8_t, kImageBytes>;
+// Which bytes of the image hold card data (read from the card, or edited since): the others
+// show as "--" and cannot be edited, so they can never be mistaken for zeros or written.
+using KnownBytes = std::bitset<kImageBytes>;
+
+inline KnownBytes AllKnown() {
+  return KnownBytes().set();
+}
 
 // A selection as (location, length), as the views exchange it.
 struct TextRange {

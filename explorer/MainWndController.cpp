@@ -14,7 +14,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <algorithm>
@@ -47,15 +50,19 @@ mainWndController::mainWndController(QWidget* parent)
   connect(aTimerScansione, &QTimer::timeout, this, &mainWndController::scansioneRF);
   connect(qApp, &QCoreApplication::aboutToQuit, this, &mainWndController::applicationWillTerminate);
 
-  BuildMenus();
   BuildCentralArea();
   BuildKeyDrawer();
   BuildSectorPanel();
+  BuildMenus();
   dlgaccessbit = new AccessBitsDialog(*this, sectorpanel);
   awakeFromNib();
   SetAlertHandler([this](const QString& title, const QString& text) {
     QWidget* modal = QApplication::activeModalWidget();
     RunModalAlert(title, text, modal != nullptr ? modal : this);
+  });
+  SetConfirmHandler([this](const QString& title, const QString& text) {
+    QWidget* modal = QApplication::activeModalWidget();
+    return RunModalConfirm(title, text, modal != nullptr ? modal : this);
   });
 }
 
@@ -70,7 +77,7 @@ mainWndController::~mainWndController() {
 void mainWndController::awakeFromNib() {
   dataView->setAsciiView(textDataView);
   ShowScanning(false);
-  dataView->clear();
+  ShowNothing();
   SetStatus(kReady);
   infoCard->setTitle(kNoCard);
   infoKeysTitle->setTitle(kNoCard);
@@ -90,6 +97,17 @@ void mainWndController::SetAlertHandler(AlertHandler handler) {
 
 void mainWndController::Alert(const QString& title, const QString& text) {
   if (alert) alert(title, text);
+}
+
+bool mainWndController::Confirm(const QString& title, const QString& text) {
+  return confirm && confirm(title, text);
+}
+
+void mainWndController::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  // The tree inherits the window's palette (it gets the new one only after this event).
+  if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+    theTreeDataSource->SetBackground(palette().color(QPalette::Base));
 }
 
 void mainWndController::applicationWillTerminate() {
@@ -153,6 +171,7 @@ void mainWndController::ShowScanning(bool scanning) {
   prgbarPbi->setHidden(!scanning);
   modelCmb->setEnabled(!scanning);
   portCmb->setEnabled(!scanning);
+  UpdateEditorState();
 }
 
 void mainWndController::SetStatus(const QString& text) {
@@ -182,7 +201,13 @@ bool mainWndController::SelectCardRow(const QVMifareCard& card, bool expand) {
 }
 
 void mainWndController::cambiataSelezioneOutLine() {
-  chosenCard = SelectedCard();
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  chosenCard = card;
+  // The editor shows the selected card's own image, or none: never another card's data.
+  if (card && card->Uid() != shownUid) ShowImageOf(card->Uid());
+  // Without a selected card only the kept image of a card that left the field stays on show.
+  if (!card && !shownUid.isEmpty() && IsRegistered(shownUid)) ShowImageOf(QString());
+  if (card && card->Uid() != sectorViewUid) ForgetSectorView();
   ShowSelectedCard();
 }
 
@@ -190,10 +215,151 @@ void mainWndController::ShowSelectedCard() {
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
   const QString title =
       card ? QStringLiteral("Data for card %1 - %2").arg(card->Uid(), card->CardType()) : kNoCard;
-  infoCard->setTitle(title);
+  // An image kept after its card left the field says so.
+  infoCard->setTitle(!card && !shownUid.isEmpty() && !IsRegistered(shownUid)
+                         ? QStringLiteral("Data for card %1 - not in the field").arg(shownUid)
+                         : title);
   infoKeysTitle->setTitle(title);
+  sectorpanel->setWindowTitle(card ? tr("Sector manager - card %1").arg(card->Uid())
+                                   : tr("Sector manager"));
   currentKeyA->setText(card ? card->GetKeyA() : QString());
   currentKeyB->setText(card ? card->GetKeyB() : QString());
+  FillSectorKeys();
+  UpdateEditorState();
+}
+
+void mainWndController::FillSectorKeys() {
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const QSignalBlocker quiet(sectorKeys);
+  const int sectors = card ? card->GetCardInfo()->SectorsCount : 0;
+  sectorKeys->setRowCount(sectors);
+  for (int sector = 0; sector < sectors; ++sector) {
+    sectorKeys->setVerticalHeaderItem(sector,
+                                      new QTableWidgetItem(QString::asprintf("%02d", sector)));
+    for (const int column : {0, 1})
+      sectorKeys->setItem(sector, column,
+                          new QTableWidgetItem(SectorKeyText(*card, sector, column)));
+  }
+}
+
+QString mainWndController::SectorKeyText(const QVMifareCard& card, int sector, int column) const {
+  const auto own =
+      theMifareObj->SectorKey(card.Uid(), sector, column == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
+  if (!own) return column == 0 ? card.GetKeyA() : card.GetKeyB();
+  return QString::fromLatin1(
+      QByteArray(reinterpret_cast<const char*>(own->data()), 6).toHex().toUpper());
+}
+
+void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card || item == nullptr) return;
+  const QString text = item->text().trimmed();
+  static const QRegularExpression twelveDigits(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+  if (twelveDigits.match(text).hasMatch()) {
+    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+    std::array<uint8_t, 6> key{};
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+    theMifareObj->SetSectorKey(card->Uid(), item->row(),
+                               item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B, key);
+    statusBar()->showMessage(tr("Key %1 of sector %2 changed.")
+                                 .arg(item->column() == 0 ? QLatin1Char('A') : QLatin1Char('B'))
+                                 .arg(item->row(), 2, 10, QLatin1Char('0')),
+                             kStatusMessageMs);
+  } else {
+    statusBar()->showMessage(tr("Key not changed: 12 hex digits needed."), kStatusMessageMs);
+  }
+  const QSignalBlocker quiet(sectorKeys);
+  item->setText(SectorKeyText(*card, item->row(), item->column()));
+}
+
+// ---- The whole-card images, each tied to its card's UID ------------------------------------
+
+void mainWndController::StashEditor() {
+  if (CardImage* image = ShownImage()) image->TakeEdits(dataView->getBufferData());
+}
+
+bool mainWndController::IsRegistered(const QString& uid) const {
+  const auto& cards = theMifareObj->RegisteredCards();
+  return std::any_of(cards.begin(), cards.end(),
+                     [&](const auto& card) { return card->Uid() == uid; });
+}
+
+CardImage* mainWndController::ShownImage() {
+  const auto found = images.find(shownUid);
+  return found == images.end() ? nullptr : &found->second;
+}
+
+void mainWndController::ShowImageOf(const QString& uid) {
+  StashEditor();
+  shownUid = uid;
+  if (const CardImage* image = ShownImage()) {
+    ShowImage(*image);
+  } else {
+    ShowNothing();
+  }
+  UpdateEditorState();
+}
+
+void mainWndController::ShowImage(const CardImage& image) {
+  dataView->setReference(image.CardBytes());
+  dataView->showImage(image.Shown(), image.Known());
+  dataView->setLineLabels([sectors = image.Sectors()](int line) {
+    return BlockLabel(line * editor::kBytesPerLine, sectors, 0);
+  });
+}
+
+void mainWndController::ShowNothing() {
+  dataView->setReference({});
+  dataView->showNothing();
+  dataView->setLineLabels([](int) { return QString(); });
+}
+
+QString mainWndController::BlockLabel(int offset, int sectors, int firstSector) {
+  // "S03 B013": the sector and the card block a line of the image shows.
+  for (int sector = firstSector; sector < sectors; ++sector) {
+    const int start =
+        mifare_geometry::SectorOffset(sector) - mifare_geometry::SectorOffset(firstSector);
+    if (offset < start || offset >= start + mifare_geometry::SectorDataSize(sector)) continue;
+    return QString::asprintf("S%02d B%03d", sector,
+                             mifare_geometry::FirstBlock(sector) + (offset - start) / 16);
+  }
+  return {};
+}
+
+int mainWndController::EditedBlocks() {
+  StashEditor();
+  const CardImage* image = ShownImage();
+  return image == nullptr ? 0 : static_cast<int>(image->ChangedBlocks().size());
+}
+
+void mainWndController::UpdateEditorState() {
+  // Buttons that cannot act are disabled: reading needs a scan and a card, writing changed
+  // blocks of that card's own image, discarding edits.
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const bool cardReady = IsScanning() && card != nullptr;
+  const int edited = EditedBlocks();
+  readAllBtn->setEnabled(cardReady);
+  writeAllBtn->setEnabled(cardReady && card->Uid() == shownUid && edited > 0);
+  discardBtn->setEnabled(edited > 0);
+  sectMngBtn->setEnabled(cardReady);
+}
+
+void mainWndController::discardEdits() {
+  CardImage* image = ShownImage();
+  const int edited = EditedBlocks();
+  if (image == nullptr || edited == 0) return;
+  if (!Confirm(tr("Discard edits"),
+               tr("Discard the %1 of card %2?").arg(Blocks(edited, "edited"), shownUid)))
+    return;
+  image->DiscardEdits();
+  if (IsRegistered(shownUid)) {
+    ShowImage(*image);
+  } else {
+    images.erase(shownUid);
+    shownUid.clear();
+    ShowNothing();
+  }
+  ShowSelectedCard();
 }
 
 bool mainWndController::ReselectCard(const QVMifareCard& card) {
@@ -257,44 +423,180 @@ QString mainWndController::FailureText(int status) const {
 
 void mainWndController::readAllData() {
   if (!IsScanning()) return;
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const int edited = card && card->Uid() == shownUid ? EditedBlocks() : 0;
+  if (edited > 0 &&
+      !Confirm(tr("Read all"),
+               tr("Reading card %1 replaces its %2 with the card's data. Read anyway?")
+                   .arg(card->Uid(), Blocks(edited, "edited"))))
+    return;
   RunCardOperation(
       QStringLiteral("Reading data ..."), keyAorB,
-      [this](QVMifareCard& card, int keyNum) {
-        QByteArray data;
-        const int status = theMifareObj->ReadAllSector(card, data, keyNum);
-        // What was read before a failure stays on show, but the user learns where it stopped.
-        dataView->refresh(data);
-        if (status != 0) {
-          ReportFailure("read", QStringLiteral("Reading stopped after %1 bytes: %2")
-                                    .arg(data.size())
-                                    .arg(FailureText(status)));
-        }
-      },
-      [this](const auto& card) { DropLostCard(card); });
+      [this](QVMifareCard& selected, int keyNum) { ReadWholeCard(selected, keyNum); },
+      [this](const auto& lost) { DropLostCard(lost); });
+  UpdateEditorState();
+}
+
+QString mainWndController::Blocks(int count, const char* kind) {
+  return QStringLiteral("%1 %2 %3")
+      .arg(count)
+      .arg(QLatin1String(kind), count == 1 ? QStringLiteral("block") : QStringLiteral("blocks"));
+}
+
+QString mainWndController::KeyName(int keyNum) {
+  return keyNum == MIF_KEY_TYPE_A ? QStringLiteral("key A") : QStringLiteral("key B");
+}
+
+void mainWndController::ReadWholeCard(QVMifareCard& card, int keyNum) {
+  StashEditor();
+  const int sectors = card.GetCardInfo()->SectorsCount;
+  CardImage& image = images.try_emplace(card.Uid(), card.Uid(), sectors).first->second;
+  QStringList failures;
+  int read = 0;
+  for (int sector = 0; sector < sectors; ++sector) {
+    QString why;
+    if (ReadSectorAnyKey(card, sector, keyNum, image, why)) {
+      ++read;
+      continue;
+    }
+    failures << why;
+    if (!ReselectCard(card)) {
+      failures << tr("The card left the field: sectors %1 to %2 not read.")
+                      .arg(sector + 1, 2, 10, QLatin1Char('0'))
+                      .arg(sectors - 1, 2, 10, QLatin1Char('0'));
+      break;
+    }
+  }
+  // Sectors not read this time keep what the image held before; never-read ones show "--".
+  shownUid = card.Uid();
+  ShowImage(image);
+  if (!failures.isEmpty()) {
+    ReportFailure("read", tr("%1 of %2 sectors read.").arg(read).arg(sectors) + QLatin1Char('\n') +
+                              failures.join(QLatin1Char('\n')));
+  }
+}
+
+bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum,
+                                         CardImage& image, QString& why) {
+  const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
+  QStringList reasons;
+  for (const int key : {keyNum, other}) {
+    // A failed authentication leaves the card idle: select it again before the next try.
+    if (!reasons.isEmpty() && !ReselectCard(card)) break;
+    QByteArray data;
+    int numBytes = 0;
+    const int status = theMifareObj->ReadSector(card, sector, key, data, numBytes);
+    if (status == 0) {
+      image.StoreRead(sector, data.left(numBytes));
+      return true;
+    }
+    reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
+  }
+  why = tr("Sector %1 not read (%2)")
+            .arg(sector, 2, 10, QLatin1Char('0'))
+            .arg(reasons.join(QStringLiteral("; ")));
+  return false;
 }
 
 void mainWndController::writeAllData() {
   if (!IsScanning()) return;
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card) return;
+  const int edited = card->Uid() == shownUid ? EditedBlocks() : 0;
+  if (edited == 0) {
+    // Only the card's own image, and only what changed in it since it was read, is written.
+    Alert(QStringLiteral("Information"),
+          tr("Nothing to write: no block of card %1 was changed since it was read.")
+              .arg(card->Uid()));
+    return;
+  }
+  if (!Confirm(tr("Write all"), tr("Write %1 to card %2 (%3)?")
+                                    .arg(Blocks(edited, "changed"), card->Uid(), card->CardType())))
+    return;
   RunCardOperation(
       QStringLiteral("Writing data ..."), keyAorB,
-      [this](QVMifareCard& card, int keyNum) {
-        const int status = theMifareObj->WriteAllSector(card, dataView->getBufferData(), keyNum);
-        if (status != 0) ReportFailure("written", FailureText(status));
-      },
-      [this](const auto& card) { DropLostCard(card); });
+      [this](QVMifareCard& selected, int keyNum) { WriteChangedBlocks(selected, keyNum); },
+      [this](const auto& lost) { DropLostCard(lost); });
+  UpdateEditorState();
+}
+
+void mainWndController::WriteChangedBlocks(QVMifareCard& card, int keyNum) {
+  CardImage* image = ShownImage();
+  if (image == nullptr || image->Uid() != card.Uid()) return;
+  const std::vector<int> blocks = image->ChangedBlocks();
+  const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
+  QStringList failures;
+  int written = 0;
+  for (const int block : blocks) {
+    const QByteArray bytes = image->BlockBytes(block);
+    std::array<uint8_t, 16> data{};
+    std::copy(bytes.begin(), bytes.end(), data.begin());
+    QStringList reasons;
+    for (const int key : {keyNum, other}) {
+      if (!reasons.isEmpty() && !ReselectCard(card)) break;
+      const int status = theMifareObj->WriteBlock(card, block, key, data);
+      if (status == 0) {
+        image->MarkWritten(block);
+        ++written;
+        reasons.clear();
+        break;
+      }
+      reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
+    }
+    if (reasons.isEmpty()) continue;
+    failures << tr("Block %1 not written (%2)").arg(block).arg(reasons.join(QStringLiteral("; ")));
+    if (!ReselectCard(card)) {
+      failures << tr("The card left the field.");
+      break;
+    }
+  }
+  ShowImage(*image);
+  if (!failures.isEmpty()) {
+    ReportFailure("written",
+                  tr("%1 of %2 changed blocks written.").arg(written).arg(blocks.size()) +
+                      QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
+  }
 }
 
 void mainWndController::DropLostCard(const std::shared_ptr<QVMifareCard>& card) {
+  const QString uid = card->Uid();
+  const int edited = uid == shownUid ? EditedBlocks() : 0;
+  const auto found = images.find(uid);
+  const bool keepEdits =
+      edited > 0 || (found != images.end() && !found->second.ChangedBlocks().empty());
   theMifareObj->RemoveCard(*card);
-  dataView->clear();
+  if (keepEdits) {
+    // Unsaved edits outlive the card's row: the user learns of it and decides.
+    Alert(QStringLiteral("Information"),
+          tr("Card %1 has left the field. Its edits are kept: put the card back and select it "
+             "to write them, or discard them.")
+              .arg(uid));
+  } else {
+    images.erase(uid);
+    if (uid == shownUid) {
+      shownUid.clear();
+      ShowNothing();
+    }
+  }
   fillTreeDataSource();
+  ShowSelectedCard();
 }
 
 // ---- The sector manager sheet: each write and clear is read back ---------------------------
 
 void mainWndController::showSectMng() {
   if (!IsScanning()) return;
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card || card->Uid() != sectorViewUid) ForgetSectorView();
   sectorpanel->open();
+}
+
+void mainWndController::ForgetSectorView() {
+  sectorViewUid.clear();
+  sectorViewSector = -1;
+  sectorData->showNothing();
+  sectorData->setLineLabels([](int) { return QString(); });
+  sectoroperation->button(kWriteSector)->setEnabled(false);
 }
 
 void mainWndController::btnSegmentOperation() {
@@ -306,10 +608,18 @@ void mainWndController::btnSegmentOperation() {
       writeDataForSector();
       readDataForSector();
       break;
-    case kClearSector:
+    case kClearSector: {
+      const std::shared_ptr<QVMifareCard> card = SelectedCard();
+      if (!card || !Confirm(tr("Clear sector"),
+                            tr("Clear sector %1 of card %2? Its %3 data bytes become 00.")
+                                .arg(SelectedSector(), 2, 10, QLatin1Char('0'))
+                                .arg(card->Uid())
+                                .arg(mifare_geometry::SectorDataSize(SelectedSector()))))
+        return;
       clearDataForSector();
       readDataForSector();
       break;
+    }
     default:
       break;
   }
@@ -329,23 +639,42 @@ void mainWndController::RunSectorOperation(const QString& statusText,
   RunCardOperation(
       statusText, sectorKey,
       [&operation, sector](QVMifareCard& card, int keyNum) { operation(card, keyNum, sector); },
-      [this](const auto&) { sectorData->clear(); });
+      [this](const auto&) { ForgetSectorView(); });
 }
 
 void mainWndController::readDataForSector() {
-  RunSectorOperation(QStringLiteral("Reading data ..."),
-                     [this](QVMifareCard& card, int keyNum, int sector) {
-                       QByteArray data;
-                       int numBytes = 0;
-                       if (theMifareObj->ReadSector(card, sector, keyNum, data, numBytes) != 0) {
-                         ReportFailure("read");
-                         return;
-                       }
-                       sectorData->refresh(data.left(numBytes));
-                     });
+  RunSectorOperation(
+      QStringLiteral("Reading data ..."), [this](QVMifareCard& card, int keyNum, int sector) {
+        QByteArray data;
+        int numBytes = 0;
+        const int status = theMifareObj->ReadSector(card, sector, keyNum, data, numBytes);
+        if (status != 0) {
+          ReportFailure("read", tr("Sector %1, %2: %3")
+                                    .arg(sector, 2, 10, QLatin1Char('0'))
+                                    .arg(KeyName(keyNum), FailureText(status)));
+          return;
+        }
+        // Only the sector's own bytes are data; the rest of the view shows "--".
+        editor::KnownBytes known;
+        for (int i = 0; i < numBytes; ++i) known.set(i);
+        sectorData->showImage(data.left(numBytes), known);
+        sectorData->setLineLabels([sector](int line) {
+          return BlockLabel(line * editor::kBytesPerLine, sector + 1, sector);
+        });
+        sectorViewUid = card.Uid();
+        sectorViewSector = sector;
+        sectoroperation->button(kWriteSector)->setEnabled(true);
+      });
 }
 
 void mainWndController::writeDataForSector() {
+  // The view must hold the chosen sector of the selected card, as read from it.
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card || card->Uid() != sectorViewUid || SelectedSector() != sectorViewSector) {
+    Alert(QStringLiteral("Error"),
+          tr("Read sector %1 before writing it.").arg(SelectedSector(), 2, 10, QLatin1Char('0')));
+    return;
+  }
   WriteSectorData(QStringLiteral("Writing data ..."), "written", [this](int sector) {
     return sectorData->getBufferData().left(mifare_geometry::SectorDataSize(sector));
   });

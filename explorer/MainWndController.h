@@ -4,16 +4,22 @@
 // read all and write all, the key manager side panel, the sector manager sheet and the access bits
 // dialog. Every library call goes through the single card access object, on the GUI thread.
 //
+// Card data is never invented: the editor shows the image of the selected card only (images are
+// kept per card UID, edits included, also after the card left the field), only sectors read from
+// the card can be edited, and Write all writes only the blocks changed since they were read.
+//
 // The scan is a chain of one-shot timers (the first after 100 ms, then one every DelayForWaitCard
 // milliseconds); every card operation stops the chain and restarts it when it ends, so a scan tick
 // never runs inside a card operation.
 
 #include <QMainWindow>
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "AccessBitsDialog.h"
 #include "Alert.h"
+#include "CardImage.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -24,6 +30,8 @@ class QGroupBox;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QTableWidget;
+class QTableWidgetItem;
 class QTimer;
 class QTreeView;
 class QVAsciiView;
@@ -45,6 +53,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Where alerts go: every alert of the window, the card access object and the access bits dialog
   // (a modal message box unless replaced, e.g. by a recorder in tests).
   void SetAlertHandler(AlertHandler handler);
+  // Where the questions go that guard writes and dropped edits (a modal Yes/No box unless
+  // replaced).
+  void SetConfirmHandler(ConfirmHandler handler) { confirm = std::move(handler); }
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
   QVTreeDataSource& TreeDataSource() { return *theTreeDataSource; }
@@ -68,6 +79,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void btnSegmentOperation();
   void btnCloseSector();
   void showAccessBitDialog();
+  // Drops the edits of the image on show (and the image itself when its card has left).
+  void discardEdits();
 
   // One scan tick: select an idle card, register it if new, rebuild the tree, schedule the next.
   void scansioneRF();
@@ -91,6 +104,10 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   bool ReselectCard(const QVMifareCard& card) override;
   void ResetCardTree() override;
   void Alert(const QString& title, const QString& text) override;
+
+ protected:
+  // A new palette (a dark theme, say) gives the card tree colours that read on it.
+  void changeEvent(QEvent* event) override;
 
  private:
   using CardAction = std::function<void(QVMifareCard& card, int keyNum)>;
@@ -131,6 +148,35 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ReportFailure(const char* verb, const QString& detail = {});
   // The library's or the card access object's text for a failed status.
   QString FailureText(int status) const;
+  bool Confirm(const QString& title, const QString& text);
+
+  // The whole-card images, one per card UID, and the one the editor shows ("" for none).
+  // The editor's bytes are taken into their image before anything else looks at it.
+  void StashEditor();
+  CardImage* ShownImage();
+  bool IsRegistered(const QString& uid) const;
+  void ShowImageOf(const QString& uid);
+  void ShowImage(const CardImage& image);
+  void ShowNothing();
+  // Gutter label of image byte `offset` in an image that starts with sector `firstSector`.
+  static QString BlockLabel(int offset, int sectors, int firstSector);
+  void UpdateEditorState();
+  int EditedBlocks();
+  // Read all: every sector, each with the chosen key type first and then the other one; a
+  // sector that cannot be read is marked and the read goes on. The per-sector result is reported.
+  void ReadWholeCard(QVMifareCard& card, int keyNum);
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, CardImage& image, QString& why);
+  // Write all: only the blocks changed since they were read, each with either key type.
+  void WriteChangedBlocks(QVMifareCard& card, int keyNum);
+  static QString KeyName(int keyNum);
+  // "1 changed block", "3 changed blocks".
+  static QString Blocks(int count, const char* kind);
+  // The key manager's table of per-sector keys for the selected card, and one edited cell.
+  void FillSectorKeys();
+  void SectorKeyEdited(QTableWidgetItem* item);
+  QString SectorKeyText(const QVMifareCard& card, int sector, int column) const;
+  // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
+  void ForgetSectorView();
 
   // Main window.
   QComboBox* modelCmb = nullptr;
@@ -149,6 +195,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* writeAllBtn = nullptr;
   QPushButton* sectMngBtn = nullptr;
   QPushButton* keyMngBtn = nullptr;
+  QPushButton* discardBtn = nullptr;
 
   // Key manager.
   QDockWidget* drawerkeys = nullptr;
@@ -157,6 +204,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QLineEdit* currentKeyB = nullptr;
   QLineEdit* newKeyA = nullptr;
   QLineEdit* newKeyB = nullptr;
+  QTableWidget* sectorKeys = nullptr;
 
   // Sector manager.
   QDialog* sectorpanel = nullptr;
@@ -171,6 +219,12 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QTimer* aTimerScansione = nullptr;
   uint8_t bBusy = 0;
   AlertHandler alert;
+  ConfirmHandler confirm;
+  std::map<QString, CardImage> images;
+  QString shownUid;
+  // Card UID and sector whose data the sector manager's view holds (-1: none).
+  QString sectorViewUid;
+  int sectorViewSector = -1;
   // The card the user selected last, selected again when a rebuild of the tree drops the selection.
   std::weak_ptr<QVMifareCard> chosenCard;
 };

@@ -25,8 +25,10 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QVBoxLayout>
 
 #include "MainWndController.h"
@@ -90,6 +92,30 @@ void mainWndController::BuildMenus() {
   QAction* quit = file->addAction(tr("&Quit"));
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
+
+  // Undo and redo of the whole-card editor's edits.
+  QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+  QAction* undo = dataView->undoStack()->createUndoAction(this, tr("&Undo"));
+  QAction* redo = dataView->undoStack()->createRedoAction(this, tr("&Redo"));
+  undo->setShortcut(QKeySequence::Undo);
+  redo->setShortcut(QKeySequence::Redo);
+  undo->setObjectName(QStringLiteral("undoAction"));
+  redo->setObjectName(QStringLiteral("redoAction"));
+  edit->addAction(undo);
+  edit->addAction(redo);
+
+  // The card actions on the keyboard (the buttons' shortcuts: a disabled button ignores its key).
+  const struct {
+    QPushButton* button;
+    QKeySequence keys;
+  } shortcuts[] = {{readAllBtn, QKeySequence(Qt::CTRL | Qt::Key_R)},
+                   {writeAllBtn, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                   {sectMngBtn, QKeySequence(Qt::CTRL | Qt::Key_E)},
+                   {keyMngBtn, QKeySequence(Qt::CTRL | Qt::Key_K)}};
+  for (const auto& shortcut : shortcuts) {
+    shortcut.button->setShortcut(shortcut.keys);
+    shortcut.button->setToolTip(shortcut.keys.toString(QKeySequence::NativeText));
+  }
 }
 
 QWidget* mainWndController::BuildReaderBar() {
@@ -141,7 +167,8 @@ QWidget* mainWndController::BuildCardArea() {
   treeCard->setAlternatingRowColors(true);
   treeCard->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   treeCard->header()->setStretchLastSection(true);
-  treeCard->setMinimumWidth(300);
+  treeCard->setMinimumWidth(160);
+  theTreeDataSource->SetBackground(treeCard->palette().color(QPalette::Base));
   connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &mainWndController::cambiataSelezioneOutLine);
   // A rebuild drops the selection without a selection signal.
@@ -164,7 +191,10 @@ QWidget* mainWndController::BuildEditorBox() {
   views->setSpacing(4);
   dataView = Named(new QVHexTextView(infoCard), "dataView");
   textDataView = Named(new QVAsciiView(infoCard), "textDataView");
-  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars));
+  dataView->setLineLabels([](int) { return QString(); });  // the gutter takes its room now
+  // Squeezed (a 1024-pixel screen with the key panel open) the hex side scrolls sideways.
+  dataView->setMinimumWidth(TextViewWidth(dataView, editor::kHexLineChars / 2) +
+                            dataView->gutterWidth());
   textDataView->setFixedWidth(TextViewWidth(textDataView, editor::kBytesPerLine + 1));
   views->addWidget(dataView, 1);
   views->addWidget(textDataView);
@@ -182,17 +212,24 @@ QWidget* mainWndController::BuildEditorBox() {
   actions->addSpacing(2 * kSpacing);
   keyAorB = KeyChoice(infoCard, actions, "keyAorB", QStringLiteral("key"));
   actions->addStretch();
+  layout->addLayout(actions);
+  actions = new QHBoxLayout();  // the buttons on a row of their own: the box stays narrow
+  actions->setSpacing(kSpacing);
+  actions->addStretch();
   readAllBtn = Named(new QPushButton(tr("Read all"), infoCard), "readAllBtn");
   writeAllBtn = Named(new QPushButton(tr("Write all"), infoCard), "writeAllBtn");
   sectMngBtn = Named(new QPushButton(tr("Sectors\u2026"), infoCard), "sectMngBtn");
   keyMngBtn = Named(new QPushButton(tr("Keys\u2026"), infoCard), "keyMngBtn");
-  for (QPushButton* button : {readAllBtn, writeAllBtn, sectMngBtn, keyMngBtn}) {
+  discardBtn = Named(new QPushButton(tr("Discard edits"), infoCard), "discardBtn");
+  for (QPushButton* button : {discardBtn, readAllBtn, writeAllBtn, sectMngBtn, keyMngBtn}) {
     actions->addWidget(button);
   }
   connect(readAllBtn, &QPushButton::clicked, this, &mainWndController::readAllData);
   connect(writeAllBtn, &QPushButton::clicked, this, &mainWndController::writeAllData);
   connect(sectMngBtn, &QPushButton::clicked, this, &mainWndController::showSectMng);
   connect(keyMngBtn, &QPushButton::clicked, this, &mainWndController::showKeyMng);
+  connect(discardBtn, &QPushButton::clicked, this, &mainWndController::discardEdits);
+  connect(dataView, &QVHexTextView::bytesEdited, this, &mainWndController::UpdateEditorState);
   layout->addLayout(actions);
   return infoCard;
 }
@@ -213,8 +250,8 @@ void mainWndController::BuildKeyDrawer() {
   drawerkeys->setFeatures(QDockWidget::DockWidgetClosable);
   drawerkeys->setAllowedAreas(Qt::RightDockWidgetArea);
   auto* panel = new QWidget(drawerkeys);
-  panel->setMinimumWidth(200);
-  panel->setMaximumWidth(240);
+  panel->setMinimumWidth(240);
+  panel->setMaximumWidth(320);
   auto* panelLayout = new QVBoxLayout(panel);
   panelLayout->setContentsMargins(10, 4, 10, 10);
 
@@ -234,7 +271,18 @@ void mainWndController::BuildKeyDrawer() {
   auto* apply = Named(new QPushButton(tr("Apply"), panel), "applyNewKeys");
   connect(apply, &QPushButton::clicked, this, &mainWndController::applyNewKeys);
   panelLayout->addWidget(apply, 0, Qt::AlignRight);
-  panelLayout->addStretch();
+
+  // Each sector's own key A and key B, tried by every read and write of that sector.
+  panelLayout->addWidget(new QLabel(tr("Keys per sector"), panel));
+  sectorKeys = Named(new QTableWidget(0, 2, panel), "sectorKeys");
+  sectorKeys->setHorizontalHeaderLabels({tr("Key A"), tr("Key B")});
+  sectorKeys->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  sectorKeys->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+  sectorKeys->verticalHeader()->setDefaultSectionSize(sectorKeys->fontMetrics().height() + 6);
+  sectorKeys->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed);
+  connect(sectorKeys, &QTableWidget::itemChanged, this, &mainWndController::SectorKeyEdited);
+  panelLayout->addWidget(sectorKeys, 1);
   drawerkeys->setWidget(panel);
   addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
   drawerkeys->hide();
@@ -260,7 +308,9 @@ void mainWndController::BuildSectorPanel() {
   layout->addLayout(controls);
 
   sectorData = Named(new QVHexTextView(sectorpanel), "sectorData");
-  sectorData->setMinimumWidth(TextViewWidth(sectorData, editor::kHexLineChars));
+  sectorData->setLineLabels([](int) { return QString(); });
+  sectorData->setMinimumWidth(TextViewWidth(sectorData, editor::kHexLineChars) +
+                              sectorData->gutterWidth());
   sectorData->setMinimumHeight(sectorData->fontMetrics().lineSpacing() * 16);
   layout->addWidget(sectorData, 1);
 
@@ -296,5 +346,7 @@ QWidget* mainWndController::BuildSegmentedControl(QWidget* parent) {
   }
   sectoroperation->button(0)->setChecked(true);
   connect(sectoroperation, &QButtonGroup::idClicked, this, &mainWndController::btnSegmentOperation);
+  // Another sector chosen: the view no longer shows it, and Write waits for a read.
+  connect(sectorsel, &QComboBox::currentIndexChanged, this, [this] { ForgetSectorView(); });
   return segments;
 }

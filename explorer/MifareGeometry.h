@@ -12,11 +12,24 @@ constexpr int SectorDataSize(int sector) {
   return sector <= kLastSmallSector ? kSmallSectorData : kLargeSectorData;
 }
 
+constexpr int DataBlocks(int sector) {
+  return SectorDataSize(sector) / 16;
+}
+
+// Card block number of the first block of a sector (sector 32 starts at block 128).
+constexpr int FirstBlock(int sector) {
+  return sector <= kLastSmallSector ? 4 * sector : 128 + 16 * (sector - 32);
+}
+
+// Where a sector's data starts in the whole-card data image.
+constexpr int SectorOffset(int sector) {
+  return sector <= kLastSmallSector + 1 ? kSmallSectorData * sector
+                                        : kSmallSectorData * 32 + kLargeSectorData * (sector - 32);
+}
+
 // Size of the whole-card data image of a card with `sectors` sectors: 768 for 16, 3456 for 40.
 constexpr int CardImageSize(int sectors) {
-  int size = 0;
-  for (int s = 0; s < sectors; ++s) size += SectorDataSize(s);
-  return size;
+  return SectorOffset(sectors);
 }
 
 }  // namespace mifare_geometry

@@ -9,6 +9,7 @@
 
 #include "EditorNavigation.h"
 #include "QVHexTextView.h"
+#include "TextPatch.h"
 
 using editor::TextRange;
 
@@ -37,6 +38,10 @@ void QVAsciiView::awakeFromNib() {
   setFont(fntDati);
   setContextMenuPolicy(Qt::NoContextMenu);
   ShowBuffer({0, 0});
+}
+
+bool QVAsciiView::Known(int byte) const {
+  return !aHexView || aHexView->isKnown(byte);
 }
 
 void QVAsciiView::setHexView(QVHexTextView* view) {
@@ -141,9 +146,11 @@ void QVAsciiView::ShowBuffer(TextRange range) {
   text.reserve(editor::kImageBytes + editor::kLines);
   for (int i = 0; i < editor::kImageBytes; ++i) {
     if (i > 0 && i % editor::kBytesPerLine == 0) text += QLatin1Char('\n');
-    text += editor::DisplayedChar(buffer[static_cast<std::size_t>(i)]);
+    // A byte without card data shows as a blank, never as a character.
+    text +=
+        Known(i) ? editor::DisplayedChar(buffer[static_cast<std::size_t>(i)]) : QLatin1Char(' ');
   }
-  setPlainText(text);
+  editor::PatchText(*this, shownText, text);
   const int start = std::clamp(range.location, 0, editor::kImageBytes);
   const int end = std::clamp(range.location + range.length, start, editor::kImageBytes);
   QTextCursor cursor(document());
@@ -161,7 +168,7 @@ void QVAsciiView::Backspace(TextRange selection) {
     return;
   }
   // Deleting a character blanks its byte to 00.
-  buffer[static_cast<std::size_t>(p - 1)] = 0x00;
+  if (Known(p - 1)) buffer[static_cast<std::size_t>(p - 1)] = 0x00;
   updateData({p - 1, selection.length});
 }
 
@@ -171,7 +178,8 @@ void QVAsciiView::TypeCharacter(QChar character, TextRange selection) {
     updateData(selection);
     return;
   }
-  buffer[static_cast<std::size_t>(p)] = static_cast<uint8_t>(character.unicode() & 0xFF);
+  if (Known(p))
+    buffer[static_cast<std::size_t>(p)] = static_cast<uint8_t>(character.unicode() & 0xFF);
   updateData({p + 1 > kLastByte ? p : p + 1, selection.length});
 }
 

@@ -48,11 +48,13 @@ class QVAsciiView : public QPlainTextEdit {
  private:
   void awakeFromNib();
   void ShowBuffer(editor::TextRange range);
+  bool Known(int byte) const;
   void Backspace(editor::TextRange selection);
   void TypeCharacter(QChar character, editor::TextRange selection);
   void MoveHorizontally(bool right, editor::TextRange selection);
 
   QFont fntDati;
+  QString shownText;  // what the document holds
   editor::ByteImage buffer{};
   QPointer<QVHexTextView> aHexView;
 };

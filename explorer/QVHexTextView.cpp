@@ -1,17 +1,26 @@
 #include "QVHexTextView.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QUndoStack>
 #include <algorithm>
 
 #include "EditorNavigation.h"
+#include "HexEditCommand.h"
+#include "HexGutter.h"
 #include "HexPair.h"
 #include "QVAsciiView.h"
+#include "TextPatch.h"
 
 using editor::TextRange;
 
@@ -37,13 +46,161 @@ QVHexTextView::QVHexTextView(QWidget* parent) : QPlainTextEdit(parent) {
   setUndoRedoEnabled(false);
   setTabChangesFocus(true);
   setAttribute(Qt::WA_InputMethodEnabled, false);
+  gutter = new HexGutter(this);
+  edits = new QUndoStack(this);
+  connect(this, &QPlainTextEdit::updateRequest, this, [this](const QRect& rect, int dy) {
+    if (dy != 0) {
+      gutter->scroll(0, dy);
+    } else {
+      gutter->update(0, rect.y(), gutter->width(), rect.height());
+    }
+  });
   awakeFromNib();
+}
+
+void QVHexTextView::ResetEdits() {
+  lastBuffer = buffer;
+  edits->clear();
+}
+
+void QVHexTextView::EditDone() {
+  int first = 0;
+  while (first < editor::kHexChars && lastBuffer[first] == buffer[first]) ++first;
+  if (first < editor::kHexChars) {
+    int last = editor::kHexChars - 1;
+    while (last > first && lastBuffer[last] == buffer[last]) --last;
+    const int size = last - first + 1;
+    edits->push(new HexEditCommand(*this, first, QByteArray(lastBuffer.data() + first, size),
+                                   QByteArray(buffer.data() + first, size)));
+    lastBuffer = buffer;
+  }
+  emit bytesEdited();
+}
+
+void QVHexTextView::restoreText(int position, const QByteArray& chars) {
+  if (position < 0 || position + chars.size() > editor::kHexChars) return;
+  std::copy(chars.begin(), chars.end(), buffer.begin() + position);
+  lastBuffer = buffer;
+  updateData({position, 0});
+  emit bytesEdited();
+}
+
+bool QVHexTextView::pasteHex(const QString& text) {
+  QString digits = text;
+  digits.remove(QRegularExpression(QStringLiteral("0[xX]")));
+  digits.remove(QRegularExpression(QStringLiteral("[\\s,:;-]")));
+  static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+  if (!hex.match(digits).hasMatch()) return false;
+  const QByteArray bytes = QByteArray::fromHex(digits.toLatin1());
+  int byte = selectedRange().location / editor::kHexCharsPerByte;
+  for (const char value : bytes) {
+    if (byte >= editor::kImageBytes) break;
+    if (known[byte]) WriteByte(byte, static_cast<uint8_t>(value));
+    ++byte;
+  }
+  updateData({std::min(byte, editor::kImageBytes - 1) * editor::kHexCharsPerByte, 0});
+  EditDone();
+  return true;
+}
+
+void QVHexTextView::setLineLabels(std::function<QString(int line)> labeller) {
+  lineLabels = std::move(labeller);
+  UpdateGutterGeometry();
+  gutter->update();
+}
+
+void QVHexTextView::setReference(const QByteArray& bytes) {
+  reference = bytes;
+  UpdateMarks();
+}
+
+int QVHexTextView::gutterWidth() const {
+  if (!lineLabels) return 0;
+  return fontMetrics().horizontalAdvance(QStringLiteral("S00 B000 V")) + 8;
+}
+
+void QVHexTextView::UpdateGutterGeometry() {
+  setViewportMargins(gutterWidth(), 0, 0, 0);
+  const QRect area = contentsRect();
+  gutter->setGeometry(area.left(), area.top(), gutterWidth(), area.height());
+  gutter->setVisible(lineLabels != nullptr);
+}
+
+void QVHexTextView::resizeEvent(QResizeEvent* event) {
+  QPlainTextEdit::resizeEvent(event);
+  UpdateGutterGeometry();
+}
+
+void QVHexTextView::paintGutter(QPaintEvent* event) {
+  if (!lineLabels) return;
+  QPainter painter(gutter);
+  painter.fillRect(event->rect(), palette().color(QPalette::AlternateBase));
+  painter.setFont(font());
+  QTextBlock block = firstVisibleBlock();
+  int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+  while (block.isValid() && top <= event->rect().bottom()) {
+    const int height = qRound(blockBoundingRect(block).height());
+    const int line = block.blockNumber();
+    QString label = lineLabels(line);
+    if (!label.isEmpty() && isValueLine(line)) label += QStringLiteral(" V");
+    painter.setPen(palette().color(isValueLine(line) ? QPalette::Link : QPalette::PlaceholderText));
+    painter.drawText(4, top, gutter->width() - 4, height, Qt::AlignLeft | Qt::AlignVCenter, label);
+    block = block.next();
+    top += height;
+  }
+}
+
+bool QVHexTextView::isValueLine(int line) const {
+  const int first = line * editor::kBytesPerLine;
+  if (first < 0 || first + editor::kBytesPerLine > editor::kImageBytes) return false;
+  uint8_t b[editor::kBytesPerLine];
+  for (int i = 0; i < editor::kBytesPerLine; ++i) {
+    if (!known[first + i]) return false;
+    b[i] = ByteAt(first + i);
+  }
+  for (int i = 0; i < 4; ++i)
+    if (b[i] != b[8 + i] || b[i] != static_cast<uint8_t>(~b[4 + i])) return false;
+  return b[12] == b[14] && b[13] == b[15] && b[12] == static_cast<uint8_t>(~b[13]);
+}
+
+void QVHexTextView::UpdateMarks() {
+  // Runs of edited bytes get a tint of the highlight colour, runs without data the placeholder
+  // text colour: both from the palette, so they read in light and dark themes alike.
+  QColor tint = palette().color(QPalette::Highlight);
+  tint.setAlpha(70);
+  QTextCharFormat edited;
+  edited.setBackground(tint);
+  edited.setFontUnderline(true);
+  QTextCharFormat missing;
+  missing.setForeground(palette().color(QPalette::PlaceholderText));
+  QList<QTextEdit::ExtraSelection> marks;
+  const auto mark = [&](int from, int to, const QTextCharFormat& format) {
+    QTextCursor cursor(document());
+    cursor.setPosition(from * editor::kHexCharsPerByte);
+    cursor.setPosition(to * editor::kHexCharsPerByte - 1, QTextCursor::KeepAnchor);
+    marks.append({cursor, format});
+  };
+  const auto kind = [&](int i) {
+    if (!known[i]) return 2;
+    return i < reference.size() && ByteAt(i) != static_cast<uint8_t>(reference[i]) ? 1 : 0;
+  };
+  for (int i = 0; i < editor::kImageBytes;) {
+    const int k = kind(i);
+    int end = i + 1;
+    while (end < editor::kImageBytes && kind(end) == k) ++end;
+    if (k != 0) mark(i, end, k == 1 ? edited : missing);
+    i = end;
+  }
+  setExtraSelections(marks);
 }
 
 void QVHexTextView::awakeFromNib() {
   aMenu = new QMenu(this);
   connect(aMenu->addAction(tr("Set FF")), &QAction::triggered, this, &QVHexTextView::menuSetFF);
   connect(aMenu->addAction(tr("Set 00")), &QAction::triggered, this, &QVHexTextView::menuSet00);
+  aMenu->addSeparator();
+  connect(aMenu->addAction(tr("Paste hex")), &QAction::triggered, this,
+          [this] { pasteHex(QApplication::clipboard()->text()); });
   FillDigits('0');
   fntDati = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fntDati.setPointSize(12);
@@ -64,15 +221,35 @@ void QVHexTextView::setOffsetField(QLineEdit* field) {
 }
 
 void QVHexTextView::clear() {
+  known = editor::AllKnown();
   FillDigits('0');
   updateData({0, 0});
+  ResetEdits();
+}
+
+void QVHexTextView::showNothing() {
+  known.reset();
+  FillDigits('0');
+  updateData({0, 0});
+  ResetEdits();
+}
+
+void QVHexTextView::showImage(const QByteArray& bytes, const editor::KnownBytes& knownBytes) {
+  known = knownBytes;
+  FillDigits('0');
+  const int shown = std::min(static_cast<int>(bytes.size()), editor::kImageBytes);
+  for (int i = 0; i < shown; ++i) WriteByte(i, static_cast<uint8_t>(bytes[i]));
+  updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::refresh(const uint8_t* bytes, int count) {
+  known = editor::AllKnown();
   FillDigits('0');
   const int shown = bytes == nullptr ? 0 : std::clamp(count, 0, editor::kImageBytes);
   for (int i = 0; i < shown; ++i) WriteByte(i, bytes[i]);
   updateData({0, 0});
+  ResetEdits();
 }
 
 void QVHexTextView::refresh(const QByteArray& bytes) {
@@ -106,8 +283,15 @@ void QVHexTextView::updateAsciiView(TextRange range) {
 }
 
 void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage& data) {
-  for (int i = 0; i < editor::kImageBytes; ++i) WriteByte(i, data[static_cast<std::size_t>(i)]);
+  bool changed = false;
+  for (int i = 0; i < editor::kImageBytes; ++i) {
+    const uint8_t byte = data[static_cast<std::size_t>(i)];
+    if (!known[i] || ByteAt(i) == byte) continue;
+    WriteByte(i, byte);
+    changed = true;
+  }
   ShowBuffer(range);
+  if (changed) EditDone();
 }
 
 uint8_t QVHexTextView::atoh(QStringView pair) {
@@ -115,31 +299,27 @@ uint8_t QVHexTextView::atoh(QStringView pair) {
 }
 
 void QVHexTextView::menuSetFF() {
-  const TextRange selection = selectedRange();
-  if (selection.length == 0) {
-    FillDigits('F');
-    updateData({0, 0});
-    return;
-  }
-  const int end = std::min(selection.location + selection.length, editor::kHexChars);
-  for (int i = selection.location; i < end; ++i) {
-    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = 'F';
-  }
-  updateData(selection);
+  SetDigits('F');
 }
 
 void QVHexTextView::menuSet00() {
+  SetDigits('0');
+}
+
+void QVHexTextView::SetDigits(char digit) {
   const TextRange selection = selectedRange();
   if (selection.length == 0) {
-    FillDigits('0');
+    FillDigits(digit);
     updateData({0, 0});
-    return;
+  } else {
+    const int end = std::min(selection.location + selection.length, editor::kHexChars);
+    for (int i = selection.location; i < end; ++i) {
+      if (!IsSpace(i) && known[i / editor::kHexCharsPerByte])
+        buffer[static_cast<std::size_t>(i)] = digit;
+    }
+    updateData(selection);
   }
-  const int end = std::min(selection.location + selection.length, editor::kHexChars);
-  for (int i = selection.location; i < end; ++i) {
-    if (!IsSpace(i)) buffer[static_cast<std::size_t>(i)] = '0';
-  }
-  updateData(selection);
+  EditDone();
 }
 
 QString QVHexTextView::hexText() const {
@@ -154,6 +334,17 @@ TextRange QVHexTextView::selectedRange() const {
 void QVHexTextView::keyPressEvent(QKeyEvent* event) {
   if (event->matches(QKeySequence::Copy)) {
     QPlainTextEdit::keyPressEvent(event);
+    return;
+  }
+  if (event->matches(QKeySequence::Undo) || event->matches(QKeySequence::Redo)) {
+    if (event->matches(QKeySequence::Undo))
+      edits->undo();
+    else
+      edits->redo();
+    return;
+  }
+  if (event->matches(QKeySequence::Paste)) {
+    pasteHex(QApplication::clipboard()->text());
     return;
   }
   const TextRange selection = selectedRange();
@@ -211,8 +402,9 @@ void QVHexTextView::insertFromMimeData(const QMimeData*) {}
 void QVHexTextView::FillDigits(char digit) {
   for (int i = 0; i < editor::kImageBytes; ++i) {
     const auto at = static_cast<std::size_t>(i * editor::kHexCharsPerByte);
-    buffer[at] = digit;
-    buffer[at + 1] = digit;
+    const char shown = known[i] ? digit : '-';
+    buffer[at] = shown;
+    buffer[at + 1] = shown;
     buffer[at + 2] = ' ';
   }
   buffer[editor::kHexChars] = '\0';
@@ -220,8 +412,8 @@ void QVHexTextView::FillDigits(char digit) {
 
 void QVHexTextView::WriteByte(int index, uint8_t byte) {
   const auto at = static_cast<std::size_t>(index * editor::kHexCharsPerByte);
-  buffer[at] = kHexDigits[byte >> 4];
-  buffer[at + 1] = kHexDigits[byte & 0x0F];
+  buffer[at] = known[index] ? kHexDigits[byte >> 4] : '-';
+  buffer[at + 1] = known[index] ? kHexDigits[byte & 0x0F] : '-';
   buffer[at + 2] = ' ';
 }
 
@@ -243,7 +435,8 @@ void QVHexTextView::ShowBuffer(TextRange range) {
   for (int line = 1; line < editor::kLines; ++line) {
     text[line * editor::kHexLineChars - 1] = QLatin1Char('\n');
   }
-  setPlainText(text);
+  editor::PatchText(*this, shownText, text);
+  UpdateMarks();
   SelectAndReveal(range);
   UpdateOffset(selectedRange().location);
 }
@@ -279,6 +472,10 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
       return;
     }
   }
+  if (!known[p / editor::kHexCharsPerByte]) {  // no card data here: nothing to edit
+    updateData(selection);
+    return;
+  }
   buffer[static_cast<std::size_t>(p)] = digit.toUpper().toLatin1();
   int next = p + 1;
   if (next > kLastDigit) {
@@ -287,14 +484,17 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
     next = p + 2;
   }
   updateData({next, selection.length});
+  EditDone();
 }
 
 void QVHexTextView::Backspace(TextRange selection) {
   const int p = selection.location;
   if (p == 0 || p > editor::kHexChars) return;
   const int q = p - 1;
-  if (!IsSpace(q)) buffer[static_cast<std::size_t>(q)] = '0';
+  const bool edits = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
+  if (edits) buffer[static_cast<std::size_t>(q)] = '0';
   updateData({q, selection.length});
+  if (edits) EditDone();
 }
 
 void QVHexTextView::MoveHorizontally(bool right, TextRange selection) {

@@ -7,11 +7,14 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <array>
+#include <functional>
 
 #include "EditorLayout.h"
 
+class HexGutter;
 class QLineEdit;
 class QMenu;
+class QUndoStack;
 class QVAsciiView;
 
 class QVHexTextView : public QPlainTextEdit {
@@ -26,8 +29,14 @@ class QVHexTextView : public QPlainTextEdit {
   // The text field that shows the caret's byte offset ("%04x").
   void setOffsetField(QLineEdit* field);
 
-  // Every byte back to 00, caret at 0.
+  // Every byte back to 00 and editable, caret at 0.
   void clear();
+  // No card data at all: every byte shows as "--" and nothing can be edited.
+  void showNothing();
+  // Shows the image with only the `known` bytes as data (the others "--", not editable).
+  void showImage(const QByteArray& bytes, const editor::KnownBytes& known);
+  bool isKnown(int byte) const { return byte >= 0 && byte < editor::kImageBytes && known[byte]; }
+  const editor::KnownBytes& knownBytes() const { return known; }
   // Shows `count` bytes (at most 3456) from the start of the image; the rest is 00. Caret at 0.
   void refresh(const uint8_t* bytes, int count);
   void refresh(const QByteArray& bytes);
@@ -50,22 +59,46 @@ class QVHexTextView : public QPlainTextEdit {
   void menuSetFF();
   void menuSet00();
 
+  // Labels of the lines (16 bytes each) in a column left of the text; none without a labeller.
+  // A line whose 16 bytes are all data and in Mifare value-block format gets a "V" after its label.
+  void setLineLabels(std::function<QString(int line)> labeller);
+  // The bytes as read from the card: bytes that differ are marked as edited until written.
+  void setReference(const QByteArray& bytes);
+  int gutterWidth() const;
+  void paintGutter(QPaintEvent* event);
+  // Whether line `line` holds a Mifare value block (value, inverted value, value, address bytes).
+  bool isValueLine(int line) const;
+
+  // Undo and redo of the user's edits; emptied when another image is shown.
+  QUndoStack* undoStack() const { return edits; }
+  // Puts hex text back at a text position (undo and redo); the bytes count as edited.
+  void restoreText(int position, const QByteArray& chars);
+  // Writes the hex digits of `text` (spaces, line breaks, commas and 0x prefixes allowed) from the
+  // caret's byte on, into bytes with card data only; false when the text is not hex.
+  bool pasteHex(const QString& text);
+
   QMenu* contextMenu() const { return aMenu; }
   // The hex text: 3456 groups of two digits and a space.
   QString hexText() const;
   editor::TextRange selectedRange() const;
+
+ signals:
+  // The user changed bytes (typing, deleting, Set FF/00, an edit on the ASCII side).
+  void bytesEdited();
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
   bool canInsertFromMimeData(const QMimeData* source) const override;
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
   void awakeFromNib();
   void FillDigits(char digit);
+  void SetDigits(char digit);
   void WriteByte(int index, uint8_t byte);
   uint8_t ByteAt(int index) const;
   editor::ByteImage Bytes() const;
@@ -76,11 +109,25 @@ class QVHexTextView : public QPlainTextEdit {
   void Backspace(editor::TextRange selection);
   void MoveHorizontally(bool right, editor::TextRange selection);
   bool IsSpace(int position) const;
+  // Tints edited bytes and greys the bytes without card data.
+  void UpdateMarks();
+  void UpdateGutterGeometry();
+  // An edit is done: put it on the undo stack and tell the window.
+  void EditDone();
+  // The text as now shown becomes the base of the next edit (and of a fresh undo stack).
+  void ResetEdits();
 
   QPointer<QVAsciiView> textDataView;
   QPointer<QLineEdit> offsetposition;
   QFont fntDati;
+  QString shownText;  // what the document holds
   QMenu* aMenu = nullptr;
   // 3456 groups "XX " and a terminating zero at index 10368.
   std::array<char, editor::kHexChars + 1> buffer{};
+  editor::KnownBytes known = editor::AllKnown();
+  QByteArray reference;
+  std::function<QString(int line)> lineLabels;
+  HexGutter* gutter = nullptr;
+  QUndoStack* edits = nullptr;
+  std::array<char, editor::kHexChars + 1> lastBuffer{};
 };

@@ -194,7 +194,7 @@ std::array<uint8_t, 4> QVMifareObj::CardId(const QVMifareCard& card) {
 int QVMifareObj::ReadBlock(const QVMifareCard& card, int block, int keyNum,
                            std::span<uint8_t, 16> dataRead) {
   if (RejectBlock("ReadBlock", "read", card, block) || RejectKey("ReadBlock", keyNum)) return -1;
-  const _MIF_KEY_ key = AuthenticationKey(card, keyNum);
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, SectorOfBlock(block));
   const auto uid = CardId(card);
   std::fill(dataRead.begin(), dataRead.end(), 0);
   return static_cast<int>(
@@ -204,7 +204,7 @@ int QVMifareObj::ReadBlock(const QVMifareCard& card, int block, int keyNum,
 int QVMifareObj::WriteBlock(const QVMifareCard& card, int block, int keyNum,
                             std::span<const uint8_t, 16> dataToWrite) {
   if (RejectBlock("WriteBlock", "write", card, block) || RejectKey("WriteBlock", keyNum)) return -1;
-  const _MIF_KEY_ key = AuthenticationKey(card, keyNum);
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, SectorOfBlock(block));
   const auto uid = CardId(card);
   return static_cast<int>(
       MifC_WriteBlockAuth(hSess, &key, uid.data(), LowByte(block), dataToWrite.data()));
@@ -218,7 +218,7 @@ int QVMifareObj::EraseBlock(const QVMifareCard& card, int block, int keyNum) {
 int QVMifareObj::ReadSector(const QVMifareCard& card, int sector, int keyNum, QByteArray& dataRead,
                             int& numBytes) {
   if (RejectSector("ReadSector", card, sector) || RejectKey("ReadSector", keyNum)) return -1;
-  const _MIF_KEY_ key = AuthenticationKey(card, keyNum);
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
   const auto uid = CardId(card);
   const int size = SectorDataSize(sector);
   dataRead.fill('\0', size);
@@ -234,7 +234,7 @@ int QVMifareObj::WriteSector(const QVMifareCard& card, int sector, int keyNum,
   if (RejectSector("WriteSector", card, sector) || RejectKey("WriteSector", keyNum)) return -1;
   const int size = SectorDataSize(sector);
   if (RejectShort("WriteSector", size, dataToWrite.size())) return -1;
-  const _MIF_KEY_ key = AuthenticationKey(card, keyNum);
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
   const auto uid = CardId(card);
   return static_cast<int>(MifC_WriteSectorDataAuth(
       hSess, &key, uid.data(), reinterpret_cast<const uint8_t*>(dataToWrite.constData()),
@@ -276,7 +276,7 @@ int QVMifareObj::WriteAllSector(const QVMifareCard& card, const QByteArray& with
 int QVMifareObj::ReadACL(const QVMifareCard& card, int sector, int keyNum,
                          std::span<uint8_t, 4> dataRead, _MIF_KEY_& keyRead) {
   if (RejectSector("ReadACL", card, sector) || RejectKey("ReadACL", keyNum)) return -1;
-  const _MIF_KEY_ key = AuthenticationKey(card, keyNum);
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
   const auto uid = CardId(card);
   std::fill(dataRead.begin(), dataRead.end(), 0);
   _MIF_KEY_ scratchKeyA{};
@@ -334,10 +334,28 @@ bool QVMifareObj::RejectKey(const char* operation, int keyNum) {
   return true;
 }
 
-_MIF_KEY_ QVMifareObj::AuthenticationKey(const QVMifareCard& card, int keyNum) {
+void QVMifareObj::SetSectorKey(const QString& uid, int sector, int keyNum,
+                               const std::array<uint8_t, 6>& key) {
+  sectorKeys[{uid, sector, keyNum}] = key;
+}
+
+std::optional<std::array<uint8_t, 6>> QVMifareObj::SectorKey(const QString& uid, int sector,
+                                                             int keyNum) const {
+  const auto found = sectorKeys.find({uid, sector, keyNum});
+  if (found == sectorKeys.end()) return std::nullopt;
+  return found->second;
+}
+
+int QVMifareObj::SectorOfBlock(int block) {
+  return block < 128 ? block / 4 : 32 + (block - 128) / 16;
+}
+
+_MIF_KEY_ QVMifareObj::AuthenticationKey(const QVMifareCard& card, int keyNum, int sector) const {
   _MIF_KEY_ key{};
   key.KeyType = static_cast<uint8_t>(keyNum);
-  if (keyNum == kKeyA) {
+  if (const auto own = SectorKey(card.Uid(), sector, keyNum)) {
+    std::copy(own->begin(), own->end(), key.KeyValue);
+  } else if (keyNum == kKeyA) {
     card.GetKeyA(key.KeyValue);
   } else {
     card.GetKeyB(key.KeyValue);

@@ -12,8 +12,11 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <span>
+#include <tuple>
 
 #include "Alert.h"
 #include "QVMifareCard.h"
@@ -74,6 +77,11 @@ class QVMifareObj {
   // UID of the card selected last.
   QByteArray LastUid() const;
 
+  // Keys of single sectors, per card UID, kept for the whole session (a card that leaves and
+  // comes back keeps them); a sector without its own key uses the card record's.
+  void SetSectorKey(const QString& uid, int sector, int keyNum, const std::array<uint8_t, 6>& key);
+  std::optional<std::array<uint8_t, 6>> SectorKey(const QString& uid, int sector, int keyNum) const;
+
   // Blocks (16 bytes), the card being the one currently selected.
   int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);
   int WriteBlock(const QVMifareCard& card, int block, int keyNum,
@@ -109,7 +117,9 @@ class QVMifareObj {
   bool RejectKey(const char* operation, int keyNum);
   bool RejectShort(const char* operation, int needed, qsizetype given);
   static bool InRange(int number, int limit);
-  static _MIF_KEY_ AuthenticationKey(const QVMifareCard& card, int keyNum);
+  // The sector's own key of that type when one was set for the card, else the card record's.
+  _MIF_KEY_ AuthenticationKey(const QVMifareCard& card, int keyNum, int sector) const;
+  static int SectorOfBlock(int block);
   static std::array<uint8_t, 4> CardId(const QVMifareCard& card);
 
   bool bIsDebug = true;
@@ -127,4 +137,5 @@ class QVMifareObj {
   int nIDKestrinReader = kReaderTR10;
   QList<std::shared_ptr<QVMifareCard>> paCards;
   AlertHandler alert;
+  std::map<std::tuple<QString, int, int>, std::array<uint8_t, 6>> sectorKeys;
 };

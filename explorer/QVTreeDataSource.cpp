@@ -1,6 +1,8 @@
 #include "QVTreeDataSource.h"
 
 #include <QBrush>
+#include <algorithm>
+#include <cmath>
 
 #include "CardPropertyLines.h"
 #include "QVMifareCard.h"
@@ -12,6 +14,40 @@ QVTreeDataSource::QVTreeDataSource(QObject* parent)
       infoColor(QColor::fromRgbF(0.0f, 0.0f, 1.0f, 1.0f)) {}
 
 QVTreeDataSource::~QVTreeDataSource() = default;
+
+void QVTreeDataSource::SetBackground(const QColor& base) {
+  background = base;
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 1), {Qt::ForegroundRole});
+}
+
+double QVTreeDataSource::Contrast(const QColor& a, const QColor& b) {
+  // WCAG contrast ratio of two colours' relative luminances.
+  const auto luminance = [](const QColor& c) {
+    const auto channel = [](double v) {
+      return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+  };
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor QVTreeDataSource::Readable(const QColor& wanted, const QColor& base) {
+  // The red of identifiers and the blue of properties stay, mixed towards white on a dark
+  // background (towards black on a light one) until they read at 4.5:1 at least.
+  const bool dark = base.lightnessF() < 0.5;
+  const QColor target = dark ? QColor(Qt::white) : QColor(Qt::black);
+  QColor colour = wanted;
+  for (int step = 1; step <= 20 && Contrast(colour, base) < 4.5; ++step) {
+    const double t = step / 20.0;
+    colour = QColor::fromRgbF(
+        static_cast<float>(wanted.redF() + (target.redF() - wanted.redF()) * t),
+        static_cast<float>(wanted.greenF() + (target.greenF() - wanted.greenF()) * t),
+        static_cast<float>(wanted.blueF() + (target.blueF() - wanted.blueF()) * t));
+  }
+  return colour;
+}
 
 void QVTreeDataSource::resetData() {
   beginResetModel();
@@ -101,7 +137,7 @@ QVariant QVTreeDataSource::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
       return value->text;
     case Qt::ForegroundRole:
-      return QBrush(value->foreground);
+      return QBrush(Readable(value->foreground, background));
     default:
       return {};
   }

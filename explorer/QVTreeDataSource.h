@@ -49,6 +49,11 @@ class QVTreeDataSource : public QAbstractItemModel {
 
   QColor idCardColor() const { return idColor; }
   QColor infoCardColor() const { return infoColor; }
+  // The view's background: the two colours are shown adjusted to read well on it.
+  void SetBackground(const QColor& base);
+  // `wanted`, moved towards white or black until it has 4.5:1 contrast on `base`.
+  static QColor Readable(const QColor& wanted, const QColor& base);
+  static double Contrast(const QColor& a, const QColor& b);
 
   QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
   QModelIndex parent(const QModelIndex& child) const override;
@@ -63,4 +68,5 @@ class QVTreeDataSource : public QAbstractItemModel {
   std::unique_ptr<Node> root;
   QColor idColor;
   QColor infoColor;
+  QColor background = Qt::white;
 };

@@ -61,6 +61,10 @@ class MainWindowHarness {
     window->SetAlertHandler([this](const QString& title, const QString& text) {
       alerts.push_back({title, text});
     });
+    window->SetConfirmHandler([this](const QString& title, const QString& text) {
+      confirms.push_back({title, text});
+      return confirmAnswer;
+    });
     tester = std::make_unique<QAbstractItemModelTester>(
         &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }
@@ -141,9 +145,11 @@ class MainWindowHarness {
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualRect(row).center());
   }
 
-  // Chooses a sector in the sector manager's list by typing its number.
+  // Chooses a sector in the sector manager's list with the keyboard: Home, then Down.
   void ChooseSector(int sector) {
-    QTest::keyClicks(Child<QComboBox>("sectorsel"), QString::asprintf("%02d", sector));
+    auto* list = Child<QComboBox>("sectorsel");
+    QTest::keyClick(list, Qt::Key_Home);
+    for (int i = 0; i < sector; ++i) QTest::keyClick(list, Qt::Key_Down);
   }
 
   Bytes Memory() const { return sim->cardMemory(reader, uids.at(0)); }
@@ -190,6 +196,8 @@ class MainWindowHarness {
   std::unique_ptr<mainWndController> window;
   std::unique_ptr<QAbstractItemModelTester> tester;
   std::vector<RecordedAlert> alerts;
+  std::vector<RecordedAlert> confirms;  // questions asked, each answered with confirmAnswer
+  bool confirmAnswer = true;
   std::vector<Bytes> uids;
   int reader = 0;
 };

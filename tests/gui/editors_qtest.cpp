@@ -78,9 +78,10 @@ class EditorsTest : public QObject {
     QApplication::clipboard()->setText(QStringLiteral("ABCDEF"));
     const int byte4 = (4 * 37 + 11) & 0xF0;
     const QTestEventList refused =
-        Keys("Ggz -") + Keys(Qt::Key_Return) + Keys(Qt::Key_Tab) + Keys(Qt::Key_V, Qt::ControlModifier);
+        Keys("Ggz -") + Keys(Qt::Key_Return) + Keys(Qt::Key_Tab);
     QTest::newRow("digits of either case fill pairs") << 0 << Keys("a5C3") << 6 << QList<int>{0, 0xA5, 1, 0xC3};
-    QTest::newRow("other keys and paste refused") << 4 << refused << 4 << QList<int>{};
+    QTest::newRow("other keys refused") << 4 << refused << 4 << QList<int>{};
+    QTest::newRow("paste of hex text from the caret's byte") << 4 << Keys(Qt::Key_V, Qt::ControlModifier) << 12 << QList<int>{1, 0xAB, 2, 0xCD, 3, 0xEF};
     QTest::newRow("last digits stay on the image") << kLastDigit - 1 << Keys("EF7") << kLastDigit << QList<int>{3455, 0xE7};
     QTest::newRow("a separator types into the next byte") << 2 << Keys("F") << 4 << QList<int>{1, 0xF0};
     QTest::newRow("backspace and delete zero the previous digit")
@@ -216,7 +217,7 @@ class EditorsTest : public QObject {
 
   void setFFAndSet00OnTheImageOrTheSelectedDigits() {
     QMenu* menu = hex->contextMenu();
-    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions().size(), 4);  // Set FF, Set 00, a separator, Paste hex
     hex->updateData({300, 0});
     menu->actions().at(0)->trigger();
     QCOMPARE(hex->getBufferData(), QByteArray(3456, '\xFF'));

@@ -3,11 +3,15 @@
 // all, the sector manager and the key manager.
 
 #include <QBrush>
+#include <QClipboard>
 #include <QDockWidget>
 #include <QLineEdit>
+#include <QMenu>
 #include <QStatusBar>
+#include <QTableWidget>
 
 #include "MainWindowHarness.h"
+#include "MifareGeometry.h"
 #include "norvexapi.h"
 
 namespace {
@@ -79,9 +83,19 @@ class MainWindowTest : public QObject {
     const auto colour = [](const QModelIndex& index) {
       return index.data(Qt::ForegroundRole).value<QBrush>().color();
     };
-    QCOMPARE(colour(h->Tree().index(0, 0)), QColor(255, 0, 0));  // identifiers red, the rest blue
-    QCOMPARE(colour(h->Tree().index(0, 1)), QColor(0, 0, 255));
-    QCOMPARE(colour(h->Tree().index(2, 1, h->Tree().index(1, 0))), QColor(0, 0, 255));
+    // Identifiers red, the rest blue, each readable (4.5:1) on a light and on a dark theme.
+    for (const QColor base : {QColor(Qt::white), QColor(0x20, 0x20, 0x24)}) {
+      QPalette palette = h->window->palette();
+      palette.setColor(QPalette::Base, base);
+      h->window->setPalette(palette);
+      const QColor id = colour(h->Tree().index(0, 0));
+      const QColor info = colour(h->Tree().index(2, 1, h->Tree().index(1, 0)));
+      QVERIFY(id.red() > id.blue() && id.red() > id.green());
+      QVERIFY(info.blue() > info.red() && info.blue() > info.green());
+      QVERIFY(QVTreeDataSource::Contrast(id, base) >= 4.5);
+      QVERIFY(QVTreeDataSource::Contrast(info, base) >= 4.5);
+      QCOMPARE(colour(h->Tree().index(0, 1)), info);
+    }
 
     QVERIFY(h->SelectCard(1, 3));  // a property row of the 4K card
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[1]);
@@ -135,38 +149,55 @@ class MainWindowTest : public QObject {
     ReleaseSession(other);
   }
 
-  // Read all with either key; a sector whose key A does not fit stops it: what was read before
-  // stays on show and the alert says where it stopped.
-  void readAllShowsTheCardUpToAFailure_data() {
+  // Read all goes on past a sector it cannot read, tries both key types on every sector, marks
+  // what it could not read ("--", never zeros) and ends with the per-sector result.
+  void readAllGoesOnPastUnreadableSectors_data() {
     QTest::addColumn<QString>("card");
     QTest::addColumn<int>("sectors");
     QTest::addColumn<QByteArray>("key");
-    QTest::addColumn<int>("lockedSector");  // -1: none
-    QTest::newRow("1K, key A") << "classic1k" << 16 << QByteArray("keyA") << -1;
-    QTest::newRow("4K, key B") << "classic4k" << 40 << QByteArray("keyB") << -1;
-    QTest::newRow("1K, sector 5 locked") << "classic1k" << 16 << QByteArray("keyA") << 5;
+    QTest::addColumn<int>("lockedSector");  // key A changed, key B unusable; -1: none
+    QTest::addColumn<int>("keyBOnlyFrom");  // from this sector on key A changed, key B usable
+    QTest::newRow("1K, key A") << "classic1k" << 16 << QByteArray("keyA") << -1 << 16;
+    QTest::newRow("4K, key B") << "classic4k" << 40 << QByteArray("keyB") << -1 << 40;
+    QTest::newRow("1K, sector 5 locked") << "classic1k" << 16 << QByteArray("keyA") << 5 << 16;
+    QTest::newRow("4K, mixed keys") << "classic4k" << 40 << QByteArray("keyA") << -1 << 20;
   }
 
-  void readAllShowsTheCardUpToAFailure() {
+  void readAllGoesOnPastUnreadableSectors() {
     QFETCH(QString, card);
     QFETCH(int, sectors);
     QFETCH(QByteArray, key);
     QFETCH(int, lockedSector);
+    QFETCH(int, keyBOnlyFrom);
     QVERIFY(h->ScanWithSelectedCard(card.toStdString()));
     h->FillDataBlocks(sectors);
     if (key == "keyB") h->MakeKeyBUsable(sectors);
     if (lockedSector >= 0) h->ChangeTrailerKeyA(lockedSector);
+    h->SetTrailerBytes(keyBOnlyFrom, sectors, 6, {0x7F, 0x07, 0x88, 0x69});
+    h->SetTrailerBytes(keyBOnlyFrom, sectors, 0, Bytes(6, 0x11));
     QVERIFY(h->Click(key.constData()));
     QVERIFY(h->Click("readAllBtn"));
 
-    const QByteArray expected = h->DataImage(lockedSector >= 0 ? lockedSector : sectors);
+    const QByteArray card_ = h->DataImage(sectors);
     const QByteArray image = h->DataView()->getBufferData();
-    QCOMPARE(image.left(expected.size()), expected);
-    QCOMPARE(image.mid(expected.size()), QByteArray(3456 - expected.size(), '\0'));
+    const QString text = h->DataView()->hexText();
+    for (int s = 0; s < sectors; ++s) {
+      const int offset = mifare_geometry::SectorOffset(s);
+      const int size = mifare_geometry::SectorDataSize(s);
+      const QString shown = text.mid(3 * offset, 3 * size);
+      if (s == lockedSector) {
+        QCOMPARE(shown.count(QLatin1String("--")), size);
+        QCOMPARE(image.mid(offset, size), QByteArray(size, '\0'));
+      } else {
+        QCOMPARE(image.mid(offset, size), card_.mid(offset, size));
+      }
+    }
     QCOMPARE(h->alerts.size(), lockedSector >= 0 ? 1u : 0u);
     if (lockedSector >= 0) {
       QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
-      QVERIFY(h->alerts[0].text.contains(QStringLiteral("after %1 bytes").arg(expected.size())));
+      QVERIFY(h->alerts[0].text.contains(QStringLiteral("15 of 16 sectors read.")));
+      QVERIFY(h->alerts[0].text.contains(QStringLiteral("Sector 05 not read (key A: ")));
+      QVERIFY(h->alerts[0].text.contains(QStringLiteral("; key B: ")));
     }
     QCOMPARE(h->Status(), kScanning);
     QVERIFY(!h->window->IsBusy());
@@ -174,13 +205,12 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->ScanTimer()->interval(), h->Obj().DelayForWaitCard());
   }
 
-  void withoutASelectedCardOrScanReadAllAndNewKeysDoNothing() {
+  void withoutASelectedCardOrScanTheCardButtonsAreOffAndNewKeysDoNothing() {
     QVERIFY(h->StartScanning());
     QVERIFY(!h->PlaceAndRegister("classic1k").empty());
     h->FillDataBlocks(16);
-    QVERIFY(h->Click("readAllBtn"));  // no row selected
-    QCOMPARE(h->DataView()->getBufferData(), QByteArray(3456, '\0'));
-    QCOMPARE(h->Status(), kScanning);
+    for (const char* button : {"readAllBtn", "writeAllBtn", "sectMngBtn", "discardBtn"})
+      QVERIFY2(!h->Click(button), button);  // no row selected
     QVERIFY(h->Click("keyMngBtn"));
     QTest::keyClicks(h->Child<QLineEdit>("newKeyA"), QStringLiteral("A0A1A2A3A4A5"));
     QVERIFY(h->Click("applyNewKeys"));
@@ -189,9 +219,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->Tree().rowCount(), 1);
 
     QVERIFY(h->SelectCard(0));
+    QVERIFY(h->Child<QPushButton>("readAllBtn")->isEnabled());
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());  // nothing read, nothing changed
     QVERIFY(h->Click("stopBtn"));
-    QVERIFY(h->Click("readAllBtn"));  // not scanning
-    QCOMPARE(h->DataView()->getBufferData(), QByteArray(3456, '\0'));
+    QVERIFY(!h->Click("readAllBtn"));  // not scanning
     QCOMPARE(h->Status(), QStringLiteral("Ready..."));
     QVERIFY(!h->ScanTimer()->isActive());
   }
@@ -213,6 +244,10 @@ class MainWindowTest : public QObject {
       MainWindowHarness::TypeAt(h->DataView(), edit.byte, QString::fromLatin1(edit.digits));
     QVERIFY(h->Click("writeAllBtn"));
     QVERIFY(h->alerts.empty());
+    QCOMPARE(h->confirms.size(), 1u);
+    QCOMPARE(h->confirms[0].text, QStringLiteral("Write 3 changed blocks to card %1 (Mifare 4K)?")
+                                      .arg(h->Obj().RegisteredCards()[0]->Uid()));
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());  // all written
 
     Bytes expected = before;
     for (const auto& edit : edits)
@@ -221,28 +256,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->Memory(), expected);
   }
 
-  void aFailedWriteAllIsReported() {
+  void aFailedWriteAllIsReportedAndWritesTheOtherBlocks() {
     QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    QVERIFY(h->Click("readAllBtn"));
     h->ChangeTrailerKeyA(3);
     const Bytes before = h->Memory();
     MainWindowHarness::TypeAt(h->DataView(), 20, QStringLiteral("5A"));   // sector 0, block 1
-    MainWindowHarness::TypeAt(h->DataView(), 200, QStringLiteral("5A"));  // sector 4
+    MainWindowHarness::TypeAt(h->DataView(), 150, QStringLiteral("5A"));  // sector 3, block 12
+    MainWindowHarness::TypeAt(h->DataView(), 200, QStringLiteral("5A"));  // sector 4, block 16
     QVERIFY(h->Click("writeAllBtn"));
 
-    // Sectors 0 to 2 were written before sector 3 refused the key; sector 4 never was.
     QCOMPARE(h->alerts.size(), 1u);
     QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
     QVERIFY(h->alerts[0].text.startsWith(QStringLiteral("Data cannot be written")));
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("2 of 3 changed blocks written.")));
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("Block 12 not written (key A: ")));
     Bytes expected = before;
     expected[16 * 1 + 4] = 0x5A;
+    expected[16 * 16 + 8] = 0x5A;
     QCOMPARE(h->Memory(), expected);
-
-    // The text is the library's for the status the card access object reports.
-    QVERIFY(h->Obj().SelectACard(*h->Obj().RegisteredCards()[0]) == 0);
-    const int status = h->Obj().WriteAllSector(*h->Obj().RegisteredCards()[0],
-                                               h->DataView()->getBufferData(), MIF_KEY_TYPE_A);
-    QVERIFY(status != 0);
-    QVERIFY(h->alerts[0].text.endsWith(QVMifareObj::ErrorText(status)));
+    QVERIFY(h->Child<QPushButton>("writeAllBtn")->isEnabled());  // block 12 is still changed
   }
 
   void sectorWriteWithKeyBOnSector35OfA4KCardIsReadBack() {
@@ -252,6 +285,7 @@ class MainWindowTest : public QObject {
     QVERIFY(h->Click("sectMngBtn"));
     h->ChooseSector(35);
     QVERIFY(h->Click("sectorKeyB"));
+    QVERIFY(h->Click("sectorRead"));
 
     // The first and the last byte of the sector, and one beyond it, which is not written.
     MainWindowHarness::TypeAt(h->SectorView(), 0, QStringLiteral("A1B2"));
@@ -296,33 +330,128 @@ class MainWindowTest : public QObject {
     QVERIFY(h->Click("sectMngBtn"));
     h->ChooseSector(2);
     const Bytes before = h->Memory();
-    MainWindowHarness::TypeAt(h->SectorView(), 0, QStringLiteral("1234"));
-    const QByteArray shown = h->SectorView()->getBufferData();
 
-    const QString readError =
-        QStringLiteral("Data cannot be read, please check Keys or Access Bit");
+    const QString readError = QStringLiteral(
+        "Data cannot be read, please check Keys or Access Bit\n\nSector 02, key A: ");
     QVERIFY(h->Click("sectorRead"));
     QCOMPARE(h->alerts.size(), 1u);
     QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
-    QCOMPARE(h->alerts[0].text, readError);
-    QCOMPARE(h->SectorView()->getBufferData(), shown);  // previous content kept
+    QVERIFY(h->alerts[0].text.startsWith(readError));
+    QVERIFY(!h->Child<QWidget>("sectorWrite")->isEnabled());  // nothing read, nothing to write
 
-    const struct {
-      const char* button;
-      const char* start;
-    } failures[] = {{"sectorWrite", "Data cannot be written"},
-                    {"sectorClear", "Data cannot be cleared"}};
-    for (const auto& failure : failures) {
-      h->alerts.clear();
-      QVERIFY(h->Click(failure.button));
-      // The failed change, then the failed read-back.
-      QCOMPARE(h->alerts.size(), 2u);
-      QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
-      QVERIFY(h->alerts[0].text.startsWith(QLatin1String(failure.start)));
-      QVERIFY(h->alerts[0].text.size() > static_cast<qsizetype>(qstrlen(failure.start)) + 2);
-      QCOMPARE(h->alerts[1].text, readError);
-    }
+    h->alerts.clear();
+    QVERIFY(h->Click("sectorClear"));
+    // The failed clear, then the failed read-back.
+    QCOMPARE(h->alerts.size(), 2u);
+    QVERIFY(h->alerts[0].text.startsWith(QLatin1String("Data cannot be cleared")));
+    QVERIFY(h->alerts[1].text.startsWith(readError));
     QCOMPARE(h->Memory(), before);
+  }
+
+  // A sector with its own key, typed into the key manager's table, is read with it; the key is
+  // the explorer's only, nothing is written to the card.
+  void aSectorsOwnKeyFromTheKeyManagerReadsIt() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    h->FillDataBlocks(16);
+    h->ChangeTrailerKeyA(3);  // key A of sector 3: 111111111111
+    QVERIFY(h->Click("keyMngBtn"));
+    auto* table = h->Child<QTableWidget>("sectorKeys");
+    QCOMPARE(table->rowCount(), 16);
+    for (const QString& typed : {QStringLiteral("12345"), QStringLiteral("111111111111")}) {
+      table->scrollToItem(table->item(3, 0));
+      const QRect cell = table->visualItemRect(table->item(3, 0));
+      QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+      QTest::keyClick(table, Qt::Key_F2);
+      QLineEdit* editor = nullptr;  // the open one (closed editors linger until deleted)
+      for (auto* field : table->viewport()->findChildren<QLineEdit*>())
+        if (field->isVisible()) editor = field;
+      QVERIFY(editor != nullptr);
+      editor->selectAll();
+      QTest::keyClicks(editor, typed);
+      QTest::keyClick(editor, Qt::Key_Return);
+      QCoreApplication::processEvents();  // the view commits the edit queued
+    }
+    QCOMPARE(table->item(3, 0)->text(), QStringLiteral("111111111111"));
+    QCOMPARE(table->item(4, 0)->text(), QStringLiteral("FFFFFFFFFFFF"));
+    const Bytes before = h->Memory();
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->alerts.empty());
+    QCOMPARE(h->DataView()->getBufferData().left(768), h->DataImage(16));
+    QCOMPARE(h->Memory(), before);
+  }
+
+  // Every line names its sector and block, value blocks are flagged, edits are marked until
+  // written, and a 1K image is followed by nothing that looks like card data.
+  void theHexViewShowsTheCardsStructure() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    Bytes memory = h->Memory();
+    const Bytes value{0x10, 0, 0, 0, 0xEF, 0xFF, 0xFF, 0xFF, 0x10, 0, 0, 0, 0x05, 0xFA, 0x05, 0xFA};
+    std::copy(value.begin(), value.end(), memory.begin() + 16 * 5);  // sector 1, block 5
+    h->sim->setCardMemory(h->reader, h->uids[0], memory);
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->Click("sectMngBtn"));  // the sector view labels the blocks of its sector
+    h->ChooseSector(1);
+    QVERIFY(h->Click("sectorRead"));
+    QVERIFY(h->Click("btnCloseSector"));
+    QVERIFY(h->SectorView()->isValueLine(1));
+
+    QVHexTextView* view = h->DataView();
+    QVERIFY(view->gutterWidth() > 0);
+    QVERIFY(view->isValueLine(4));  // line 4: the second block of sector 1
+    QVERIFY(!view->isValueLine(3));
+    QVERIFY(view->hexText().mid(3 * 768).count(QLatin1String("--")) == 3456 - 768);
+    QVERIFY(view->extraSelections().size() == 1);  // the bytes after the card, greyed
+    MainWindowHarness::TypeAt(view, 20, QStringLiteral("AB"));
+    QCOMPARE(view->extraSelections().size(), 2);
+    QCOMPARE(view->extraSelections()[0].cursor.selectedText(), QStringLiteral("AB"));
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(view->extraSelections().size(), 1);  // written: no longer marked
+  }
+
+  // Ctrl+R reads, Set FF is undone and redone with the keys, pasted hex text lands at the caret,
+  // Ctrl+S writes.
+  void undoRedoPasteAndShortcutsOnTheWholeCardEditor() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    h->FillDataBlocks(16);
+    h->window->activateWindow();  // shortcuts act in the active window
+    QVERIFY(QTest::qWaitForWindowActive(h->window.get()));
+    QTest::keyClick(h->window.get(), Qt::Key_R, Qt::ControlModifier);
+    const QByteArray card = h->DataImage(16);
+    QVHexTextView* view = h->DataView();
+    QTRY_COMPARE(view->getBufferData().left(768), card);  // a button's shortcut clicks it soon
+
+    view->contextMenu()->actions().at(0)->trigger();  // Set FF on the whole image
+    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    QCOMPARE(view->getBufferData().mid(768), QByteArray(3456 - 768, '\0'));  // no card data
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(view->getBufferData().left(768), card);
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
+
+    QApplication::clipboard()->setText(QStringLiteral("0xDE, 0xAD be\nef"));
+    MainWindowHarness::TypeAt(view, 20, QString());
+    QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(view->getBufferData().mid(20, 4), QByteArray::fromHex("DEADBEEF"));
+    const Bytes before = h->Memory();
+    QTest::keyClick(h->window.get(), Qt::Key_S, Qt::ControlModifier);
+    QTRY_COMPARE(h->confirms.size(), 1u);
+    Bytes expected = before;
+    for (int i = 0; i < 4; ++i) expected[16 + 4 + i] = static_cast<uint8_t>("\xDE\xAD\xBE\xEF"[i]);
+    QCOMPARE(h->Memory(), expected);
+  }
+
+  // The window fits a 1024 x 600 screen with the key panel open and the editor still usable.
+  void theWindowFits1024x600WithTheKeyPanelOpen() {
+    QVERIFY(h->Click("keyMngBtn"));
+    h->window->resize(1024, 600);
+    QVERIFY(h->window->minimumSizeHint().width() <= 1024);
+    QVERIFY(h->window->minimumSizeHint().height() <= 600);
+    for (const char* name :
+         {"readAllBtn", "writeAllBtn", "sectMngBtn", "keyMngBtn", "applyNewKeys"})
+      QVERIFY2(h->Child<QWidget>(name)->isVisible(), name);
+    QVERIFY(h->DataView()->height() >= 150);
   }
 
   void keyManagerAppliesTwelveDigitsAndRefusesEleven() {
@@ -359,9 +488,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(h->Tree().index(5, 1, row).data().toString(), QStringLiteral("FFFFFFFFFFFF"));
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
 
-    // The new key is the one the card operations use: reading with key A now fails.
+    // The new key is the one the card operations use: key A fails (and key B may not read).
     QVERIFY(h->Click("readAllBtn"));
     QCOMPARE(h->alerts.size(), 1u);
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("0 of 16 sectors read.")));
   }
 
  private:

@@ -1,0 +1,154 @@
+// SPDX-License-Identifier: MIT
+// No click may destroy card data: each case replays a trial in which the explorer lost or
+// corrupted a card's data, and checks the card's memory where nothing may be written.
+
+#include <QGroupBox>
+
+#include "MainWindowHarness.h"
+#include "MifareGeometry.h"
+
+namespace {
+
+QString UidText(const Bytes& uid) {
+  return QString::fromLatin1(ToQBytes(uid).toHex().toUpper());
+}
+
+// Shows whether every byte of image range [offset, offset + size) is marked "not read".
+bool ShownAsUnread(QVHexTextView* view, int offset, int size) {
+  return view->hexText().mid(3 * offset, 3 * size).count(QLatin1String("--")) == size;
+}
+
+}  // namespace
+
+class CardDataSafetyTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init() { h = std::make_unique<MainWindowHarness>(); }
+  void cleanup() { h.reset(); }
+
+  // A 4K card taken away half-way through Read all and put back: Write all writes the one block
+  // typed into a sector that was read, and never the sectors that were not read.
+  void writeAllAfterAPartialReadWritesOnlyWhatWasRead() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->FillDataBlocks(40);
+    const Bytes before = h->Memory();
+    h->sim->clearLog(h->reader);
+    h->sim->removeCardAfter(h->reader, kInstructionsFor14Sectors, h->uids[0]);
+    QVERIFY(h->Click("readAllBtn"));
+    QCOMPARE(h->alerts.size(), 1u);
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("14 of 40 sectors read.")));
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("The card left the field")));
+    QVERIFY(ShownAsUnread(h->DataView(), mifare_geometry::SectorOffset(14),
+                          3456 - mifare_geometry::SectorOffset(14)));
+
+    h->sim->placeCard(h->reader, "classic4k:uid=" + UidText(h->uids[0]).toStdString());
+    h->sim->setCardMemory(h->reader, h->uids[0], before);
+    MainWindowHarness::TypeAt(h->DataView(), 100, QStringLiteral("C3"));   // sector 2, block 8
+    MainWindowHarness::TypeAt(h->DataView(), 3000, QStringLiteral("C3"));  // not read: refused
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->confirms.size(), 1u);
+    QVERIFY(h->confirms[0].text.startsWith(QStringLiteral("Write 1 changed block to card ")));
+    Bytes expected = before;
+    expected[16 * 8 + 4] = 0xC3;
+    QCOMPARE(h->Memory(), expected);
+  }
+
+  // Another, unread card selected: the editor shows none of the first card's data, Write all
+  // has nothing to write to it; back on the first card its edits are there.
+  void anImageBelongsToTheCardItWasReadFrom() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    h->FillDataBlocks(16);
+    QVERIFY(h->Click("readAllBtn"));
+    MainWindowHarness::TypeAt(h->DataView(), 20, QStringLiteral("77"));
+    const Bytes other = h->PlaceAndRegister("classic1k:uid=0A0B0C0D");
+    const Bytes otherBefore = h->sim->cardMemory(h->reader, other);
+    QVERIFY(h->SelectCard(1));
+
+    QCOMPARE(h->Child<QGroupBox>("infoCard")->title(),
+             QStringLiteral("Data for card 0A0B0C0D - Mifare 1K"));
+    QVERIFY(ShownAsUnread(h->DataView(), 0, 3456));
+    QVERIFY(!h->Click("writeAllBtn"));
+    QCOMPARE(h->sim->cardMemory(h->reader, other), otherBefore);
+
+    QVERIFY(h->SelectCard(0));
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x77);
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->Block(1)[4], 0x77);
+    QCOMPARE(h->sim->cardMemory(h->reader, other), otherBefore);
+  }
+
+  // Sector 1 read, sector 2 chosen: the view no longer shows sector 1's bytes and Write waits for
+  // a read of sector 2; Clear asks first, naming card and sector.
+  void theSectorManagerWritesOnlyTheSectorItRead() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    h->FillDataBlocks(16);
+    const Bytes before = h->Memory();
+    QVERIFY(h->Click("sectMngBtn"));
+    QCOMPARE(h->Child<QDialog>("sectorpanel")->windowTitle(),
+             QStringLiteral("Sector manager - card 01020304"));
+    h->ChooseSector(1);
+    QVERIFY(h->Click("sectorRead"));
+    QVERIFY(h->Child<QWidget>("sectorWrite")->isEnabled());
+    h->ChooseSector(2);
+    QVERIFY(ShownAsUnread(h->SectorView(), 0, 48));
+    QVERIFY(!h->Click("sectorWrite"));
+
+    h->confirmAnswer = false;
+    QVERIFY(h->Click("sectorClear"));
+    QCOMPARE(h->confirms.size(), 1u);
+    QCOMPARE(h->confirms[0].text,
+             QStringLiteral("Clear sector 02 of card 01020304? Its 48 data bytes become 00."));
+    QCOMPARE(h->Memory(), before);
+    QVERIFY(h->alerts.empty());
+  }
+
+  // A read that fails on a sector keeps what the editor showed for it and says which sector
+  // failed, with which key and why.
+  void aFailedReadKeepsWhatIsOnScreen() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    h->FillDataBlocks(16);
+    QVERIFY(h->Click("readAllBtn"));
+    const QByteArray shown = h->DataView()->getBufferData();
+    h->ChangeTrailerKeyA(3);
+    QVERIFY(h->Click("readAllBtn"));
+    QCOMPARE(h->DataView()->getBufferData(), shown);
+    QCOMPARE(h->alerts.size(), 1u);
+    QVERIFY(h->alerts[0].text.contains(QStringLiteral("Sector 03 not read (key A: ")));
+    QVERIFY(!h->alerts[0].text.contains(QStringLiteral("bytes")));
+  }
+
+  // A card with unsaved edits leaves the field: the user is told, the edits stay on show, and
+  // once the card is back they are written to it.
+  void editsOfACardThatLeftTheFieldAreKept() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    QVERIFY(h->Click("readAllBtn"));
+    MainWindowHarness::TypeAt(h->DataView(), 20, QStringLiteral("66"));
+    const Bytes before = h->Memory();
+    QVERIFY(h->sim->removeCard(h->reader, h->uids[0]));
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->alerts.size(), 1u);
+    QVERIFY(h->alerts[0].text.startsWith(
+        QStringLiteral("Card 01020304 has left the field. Its edits are kept")));
+    QCOMPARE(h->Tree().rowCount(), 0);
+    QCOMPARE(h->Child<QGroupBox>("infoCard")->title(),
+             QStringLiteral("Data for card 01020304 - not in the field"));
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
+    QVERIFY(h->Child<QPushButton>("discardBtn")->isEnabled());
+
+    h->sim->placeCard(h->reader, "classic1k:uid=01020304");
+    h->sim->setCardMemory(h->reader, h->uids[0], before);
+    QTRY_COMPARE(h->Tree().rowCount(), 1);
+    QVERIFY(h->SelectCard(0));
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->Block(1)[4], 0x66);
+  }
+
+ private:
+  static constexpr unsigned kInstructionsFor14Sectors = 60;
+  std::unique_ptr<MainWindowHarness> h;
+};
+
+QTEST_MAIN(CardDataSafetyTest)
+#include "card_data_safety_qtest.moc"
