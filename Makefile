@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Thin front end over the CMake presets. `make test` is what CI runs.
 # Only `deps` (and `test`/`test-asan`, through it) installs packages; every other target only builds
 # and runs. NORVEX_WERROR=ON (CI sets it) turns compiler warnings into errors.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ISO 14443-3 type A card selection: request/anticollision/select, the reader's one-step
 // activation of idle and halted cards, halt and RF reset.
 

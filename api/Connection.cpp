@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Connecting a session to a reader: transport, then framing protocol, then command set, then open.
 
 #include <memory>

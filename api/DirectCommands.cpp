@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any reader instruction with raw parameters, and the RF-scan control built on it (so that it
 // works with every command set, not only the network readers' one).
 

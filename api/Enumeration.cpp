@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Listing readers: USB readers by index ("USB_0", "USB_1", ...), serial ports by device path.
 
 #include <dirent.h>

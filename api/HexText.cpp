@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hexadecimal text helpers: keys and UIDs are written as upper-case hex, most significant first.
 
 #include "norvexapi.h"

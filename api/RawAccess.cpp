@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raw transport access: bytes written to and read from the reader without the block framing.
 
 #include "api/ExceptionBoundary.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader configuration: RF attributes, card type, configuration sets, firmware version and the
 // time-out the command set hands to the protocol.
 

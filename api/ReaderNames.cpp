@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small string helpers that callers use to form and parse reader names: "USB_3", "/dev/ttyS0",
 // "reader@host:port" and "host:port".
 

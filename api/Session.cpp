@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "api/Session.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The session record behind the handle every exported function takes, and the check that guards it.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "api/SessionRegistry.h"
 
 #include <mutex>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The set of live session records, so that a released or foreign handle is recognised without
 // reading memory the library does not own.

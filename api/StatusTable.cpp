@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status table: every code with its name and text, and the lookups over it.
 //
 // The texts are the library's own user-visible messages and are kept exactly as callers have

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One reader instruction through the whole stack (flat API, command set, framing, HIDUSB, virtual
 // bus) against the in-process simulator. Reports the wall time of a round trip, the library's own
 // CPU time per exchange (the calling thread runs only library code, the simulator answers on its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the whole data of a Mifare Classic 1K and 4K card, sector by sector, through
 // MifC_ReadSectorDataAuth against the in-process simulator (one authentication and 3 or 15 block
 // reads per sector).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the header, the versioned shared library, a pkg-config file, a CMake package config,
 # norvex-sim and Orlith with their manual pages, and the udev rule for the readers.
 include(CMakePackageConfigHelpers)

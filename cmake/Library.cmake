@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # libnorvexapi: every source of the library folders goes into one static core (used by the unit
 # tests, which reach internal classes) and the shared library is that core with only the API exported.
 set(NORVEX_LIBRARY_DIRS status api transport transport/usb reader mifare desfire)

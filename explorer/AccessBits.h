@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The access bits of a Mifare Classic sector trailer (bytes 6, 7 and 8) as the access bits dialog
 // shows and writes them. Byte 6 holds inverted C2 (high nibble) and inverted C1 (low nibble),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // AccessBitsDialog: reading the trailer, showing current and new conditions, and writing.
 
 #include "AccessBitsDialog.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The access bits dialog: shows the access conditions of one sector as read from its trailer,
 // lets the user choose new conditions for the data blocks and for the trailer and new keys A and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // AccessBitsDialog: the widgets. Two boxes, the conditions as read from the card and the
 // conditions to be written, each with the three access bytes (hex and binary), the data-block and
 // trailer rows with their C1, C2, C3 bits, and the keys.

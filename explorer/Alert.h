@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The explorer's modal alert: a title, a text shown verbatim and one "OK" button.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A displayable text with its foreground colour, the value a card-tree row holds for a column.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The explorer's card information record: geometry and identifier of a card, worked out by the
 // explorer itself from what the ISO 14443-A selection returns (ATQ, SAK, UID).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CardPropertyLines.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "CardTypeDetection.h"
 
 #include <algorithm>

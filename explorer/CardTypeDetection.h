@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Works out a card's type and geometry from what ISO 14443-A selection returned: the ATQ (ATQA)
 // names the Mifare family, SAK bit 0x20 tells ISO 14443-4 compliance.

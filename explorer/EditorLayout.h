@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Geometry shared by the hex and ASCII editors: one whole-card data image of a Mifare 4K card
 // (32 sectors of 48 bytes and 8 of 240), 16 bytes per line, three hex characters per byte.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The vertical navigation keys shared by the hex and the ASCII view: both move the caret by lines
 // and pages, clamp at the start and at their last caret position, and jump with Home and End.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "HexPair.h"
 
 int HexDigitValue(QChar c) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Conversion of a two-character hexadecimal pair, as keys and editor bytes are written.
 

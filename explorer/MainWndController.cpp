@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mainWndController: what the window does. Start-up and end, the RF scan, the card tree's
 // selection, the frame every card operation runs in, read all and write all, the sector manager,
 // the access bits dialog and the key manager. The widgets are built in MainWndControllerLayout.cpp.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The explorer's main window and its controller: reader choice, the timer-driven RF scan that
 // registers every card brought into the field, the card tree, the whole-card hex/ASCII editor with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // mainWndController: the widgets. A reader bar on top (model, port, start/stop, busy indicator,
 // its title the status line), the card tree beside the whole-card hex/ASCII editor, the key
 // manager as a side panel and the sector manager as a window-modal sheet.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Mifare Classic sector sizes as the explorer transfers them: sectors 0 to 31 carry 3 data blocks
 // (48 bytes), sectors 32 and above 15 (240 bytes); the trailer is never part of the sector data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "Node.h"
 
 std::optional<AttributedText> Node::keyValue(const QString& key) const {

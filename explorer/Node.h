@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One row of the card tree: its values by column identifier, its child rows and the card it
 // belongs to. A node owns its children; the card is shared with the registered-cards list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QVAsciiView.h"
 
 #include <QContextMenuEvent>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // ASCII side of the whole-card editor: the same 3456 bytes as characters, 16 per line, a substitute
 // glyph for every byte outside printable ASCII. Its byte buffer follows the hex companion, so an

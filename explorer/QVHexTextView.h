@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Hex editor of one whole-card data image (3456 bytes). The view keeps its own character buffer
 // as the truth: every key is interpreted here, the buffer is changed and the whole text is then

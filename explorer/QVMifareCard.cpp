@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QVMifareCard.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One card seen by the explorer: its type text, UID text, the keys the explorer authenticates with,
 // and its geometry. Records are shared between the registered-cards list and the card tree.

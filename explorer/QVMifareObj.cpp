@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVMifareObj: settings, the message slot, reader connection, card selection, and the
 // authenticated block, sector, whole-card and sector-trailer operations on one card. Each card
 // operation checks the block or sector number against the card's geometry and the key number,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The explorer's single gateway to the reader library: it owns the library session, connects it
 // to a USB reader, selects cards in the RF field and registers each card seen since the last

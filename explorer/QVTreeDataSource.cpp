@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "QVTreeDataSource.h"
 
 #include <QBrush>

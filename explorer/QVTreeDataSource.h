@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The card tree's model: a plain tree of Node rows behind a two-column QAbstractItemModel. Each
 // registered card is one top-level row (its UID in red in the "idcard" column, its first property

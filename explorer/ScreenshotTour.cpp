@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ScreenshotTour.h"
 
 #include <QApplication>

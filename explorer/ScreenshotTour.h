@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The hidden --screenshot option: drives the window through a short tour in simulated mode (start
 // the scan, wait for the cards, select the Mifare 1K card, read it all, open the key panel) and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Simulated mode (Orlith --simulate): an in-process reader simulator serving the virtual USB bus on
 // a socket in a private temporary directory, with one virtual reader per reader model the explorer

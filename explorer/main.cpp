@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Orlith, the Mifare card explorer. `Orlith --simulate` runs it against an in-process reader
 // simulator with a Mifare Classic 1K and a 4K card in the field of each virtual reader.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * libnorvexapi: driver library for USB contactless card readers (ISO 14443 A/B, 13.56 MHz).
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic access-condition codec: access bits of a sector trailer <-> key privileges.
 
 #include "mifare/MifACL.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Card acquisition and Mifare Classic authentication with a key the caller passes.
 //
 // Authenticating any block opens its whole sector, so the sector forms authenticate the sector's

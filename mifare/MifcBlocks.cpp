@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing single 16-byte Mifare Classic blocks, in the plain, authenticating and
 // self-contained forms. The card itself enforces the sector's access conditions.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Checks the MifC_ functions make before anything is sent to the reader, so that a call with bad
 // arguments leaves the card untouched instead of failing halfway through a multi-step transfer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Transfers of a sector's data blocks (the sector without its trailer): 48 bytes for the 4-block
 // sectors, 240 bytes for the 16-block sectors of a 4K card. The blocks go in ascending order and
 // the first failing block ends the transfer; blocks already transferred are kept.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading sector trailers, whole or split into key A, access bytes and key B. The bytes are passed
 // on exactly as the card returns them: a card reads key A as zeros, and key B as zeros where the
 // access conditions keep it secret.

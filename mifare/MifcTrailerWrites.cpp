@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing sector trailers: key A (bytes 0-5), the access bytes and general-purpose byte (6-9) and
 // key B (10-15). The card applies the new keys and access conditions as soon as the trailer is
 // written; the session keeps nothing of them.

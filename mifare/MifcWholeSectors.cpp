@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing a whole sector: its data blocks first, then its trailer, so that new keys or access
 // conditions take effect only after the data has gone in under the old ones.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sector geometry and its exported queries.
 
 #include "mifare/SectorGeometry.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Where a Mifare Classic sector lies on the card. One layout serves 1K and 4K cards: sectors 0-31
 // hold 4 blocks each, sectors 32-39 (4K only) 16 blocks each; the last block is the trailer.

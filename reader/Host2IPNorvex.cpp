@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reader/Host2IPNorvex.h"
 
 Host2IPNorvex::Host2IPNorvex(ProtocolBase* protocol) : Host2NorvexBase(protocol) {}

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reader/Host2NorvexBase.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Raw exchanges: a frame or byte stream handed to the card, and any reader instruction with raw
 // parameters.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic authentication, block and value instructions, and the generic memory read and
 // write instructions used for Ultralight pages.
 #include <algorithm>

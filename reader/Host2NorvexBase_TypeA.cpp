@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ISO 14443-3 type A card selection: request, anticollision, select and the reader's one-step
 // activation of an idle or halted card.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "reader/Host2RDCom.h"
 
 #include "status/StatusCodes.h"

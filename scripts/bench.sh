@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs every benchmark program of the normal build against the in-process simulator.
 set -euo pipefail
 cd "$(dirname "$0")/.."

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs, from Debian packages, whatever the project needs and the machine lacks. Quiet when all is there.
 set -euo pipefail
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the libFuzzer targets (tests/fuzz) with clang and runs each for FUZZ_SECONDS seconds
 # (default 20), starting from its seed corpus in tests/fuzz/corpus/<name>/. Exits non-zero when a
 # target finds a crash, a sanitizer report, a leak, a violated property or a hang; the input that

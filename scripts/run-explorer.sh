@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Starts the Orlith card explorer in simulated mode: an in-process reader simulator with a Mifare
 # Classic 1K and a 4K card in the field of each virtual reader (TR10 and TR20), and a Simulator
 # menu to place and remove cards while it runs. Extra arguments go to Orlith.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Takes the picture of Orlith's main window shown in the README: under a virtual X server, Orlith
 # starts in simulated mode, scans the field, selects the Mifare 1K card, reads it all, opens the
 # key panel and saves the window (its hidden --screenshot option).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // norvex-sim: serves simulated card readers on the virtual USB bus, or sends one control
 // command to a simulator that is already running.
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Translation of the reader's reply status byte into a library status code.
 
 #include <algorithm>

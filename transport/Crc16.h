@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // CRC-16/MCRF4XX, the checksum that closes every reader frame: reflected polynomial 0x8408

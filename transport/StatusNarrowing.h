@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Codes from below the framing travel on as signed 16-bit values: the reader interface reports

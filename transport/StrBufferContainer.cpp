@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transport/StrBufferContainer.h"
 
 #include <climits>

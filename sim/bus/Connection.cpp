@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/bus/Connection.h"
 
 #include <algorithm>

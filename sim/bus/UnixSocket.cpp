@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/bus/UnixSocket.h"
 
 #include <fcntl.h>

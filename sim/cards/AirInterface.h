@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The reader's side of ISO 14443-3 type A: each call puts one kind of frame on the air, every
 // card in the field receives it, and the call returns what the reader hears back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // One ISO 14443-3 type A card in the field: its identity (UID, ATQ, SAK), its state machine
 // and the commands a reader may send to it once it is ACTIVE. Card families derive from it and

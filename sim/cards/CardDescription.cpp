@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cards/CardDescription.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The textual description of a card to bring into the field: "KIND[:key=value,...]".
 

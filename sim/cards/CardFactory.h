@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Builds the card a description names ("KIND[:key=value,...]"). Each card kind has one maker in the
 // table of CardFactory.cpp; a new card family adds its row there.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cards/CardFirmware.h"
 
 #include "sim/cards/CardInstructionCodes.h"

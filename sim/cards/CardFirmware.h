@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The reader firmware's card instructions: each one turns into ISO 14443-3 frames on the air
 // (AirInterface) or commands to the ACTIVE card, and into the reader's reply.

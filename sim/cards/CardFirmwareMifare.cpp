@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare memory instructions of the reader firmware: authentication (with a coded key from the
 // host or a key from the reader's key store), block and page transfers, value operations.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Codes of the reader instructions that act on cards in the field.
 

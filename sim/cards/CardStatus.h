@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reader status bytes of the card instructions. Each is chosen for the library code that the
 // host maps it to, so an application sees the cause of a failure.

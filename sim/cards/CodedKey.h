@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The 12-byte form in which the host sends a Mifare key to the reader: every key nibble in the
 // low half of one byte, its complement in the high half, high nibble first.

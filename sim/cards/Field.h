@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The RF field of one virtual reader: the cards held in it and the reader firmware's card
 // instructions (ISO 14443-3 type A activation, Mifare Classic commands, raw exchanges).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cards/HexBytes.h"
 
 #include <stdexcept>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cards/MifareClassic.h"
 
 #include <algorithm>

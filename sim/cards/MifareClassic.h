@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A Mifare Classic 1K or 4K card: memory of 16-byte blocks in sectors, authentication with key
 // A or key B of the sector trailer, block read and write, value operations, all under the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The access conditions of a Mifare Classic sector as the card enforces them: three bits C1 C2
 // C3 per block group, stored with inverted copies in trailer bytes 6 to 8, and the published

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Mifare Classic memory layout: sectors 0-31 of 4 blocks, sectors 32-39 (4K only) of 16 blocks;
 // the last block of a sector is its trailer. Blocks are 16 bytes.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Reads an instruction's parameter bytes in order (multi-byte numbers least significant byte
 // first). Every read fails instead of running past the end, so a short parameter list is

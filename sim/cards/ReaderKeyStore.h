@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // The reader's non-volatile Mifare key store, filled by the load-key instruction and used by
 // the authentications that name a key slot instead of carrying the key.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cards/ValueBlock.h"
 
 namespace norvexsim::classic {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Mifare Classic value block format: a 32-bit value stored as value, ~value, value (least
 // significant byte first) in bytes 0-11, and an address byte stored as a, ~a, a, ~a in bytes

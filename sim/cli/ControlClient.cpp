@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/cli/ControlClient.h"
 
 #include <sys/socket.h>

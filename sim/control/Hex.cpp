@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/control/Hex.h"
 
 namespace norvexsim {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/device/FrameAssembler.h"
 
 #include "sim/device/Frame.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "sim/device/Packet.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader-level instructions of the core command set: configuration, RF reset, protocol
 // attributes, firmware version, key sets and card type.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reader maintenance instructions: front-end registers, EEPROM, serial line speed, watchdog,
 // echo, firmware download and in-system programming, peripherals and RF scanning.
 #include <algorithm>

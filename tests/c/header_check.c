@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* Built as strict C11 against the public header and the shared library: a C caller's first steps.
  */
 #include <stdio.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The public header from C++17, including the functions that keep C++ linkage.
 #include "norvexapi.h"
 

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /* A C caller's Mifare Classic round trip: connect to the first USB reader, select the card in the
  * field, authenticate block 4 with the factory key A, write it, read it back, and halt the card.
  * Run with NORVEX_SIMULATOR set to a simulator's socket (see run_with_simulator.sh), or against a

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Runs a test program against a norvex-sim serving one reader with the given cards in its field:
 #   run_with_simulator.sh NORVEX_SIM PROGRAM CARD...
 # The simulator listens in a fresh temporary directory and is stopped when the program ends.

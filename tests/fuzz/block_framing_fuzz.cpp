@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The block framing's reply validation, serial and USB forms, over a reader playing fuzzed replies.
 //
 // Input: [framing: bit 0 set = serial] then records [flags][instruction][n][n parameters]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reply frames reassembled from USB IN packets (HIDUSB::ReadBytesUnblocked), alone and under the
 // USB block framing, with the packets taken from the fuzz input.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The exported Mifare Classic access-condition codec (ACL_ functions) over arbitrary trailer bytes
 // 6-9, as read from a card, and arbitrary privilege masks.
 //

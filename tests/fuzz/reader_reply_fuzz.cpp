@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reply parsing of the reader command set (Host2NorvexBase) and of the exported card functions on
 // top of it, with every reader reply taken from the fuzz input.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // StrBufferContainer and the CommandObject built on it, driven by a fuzzed list of writes and reads
 // of every width; every read goes into a heap buffer of exactly its width.
 //

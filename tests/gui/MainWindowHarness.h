@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Shared set-up of the tests that need a reader: a fresh in-process simulator on a socket in a
 // temporary directory, NORVEX_SIMULATOR pointing at it, and the main window (which owns the card

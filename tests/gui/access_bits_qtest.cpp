@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The access bits dialog: its bit layout (rows to trailer bytes 6, 7, 8 and back; FF 07 80 is the
 // Mifare Classic transport configuration), and the dialog opened with a click in the sector manager
 // on a simulated 1K card and driven by clicks and keys: factory trailer, rows 3 and 3 with new

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The card access object (the main window's) against simulated cards: type detection from ATQ and
 // SAK, re-selection among several cards, the argument checks with their messages, authentication
 // with each key of the card record; and the card record's own key texts and property lines.

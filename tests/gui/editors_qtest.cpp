@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole-card editor: the hex view and its ASCII companion over one 3456-byte image. Each view's
 // key handling is one table (caret moves, typing, deleting, refused keys); edits on one side reach
 // the other and change exactly the bytes edited.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window against simulated cards, driven by clicks and keys: the scan (connect failure,
 // timer chain, registration order, selection, a card taken away, quitting), read all and write
 // all, the sector manager and the key manager.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Simulated mode: the in-process simulator with a TR10 and a TR20 reader, each with a 1K and a 4K
 // card; the Simulator menu placing and removing cards; the window scanning the TR20 reader; the
 // socket variable removed when the mode ends.

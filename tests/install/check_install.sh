@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the build into a temporary prefix, then builds a C program against it twice: through
 # pkg-config and through find_package(norvexapi). Both programs must run. The installed programs
 # must run from the prefix, with manual pages that parse and name every option of their --help,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // An in-process simulator on a socket in a fresh temporary directory, with NORVEX_SIMULATOR pointing
 // at it for as long as the harness lives; ReaderTest adds a reader and a session connected to it.

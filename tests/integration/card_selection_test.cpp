@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Card selection and reader operations through the exported API against the simulated reader:
 // what went over the wire (the instruction log) and what the cards hold afterwards.
 #include <gtest/gtest.h>

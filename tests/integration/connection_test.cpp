@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Connecting sessions to simulated USB readers: enumeration, reader choice by index and product ID,
 // reconnecting, disconnecting, and what a faulty link gives the caller.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic calls that fail: refused arguments never reach the reader, and a multi-step call
 // stops at its first failing step, leaving on the card what was already done.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic blocks and sector data against the simulated reader: geometry, card acquisition,
 // authentication, and every sector of a 1K and a 4K card written and read back.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic sector trailers and whole-sector writers against the simulated reader: what lands
 // in the trailer, keys changed and then used, and access conditions the card enforces.
 

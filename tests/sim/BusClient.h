@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // A host-side client of the virtual USB bus. The bus messages follow the layout both ends share;
 // frames and the CRC have an encoding of their own, independent of the simulator's code.

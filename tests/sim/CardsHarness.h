@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // Drives a Field the way the reader's firmware does: one card instruction at a time, with the
 // parameter layouts of the reader's instruction set.

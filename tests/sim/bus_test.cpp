@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The virtual USB bus as a host sees it: listing, exclusive opening, unplugging, the control
 // channel and protocol violations.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic access conditions as the card enforces them: every row of the data block table
 // and of the trailer table, the five-block groups of large 4K sectors, and sectors whose access
 // bytes are inconsistent.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic in the simulated field: authentication outcomes and what the card forgets,
 // malformed instructions, and value blocks: their format checks, arithmetic and transfer targets.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ISO 14443-3 type A in the simulated field: anticollision among several cards (including
 // double-size UIDs and their cascade levels), halt and wake-up, and the activation instructions.
 

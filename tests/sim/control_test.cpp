@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Driving a running simulator from outside: the control commands, the control client and the
 // norvex-sim command line.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Faults on demand, seen from the host side of the bus.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader firmware over the bus: packets and reassembly, CRC and sequence handling, and refused
 // instructions.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Block framing over a scripted transport: the request frame on the wire, sequence numbering, and
 // the checks every reply must pass before its status and data reach the command object.
 // CRC-16/MCRF4XX known answer: "123456789" -> 0x6F91, the check value of the published catalogue

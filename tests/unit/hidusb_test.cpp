@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The USB transport over a scripted backend: device search by vendor and product, frames cut into
 // 32-byte packets, replies reassembled by their length field, and the guards around a transport
 // that is not open.

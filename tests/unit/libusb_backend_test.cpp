@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The libusb backend's own rules: pipe choice from the descriptors, device order, error and
 // timeout translation (tests/usb runs the backend end to end against an emulated device).
 

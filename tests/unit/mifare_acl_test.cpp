@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Mifare Classic access-condition codec: MifACL and the exported ACL_ functions.
 // Expected rows are the published Mifare Classic 1K/4K access-condition tables (NXP MF1S50yy
 // datasheet, "Access conditions for the sector trailer" and "for data blocks"), as privilege masks.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader command set against a scripted framing protocol: what goes out for each instruction
 // and how each kind of reply is checked before it reaches the caller's buffers.
 #include <gtest/gtest.h>

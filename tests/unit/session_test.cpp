@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sessions without a reader: the handle check, flags and user data, and the connect paths that fail
 // before any device is touched.
 

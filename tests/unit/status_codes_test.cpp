@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The status table walked whole: every entry lies inside a family and is found by GetErrorText and
 // by its family's text function; codes without an entry get their family default, and the family
 // bounds, success and foreign numbers are system error numbers. The public header names exactly

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The reader exchange's byte streams: growth in 512-byte steps and the read-beyond rule (a read
 // may start at the write position, which yields a zero, but not after it).
 

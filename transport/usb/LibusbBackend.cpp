@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transport/usb/LibusbBackend.h"
 
 #include <libusb.h>

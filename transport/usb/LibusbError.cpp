@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transport/usb/LibusbError.h"
 
 #include <libusb.h>

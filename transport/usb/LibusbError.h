@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 
 // Turns a libusb error code into a library status code: a missing device becomes 3002

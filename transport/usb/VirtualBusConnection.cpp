@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transport/usb/VirtualBusConnection.h"
 
 #include <poll.h>

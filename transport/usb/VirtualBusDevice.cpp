@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "transport/usb/VirtualBusDevice.h"
 
 #include <cerrno>

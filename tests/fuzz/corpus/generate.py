@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes the seed corpus of the fuzz targets: well-formed inputs, one file each, in the layouts the
 harness headers describe. Run it from anywhere after changing a layout; the files are committed."""
 

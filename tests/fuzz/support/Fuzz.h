@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #pragma once
 // What every fuzz target shares: a cursor over the input, caller buffers of an exact size, and a
 // check that turns a violated property into a crash libFuzzer keeps, like a sanitizer report.
