@@ -48,8 +48,8 @@ long ReceiveCardChallenge(void* handle, const DESFIRE_RECORD& record, uint8_t ke
   const uint8_t command[2] = {kAuthenticate, keyNo};
   std::array<uint8_t, kChallengeAnswerLength> answer{};
   uint16_t length = kChallengeAnswerLength;
-  if (long status =
-          DF_SendNativeCMD(handle, command, sizeof command, answer.data(), &length, record.timeout)) {
+  if (long status = DF_SendNativeCMD(handle, command, sizeof command, answer.data(), &length,
+                                     record.timeout)) {
     return status;
   }
   if (length == 0) return rd_resp_truncated;
@@ -71,8 +71,8 @@ long ProveAndCheck(void* handle, const tag_des_key* key, const Challenge& rndA,
 
   Challenge answer{};
   uint16_t length = kBlockSize;
-  if (long status = DF_SendNativeCMDEx(handle, command.data(), command.size(), answer.data(),
-                                       &length)) {
+  if (long status =
+          DF_SendNativeCMDEx(handle, command.data(), command.size(), answer.data(), &length)) {
     return status;
   }
   if (length != kBlockSize) return rd_resp_truncated;

@@ -53,8 +53,7 @@ void DesCipher::CbcDecipher(const uint8_t* in, uint8_t* out, size_t len, uint8_t
 }
 
 // OpenSSL would pad a partial last block and write a whole one: only whole blocks go in.
-void DesCipher::Cbc(const uint8_t* in, uint8_t* out, size_t len, uint8_t* iv,
-                    int direction) const {
+void DesCipher::Cbc(const uint8_t* in, uint8_t* out, size_t len, uint8_t* iv, int direction) const {
   const size_t whole = WholeBlocks(len);
   if (whole == 0) return;
   DES_cblock chaining;

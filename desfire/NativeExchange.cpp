@@ -30,17 +30,17 @@ class AnswerSink {
 };
 
 // Runs the exchange; *received counts the data bytes of every frame received.
-long ExchangeFrames(void* handle, const DESFIRE_RECORD& record, const uint8_t* cmd,
-                    uint16_t cmdLen, AnswerSink& sink, size_t* received) {
+long ExchangeFrames(void* handle, const DESFIRE_RECORD& record, const uint8_t* cmd, uint16_t cmdLen,
+                    AnswerSink& sink, size_t* received) {
   std::array<uint8_t, kFrameCapacity> frame{};
   const uint8_t additionalFrame = kAdditionalFrame;
   *received = 0;
   for (unsigned frames = 0;; ++frames) {
     if (frames == kMaxFrames) return rd_resp_too_long;
     uint16_t length = kFrameCapacity;
-    if (long status = DF_SendNativeCMD(handle, frames == 0 ? cmd : &additionalFrame,
-                                       frames == 0 ? cmdLen : 1, frame.data(), &length,
-                                       record.timeout)) {
+    if (long status =
+            DF_SendNativeCMD(handle, frames == 0 ? cmd : &additionalFrame, frames == 0 ? cmdLen : 1,
+                             frame.data(), &length, record.timeout)) {
       return status;
     }
     if (length == 0) return rd_resp_truncated;  // not even a status byte
@@ -61,7 +61,8 @@ class FixedSink : public AnswerSink {
  public:
   FixedSink(uint8_t* out, size_t capacity) : out_(out), capacity_(capacity) {}
   void Take(const uint8_t* data, size_t length, size_t received) override {
-    if (out_ != nullptr && received + length <= capacity_) std::copy_n(data, length, out_ + received);
+    if (out_ != nullptr && received + length <= capacity_)
+      std::copy_n(data, length, out_ + received);
   }
 
  private:

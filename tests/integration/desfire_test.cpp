@@ -30,7 +30,9 @@ tag_des_key DesKey(const Bytes& bytes) {
   std::copy_n(bytes.begin() + (bytes.size() == 16 ? 8 : 0), 8, key.K2);
   return key;
 }
-Bytes Half(const uint8_t* bytes, size_t from) { return Bytes(bytes + from, bytes + from + 4); }
+Bytes Half(const uint8_t* bytes, size_t from) {
+  return Bytes(bytes + from, bytes + from + 4);
+}
 
 class Desfire : public TclTest {
  protected:
@@ -50,9 +52,9 @@ class Desfire : public TclTest {
   Bytes Native(const Bytes& command) {
     Bytes answer(300);
     uint16_t length = static_cast<uint16_t>(answer.size());
-    const long status = DF_SendNativeCMD(session, command.data(),
-                                         static_cast<uint16_t>(command.size()), answer.data(),
-                                         &length, 1000);
+    const long status =
+        DF_SendNativeCMD(session, command.data(), static_cast<uint16_t>(command.size()),
+                         answer.data(), &length, 1000);
     EXPECT_EQ(status, 0) << Hex(command);
     answer.resize(status == 0 ? length : 0);
     return answer;
@@ -99,7 +101,8 @@ TEST_F(Desfire, ConnectThenGetVersionJoinsThreeFrames) {
   ASSERT_EQ(length, 28);
   EXPECT_EQ(Bytes(version.begin(), version.begin() + 3), (Bytes{0x04, 0x01, 0x01}));
   EXPECT_EQ(Bytes(version.begin() + 14, version.begin() + 21), kUid);
-  EXPECT_EQ(SentCommands(), (std::vector<Bytes>{{kGetVersion}, {kAdditionalFrame}, {kAdditionalFrame}}));
+  EXPECT_EQ(SentCommands(),
+            (std::vector<Bytes>{{kGetVersion}, {kAdditionalFrame}, {kAdditionalFrame}}));
 }
 
 TEST_F(Desfire, ConnectNeedsAnIso14443_4Card) {
@@ -226,10 +229,22 @@ TEST_F(Desfire, AdditionalFramesJoinCountAndStop) {
     size_t commands;
   };
   const std::vector<Case> cases{
-      {"three frames, no buffer", {{0xAF, 1, 2, 3}, {0xAF, 4, 5}, {0x00, 6}}, false, 0, 0, 6, {}, 3},
+      {"three frames, no buffer",
+       {{0xAF, 1, 2, 3}, {0xAF, 4, 5}, {0x00, 6}},
+       false,
+       0,
+       0,
+       6,
+       {},
+       3},
       {"capacity below the answer",
-       {{0xAF, 1, 2, 3, 4, 5}, {0xAF, 6, 7, 8, 9, 10}, {0x00, 11, 12, 13}}, true, 7, 0, 13,
-       {1, 2, 3, 4, 5}, 3},
+       {{0xAF, 1, 2, 3, 4, 5}, {0xAF, 6, 7, 8, 9, 10}, {0x00, 11, 12, 13}},
+       true,
+       7,
+       0,
+       13,
+       {1, 2, 3, 4, 5},
+       3},
       {"error on the second frame", {{0xAF, 1, 2, 3}, {0x9D}}, true, 16, 0xA19D, 3, {1, 2, 3}, 2},
       {"answer without a status byte", {{}}, true, 16, NORVEX_E_RD_RESP_TRUNCATED, 0, {}, 1},
   };
@@ -240,9 +255,9 @@ TEST_F(Desfire, AdditionalFramesJoinCountAndStop) {
     ASSERT_EQ(DF_SetFrameSize(session, 16), 0);
     Bytes out(16, 0xEE);
     uint16_t length = c.capacity;
-    EXPECT_EQ(DF_SendNativeCMDEx(session, &kGetVersion, 1, c.withBuffer ? out.data() : nullptr,
-                                 &length),
-              c.status);
+    EXPECT_EQ(
+        DF_SendNativeCMDEx(session, &kGetVersion, 1, c.withBuffer ? out.data() : nullptr, &length),
+        c.status);
     EXPECT_EQ(length, c.length);
     EXPECT_EQ(Bytes(out.begin(), out.begin() + c.data.size()), c.data);
     if (c.withBuffer) {
@@ -296,8 +311,11 @@ TEST_F(Desfire, AuthenticationRejectsMalformedAnswers) {
   const std::vector<Case> cases{
       {"card refuses", {{0xAE}}, NORVEX_E_DF_AUTHENTICATION_ERROR},
       {"challenge too short", {{0xAF, 1, 2, 3, 4, 5, 6, 7}}, NORVEX_E_RD_RESP_TRUNCATED},
-      {"proof too short", {{0xAF, 1, 2, 3, 4, 5, 6, 7, 8}, {0x00, 1, 2, 3}}, NORVEX_E_RD_RESP_TRUNCATED},
-      {"proof does not match", {{0xAF, 1, 2, 3, 4, 5, 6, 7, 8}, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
+      {"proof too short",
+       {{0xAF, 1, 2, 3, 4, 5, 6, 7, 8}, {0x00, 1, 2, 3}},
+       NORVEX_E_RD_RESP_TRUNCATED},
+      {"proof does not match",
+       {{0xAF, 1, 2, 3, 4, 5, 6, 7, 8}, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
        NORVEX_E_DF_AUTHENTICATION_ERROR},
   };
   for (const auto& c : cases) {

@@ -31,9 +31,9 @@ DesfireApp::DesfireApp(std::vector<uint8_t> uid, const Key& masterKey, uint32_t 
 }
 
 tcl::AppAnswer DesfireApp::process(std::span<const uint8_t> command) {
-  const bool crypto = !command.empty() &&
-                      (command[0] == kAuthenticate ||
-                       (command[0] == kAdditionalFrame && authentication_.inProgress()));
+  const bool crypto =
+      !command.empty() && (command[0] == kAuthenticate ||
+                           (command[0] == kAdditionalFrame && authentication_.inProgress()));
   return {dispatch(command), crypto ? kCryptoTime : kCommandTime};
 }
 
@@ -106,7 +106,8 @@ DesfireApp::Answer DesfireApp::getApplicationIds(std::span<const uint8_t> comman
     return {status::kAuthenticationError};
   }
   std::vector<uint8_t> aids;
-  for (const auto& [aid, application] : picc_.applications) aids.insert(aids.end(), aid.begin(), aid.end());
+  for (const auto& [aid, application] : picc_.applications)
+    aids.insert(aids.end(), aid.begin(), aid.end());
   return inParts(aids);
 }
 

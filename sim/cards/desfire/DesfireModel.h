@@ -21,8 +21,8 @@ constexpr size_t kMaxApplications = 28;
 constexpr size_t kMaxKeys = 14;
 
 // Key settings bits (PICC and application alike).
-constexpr uint8_t kFreeDirectoryList = 0x02;    // list without authentication
-constexpr uint8_t kFreeCreateDelete = 0x04;     // create/delete without authentication
+constexpr uint8_t kFreeDirectoryList = 0x02;  // list without authentication
+constexpr uint8_t kFreeCreateDelete = 0x04;   // create/delete without authentication
 
 struct KeySet {
   uint8_t settings = kFactoryKeySettings;
