@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "desfire/DesfireRecord.h"
+
 class ProtocolBase;
 class ReaderInterface;
 class Host2RDCom;
@@ -30,6 +32,8 @@ struct SESSION_DATA {
   // KstSend_APDU receives the card's answer with its status word here; the storage is kept, so
   // repeated exchanges allocate nothing.
   std::vector<uint8_t> apduAnswer;
+  // The DESFire state of DF_InitData/DF_Connect, freed by DF_FreeData or with the session.
+  std::unique_ptr<DESFIRE_RECORD> desfire;
 
   SESSION_DATA();
   ~SESSION_DATA();

@@ -498,6 +498,145 @@ NORVEX_API long AUTH_KEY_CMD(void* session, uint8_t block, const uint8_t* uid,
 NORVEX_API long READ_CMD(void* session, uint8_t block, uint8_t* data);
 NORVEX_API long WRITE_CMD(void* session, uint8_t block, const uint8_t* data);
 
+/* ---------------------------------------------------------------- DESFire cryptography
+ *
+ * A DESFire key is 16 bytes, two DES keys K1 and K2; ciphering is two-key triple DES (EDE with
+ * K3 = K1), so a key whose halves are equal behaves as single DES. Only whole 8-byte blocks are
+ * ciphered: of a length that is not a multiple of 8 the remaining bytes are ignored. Unless said
+ * otherwise, input and output may be the same buffer. */
+
+typedef struct tag_des_key {
+  uint8_t K1[8];
+  uint8_t K2[8];
+} tag_des_key;
+
+/* A DESFire MAC: the first 4 bytes of the last CBC block. */
+typedef struct _tag_mac_data {
+  uint8_t mac[4];
+} _tag_mac_data;
+
+/* A file's communication settings, in the card's coding. */
+typedef enum FILE_COMM_SET { COMM_PLAIN = 0, COMM_MACED = 1, COMM_ENCIPHERED = 3 } FILE_COMM_SET;
+
+/* One byte into the ISO/IEC 14443-3 CRC: returns the new CRC and stores it in *crc. */
+NORVEX_API uint16_t UpdateCrc(uint8_t ch, uint16_t* crc);
+/* CRC of len bytes, type 1 CRC_A (preset 6363, not inverted) or 2 CRC_B (preset FFFF, inverted);
+ * low byte to *first, high byte to *second. Another type leaves the outputs alone; len <= 0 gives
+ * the CRC of no data (the preset, inverted for CRC_B). */
+NORVEX_API void ComputeCrc(int type, const char* data, int len, uint8_t* first, uint8_t* second);
+/* The reader's sending chain over len / 8 blocks with zero IV. mode 0 ("send mode", every
+ * cryptogram sent to the card): y0 = D(x0), yi = D(xi ^ y(i-1)). Any other mode is ordinary CBC
+ * encipherment: yi = E(xi ^ y(i-1)). */
+NORVEX_API void DESFireCBCSend(const uint8_t* key, const uint8_t* in, uint8_t* out, unsigned len,
+                               uint8_t mode);
+/* The receiving chain: yi = C(xi) ^ x(i-1), x(-1) = 0; C is D for mode 0 (CBC decipherment of
+ * what the card enciphered), E otherwise. */
+NORVEX_API void DESFireCBCRecv(const uint8_t* key, const uint8_t* in, uint8_t* out, unsigned len,
+                               uint8_t mode);
+/* The card's MAC of len bytes: zero-padded up to the next multiple of 8 (nothing added when len
+ * already is one; one zero block for len 0), CBC-enciphered, first 4 bytes of the last block. */
+NORVEX_API void CalculateMAC(const uint8_t* data, unsigned len, _tag_mac_data* mac,
+                             const tag_des_key* key);
+/* 1 when the last 4 of the len bytes are the MAC of those before them, else 0 (also for len < 4). */
+NORVEX_API int VerifyMAC(const uint8_t* data, unsigned len, const tag_des_key* key);
+/* Appends CRC_A (low byte first) to the data, zero-pads to a multiple of 8 and ciphers it in send
+ * mode into a new buffer (*out, *outLen bytes; free it with DF_FreeBuffer, or delete[] from
+ * C++). When memory runs out *out is null and *outLen 0. */
+NORVEX_API void DESDataCRC(const uint8_t* data, unsigned len, uint8_t** out, unsigned* outLen,
+                           const tag_des_key* key);
+/* Deciphers len enciphered bytes in place: when the 2 bytes after the first plainLen plain bytes
+ * are their CRC_A, data starts with the plainLen plain bytes and 0 is returned; otherwise
+ * (also when plainLen + 2 exceeds the whole blocks of len) NORVEX_E_DF_BAD_CRC, data unchanged. */
+NORVEX_API long UnDESDataCRC(uint8_t* data, unsigned len, unsigned plainLen,
+                             const tag_des_key* key);
+/* Outgoing file data: COMM_MACED gives data || MAC, COMM_ENCIPHERED the DESDataCRC cryptogram,
+ * each in a new buffer; any other setting NORVEX_E_DF_BAD_COMMSET and no buffer. */
+NORVEX_API long SecureData(FILE_COMM_SET set, const uint8_t* data, unsigned len, uint8_t** out,
+                           unsigned* outLen, const tag_des_key* key);
+/* Incoming file data, in place: COMM_MACED checks and strips the MAC (NORVEX_E_DF_BAD_MAC),
+ * COMM_ENCIPHERED deciphers and checks the CRC (NORVEX_E_DF_BAD_CRC); *len becomes the plain
+ * length. Any other setting: NORVEX_E_DF_BAD_COMMSET. */
+NORVEX_API long CheckDataSec(FILE_COMM_SET set, uint8_t* data, unsigned* len, unsigned plainLen,
+                             const tag_des_key* key);
+/* 8 bytes from the operating system's cryptographic generator, in a buffer of the calling thread
+ * that the next call overwrites; null when the generator fails. */
+NORVEX_API uint8_t* Gen8RND(void);
+/* out[i] = a[i] ^ b[i] for i < n. */
+NORVEX_API void BigXOR(const uint8_t* a, const uint8_t* b, uint8_t* out, unsigned n);
+/* Frees a buffer that DESDataCRC, SecureData or SendNativeGreedyCMD handed out. */
+NORVEX_API void DF_FreeBuffer(uint8_t* buffer);
+
+/* Single-block DES and triple-DES routines. Those that return a pointer return the calling
+ * thread's result buffer of that routine (8 bytes), overwritten by its next call. A non-null iv is
+ * read as the chaining value and receives the new one. Keys: key8 single DES, key16 two-key
+ * triple DES, key24 three-key triple DES. */
+NORVEX_API uint8_t* DES_ede3_cbc_encrypt_VOP(const uint8_t* key16, const uint8_t* in8,
+                                             uint8_t* iv8);
+NORVEX_API uint8_t* DES_ede3_cbc_decrypt_VOP(const uint8_t* key16, const uint8_t* in8,
+                                             uint8_t* iv8);
+NORVEX_API uint8_t* DES_cbc_decrypt(const uint8_t* key8, const uint8_t* in8, uint8_t* iv8);
+/* Single DES with K1 when the key's halves are equal, else two-key triple DES. */
+NORVEX_API uint8_t* DES_cbc_decrypt_DF(const uint8_t* key16, const uint8_t* in8, uint8_t* iv8);
+/* CBC decipherment of len bytes under a single DES key, zero IV. */
+NORVEX_API void DES_cbc_decrypt_ex(const uint8_t* key8, const uint8_t* in, uint8_t* out,
+                                   unsigned len);
+/* The same CBC decipherment (chained whether or not in and out are the same buffer). */
+NORVEX_API void DES_cbc_decrypt_DF1(const uint8_t* key8, const uint8_t* in, uint8_t* out,
+                                    unsigned len);
+/* CBC encipherment of len bytes under a two-key triple DES key, zero IV. */
+NORVEX_API void DES_ede3_cbc_encrypt_VOPEx(const uint8_t* key16, const uint8_t* in, uint8_t* out,
+                                           unsigned len);
+/* CBC decipherment of len bytes under a three-key triple DES key; iv8 optional, updated. */
+NORVEX_API void CBC3DES(const uint8_t* key24, uint8_t* iv8, const uint8_t* in, uint8_t* out,
+                        unsigned len);
+/* Triple DES CBC-MAC with ISO/IEC 9797-1 padding method 2 (80 then zeros) from the ICV in icv8;
+ * the final value goes to icv8 (when not null) and to the returned buffer. */
+NORVEX_API uint8_t* VOP_do_mac(uint8_t* icv8, const uint8_t* key16, const uint8_t* data,
+                               unsigned len);
+/* Replaces key16 by E(data16[0..7]) || E(data16[8..15]) under the old key. */
+NORVEX_API void VOP_DeriveKey(uint8_t* key16, const uint8_t* data16);
+
+/* ---------------------------------------------------------------- DESFire command exchange
+ *
+ * Native DESFire commands (command byte, parameters; answered by status byte, data) travel as
+ * ISO 14443-4 I-blocks through Send_Raw_APDU with CID 0. The session's DESFire record (block
+ * number, frame size, time-out 1000, an opaque command format) is created by DF_InitData or
+ * DF_Connect and lives beside the session's user data until DF_FreeData or ReleaseSession.
+ * Calls that reach the card check, in order: the session (8010, 8011), a connected reader (8029)
+ * and the DESFire record (NORVEX_E_NO_DF_SESSION). A card status s other than 00 and AF is
+ * reported as 0xA100 + s (NORVEX_E_DF_...). */
+
+/* A fresh record (replacing any previous one). */
+NORVEX_API long DF_InitData(void* session);
+NORVEX_API long DF_FreeData(void* session);
+NORVEX_API long DF_SetCmdFormat(void* session, unsigned format);
+NORVEX_API long DF_GetCmdFormat(void* session, unsigned* format);
+NORVEX_API long DF_SetFrameSize(void* session, uint16_t size);
+NORVEX_API long DF_GetFrameSize(void* session, uint16_t* size);
+/* A fresh record, then Request_ATS with parameter 0 (the idle card's ATS); frame size 16. */
+NORVEX_API long DF_Connect(void* session);
+/* One exchange: *respLen is resp's capacity on entry, the answer's length (status byte
+ * included) on return. */
+NORVEX_API long DF_SendNativeCMD(void* session, const uint8_t* cmd, uint16_t cmdLen, uint8_t* resp,
+                                 uint16_t* respLen, uint32_t timeout);
+/* The command, then the additional-frame command (AF) as long as the card answers AF; the frames'
+ * data joined into out (may be null). *outLen is out's capacity on entry; on return it counts
+ * every data byte received, also those of frames that did not fit (and so were not copied) and
+ * those received before an error. An answer of more than 65535 data bytes or 4096 frames ends
+ * with NORVEX_E_RD_RESP_TOO_LONG. */
+NORVEX_API long DF_SendNativeCMDEx(void* session, const uint8_t* cmd, uint16_t cmdLen, uint8_t* out,
+                                   uint16_t* outLen);
+/* The same into a buffer it allocates (*out, *outLen data bytes), which the caller frees with
+ * DF_FreeBuffer (or delete[] from C++), also after an error. */
+NORVEX_API long SendNativeGreedyCMD(void* session, const uint8_t* cmd, uint16_t cmdLen,
+                                    uint8_t** out, uint16_t* outLen);
+/* Native three-pass authentication (command 0A) with key number keyNo: on success sessionKey holds
+ * RndA[0..3] RndB[0..3] RndA[4..7] RndB[4..7], or for a single-DES key (equal halves)
+ * RndA[0..3] RndB[0..3] twice. A wrong key gives NORVEX_E_DF_AUTHENTICATION_ERROR, an answer of
+ * the wrong length NORVEX_E_RD_RESP_TRUNCATED. */
+NORVEX_API long DF_AuthKey(void* session, uint8_t keyNo, const tag_des_key* key,
+                           tag_des_key* sessionKey);
+
 /* The older interface's functions that take records, and a few more, are exported with C++
  * linkage (further below). */
 

@@ -15,6 +15,7 @@
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/MifareClassic.h"
 #include "sim/cards/TclCard.h"
+#include "sim/cards/desfire/DesfireApp.h"
 #include "sim/cards/iso7816/Iso7816App.h"
 
 namespace norvexsim {
@@ -114,12 +115,31 @@ std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
                                    std::make_unique<iso7816::Iso7816App>(seed));
 }
 
+// A DESFire card in factory state: PICC master key (key=, 8 or 16 bytes; default 16 zero bytes,
+// single DES), no application. ATQA 0344, SAK 20, ATS with FSCI 5 (64-byte frames).
+std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidSource& freshUid) {
+  description.requireOnly({"uid", "key"});
+  auto uid = description.option("uid") ? hexOption(description, "uid", {7}) : freshUid(7);
+  desfire::Key key{};
+  if (description.option("key")) {
+    auto bytes = hexOption(description, "key", {8, 16});
+    if (bytes.size() == 8) bytes.insert(bytes.end(), bytes.begin(), bytes.end());
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+  }
+  uint32_t seed = 0;
+  for (uint8_t byte : uid) seed = seed * 31 + byte;
+  auto ats = tcl::Ats::parse({0x06, 0x75, 0x77, 0x81, 0x02, 0x80});
+  auto application = std::make_unique<desfire::DesfireApp>(uid, key, seed);
+  return std::make_unique<TclCard>("desfire", std::move(uid), Atq{0x44, 0x03}, std::move(ats),
+                                   std::move(application));
+}
+
 struct Maker {
   std::string_view kind;
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 3> kMakers{{
+constexpr std::array<Maker, 4> kMakers{{
     {"classic1k",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::k1K);
@@ -129,6 +149,7 @@ constexpr std::array<Maker, 3> kMakers{{
        return makeClassic(description, uid, ClassicModel::k4K);
      }},
     {"iso14443-4", makeIso14443_4},
+    {"desfire", makeDesfire},
 }};
 
 }  // namespace

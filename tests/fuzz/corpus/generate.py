@@ -199,6 +199,23 @@ def tcl_block() -> None:
     write("tcl_block", "pps", header(4, 0, 0, 0x09, 0) + card(u16(1) + b"\xd0"))
 
 
+def desfire_answer() -> None:
+    def card(frame: bytes, kind: int = 0) -> bytes:
+        """A reply record of desfire_answer_fuzz.cpp: the card's frame."""
+        return bytes([kind]) + u16(len(frame)) + frame
+
+    def header(operation: int, capacity: int) -> bytes:
+        return bytes([operation]) + u16(capacity)
+
+    three = card(b"\x0a\x00\xaf\x01\x02") + card(b"\x0b\x00\xaf\x03") + card(b"\x0a\x00\x00\x04")
+    write("desfire_answer", "three_frames", header(0, 64) + three)
+    write("desfire_answer", "greedy", header(1, 0) + three)
+    write("desfire_answer", "authenticate", header(2, 0) + card(b"\x0a\x00\xaf" + bytes(range(8)))
+          + card(b"\xab\x00") + card(b"\x0a\x00\x00" + bytes(range(8, 16))))
+    write("desfire_answer", "maced_data", header(4 + 5, 0) + u16(12) + bytes(range(12)))
+    write("desfire_answer", "enciphered_data", header(4, 0) + u16(16) + bytes(range(16)))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -207,3 +224,4 @@ if __name__ == "__main__":
     mifare_acl()
     sim_bus()
     tcl_block()
+    desfire_answer()
