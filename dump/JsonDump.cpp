@@ -66,6 +66,7 @@ std::string readBlocks(const JsonValue& blocks, CardImage& image) {
 
 std::string readKeys(const JsonValue& keys, CardImage& image) {
   if (keys.kind != JsonValue::Kind::Array) return at(keys, "\"keys\" must be an array");
+  if (keys.items.empty()) return {};
   image.keys.assign(image.sectorCount(), {});
   for (const JsonValue& entry : keys.items) {
     const JsonValue* sector = entry.member("sector");

@@ -85,7 +85,7 @@ class JsonReader {
       if (!readString(name) || !expect(':')) return false;
       JsonValue member;
       if (!readValue(member, depth + 1)) return false;
-      value.members.emplace_back(std::move(name), std::move(member));
+      value.members.push_back({std::move(name), std::move(member)});
       skipBlanks();
       if (pos_ < text_.size() && text_[pos_] == ',') {
         ++pos_;
@@ -175,8 +175,8 @@ class JsonReader {
 }  // namespace
 
 const JsonValue* JsonValue::member(std::string_view name) const {
-  for (const auto& [key, value] : members)
-    if (key == name) return &value;
+  for (const JsonMember& entry : members)
+    if (entry.name == name) return &entry.value;
   return nullptr;
 }
 

@@ -6,12 +6,13 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "dump/DumpFormats.h"
 
 namespace norvex::dump {
+
+struct JsonMember;
 
 struct JsonValue {
   enum class Kind { Null, Bool, Number, String, Array, Object };
@@ -20,10 +21,15 @@ struct JsonValue {
   double number = 0;
   std::string string;
   std::vector<JsonValue> items;
-  std::vector<std::pair<std::string, JsonValue>> members;
+  std::vector<JsonMember> members;
   std::size_t line = 1;
 
   const JsonValue* member(std::string_view name) const;
+};
+
+struct JsonMember {
+  std::string name;
+  JsonValue value;
 };
 
 constexpr std::size_t kMaxJsonDepth = 16;
