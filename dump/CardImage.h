@@ -55,7 +55,7 @@ class CardImage {
   void setBlock(std::size_t index, const Block& data);
 
   std::vector<uint8_t> uid;
-  std::optional<std::array<uint8_t, 2>> atqa;
+  std::optional<std::array<uint8_t, 2>> atqa;  // as usually written: most significant byte first
   std::optional<uint8_t> sak;
   std::vector<SectorKeys> keys;  // one entry per sector, or empty when no key is recorded
 

@@ -17,8 +17,7 @@ KeyList parseKeyFile(std::string_view text) {
     std::string error;
     auto bytes = parseHexBytes(content, 6, false, error);
     if (!bytes) {
-      list.warnings.push_back("line " + std::to_string(line.number) + ": " + error +
-                              "; a key is 12 hex digits");
+      list.warnings.push_back("line " + std::to_string(line.number) + ": " + error);
       continue;
     }
     Key key{};
