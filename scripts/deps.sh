@@ -10,6 +10,7 @@ packages=(
   xvfb xauth
   umockdev libumockdev-dev
   clang libclang-rt-dev
+  python3
 )
 
 missing=()
