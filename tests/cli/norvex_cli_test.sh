@@ -77,7 +77,7 @@ expect 0 "scan 4K" "$norvex" scan --product 0x0120
 grep -q "Mifare Classic 4K" out.txt || fail "scan 4K: $(cat out.txt)"
 
 # A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
-expect 0 "dump 1K" "$norvex" classic dump -k keys.txt -o dump1k.mfd
+expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
 cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
 grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" out.txt || fail "dump 1K table: $(cat out.txt)"
 grep -q "keys.txt: line 23: " err.txt || fail "the bad key line is not reported: $(cat err.txt)"
