@@ -24,7 +24,7 @@ constexpr const char* kUsage =
     "  restore FILE [-k KEYFILE]... [--trailers]  write a dump back to a card\n"
     "  keys -k KEYFILE...                    which key opens which sector\n"
     "  acl decode HEX                        access bytes 6-9 of a trailer in words\n"
-    "  value ...                             value blocks (not available yet)\n";
+    "  value get|set|inc|dec BLOCK [VALUE]   value blocks\n";
 
 constexpr const char* kKeysUsage =
     "usage: norvex classic keys -k KEYFILE... [--json] [--reader USB_n]\n"
@@ -100,7 +100,7 @@ int runAcl(const Words& args) {
 }  // namespace
 
 int runClassic(const Words& args) {
-  if (args.empty()) usageError("classic needs a command: dump, restore, keys or acl");
+  if (args.empty()) usageError("classic needs a command: dump, restore, keys, value or acl");
   Words rest(args.begin() + 1, args.end());
   const std::string& command = args[0];
   if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
@@ -108,7 +108,7 @@ int runClassic(const Words& args) {
   if (command == "restore") return runClassicRestore(rest);
   if (command == "keys") return runKeys(rest);
   if (command == "acl") return runAcl(rest);
-  if (command == "value") usageError("classic value: not available yet in norvex");
+  if (command == "value") return runClassicValue(rest);
   usageError("unknown classic command '" + command + "' (see norvex classic --help)");
 }
 

@@ -22,7 +22,7 @@ int runClassic(const Words& args);
 int runClassicDump(const Words& args);
 int runClassicRestore(const Words& args);
 int runClassicKeys(const Words& args);
-int runClassicAcl(const Words& args);
+int runClassicValue(const Words& args);
 int runApdu(const Words& args);
 int runUltralight(const Words& args);
 int runDesfire(const Words& args);

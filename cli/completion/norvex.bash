@@ -30,7 +30,9 @@ _norvex() {
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
     scan*) COMPREPLY=($(compgen -W "--json $common" -- "$current")) ;;
     apdu*) COMPREPLY=($(compgen -W "--timeout $common" -- "$current")) ;;
-    "classic") COMPREPLY=($(compgen -W "dump restore keys acl --help" -- "$current")) ;;
+    "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
+    "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
+    "classic value"*) COMPREPLY=($(compgen -W "--key $common" -- "$current")) ;;
     "classic dump"*) COMPREPLY=($(compgen -W "--key --output --json $common" -- "$current")) ;;
     "classic restore"*)
       COMPREPLY=($(compgen -W "--key --trailers $common" -- "$current") $(compgen -f -- "$current"))

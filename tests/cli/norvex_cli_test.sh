@@ -115,6 +115,13 @@ grep -q "sector 1: access bytes .* inconsistent" err.txt || fail "bricking trail
 expect 0 "dump after refusal" "$norvex" classic dump -k keys.txt -o after.mfd
 cmp -s after.mfd card1k.bin || fail "the refused restore changed the card"
 
+# Value blocks: created, debited through the card, and a plain data block refused as a value.
+expect 0 "value set" "$norvex" classic value set 4 1000
+expect 0 "value dec" "$norvex" classic value dec 4 250
+grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
+expect 1 "value of a data block" "$norvex" classic value get 8
+grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
+
 # Usage errors: exit status 2, one line on stderr.
 expect 2 "unknown command" "$norvex" frobnicate
 expect 2 "unknown option" "$norvex" classic dump --frob
