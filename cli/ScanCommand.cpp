@@ -5,7 +5,10 @@
 // reset and the cards found before it are selected and halted again, in the same order (the
 // anticollision over the same cards resolves the same way), so that Request_ATS activates the
 // card asked for.
+#include <chrono>
+#include <csignal>
 #include <iostream>
+#include <thread>
 
 #include "cli/Arguments.h"
 #include "cli/CardType.h"
@@ -21,13 +24,18 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex scan [--json] [--reader USB_n] [--product ID]\n"
+    "usage: norvex scan [--watch] [--json] [--reader USB_n] [--product ID]\n"
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
-    "ATS of ISO 14443-4 cards.\n";
+    "ATS of ISO 14443-4 cards. --watch keeps scanning until interrupted and prints a line for\n"
+    "each card that arrives (+) or leaves (-); with --json one JSON object per line.\n";
 
 constexpr std::size_t kMaxCards = 16;
 constexpr uint16_t kRfResetMs = 10;
 constexpr uint8_t kRatsParam = 0x80;  // FSDI 8: the host takes frames of 256 bytes, CID 0
+constexpr auto kWatchInterval = std::chrono::milliseconds(200);
+
+volatile std::sig_atomic_t stopWatching = 0;
+extern "C" void onStopSignal(int) { stopWatching = 1; }
 
 struct CardRow {
   std::vector<uint8_t> uid;
@@ -70,25 +78,61 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
   else card.atsError = statusMessage("RATS", status);
 }
 
+std::string cardJson(const CardRow& card) {
+  return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
+         "\", \"sak\": \"" + hex(&card.sak, 1) +
+         "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
+         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex(card.ats) + "\"") + "}";
+}
+
+bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
+  for (const CardRow& other : cards)
+    if (other.uid == card.uid) return true;
+  return false;
+}
+
+void printEvent(char sign, const CardRow& card, bool json) {
+  if (json)
+    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left") << "\", \"card\": "
+              << cardJson(card) << "}";
+  else
+    std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
+              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
+  std::cout << std::endl;
+}
+
+// Scans until SIGINT or SIGTERM, printing the cards that arrive and leave.
+int watch(void* session, bool json) {
+  std::signal(SIGINT, onStopSignal);
+  std::signal(SIGTERM, onStopSignal);
+  std::vector<CardRow> present;
+  while (!stopWatching) {
+    std::vector<CardRow> now = selectEveryCard(session);
+    for (const CardRow& card : now)
+      if (!sameUidIn(present, card)) printEvent('+', card, json);
+    for (const CardRow& card : present)
+      if (!sameUidIn(now, card)) printEvent('-', card, json);
+    present = std::move(now);
+    std::this_thread::sleep_for(kWatchInterval);
+  }
+  return kExitOk;
+}
+
 void printJson(const std::vector<CardRow>& cards) {
   std::cout << "[";
-  for (std::size_t i = 0; i < cards.size(); ++i) {
-    const CardRow& card = cards[i];
-    std::cout << (i ? ",\n " : "\n ") << "{\"uid\": \"" << hex(card.uid) << "\", \"atqa\": \""
-              << atqaText(card.atqa) << "\", \"sak\": \"" << hex(&card.sak, 1)
-              << "\", \"type\": " << dump::jsonQuoted(cardTypeName(card.atqa, card.sak))
-              << ", \"ats\": " << (card.ats.empty() ? "null" : "\"" + hex(card.ats) + "\"") << "}";
-  }
+  for (std::size_t i = 0; i < cards.size(); ++i)
+    std::cout << (i ? ",\n " : "\n ") << cardJson(cards[i]);
   std::cout << (cards.empty() ? "]\n" : "\n]\n");
 }
 
 }  // namespace
 
 int runScan(const Words& args) {
-  Arguments options(args, readerOptions({{"json", 0, false}}));
+  Arguments options(args, readerOptions({{"json", 0, false}, {"watch", 'w', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("scan takes no arguments");
   ReaderSession reader(options);
+  if (options.has("watch")) return watch(reader.handle(), options.has("json"));
   std::vector<CardRow> cards = selectEveryCard(reader.handle());
   for (std::size_t i = 0; i < cards.size(); ++i)
     if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);

@@ -28,7 +28,7 @@ _norvex() {
       COMPREPLY=($(compgen -W "readers scan classic apdu ultralight desfire --help --version" -- "$current"))
       ;;
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
-    scan*) COMPREPLY=($(compgen -W "--json $common" -- "$current")) ;;
+    scan*) COMPREPLY=($(compgen -W "--watch --json $common" -- "$current")) ;;
     apdu*) COMPREPLY=($(compgen -W "--timeout $common" -- "$current")) ;;
     "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
     "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;

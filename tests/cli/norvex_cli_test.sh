@@ -76,6 +76,21 @@ grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.
 expect 0 "scan 4K" "$norvex" scan --product 0x0120
 grep -q "Mifare Classic 4K" out.txt || fail "scan 4K: $(cat out.txt)"
 
+# scan --watch reports a card placed and one taken away, one JSON object per line.
+"$norvex" scan --watch --json >watch.txt 2>&1 &
+watch_pid=$!
+sleep 0.5
+control place 0 classic4k:uid=0A0B0C0D
+sleep 0.5
+control remove 0 0A0B0C0D
+sleep 0.5
+kill -TERM $watch_pid
+wait $watch_pid || fail "scan --watch: exit status $?"
+grep -q '"event": "arrived", "card": {"uid": "0A0B0C0D"' watch.txt &&
+  grep -q '"event": "left", "card": {"uid": "0A0B0C0D"' watch.txt || fail "watch: $(cat watch.txt)"
+python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
+  fail "watch: not JSON lines"
+
 # A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
 expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
 cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
