@@ -9,18 +9,18 @@ namespace norvex::cli {
 
 namespace {
 
-const OptionSpec& findSpec(const std::vector<OptionSpec>& specs, const std::string& word) {
-  auto it = std::find_if(specs.begin(), specs.end(), [&word](const OptionSpec& spec) {
-    return word.starts_with("--") ? spec.name == word.substr(2)
-                                  : word.size() == 2 && spec.shortName == word[1];
+const OptionDef& findOption(const std::vector<OptionDef>& options, const std::string& word) {
+  auto it = std::find_if(options.begin(), options.end(), [&word](const OptionDef& option) {
+    return word.starts_with("--") ? option.name == word.substr(2)
+                                  : word.size() == 2 && option.shortName == word[1];
   });
-  if (it == specs.end()) usageError("unknown option " + word);
+  if (it == options.end()) usageError("unknown option " + word);
   return *it;
 }
 
 }  // namespace
 
-Arguments::Arguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+Arguments::Arguments(const std::vector<std::string>& args, const std::vector<OptionDef>& options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string word = args[i];
     if (word == "--") {
@@ -43,15 +43,15 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
       word = word.substr(0, 2);
       hasInline = true;
     }
-    const OptionSpec& spec = findSpec(specs, word);
-    if (!spec.takesValue) {
-      if (hasInline) usageError("option --" + spec.name + " takes no value");
-      options_[spec.name].push_back({});
+    const OptionDef& option = findOption(options, word);
+    if (!option.takesValue) {
+      if (hasInline) usageError("option --" + option.name + " takes no value");
+      options_[option.name].push_back({});
     } else if (hasInline) {
-      options_[spec.name].push_back(inlineValue);
+      options_[option.name].push_back(inlineValue);
     } else {
-      if (i + 1 >= args.size()) usageError("option --" + spec.name + " needs a value");
-      options_[spec.name].push_back(args[++i]);
+      if (i + 1 >= args.size()) usageError("option --" + option.name + " needs a value");
+      options_[option.name].push_back(args[++i]);
     }
   }
 }
@@ -66,7 +66,7 @@ std::vector<std::string> Arguments::values(const std::string& name) const {
   return it == options_.end() ? std::vector<std::string>{} : it->second;
 }
 
-std::vector<OptionSpec> readerOptions(std::vector<OptionSpec> more) {
+std::vector<OptionDef> readerOptions(std::vector<OptionDef> more) {
   more.push_back({"reader", 'r', true});
   more.push_back({"product", 0, true});
   more.push_back({"help", 'h', false});

@@ -9,7 +9,7 @@
 
 namespace norvex::cli {
 
-struct OptionSpec {
+struct OptionDef {
   std::string name;      // long name without the dashes
   char shortName = 0;    // 0 when there is none
   bool takesValue = false;
@@ -17,7 +17,7 @@ struct OptionSpec {
 
 class Arguments {
  public:
-  Arguments(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+  Arguments(const std::vector<std::string>& args, const std::vector<OptionDef>& options);
 
   bool has(const std::string& name) const { return options_.count(name) != 0; }
   // The last value given for the option, or fallback.
@@ -31,6 +31,6 @@ class Arguments {
 };
 
 // The options every subcommand that talks to a reader takes.
-std::vector<OptionSpec> readerOptions(std::vector<OptionSpec> more);
+std::vector<OptionDef> readerOptions(std::vector<OptionDef> more);
 
 }  // namespace norvex::cli

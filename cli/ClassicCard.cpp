@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include <algorithm>
+#include <string>
 
 #include "cli/ClassicCard.h"
 
@@ -31,6 +32,10 @@ bool ClassicCard::refusedByCard(long status, const char* what) {
     case NORVEX_OK:
       return false;
     case NORVEX_E_NO_CARD_IN_RF:
+      // The Mifare Classic functions select with one anticollision level: a second card in the
+      // field (one with a 7-byte UID above all) can hide the first.
+      check(status, std::string(what) + " (the card left the field, or another card is in it)");
+      return false;
     case NORVEX_E_DEVICE_NOTFOUND:
     case NORVEX_E_NO_SESSION_ERROR:
     case NORVEX_E_BAD_SESSION_SIG:

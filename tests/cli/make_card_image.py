@@ -21,8 +21,8 @@ def main():
     out, size, uid = sys.argv[1], sys.argv[2], bytes.fromhex(sys.argv[3])
     sectors = {"1k": 16, "4k": 40}[size]
     keys = {}
-    for spec in sys.argv[4:]:
-        sector, key_a, key_b = spec.split(":")
+    for entry in sys.argv[4:]:
+        sector, key_a, key_b = entry.split(":")
         keys[int(sector)] = (bytes.fromhex(key_a), bytes.fromhex(key_b))
     image = bytearray()
     for sector in range(sectors):
