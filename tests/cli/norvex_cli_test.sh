@@ -31,6 +31,8 @@ expect() {
   "$@" >out.txt 2>err.txt
   got=$?
   [ "$got" -eq "$want" ] || { fail "$what: exit status $got, expected $want"; cat err.txt >&2; }
+  # A sanitizer report may end with the same status as an expected card error.
+  ! grep -q "Sanitizer\|runtime error:" err.txt || { fail "$what: sanitizer report"; cat err.txt >&2; }
 }
 control() { "$simulator" --control "$socket" "$@" >/dev/null || fail "control $*"; }
 
