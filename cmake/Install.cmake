@@ -1,6 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Installs the header, the versioned shared library, a pkg-config file, a CMake package config,
-# norvex-sim and Orlith with their manual pages, and the udev rule for the readers.
+# norvex, norvex-sim and Orlith with their manual pages, norvex's bash completion, and the udev
+# rule for the readers.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS norvexapi EXPORT norvexapiTargets
@@ -34,6 +35,14 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/udev/70-norvex.rules DESTINATION ${N
 # that finds the library in the same prefix, wherever that prefix is moved.
 if(TARGET norvex-sim)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/man/norvex-sim.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+if(TARGET norvex)
+  install(TARGETS norvex RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${CMAKE_SOURCE_DIR}/docs/man/norvex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/completion/norvex.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME norvex)
+  file(RELATIVE_PATH NORVEX_CLI_BIN_TO_LIB "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
+  set_target_properties(norvex PROPERTIES INSTALL_RPATH "$ORIGIN/${NORVEX_CLI_BIN_TO_LIB}")
 endif()
 if(TARGET Orlith)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/man/Orlith.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)

@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   umockdev libumockdev-dev
   clang libclang-rt-dev
+  python3
 )
 
 missing=()

@@ -1,0 +1,82 @@
+// SPDX-License-Identifier: MIT
+// norvex apdu: activates the ISO 14443-4 card in the field and sends it APDUs in turn.
+#include <iostream>
+
+#include "cli/Arguments.h"
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+#include "cli/ReaderSession.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex apdu [--timeout MS] [--reader USB_n] HEX...\n"
+    "Activates the ISO 14443-4 card in the field (RATS) and sends each APDU in turn, printing\n"
+    "the answer's data and its status word. Exit status 1 when a status word is not 9000 or 61xx.\n";
+
+constexpr uint8_t kRatsParam = 0x80;  // FSDI 8 (256-byte frames to the host), CID 0
+constexpr uint16_t kFscOfFsci[] = {16, 24, 32, 40, 48, 64, 96, 128, 256, 512, 1024, 1024, 1024};
+
+// The card's frame size from the format byte T0 of its ATS (FSC 32 when the ATS has no T0).
+uint16_t frameSizeOf(const std::vector<uint8_t>& ats) {
+  if (ats.size() < 2) return 32;
+  const unsigned fsci = ats[1] & 0x0F;
+  return fsci < std::size(kFscOfFsci) ? kFscOfFsci[fsci] : 1024;
+}
+
+uint32_t parseTimeout(const std::string& text) {
+  char* end = nullptr;
+  unsigned long value = std::strtoul(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value == 0 || value > 60000)
+    usageError("--timeout needs milliseconds from 1 to 60000, not \"" + text + "\"");
+  return static_cast<uint32_t>(value);
+}
+
+}  // namespace
+
+int runApdu(const Words& args) {
+  Arguments options(args, readerOptions({{"timeout", 't', true}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  if (options.positional().empty()) usageError("apdu needs at least one APDU in hex");
+  std::vector<std::vector<uint8_t>> apdus;
+  for (const std::string& text : options.positional()) {
+    std::vector<uint8_t> apdu;
+    if (!parseHex(text, apdu) || apdu.size() < 4 || apdu.size() > 261)
+      usageError("\"" + text + "\" is not an APDU (4 to 261 bytes in hex)");
+    apdus.push_back(apdu);
+  }
+  const uint32_t timeout = parseTimeout(options.value("timeout", "1000"));
+
+  ReaderSession reader(options);
+  uint8_t atsBuffer[256] = {};
+  uint16_t atsLen = sizeof atsBuffer;
+  check(Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer), "activating the card");
+  std::vector<uint8_t> ats(atsBuffer, atsBuffer + atsLen);
+  std::cout << "ATS " << hex(ats) << "\n";
+  uint8_t blockNumber = 0;
+  bool allSucceeded = true;
+  for (const std::vector<uint8_t>& apdu : apdus) {
+    uint8_t response[1026] = {};
+    uint16_t responseLen = sizeof response;
+    check(Send_Raw_APDU(reader.handle(), &blockNumber, frameSizeOf(ats), apdu.data(),
+                        static_cast<uint16_t>(apdu.size()), response, &responseLen, timeout),
+          "sending " + hex(apdu));
+    std::cout << "> " << hex(apdu) << "\n";
+    if (responseLen < 2) {
+      std::cout << "< " << hex(response, responseLen) << " (no status word)\n";
+      allSucceeded = false;
+      continue;
+    }
+    const uint8_t sw1 = response[responseLen - 2];
+    std::cout << "< " << hex(response, responseLen - 2u) << (responseLen > 2 ? " " : "")
+              << "SW " << hex(response + responseLen - 2, 2) << "\n";
+    allSucceeded = allSucceeded && (sw1 == 0x90 || sw1 == 0x61);
+  }
+  return allSucceeded ? kExitOk : kExitCardError;
+}
+
+}  // namespace norvex::cli

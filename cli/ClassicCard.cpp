@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: MIT
+#include <algorithm>
+#include <string>
+
+#include "cli/ClassicCard.h"
+
+#include "cli/CardType.h"
+#include "cli/CliError.h"
+#include "cli/Output.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+ClassicCard::ClassicCard(void* session) : session_(session) {
+  uint8_t uid[10] = {}, uidLen = sizeof uid;
+  check(SelectCardEx(session_, uid, &uidLen, atqa_, &sak_), "selecting the card");
+  uid_.assign(uid, uid + uidLen);
+  auto size = classicSizeOf(sak_);
+  if (!size)
+    throw CliError(kExitCardError, "the card (SAK " + hex(&sak_, 1) + ", " +
+                                       cardTypeName(atqa_, sak_) + ") is not a Mifare Classic");
+  if (uidLen != 4)
+    throw CliError(kExitCardError, "the card's UID " + hex(uid_) +
+                                       " has 7 bytes; the Mifare Classic functions take 4-byte UIDs");
+  size_ = *size;
+}
+
+// The card answers a refused key or a refused block with a status of its own, which ends the
+// attempt but not the session; a missing card or a failing reader ends the whole command.
+bool ClassicCard::refusedByCard(long status, const char* what) {
+  switch (status) {
+    case NORVEX_OK:
+      return false;
+    case NORVEX_E_NO_CARD_IN_RF:
+      // The Mifare Classic functions select with one anticollision level: a second card in the
+      // field (one with a 7-byte UID above all) can hide the first.
+      check(status, std::string(what) + " (the card left the field, or another card is in it)");
+      return false;
+    case NORVEX_E_DEVICE_NOTFOUND:
+    case NORVEX_E_NO_SESSION_ERROR:
+    case NORVEX_E_BAD_SESSION_SIG:
+    case NORVEX_E_MEM_NO_SPACE:
+      check(status, what);
+      return false;
+    default:
+      if (status < 7000) check(status, what);  // transport and reader failures
+      return true;
+  }
+}
+
+bool ClassicCard::authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key) {
+  _MIF_KEY_ record{keyType, {}};
+  std::copy(key.begin(), key.end(), record.KeyValue);
+  ++cardCalls_;
+  long status = MifC_AuthSectorSingle(session_, &record, static_cast<uint8_t>(sector));
+  return !refusedByCard(status, "authenticating");
+}
+
+std::optional<dump::Block> ClassicCard::read(std::size_t block) {
+  dump::Block data{};
+  ++cardCalls_;
+  long status = MifC_ReadBlock(session_, static_cast<uint8_t>(block), data.data());
+  if (refusedByCard(status, "reading a block")) return std::nullopt;
+  return data;
+}
+
+bool ClassicCard::write(std::size_t block, const dump::Block& data) {
+  ++cardCalls_;
+  long status = MifC_WriteBlock(session_, static_cast<uint8_t>(block), data.data());
+  return !refusedByCard(status, "writing a block");
+}
+
+}  // namespace norvex::cli

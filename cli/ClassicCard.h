@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: MIT
+// A Mifare Classic card in the reader's field, reached through the library's MifC_ functions.
+//
+// Authentication selects the card again each time (the ...Single form), since a card that refused
+// a key has left its authenticated state and must be woken before the next attempt.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "dump/CardImage.h"
+
+namespace norvex::cli {
+
+class ClassicCard {
+ public:
+  // Selects the card in the field; a card or reader error, or a card that is not a Mifare Classic
+  // with a 4-byte UID, throws CliError.
+  explicit ClassicCard(void* session);
+
+  const std::vector<uint8_t>& uid() const { return uid_; }
+  const uint8_t* atqa() const { return atqa_; }
+  uint8_t sak() const { return sak_; }
+  dump::CardSize size() const { return size_; }
+  std::size_t sectorCount() const { return dump::sectorCount(size_); }
+
+  // True when the card accepted the key; false when it refused it. Other failures (card gone,
+  // reader error) throw CliError.
+  bool authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key);
+  // After authenticate: the block, or nothing when the access conditions refuse it (the card then
+  // has to be authenticated again).
+  std::optional<dump::Block> read(std::size_t block);
+  bool write(std::size_t block, const dump::Block& data);
+
+  // Library calls that went to the card, for the closing figures.
+  std::size_t cardCalls() const { return cardCalls_; }
+
+ private:
+  bool refusedByCard(long status, const char* what);
+
+  void* session_;
+  std::vector<uint8_t> uid_;
+  uint8_t atqa_[2] = {};
+  uint8_t sak_ = 0;
+  dump::CardSize size_ = dump::CardSize::Classic1K;
+  std::size_t cardCalls_ = 0;
+};
+
+}  // namespace norvex::cli

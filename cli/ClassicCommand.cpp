@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// norvex classic: the Mifare Classic subcommands, and the two that need no dump file: keys (which
+// key opens which sector) and acl (access bytes in words).
+#include <iostream>
+
+#include "cli/AccessBytes.h"
+#include "cli/Arguments.h"
+#include "cli/CliError.h"
+#include "cli/ClassicCard.h"
+#include "cli/Commands.h"
+#include "cli/KeySearch.h"
+#include "cli/KeyTable.h"
+#include "cli/Output.h"
+#include "cli/ReaderSession.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex classic COMMAND [ARGS]...\n"
+    "  dump [-k KEYFILE]... [-o FILE]        read the whole card into a dump file\n"
+    "  restore FILE [-k KEYFILE]... [--trailers]  write a dump back to a card\n"
+    "  keys -k KEYFILE...                    which key opens which sector\n"
+    "  acl decode HEX                        access bytes 6-9 of a trailer in words\n"
+    "  value get|set|inc|dec BLOCK [VALUE]   value blocks\n";
+
+constexpr const char* kKeysUsage =
+    "usage: norvex classic keys -k KEYFILE... [--json] [--reader USB_n]\n"
+    "Tries the default keys and those of the key files as key A and key B on every sector and\n"
+    "prints which key opens which sector. Exit status 1 when a sector has neither key.\n";
+
+constexpr const char* kAclUsage =
+    "usage: norvex classic acl decode HEX\n"
+    "Prints the access conditions of trailer bytes 6-9 (8 hex digits, e.g. FF078069) per block\n"
+    "and key; refuses access bytes whose inverted copies do not match.\n";
+
+int runKeys(const Words& args) {
+  Arguments options(args, readerOptions({{"key", 'k', true}, {"json", 0, false}}));
+  if (options.has("help")) return std::cout << kKeysUsage, kExitOk;
+  if (!options.positional().empty()) usageError("classic keys takes no arguments besides options");
+  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  ReaderSession reader(options);
+  ClassicCard card(reader.handle());
+  dump::CardImage image(card.size());
+  image.keys.assign(card.sectorCount(), {});
+  KeySearch search(card, candidates);
+  bool allOpen = true;
+  for (std::size_t sector = 0; sector < card.sectorCount(); ++sector) {
+    image.keys[sector] = search.find(sector);
+    allOpen = allOpen && (image.keys[sector].a || image.keys[sector].b);
+  }
+  printKeyTable(std::cout, image, {}, options.has("json"));
+  return allOpen ? kExitOk : kExitCardError;
+}
+
+std::string privilegesText(uint32_t mask, bool trailer) {
+  static const std::pair<uint32_t, const char*> data[] = {
+      {ACL_DATA_READ, "read"}, {ACL_DATA_WRITE, "write"}, {ACL_DATA_INCREMENT, "increment"},
+      {ACL_DATA_DECREMENT, "decrement/transfer/restore"}};
+  static const std::pair<uint32_t, const char*> trailerRights[] = {
+      {ACL_TRAILER_WRITE_KEYA, "write key A"}, {ACL_TRAILER_READ_ACL, "read access bits"},
+      {ACL_TRAILER_WRITE_ACL, "write access bits"}, {ACL_TRAILER_READ_KEYB, "read key B"},
+      {ACL_TRAILER_WRITE_KEYB, "write key B"}};
+  std::string text;
+  auto add = [&](const auto& table) {
+    for (const auto& [bit, name] : table)
+      if (mask & bit) text += (text.empty() ? "" : ", ") + std::string(name);
+  };
+  if (trailer) add(trailerRights);
+  else add(data);
+  return text.empty() ? "never" : text;
+}
+
+int runAcl(const Words& args) {
+  if (printHelpIfAsked(args, kAclUsage)) return kExitOk;
+  std::vector<uint8_t> acl;
+  if (args.size() != 2 || args[0] != "decode") usageError("usage: norvex classic acl decode HEX");
+  if (!parseHex(args[1], acl) || acl.size() != 4)
+    usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + args[1] + "\"");
+  if (!accessBytesConsistent(acl.data()))
+    throw CliError(kExitCardError, "access bytes " + hex(acl) +
+                                       " are inconsistent: a card would block the sector");
+  std::vector<std::vector<std::string>> rows;
+  for (uint32_t block = 0; block < 4; ++block) {
+    uint32_t keyA = 0, keyB = 0;
+    int32_t index = block < 3 ? ACL_ParseDataConditions(block, acl.data(), &keyA, &keyB)
+                              : ACL_ParseTrailerConditions(acl.data(), &keyA, &keyB);
+    rows.push_back({block < 3 ? std::to_string(block) : "trailer",
+                    std::to_string(index >> 2 & 1) + std::to_string(index >> 1 & 1) +
+                        std::to_string(index & 1),
+                    privilegesText(keyA, block == 3), privilegesText(keyB, block == 3)});
+  }
+  printTable(std::cout, {"BLOCK", "C1C2C3", "KEY A", "KEY B"}, rows);
+  std::cout << "(in a 16-block sector, data rows 0-2 stand for blocks 0-4, 5-9 and 10-14)\n";
+  return kExitOk;
+}
+
+}  // namespace
+
+int runClassic(const Words& args) {
+  if (args.empty()) usageError("classic needs a command: dump, restore, keys, value or acl");
+  Words rest(args.begin() + 1, args.end());
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
+  if (command == "dump") return runClassicDump(rest);
+  if (command == "restore") return runClassicRestore(rest);
+  if (command == "keys") return runKeys(rest);
+  if (command == "acl") return runAcl(rest);
+  if (command == "value") return runClassicValue(rest);
+  usageError("unknown classic command '" + command + "' (see norvex classic --help)");
+}
+
+}  // namespace norvex::cli

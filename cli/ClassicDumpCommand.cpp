@@ -1,0 +1,108 @@
+// SPDX-License-Identifier: MIT
+// norvex classic dump: the whole card into a dump file, with the keys found for each sector.
+#include <chrono>
+#include <iostream>
+
+#include "cli/Arguments.h"
+#include "cli/CliError.h"
+#include "cli/ClassicCard.h"
+#include "cli/Commands.h"
+#include "cli/KeySearch.h"
+#include "cli/KeyTable.h"
+#include "cli/Output.h"
+#include "cli/ReaderSession.h"
+#include "cli/SectorReader.h"
+#include "dump/DumpFile.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex classic dump [-k KEYFILE]... [-o FILE] [--json] [-v] [--reader USB_n]\n"
+    "Reads the whole Mifare Classic card in the field. For each sector the default keys\n"
+    "(FFFFFFFFFFFF first) and those of the key files are tried as key A and key B. The dump goes\n"
+    "to FILE, its format chosen by the extension: .mfd/.bin (raw image), .json, .mct/.txt (one\n"
+    "line per block, - for unread bytes) or .eml; without -o it is printed in the .mct layout\n"
+    "(in JSON with --json, which then holds the keys found instead of the table).\n"
+    "A table of sectors x (key A, key B, blocks read) follows (JSON with --json). Unreadable\n"
+    "sectors do not stop the dump; the exit status is 1 when any block stayed unread. --verbose\n"
+    "adds the keys tried, card operations and time taken on stderr.\n";
+
+std::size_t unreadBlocks(const dump::CardImage& image) {
+  std::size_t unread = 0;
+  for (std::size_t block = 0; block < image.blockCount(); ++block)
+    if (!image.blockKnown(block)) ++unread;
+  return unread;
+}
+
+// Reads every sector with the keys found for it; blocksRead gets the count per sector.
+dump::CardImage readCard(ClassicCard& card, const std::vector<dump::Key>& candidates,
+                         std::vector<std::size_t>& blocksRead) {
+  dump::CardImage image(card.size());
+  image.uid = card.uid();
+  image.atqa = std::array<uint8_t, 2>{card.atqa()[1], card.atqa()[0]};  // as written: MSB first
+  image.sak = card.sak();
+  image.keys.assign(card.sectorCount(), {});
+  blocksRead.assign(card.sectorCount(), 0);
+  KeySearch search(card, candidates);
+  Progress progress("reading sectors", card.sectorCount());
+  for (std::size_t sector = 0; sector < card.sectorCount(); ++sector) {
+    progress.update(sector);
+    image.keys[sector] = search.find(sector);
+    blocksRead[sector] = readSector(card, sector, image.keys[sector], image);
+  }
+  return image;
+}
+
+// The dump to the file, or to stdout without one; then the table of keys.
+void writeResult(const Arguments& options, const dump::CardImage& image,
+                 const std::vector<std::size_t>& blocksRead) {
+  const std::string output = options.value("output");
+  const bool json = options.has("json");
+  if (output.empty()) {
+    std::cout << (json ? dump::writeJson(image) : dump::writeMct(image));
+    if (json) return;  // the JSON dump holds the keys found: no table after it
+  } else {
+    if (std::string error = dump::saveDumpFile(output, image); !error.empty())
+      throw CliError(kExitCardError, error);
+    if (!dump::formatKeepsUnreadBytes(*dump::formatOfPath(output)) && unreadBlocks(image) > 0)
+      std::cerr << "norvex: " << output << ": unread bytes are written as 00 in this format\n";
+  }
+  printKeyTable(std::cout, image, blocksRead, json);
+}
+
+}  // namespace
+
+int runClassicDump(const Words& args) {
+  Arguments options(args, readerOptions({{"key", 'k', true}, {"output", 'o', true},
+                                         {"json", 0, false}, {"verbose", 'v', false}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  if (!options.positional().empty()) usageError("classic dump takes no arguments besides options");
+  const std::string output = options.value("output");
+  if (!output.empty() && !dump::formatOfPath(output))
+    usageError(output + ": unknown dump format (use .mfd, .bin, .json, .mct, .txt or .eml)");
+  const std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+
+  const auto start = std::chrono::steady_clock::now();
+  ReaderSession reader(options);
+  ClassicCard card(reader.handle());
+  std::vector<std::size_t> blocksRead;
+  const dump::CardImage image = readCard(card, candidates, blocksRead);
+  const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - start);
+
+  writeResult(options, image, blocksRead);
+  if (options.has("verbose"))
+    std::cerr << "norvex: " << card.sectorCount() << " sectors, " << candidates.size()
+              << " candidate keys, " << card.cardCalls() << " card operations in "
+              << elapsed.count() << " ms\n";
+  if (std::size_t unread = unreadBlocks(image)) {
+    std::cerr << "norvex: incomplete dump: " << unread << " of " << image.blockCount()
+              << " blocks not read\n";
+    return kExitCardError;
+  }
+  return kExitOk;
+}
+
+}  // namespace norvex::cli

@@ -1,0 +1,104 @@
+// SPDX-License-Identifier: MIT
+// norvex classic value: read, create, increment and decrement a Mifare Classic value block.
+//
+// The sector's keys are searched as for a dump; each operation is tried with the key that usually
+// holds the right (key A reads and decrements, key B writes and increments), then the other.
+#include <algorithm>
+#include <iostream>
+
+#include "cli/Arguments.h"
+#include "cli/CliError.h"
+#include "cli/ClassicCard.h"
+#include "cli/Commands.h"
+#include "cli/KeySearch.h"
+#include "cli/ReaderSession.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex classic value get|set|inc|dec BLOCK [VALUE] [-k KEYFILE]... [--reader USB_n]\n"
+    "get prints the value of a value block; set makes BLOCK a value block holding VALUE; inc and\n"
+    "dec add VALUE to it or take VALUE from it (the card computes) and print the result. BLOCK is\n"
+    "a data block other than block 0; VALUE is 0 to 4294967295 (decimal, or hex with 0x).\n";
+
+unsigned long parseNumber(const std::string& text, unsigned long max, const char* what) {
+  char* end = nullptr;
+  unsigned long value = std::strtoul(text.c_str(), &end, 0);
+  if (text.empty() || text[0] == '-' || *end != '\0' || value > max)
+    usageError(std::string(what) + " \"" + text + "\" is not a number from 0 to " +
+               std::to_string(max));
+  return value;
+}
+
+std::size_t sectorOfBlock(std::size_t block) {
+  return block < 128 ? block / 4 : 32 + (block - 128) / 16;
+}
+
+// Runs the operation with the sector's keys in the given order of key types until one succeeds.
+// When every key fails, the first failure other than a refused authentication is reported (a
+// malformed value block says more than the other key's refusal).
+template <typename Operation>
+void withKeys(const dump::SectorKeys& keys, std::initializer_list<uint8_t> order,
+              const std::string& what, Operation operation) {
+  long reported = NORVEX_E_NO_AUTH_ALLOWED;
+  for (uint8_t type : order) {
+    const std::optional<dump::Key>& key = type == MIF_KEY_TYPE_A ? keys.a : keys.b;
+    if (!key) continue;
+    _MIF_KEY_ record{type, {}};
+    std::copy(key->begin(), key->end(), record.KeyValue);
+    const long status = operation(record);
+    if (status == NORVEX_OK) return;
+    if (reported == NORVEX_E_NO_AUTH_ALLOWED) reported = status;
+  }
+  check(reported, what);
+}
+
+}  // namespace
+
+int runClassicValue(const Words& args) {
+  Arguments options(args, readerOptions({{"key", 'k', true}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  const Words& words = options.positional();
+  const bool get = !words.empty() && words[0] == "get";
+  if (words.empty() || (words[0] != "get" && words[0] != "set" && words[0] != "inc" &&
+                        words[0] != "dec") || words.size() != (get ? 2u : 3u))
+    usageError("usage: norvex classic value get|set|inc|dec BLOCK [VALUE]");
+  const auto block = static_cast<uint8_t>(parseNumber(words[1], 255, "block"));
+  const auto operand = get ? 0u : static_cast<uint32_t>(parseNumber(words[2], 0xFFFFFFFF, "value"));
+  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+
+  ReaderSession reader(options);
+  ClassicCard card(reader.handle());
+  const std::size_t sector = sectorOfBlock(block);
+  if (block >= static_cast<std::size_t>(card.size()) / dump::kBlockSize || block == 0 ||
+      block == dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1)
+    usageError("block " + std::to_string(block) + " is not a data block of this card");
+  const dump::SectorKeys keys = KeySearch(card, candidates).find(sector);
+  if (!keys.a && !keys.b) throw CliError(kExitCardError, "no key opens sector " + std::to_string(sector));
+  void* session = reader.handle();
+  const auto A = MIF_KEY_TYPE_A, B = MIF_KEY_TYPE_B;
+  if (words[0] == "set")
+    withKeys(keys, {B, A}, "writing the value", [&](const _MIF_KEY_& key) {
+      return MifC_CreateValue(session, operand, block, &key);
+    });
+  if (words[0] == "inc" || words[0] == "dec") {
+    const bool inc = words[0] == "inc";
+    withKeys(keys, inc ? std::initializer_list<uint8_t>{B, A} : std::initializer_list<uint8_t>{A, B},
+             inc ? "incrementing" : "decrementing", [&](const _MIF_KEY_& key) {
+               return MifC_ProcessValueSingle(session, &key,
+                                              inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT,
+                                              block, operand);
+             });
+  }
+  uint32_t value = 0;
+  withKeys(keys, {A, B}, "reading the value", [&](const _MIF_KEY_& key) {
+    return GetValue(session, block, &key, &value);
+  });
+  std::cout << "block " << static_cast<unsigned>(block) << ": " << value << "\n";
+  return kExitOk;
+}
+
+}  // namespace norvex::cli

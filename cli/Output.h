@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+// Text output of the subcommands: hex, aligned tables, a progress bar on a terminal.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+namespace norvex::cli {
+
+std::string hex(const uint8_t* data, std::size_t length);
+std::string hex(const std::vector<uint8_t>& bytes);
+// Parses hex digits (spaces and colons between bytes allowed); nothing on a malformed text.
+bool parseHex(const std::string& text, std::vector<uint8_t>& bytes);
+
+void printTable(std::ostream& out, const std::vector<std::string>& header,
+                const std::vector<std::vector<std::string>>& rows);
+
+// Redraws one line on standard error while a long operation runs, only when it is a terminal.
+class Progress {
+ public:
+  Progress(std::string label, std::size_t total);
+  ~Progress();
+  void update(std::size_t done);
+
+ private:
+  std::string label_;
+  std::size_t total_;
+  bool enabled_;
+};
+
+}  // namespace norvex::cli

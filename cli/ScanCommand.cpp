@@ -1,0 +1,156 @@
+// SPDX-License-Identifier: MIT
+// norvex scan: every ISO 14443-A card in the field, and the ATS of the ISO 14443-4 ones.
+//
+// Each card found is halted so that the next selection finds another. For an ATS the field is
+// reset and the cards found before it are selected and halted again, in the same order (the
+// anticollision over the same cards resolves the same way), so that Request_ATS activates the
+// card asked for.
+#include <chrono>
+#include <csignal>
+#include <iostream>
+#include <thread>
+
+#include "cli/Arguments.h"
+#include "cli/CardType.h"
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+#include "cli/ReaderSession.h"
+#include "dump/JsonValue.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex scan [--watch] [--json] [--reader USB_n] [--product ID]\n"
+    "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
+    "ATS of ISO 14443-4 cards. --watch keeps scanning until interrupted and prints a line for\n"
+    "each card that arrives (+) or leaves (-); with --json one JSON object per line.\n";
+
+constexpr std::size_t kMaxCards = 16;
+constexpr uint16_t kRfResetMs = 10;
+constexpr uint8_t kRatsParam = 0x80;  // FSDI 8: the host takes frames of 256 bytes, CID 0
+constexpr auto kWatchInterval = std::chrono::milliseconds(200);
+
+volatile std::sig_atomic_t stopWatching = 0;
+extern "C" void onStopSignal(int) { stopWatching = 1; }
+
+struct CardRow {
+  std::vector<uint8_t> uid;
+  uint8_t atqa[2] = {};
+  uint8_t sak = 0;
+  std::vector<uint8_t> ats;
+  std::string atsError;
+};
+
+std::vector<CardRow> selectEveryCard(void* session) {
+  std::vector<CardRow> cards;
+  check(RfReset(session, kRfResetMs), "resetting the field");
+  while (cards.size() < kMaxCards) {
+    CardRow card;
+    uint8_t uid[10] = {}, uidLen = sizeof uid;
+    long status = SelectIdleCard(session, uid, &uidLen, card.atqa, &card.sak);
+    if (status != NORVEX_OK) {
+      // No card answers any more; a failure before the first card is the reader's or the field's.
+      if (cards.empty() && status != NORVEX_E_NO_CARD_IN_RF) check(status, "selecting a card");
+      break;
+    }
+    card.uid.assign(uid, uid + uidLen);
+    cards.push_back(card);
+    HaltCard(session);
+  }
+  return cards;
+}
+
+void requestAts(void* session, std::size_t index, CardRow& card) {
+  check(RfReset(session, kRfResetMs), "resetting the field");
+  for (std::size_t i = 0; i < index; ++i) {
+    uint8_t uid[10] = {}, uidLen = sizeof uid, atqa[2] = {}, sak = 0;
+    check(SelectIdleCard(session, uid, &uidLen, atqa, &sak), "selecting a card");
+    HaltCard(session);
+  }
+  uint8_t ats[256] = {};
+  uint16_t atsLen = sizeof ats;
+  long status = Request_ATS(session, kRatsParam, &atsLen, ats);
+  if (status == NORVEX_OK) card.ats.assign(ats, ats + atsLen);
+  else card.atsError = statusMessage("RATS", status);
+}
+
+std::string cardJson(const CardRow& card) {
+  return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
+         "\", \"sak\": \"" + hex(&card.sak, 1) +
+         "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
+         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex(card.ats) + "\"") + "}";
+}
+
+bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
+  for (const CardRow& other : cards)
+    if (other.uid == card.uid) return true;
+  return false;
+}
+
+void printEvent(char sign, const CardRow& card, bool json) {
+  if (json)
+    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left") << "\", \"card\": "
+              << cardJson(card) << "}";
+  else
+    std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
+              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
+  std::cout << std::endl;
+}
+
+// Scans until SIGINT or SIGTERM, printing the cards that arrive and leave.
+int watch(void* session, bool json) {
+  std::signal(SIGINT, onStopSignal);
+  std::signal(SIGTERM, onStopSignal);
+  std::vector<CardRow> present;
+  while (!stopWatching) {
+    std::vector<CardRow> now = selectEveryCard(session);
+    for (const CardRow& card : now)
+      if (!sameUidIn(present, card)) printEvent('+', card, json);
+    for (const CardRow& card : present)
+      if (!sameUidIn(now, card)) printEvent('-', card, json);
+    present = std::move(now);
+    std::this_thread::sleep_for(kWatchInterval);
+  }
+  return kExitOk;
+}
+
+void printJson(const std::vector<CardRow>& cards) {
+  std::cout << "[";
+  for (std::size_t i = 0; i < cards.size(); ++i)
+    std::cout << (i ? ",\n " : "\n ") << cardJson(cards[i]);
+  std::cout << (cards.empty() ? "]\n" : "\n]\n");
+}
+
+}  // namespace
+
+int runScan(const Words& args) {
+  Arguments options(args, readerOptions({{"json", 0, false}, {"watch", 'w', false}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  if (!options.positional().empty()) usageError("scan takes no arguments");
+  ReaderSession reader(options);
+  if (options.has("watch")) return watch(reader.handle(), options.has("json"));
+  std::vector<CardRow> cards = selectEveryCard(reader.handle());
+  for (std::size_t i = 0; i < cards.size(); ++i)
+    if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);
+  if (options.has("json")) {
+    printJson(cards);
+    return kExitOk;
+  }
+  if (cards.empty()) {
+    std::cout << "no card in the field\n";
+    return kExitOk;
+  }
+  std::vector<std::vector<std::string>> table;
+  for (const CardRow& card : cards)
+    table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),
+                     cardTypeName(card.atqa, card.sak),
+                     !card.ats.empty() ? hex(card.ats) : card.atsError.empty() ? "-" : card.atsError});
+  printTable(std::cout, {"UID", "ATQA", "SAK", "TYPE", "ATS"}, table);
+  return kExitOk;
+}
+
+}  // namespace norvex::cli

@@ -1,0 +1,44 @@
+# SPDX-License-Identifier: MIT
+# bash completion for norvex: commands, classic subcommands, options, and files where a command
+# takes one (dump files for restore and -o, key files for -k).
+_norvex() {
+  local current previous words_before
+  current=${COMP_WORDS[COMP_CWORD]}
+  previous=${COMP_WORDS[COMP_CWORD - 1]}
+  words_before="${COMP_WORDS[*]:1:COMP_CWORD-1}"
+
+  case $previous in
+    -k | --key | -o | --output)
+      COMPREPLY=($(compgen -f -- "$current"))
+      return
+      ;;
+    -r | --reader)
+      COMPREPLY=($(compgen -W "USB_0 USB_1 USB_2 USB_3" -- "$current"))
+      return
+      ;;
+    --product)
+      COMPREPLY=($(compgen -W "0x0110 0x0120" -- "$current"))
+      return
+      ;;
+  esac
+
+  local common="--reader --product --help"
+  case $words_before in
+    "")
+      COMPREPLY=($(compgen -W "readers scan classic apdu ultralight desfire --help --version" -- "$current"))
+      ;;
+    readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
+    scan*) COMPREPLY=($(compgen -W "--watch --json $common" -- "$current")) ;;
+    apdu*) COMPREPLY=($(compgen -W "--timeout $common" -- "$current")) ;;
+    "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
+    "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
+    "classic value"*) COMPREPLY=($(compgen -W "--key $common" -- "$current")) ;;
+    "classic dump"*) COMPREPLY=($(compgen -W "--key --output --json $common" -- "$current")) ;;
+    "classic restore"*)
+      COMPREPLY=($(compgen -W "--key --trailers $common" -- "$current") $(compgen -f -- "$current"))
+      ;;
+    "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
+    "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
+  esac
+}
+complete -o filenames -F _norvex norvex

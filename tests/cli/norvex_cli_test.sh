@@ -1,0 +1,156 @@
+#!/bin/sh
+# SPDX-License-Identifier: MIT
+# norvex against norvex-sim run as a separate process, as a user runs them:
+#   norvex_cli_test.sh NORVEX NORVEX_SIM
+# Reader 0 (0x0110) holds a 1K card and reader 0 of model 0x0120 a 4K card, each with one sector
+# under keys of its own that only the key file knows.
+set -u
+norvex=$1
+simulator=$2
+here=$(cd "$(dirname "$0")" && pwd)
+
+directory=$(mktemp -d "${TMPDIR:-/tmp}/norvex-cli-XXXXXX") || exit 1
+socket="$directory/sim.sock"
+simulator_pid=""
+cleanup() {
+  [ -n "$simulator_pid" ] && kill "$simulator_pid" 2>/dev/null && wait "$simulator_pid" 2>/dev/null
+  rm -rf "$directory"
+}
+trap cleanup EXIT
+cd "$directory" || exit 1
+
+failures=0
+fail() {
+  echo "FAIL: $*" >&2
+  failures=$((failures + 1))
+}
+# expect STATUS DESCRIPTION COMMAND...: runs the command, output in out.txt / err.txt.
+expect() {
+  want=$1 what=$2
+  shift 2
+  "$@" >out.txt 2>err.txt
+  got=$?
+  [ "$got" -eq "$want" ] || { fail "$what: exit status $got, expected $want"; cat err.txt >&2; }
+  # A sanitizer report may end with the same status as an expected card error.
+  ! grep -q "Sanitizer\|runtime error:" err.txt || { fail "$what: sanitizer report"; cat err.txt >&2; }
+}
+control() { "$simulator" --control "$socket" "$@" >/dev/null || fail "control $*"; }
+
+uid1k=04A1B2C3
+uid4k=0BADCAFE
+python3 "$here/make_card_image.py" card1k.bin 1k $uid1k 5:A1A2A3A4A5A6:B1B2B3B4B5B6 || exit 1
+python3 "$here/make_card_image.py" card4k.bin 4k $uid4k 35:C1C2C3C4C5C6:D1D2D3D4D5D6 || exit 1
+# 20 keys with the ones that matter last, a comment, a blank line and a bad line.
+{
+  echo "# keys collected for the test"
+  i=10
+  while [ $i -lt 26 ]; do echo "${i}${i}${i}${i}${i}${i}"; i=$((i + 1)); done
+  echo ""
+  echo "A1A2A3A4A5A6  # sector 5, key A"
+  echo "B1B2B3B4B5B6"
+  echo "C1C2C3C4C5C6"
+  echo "D1D2D3D4D5D6"
+  echo "not a key"
+} >keys.txt
+
+"$simulator" --socket "$socket" --reader 0x0110 --card "classic1k:uid=$uid1k,file=$directory/card1k.bin" \
+  --reader 0x0120 --card "classic4k:uid=$uid4k,file=$directory/card4k.bin" >sim.out 2>&1 &
+simulator_pid=$!
+tries=0
+until grep -q '^listening ' sim.out 2>/dev/null; do
+  tries=$((tries + 1))
+  if [ $tries -gt 100 ] || ! kill -0 $simulator_pid 2>/dev/null; then cat sim.out >&2; exit 1; fi
+  sleep 0.05
+done
+export NORVEX_SIMULATOR="$socket"
+
+# Listings, as tables and as JSON a JSON parser takes.
+expect 0 "readers" "$norvex" readers
+grep -q "^USB_0 *0x0110 " out.txt && grep -q "^USB_0 *0x0120 " out.txt || fail "readers: $(cat out.txt)"
+for listing in "readers --json" "scan --json" "classic keys -k keys.txt --json" \
+               "classic dump -k keys.txt --json"; do
+  # shellcheck disable=SC2086 # the listing's words
+  expect 0 "$listing" "$norvex" $listing
+  python3 -m json.tool out.txt >/dev/null || fail "$listing: not JSON: $(head -c 300 out.txt)"
+done
+expect 0 "scan" "$norvex" scan
+grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.txt)"
+expect 0 "scan 4K" "$norvex" scan --product 0x0120
+grep -q "Mifare Classic 4K" out.txt || fail "scan 4K: $(cat out.txt)"
+
+# scan --watch reports a card placed and one taken away, one JSON object per line.
+"$norvex" scan --watch --json >watch.txt 2>&1 &
+watch_pid=$!
+sleep 0.5
+control place 0 classic4k:uid=0A0B0C0D
+sleep 0.5
+control remove 0 0A0B0C0D
+sleep 0.5
+kill -TERM $watch_pid
+wait $watch_pid || fail "scan --watch: exit status $?"
+grep -q '"event": "arrived", "card": {"uid": "0A0B0C0D"' watch.txt &&
+  grep -q '"event": "left", "card": {"uid": "0A0B0C0D"' watch.txt || fail "watch: $(cat watch.txt)"
+python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
+  fail "watch: not JSON lines"
+
+# A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
+expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
+cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" out.txt || fail "dump 1K table: $(cat out.txt)"
+grep -q "keys.txt: line 23: " err.txt || fail "the bad key line is not reported: $(cat err.txt)"
+grep "card operations" err.txt | sed 's/^norvex: /figures, 1K dump with a 20-key file: /'
+# Without the key file sector 5 stays closed: the dump is incomplete, and says so.
+expect 1 "dump 1K without keys" "$norvex" classic dump -o partial.mct
+grep -q "^5 *- *- *no" out.txt || fail "incomplete dump table: $(cat out.txt)"
+[ "$(grep -c -- '^--------------------------------$' partial.mct)" -eq 4 ] || fail "unread sector in .mct"
+
+# A 4K dump on the second model, in every format; the JSON one parses.
+expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
+cmp -s dump4k.bin card4k.bin || fail "dump 4K differs from the card's memory"
+grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" out.txt || fail "dump 4K table: $(cat out.txt)"
+for format in json mct eml; do
+  expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
+done
+python3 -m json.tool dump4k.json >/dev/null || fail "dump4k.json is not JSON"
+
+# Restore the 1K dump to a blank card with the same UID: the card then dumps the same.
+control clear 0
+control place 0 "classic1k:uid=$uid1k"
+expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers
+expect 0 "dump after restore" "$norvex" classic dump -k keys.txt -o restored.mfd
+cmp -s restored.mfd card1k.bin || fail "the restored card differs from the dump"
+
+# A dump whose trailer would block its sector is refused whole: the card keeps what it held.
+python3 - <<'PY'
+image = bytearray(open("dump1k.mfd", "rb").read())
+image[7 * 16 + 6] = 0x0F  # trailer of sector 1 (block 7), byte 6: inverted copies broken
+image[5 * 16:6 * 16] = b"\x55" * 16  # and new data in block 5
+open("brick.mfd", "wb").write(image)
+PY
+expect 1 "restore of a bricking trailer" "$norvex" classic restore brick.mfd --trailers
+grep -q "sector 1: access bytes .* inconsistent" err.txt || fail "bricking trailer: $(cat err.txt)"
+expect 0 "dump after refusal" "$norvex" classic dump -k keys.txt -o after.mfd
+cmp -s after.mfd card1k.bin || fail "the refused restore changed the card"
+
+# Value blocks: created, debited through the card, and a plain data block refused as a value.
+expect 0 "value set" "$norvex" classic value set 4 1000
+expect 0 "value dec" "$norvex" classic value dec 4 250
+grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
+expect 1 "value of a data block" "$norvex" classic value get 8
+grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
+
+# Usage errors: exit status 2, one line on stderr.
+expect 2 "unknown command" "$norvex" frobnicate
+expect 2 "unknown option" "$norvex" classic dump --frob
+expect 2 "malformed dump" "$norvex" classic restore keys.txt
+expect 2 "unavailable family" "$norvex" desfire info
+[ "$(wc -l <err.txt)" -eq 1 ] || fail "desfire: more than one line on stderr"
+expect 0 "help" "$norvex" classic dump --help
+grep -q "usage: norvex classic dump" out.txt || fail "dump --help: $(cat out.txt)"
+
+# A card or reader error: exit status 1 with the library's status text.
+expect 1 "missing reader" "$norvex" scan --reader USB_7
+grep -q "^norvex: USB_7: .*(3002)$" err.txt || fail "missing reader: $(cat err.txt)"
+
+[ $failures -eq 0 ] && echo "all norvex checks passed"
+exit $((failures != 0))

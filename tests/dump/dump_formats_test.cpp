@@ -1,0 +1,176 @@
+// SPDX-License-Identifier: MIT
+// Dump files: every format round-trips a full 4K image; files as other tools write them load;
+// malformed files give one error naming the line or offset.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dump/DumpFormats.h"
+
+using namespace norvex::dump;
+
+namespace {
+
+std::string repeat(const std::string& line, std::size_t count) {
+  std::string text;
+  for (std::size_t i = 0; i < count; ++i) text += line + "\n";
+  return text;
+}
+
+const std::string kZeroBlock(32, '0');
+const std::string kTrailer = "FFFFFFFFFFFFFF078069FFFFFFFFFFFF";
+
+std::string mctSector(int sector, std::size_t blocks = 4) {
+  return "+Sector: " + std::to_string(sector) + "\n" + repeat(kZeroBlock, blocks - 1) + kTrailer +
+         "\n";
+}
+
+// A 4K image with every byte distinct from its neighbours; with holes when the format keeps them:
+// sector 5 entirely unread, and the key A of sector 35's trailer unread.
+CardImage sampleImage(bool withHoles, bool withIdentity) {
+  CardImage image(CardSize::Classic4K);
+  for (std::size_t i = 0; i < image.byteCount(); ++i)
+    image.setByte(i, static_cast<uint8_t>(i * 7 + i / 256));
+  if (withHoles) {
+    for (std::size_t i = 0; i < 64; ++i) image.forgetByte(firstBlockOfSector(5) * 16 + i);
+    std::size_t trailer = firstBlockOfSector(35) + blocksInSector(35) - 1;
+    for (std::size_t i = 0; i < 6; ++i) image.forgetByte(trailer * 16 + i);
+  }
+  if (withIdentity) {
+    image.uid = {0xDE, 0xAD, 0xBE, 0xEF};
+    image.atqa = std::array<uint8_t, 2>{0x00, 0x02};
+    image.sak = 0x18;
+    image.keys.assign(image.sectorCount(), {});
+    image.keys[0].a = Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    image.keys[7].b = Key{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5};
+  }
+  return image;
+}
+
+}  // namespace
+
+TEST(DumpFormats, EveryFormatRoundTripsAFull4KImage) {
+  for (DumpFormat format : {DumpFormat::Raw, DumpFormat::Json, DumpFormat::Mct, DumpFormat::Eml}) {
+    SCOPED_TRACE(formatName(format));
+    bool holes = formatKeepsUnreadBytes(format);
+    CardImage image = sampleImage(holes, format == DumpFormat::Json);
+    auto parsed = parseDump(format, writeDump(format, image));
+    ASSERT_TRUE(parsed.value) << parsed.error;
+    EXPECT_TRUE(*parsed.value == image);
+  }
+}
+
+TEST(DumpFormats, UnreadBytesBecomeZeroWhereTheFormatCannotMarkThem) {
+  CardImage image = sampleImage(true, false);
+  for (DumpFormat format : {DumpFormat::Raw, DumpFormat::Eml}) {
+    auto parsed = parseDump(format, writeDump(format, image));
+    ASSERT_TRUE(parsed.value) << parsed.error;
+    EXPECT_TRUE(parsed.value->blockKnown(firstBlockOfSector(5)));
+    EXPECT_EQ(parsed.value->byte(firstBlockOfSector(5) * 16), 0);
+  }
+}
+
+// Files written from the formats' documented layouts, as other tools produce them.
+TEST(DumpFormats, OtherToolsFilesLoad) {
+  // MCT: a 1K dump whose sector 2 could not be read (left out), key A shown as unread.
+  std::string mct;
+  for (int sector = 0; sector < 16; ++sector)
+    if (sector != 2) mct += mctSector(sector);
+  mct.replace(mct.find(kTrailer), 12, std::string(12, '-'));
+  auto parsed = parseMct(mct);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  EXPECT_EQ(parsed.value->size(), CardSize::Classic1K);
+  EXPECT_TRUE(parsed.value->blockUnknown(8));
+  EXPECT_FALSE(parsed.value->isKnown(3 * 16));
+  EXPECT_TRUE(parsed.value->isKnown(3 * 16 + 6));
+
+  // MCT of a Mini card: five sectors, SAK 09 in the manufacturer block; CRLF line ends.
+  std::string mini;
+  for (int sector = 0; sector < 5; ++sector) mini += mctSector(sector);
+  mini.replace(mini.find(kZeroBlock), 32, "CAFEBABE5A0904000000000000000000");
+  for (std::size_t at = mini.find('\n'); at != std::string::npos; at = mini.find('\n', at + 2))
+    mini.insert(at, "\r");
+  parsed = parseMct(mini);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  EXPECT_EQ(parsed.value->size(), CardSize::Mini);
+
+  // EML: 64 lines of lower-case hex, no final line end.
+  std::string eml = repeat("00112233445566778899aabbccddeeff", 64);
+  eml.pop_back();
+  parsed = parseEml(eml);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  EXPECT_EQ(parsed.value->byte(1023), 0xFF);
+}
+
+TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
+  std::string eml64 = repeat(kZeroBlock, 64);
+  std::string mct1k;
+  for (int sector = 0; sector < 16; ++sector) mct1k += mctSector(sector);
+  std::string jsonBlocks = "{\"blocks\": [\n" + repeat("\"" + kZeroBlock + "\",", 63) + "null\n]}";
+  struct Case {
+    const char* what;
+    DumpFormat format;
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"raw truncated", DumpFormat::Raw, std::string(1000, '\0'), "offset 1000: the file ends"},
+      {"raw over-long", DumpFormat::Raw, std::string(4097, '\0'), "offset 4096: 1 bytes beyond"},
+      {"raw empty", DumpFormat::Raw, "", "offset 0"},
+      {"eml truncated", DumpFormat::Eml, repeat(kZeroBlock, 63), "line 64: the file ends after 63"},
+      {"eml over-long", DumpFormat::Eml, repeat(kZeroBlock, 257), "line 257: more blocks"},
+      {"eml non-hex", DumpFormat::Eml,
+       eml64.replace(2 * 33 + 4, 1, "x"), "line 3: column 5: 'x' is not a hex digit"},
+      {"eml short line", DumpFormat::Eml, std::string(eml64).replace(33, 2, ""),
+       "line 2: 30 characters"},
+      {"eml blank line inside", DumpFormat::Eml, "\n" + repeat(kZeroBlock, 64), "line 1: 0 characters"},
+      {"mct block before header", DumpFormat::Mct, kZeroBlock + "\n" + mct1k,
+       "line 1: block data before"},
+      {"mct sectors mixed up", DumpFormat::Mct, mctSector(1) + mctSector(0), "line 6: sector 0 after sector 1"},
+      {"mct duplicate sector", DumpFormat::Mct, mctSector(0) + mctSector(0), "line 6: sector 0 after sector 0"},
+      {"mct truncated", DumpFormat::Mct, mctSector(0, 3) , "line 1: sector 0 has 3 block lines"},
+      {"mct over-long sector", DumpFormat::Mct, mctSector(0, 5), "line 6: more than 4 blocks"},
+      {"mct sector 40", DumpFormat::Mct, mctSector(40), "line 1: sector 40 is beyond"},
+      {"mct bad header", DumpFormat::Mct, "+Sector: x\n", "line 1: a sector header"},
+      {"mct half-unread byte", DumpFormat::Mct, "+Sector: 0\n-" + kZeroBlock.substr(1) + "\n",
+       "line 2: column 1: half of a byte"},
+      {"mct empty", DumpFormat::Mct, "", "no \"+Sector:\" line"},
+      {"json truncated", DumpFormat::Json, jsonBlocks.substr(0, 200), "line 7: a string without"},
+      {"json 63 blocks", DumpFormat::Json,
+       "{\"blocks\": [\n" + repeat("null,", 62) + "null\n]}", "line 1: \"blocks\" has 63 entries"},
+      {"json bad block", DumpFormat::Json,
+       std::string(jsonBlocks).replace(jsonBlocks.find("\"0000"), 3, "\"0G"),
+       "line 2: block 0: column 2: 'G' is not a hex digit"},
+      {"json block not a string", DumpFormat::Json,
+       std::string(jsonBlocks).replace(jsonBlocks.rfind("null"), 4, "17"),
+       "line 65: block 63 must be"},
+      {"json no blocks", DumpFormat::Json, "{\"uid\": \"01020304\"}", "line 1: no \"blocks\""},
+      {"json bad uid", DumpFormat::Json, "{\"uid\": \"010203\",\n" + jsonBlocks.substr(1),
+       "line 1: \"uid\" is not a hex string"},
+      {"json bad key sector", DumpFormat::Json,
+       jsonBlocks.substr(0, jsonBlocks.size() - 1) + ",\n\"keys\": [{\"sector\": 16, \"a\": null}]}",
+       "line 67: a key entry needs"},
+      {"json deep nesting", DumpFormat::Json, std::string(100, '['), "nested too deeply"},
+      {"json trailing text", DumpFormat::Json, jsonBlocks + "\n}", "line 67: text after"},
+      {"mct given to json", DumpFormat::Json, mct1k, "line 1: a JSON value expected"},
+      {"json given to mct", DumpFormat::Mct, jsonBlocks, "line 1: block data before"},
+      {"mct given to eml", DumpFormat::Eml, mct1k, "line 1: 10 characters"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto parsed = parseDump(c.format, c.text);
+    EXPECT_FALSE(parsed.value);
+    EXPECT_NE(parsed.error.find(c.error), std::string::npos) << parsed.error;
+  }
+}
+
+TEST(DumpFormats, ExtensionChoosesTheFormat) {
+  struct Case {
+    const char* path;
+    std::optional<DumpFormat> format;
+  } cases[] = {{"card.mfd", DumpFormat::Raw}, {"x/CARD.BIN", DumpFormat::Raw},
+               {"a.json", DumpFormat::Json},  {"a.mct", DumpFormat::Mct},
+               {"a.txt", DumpFormat::Mct},    {"a.eml", DumpFormat::Eml},
+               {"a.dump", std::nullopt},      {"dir.mfd/card", std::nullopt},
+               {"card", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(formatOfPath(c.path), c.format) << c.path;
+}
