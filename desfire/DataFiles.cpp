@@ -23,8 +23,8 @@ constexpr size_t kSecuredOverhead = 9;
 
 extern "C" {
 
-NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
-                             int len, const uint8_t* data, const tag_des_key* sessionKey) try {
+NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset, int len,
+                             const uint8_t* data, const tag_des_key* sessionKey) try {
   return desfire::WriteFileData(session, kWriteData, fileNo, set, offset, len, data, sessionKey);
 } catch (...) {
   return StatusOfCurrentException();
@@ -41,15 +41,15 @@ NORVEX_API long DF_ReadData(void* session, uint8_t fileNo, FILE_COMM_SET set, in
   AppendLe(command, *len, 3);
   std::vector<uint8_t> answer(std::min<size_t>(*len + kSecuredOverhead, 0xFFFF));
   uint16_t received = static_cast<uint16_t>(answer.size());
-  if (long status = DF_SendNativeCMDEx(session, command.data(),
-                                       static_cast<uint16_t>(command.size()), answer.data(),
-                                       &received)) {
+  if (long status =
+          DF_SendNativeCMDEx(session, command.data(), static_cast<uint16_t>(command.size()),
+                             answer.data(), &received)) {
     return status;
   }
   if (received > answer.size()) return rd_resp_truncated;
   size_t plain = 0;
-  if (long status = desfire::UnwrapFileData(set, answer.data(), received, *len, *len, sessionKey,
-                                            &plain)) {
+  if (long status =
+          desfire::UnwrapFileData(set, answer.data(), received, *len, *len, sessionKey, &plain)) {
     return status;
   }
   std::copy_n(answer.begin(), plain, out);

@@ -17,10 +17,10 @@ using desfire::SendStatusOnly;
 
 namespace {
 
-constexpr uint8_t kCreateStdDataFile = 0xCD, kCreateBackupDataFile = 0xCB,
-                  kCreateValueFile = 0xCC, kCreateLinearRecordFile = 0xC0,
-                  kCreateCyclicRecordFile = 0xC1, kDeleteFile = 0xDF, kGetFileIds = 0x6F,
-                  kGetFileSettings = 0xF5, kChangeFileSettings = 0x5F;
+constexpr uint8_t kCreateStdDataFile = 0xCD, kCreateBackupDataFile = 0xCB, kCreateValueFile = 0xCC,
+                  kCreateLinearRecordFile = 0xC0, kCreateCyclicRecordFile = 0xC1,
+                  kDeleteFile = 0xDF, kGetFileIds = 0x6F, kGetFileSettings = 0xF5,
+                  kChangeFileSettings = 0x5F;
 constexpr uint8_t kFreeAccess = 14;
 constexpr size_t kSettingsCryptogram = 8;
 
@@ -139,8 +139,7 @@ NORVEX_API long DF_GetFileSettings(void* session, uint8_t fileNo, uint8_t* commS
 
 // Sent plain when the file's change right is free, else enciphered under the session key.
 NORVEX_API long DF_ChangeFileSettings(void* session, uint8_t fileNo, uint8_t commSet,
-                                      const tag_file_acl* acl,
-                                      const tag_des_key* sessionKey) try {
+                                      const tag_file_acl* acl, const tag_des_key* sessionKey) try {
   if (long status = EntryChecks(session)) return status;
   if (acl == nullptr) return wrong_parameter_value;
   desfire::FileSettings current;

@@ -17,7 +17,8 @@ constexpr uint8_t kChangeKey = 0xC4, kGetKeySettings = 0x45, kChangeKeySettings 
                   kGetKeyVersion = 0x64;
 constexpr size_t kKeyLength = 16, kKeyCryptogram = 24, kSettingsCryptogram = 8;
 
-long SendChangeKey(void* session, uint8_t keyNo, const Bytes& plain, const tag_des_key& sessionKey) {
+long SendChangeKey(void* session, uint8_t keyNo, const Bytes& plain,
+                   const tag_des_key& sessionKey) {
   Bytes command{kChangeKey, keyNo};
   desfire::AppendCryptogram(command, plain, kKeyCryptogram, sessionKey);
   return desfire::SendStatusOnly(session, command);
@@ -48,8 +49,8 @@ NORVEX_API long DF_ChangeCurKey(void* session, uint8_t keyNo, const uint8_t* new
 
 // (old XOR new) || CRC(old XOR new) || CRC(new), padded: the card recovers the new key with the
 // old one it holds and checks both CRCs.
-NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA,
-                             const uint8_t* keyB, const tag_des_key* sessionKey) try {
+NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA, const uint8_t* keyB,
+                             const tag_des_key* sessionKey) try {
   if (long status = KeyChangeChecks(session, sessionKey, {keyA, keyB})) return status;
   Bytes difference(kKeyLength);
   BigXOR(keyA, keyB, difference.data(), kKeyLength);
@@ -80,7 +81,8 @@ NORVEX_API long DF_ChangeKeySettings(void* session, uint8_t settings,
                                      const tag_des_key* sessionKey) try {
   if (long status = KeyChangeChecks(session, sessionKey, {})) return status;
   Bytes command{kChangeKeySettings};
-  desfire::AppendCryptogram(command, desfire::WithCrc(Bytes{settings}), kSettingsCryptogram, *sessionKey);
+  desfire::AppendCryptogram(command, desfire::WithCrc(Bytes{settings}), kSettingsCryptogram,
+                            *sessionKey);
   return desfire::SendStatusOnly(session, command);
 } catch (...) {
   return StatusOfCurrentException();

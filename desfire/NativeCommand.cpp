@@ -32,8 +32,8 @@ long EntryChecks(void* session, uint32_t* timeout) {
 
 long SendStatusOnly(void* session, const Bytes& command) {
   uint16_t length = 0;
-  return DF_SendNativeCMDEx(session, command.data(), static_cast<uint16_t>(command.size()),
-                            nullptr, &length);
+  return DF_SendNativeCMDEx(session, command.data(), static_cast<uint16_t>(command.size()), nullptr,
+                            &length);
 }
 
 }  // namespace desfire

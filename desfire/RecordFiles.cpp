@@ -27,8 +27,7 @@ extern "C" {
 
 NORVEX_API long DF_WriteRecord(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                                int len, const uint8_t* data, const tag_des_key* sessionKey) try {
-  return desfire::WriteFileData(session, kWriteRecord, fileNo, set, offset, len, data,
-                                sessionKey);
+  return desfire::WriteFileData(session, kWriteRecord, fileNo, set, offset, len, data, sessionKey);
 } catch (...) {
   return StatusOfCurrentException();
 }
@@ -49,9 +48,8 @@ NORVEX_API long DF_ReadRecords(void* session, uint8_t fileNo, FILE_COMM_SET set,
   AppendLe(command, *count, 3);
   uint8_t* answer = nullptr;
   uint16_t received = 0;
-  const long status = SendNativeGreedyCMD(session, command.data(),
-                                          static_cast<uint16_t>(command.size()), &answer,
-                                          &received);
+  const long status = SendNativeGreedyCMD(
+      session, command.data(), static_cast<uint16_t>(command.size()), &answer, &received);
   const std::unique_ptr<uint8_t, FreeBuffer> owned(answer);
   if (status != 0) return status;
   size_t plain = 0;

@@ -66,8 +66,8 @@ NORVEX_API long DF_GetValue(void* session, uint8_t fileNo, FILE_COMM_SET set, un
     return status;
   if (length > answer.size()) return rd_resp_truncated;
   size_t plain = 0;
-  if (long status = desfire::UnwrapFileData(set, answer.data(), length, kValueLength,
-                                            kValueLength, sessionKey, &plain)) {
+  if (long status = desfire::UnwrapFileData(set, answer.data(), length, kValueLength, kValueLength,
+                                            sessionKey, &plain)) {
     return status;
   }
   if (plain != kValueLength) return rd_resp_truncated;

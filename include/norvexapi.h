@@ -749,7 +749,7 @@ NORVEX_API long DF_ChangeFileSettings(void* session, uint8_t fileNo, uint8_t com
  * frames of 52 and then 59 data bytes. Changes of a backup file take effect at DF_Commit. */
 NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                              int len, const uint8_t* data, const tag_des_key* sessionKey);
-/* ReadData (BD): *len bytes (at least 1) at offset into out, which has room for *len; on return
+/* ReadData (BD): *len bytes (1 to 65535) at offset into out, which has room for *len; on return
  * *len is the number of plain bytes stored. */
 NORVEX_API long DF_ReadData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                             unsigned* len, uint8_t* out, const tag_des_key* sessionKey);
@@ -769,7 +769,7 @@ NORVEX_API long DF_LimitedCredit(void* session, uint8_t fileNo, FILE_COMM_SET se
 /* Record files. WriteRecord (3B) adds to the record being written (write or read-write key; len
  * and offset within the record size); it is kept at DF_Commit. ReadRecords (BB) (read or
  * read-write key): *count records (at least 1) of recordSize bytes from the offset-th newest
- * into out, which has room for *count * recordSize bytes; on return *count is the number of
+ * into out, which has room for *count * recordSize bytes (recordSize at least 1); on return *count is the number of
  * records stored. ClearRecordFile (EB) (read-write key) empties the file at DF_Commit. */
 NORVEX_API long DF_WriteRecord(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                                int len, const uint8_t* data, const tag_des_key* sessionKey);
