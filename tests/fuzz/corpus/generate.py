@@ -216,6 +216,25 @@ def desfire_answer() -> None:
     write("desfire_answer", "enciphered_data", header(4, 0) + u16(16) + bytes(range(16)))
 
 
+def desfire_commands() -> None:
+    def card(answer: bytes, block: int) -> bytes:
+        """An I-block with CID 0 carrying the card's native answer."""
+        frame = bytes([0x0A | block, 0x00]) + answer
+        return bytes([0]) + u16(len(frame)) + frame
+
+    def header(operation: int, room: int, setting: int) -> bytes:
+        return bytes([operation]) + u16(room) + bytes([setting])
+
+    write("desfire_commands", "list_apps", header(0, 4, 0) + card(b"\x00" + bytes(range(9)), 0))
+    write("desfire_commands", "file_settings",
+          header(2, 0, 0) + card(b"\x00\x00\x01\x00\x10\x20\x00\x00", 0))
+    write("desfire_commands", "value_maced", header(3, 0, 1) + card(b"\x00" + bytes(8), 0))
+    write("desfire_commands", "read_enciphered", header(4, 7, 2) + card(b"\x00" + bytes(16), 0))
+    write("desfire_commands", "records_two_frames",
+          header(5, 12, 3) + card(b"\xaf" + bytes(6), 0) + card(b"\x00" + bytes(6), 1))
+    write("desfire_commands", "write_plain", header(7, 4, 0) + card(b"\x00", 0))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -225,3 +244,4 @@ if __name__ == "__main__":
     sim_bus()
     tcl_block()
     desfire_answer()
+    desfire_commands()
