@@ -34,7 +34,8 @@ std::vector<uint8_t> Field::place(const std::string& description) {
   }
   if (!card) card = std::move(pocketed->second);
   // Whatever the pocket held with this UID is now this card or replaced by it.
-  std::erase_if(pocket_, [&](const auto& entry) { return !entry.second || entry.second->uid() == uid; });
+  std::erase_if(pocket_,
+                [&](const auto& entry) { return !entry.second || entry.second->uid() == uid; });
   placedAs_[card.get()] = description;
   cards_.push_back(std::move(card));
   return cards_.back()->uid();

@@ -54,7 +54,8 @@ Answer createApplication(CardContext& card, Command command) {
   }
   if (card.picc.applications.contains(aid)) return {status::kDuplicateError};
   if (card.picc.applications.size() == kMaxApplications) return {status::kCountError};
-  card.picc.applications[aid] = Application{KeySet{command[4], std::vector<Key>(keyCount, Key{})}, {}};
+  card.picc.applications[aid] =
+      Application{KeySet{command[4], std::vector<Key>(keyCount, Key{})}, {}};
   return {status::kOk};
 }
 

@@ -13,7 +13,7 @@
 
 namespace norvexsim::desfire {
 
-using Answer = std::vector<uint8_t>;  // status byte, then data
+using Answer = std::vector<uint8_t>;       // status byte, then data
 using Command = std::span<const uint8_t>;  // command byte, then parameters
 
 class CardContext {

@@ -42,8 +42,8 @@ WriteData openWrite(CardContext& card, Command command) {
   File& file = *lookupFile(card, command).file;
   const Grant grant = grantAccess(file, right::kWrite | right::kReadWrite, card);
   const uint32_t length = readUnsigned(command, 5, 3);
-  std::optional<std::vector<uint8_t>> data{std::vector<uint8_t>(command.begin() + kWriteHeader,
-                                                                command.end())};
+  std::optional<std::vector<uint8_t>> data{
+      std::vector<uint8_t>(command.begin() + kWriteHeader, command.end())};
   if (grant.setting != comm::kPlain) {
     data = openFromReader(grant.setting, card.authenticated()->sessionKey,
                           command.subspan(kWriteHeader), length);

@@ -33,16 +33,35 @@ struct Entry {
   Handler handler;
 };
 constexpr std::array<Entry, 29> kCommands{{
-    {0x6A, getApplicationIds}, {0x5A, selectApplication}, {0xCA, createApplication},
-    {0xDA, deleteApplication}, {0xFC, formatPicc},        {0xC4, changeKey},
-    {0x54, changeKeySettings}, {0x45, getKeySettings},    {0x64, getKeyVersion},
-    {0xCD, createDataFile},    {0xCB, createDataFile},    {0xCC, createValueFile},
-    {0xC0, createRecordFile},  {0xC1, createRecordFile},  {0xDF, deleteFile},
-    {0x6F, getFileIds},        {0xF5, getFileSettings},   {0x5F, changeFileSettings},
-    {0xBD, readData},          {kWriteData, writeData},   {0x6C, getValue},
-    {0x0C, changeValue},       {0xDC, changeValue},       {0x1C, changeValue},
-    {kWriteRecord, writeRecord}, {0xBB, readRecords},     {0xEB, clearRecords},
-    {0xC7, commitCommand},     {0xA7, abortCommand},
+    {0x6A, getApplicationIds},
+    {0x5A, selectApplication},
+    {0xCA, createApplication},
+    {0xDA, deleteApplication},
+    {0xFC, formatPicc},
+    {0xC4, changeKey},
+    {0x54, changeKeySettings},
+    {0x45, getKeySettings},
+    {0x64, getKeyVersion},
+    {0xCD, createDataFile},
+    {0xCB, createDataFile},
+    {0xCC, createValueFile},
+    {0xC0, createRecordFile},
+    {0xC1, createRecordFile},
+    {0xDF, deleteFile},
+    {0x6F, getFileIds},
+    {0xF5, getFileSettings},
+    {0x5F, changeFileSettings},
+    {0xBD, readData},
+    {kWriteData, writeData},
+    {0x6C, getValue},
+    {0x0C, changeValue},
+    {0xDC, changeValue},
+    {0x1C, changeValue},
+    {kWriteRecord, writeRecord},
+    {0xBB, readRecords},
+    {0xEB, clearRecords},
+    {0xC7, commitCommand},
+    {0xA7, abortCommand},
 }};
 
 }  // namespace
@@ -86,7 +105,8 @@ Answer DesfireApp::dispatch(Command command) {
   }
   const auto entry = std::find_if(kCommands.begin(), kCommands.end(),
                                   [&](const Entry& e) { return e.code == command[0]; });
-  return entry == kCommands.end() ? Answer{status::kIllegalCommand} : entry->handler(card_, command);
+  return entry == kCommands.end() ? Answer{status::kIllegalCommand}
+                                  : entry->handler(card_, command);
 }
 
 Answer DesfireApp::additionalFrame(Command command) {

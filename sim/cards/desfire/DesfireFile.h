@@ -49,10 +49,10 @@ struct AccessRights {
 
 // What a transaction changes.
 struct FileContent {
-  std::vector<uint8_t> data;                   // data files
-  int32_t value = 0;                           // value files
-  int32_t limitedCredit = 0;                   // what LimitedCredit may still give back
-  std::deque<std::vector<uint8_t>> records;    // record files, oldest first
+  std::vector<uint8_t> data;                 // data files
+  int32_t value = 0;                         // value files
+  int32_t limitedCredit = 0;                 // what LimitedCredit may still give back
+  std::deque<std::vector<uint8_t>> records;  // record files, oldest first
 };
 
 // Bookkeeping of the open transaction on one file.

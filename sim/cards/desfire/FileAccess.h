@@ -16,7 +16,7 @@ constexpr unsigned kRead = 1, kWrite = 2, kReadWrite = 4, kChange = 8;
 }
 
 struct Grant {
-  uint8_t status;  // OK, permission denied (never) or authentication error (wrong or no key)
+  uint8_t status;   // OK, permission denied (never) or authentication error (wrong or no key)
   uint8_t setting;  // the communication setting the data travels with
   bool granted() const;
 };

@@ -8,12 +8,12 @@
 
 namespace norvexsim::desfire {
 
-Answer createDataFile(CardContext& card, Command command);    // CD standard, CB backup
-Answer createValueFile(CardContext& card, Command command);   // CC
-Answer createRecordFile(CardContext& card, Command command);  // C0 linear, C1 cyclic
-Answer deleteFile(CardContext& card, Command command);        // DF
-Answer getFileIds(CardContext& card, Command command);        // 6F
-Answer getFileSettings(CardContext& card, Command command);   // F5
+Answer createDataFile(CardContext& card, Command command);      // CD standard, CB backup
+Answer createValueFile(CardContext& card, Command command);     // CC
+Answer createRecordFile(CardContext& card, Command command);    // C0 linear, C1 cyclic
+Answer deleteFile(CardContext& card, Command command);          // DF
+Answer getFileIds(CardContext& card, Command command);          // 6F
+Answer getFileSettings(CardContext& card, Command command);     // F5
 Answer changeFileSettings(CardContext& card, Command command);  // 5F
 
 }  // namespace norvexsim::desfire

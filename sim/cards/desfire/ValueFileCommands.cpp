@@ -47,8 +47,7 @@ Answer getValue(CardContext& card, Command command) {
   if (!found.file) return {found.status};
   const File& file = *found.file;
   if (file.type != FileType::kValue) return {status::kParameterError};
-  const Grant grant =
-      grantAccess(file, right::kRead | right::kWrite | right::kReadWrite, card);
+  const Grant grant = grantAccess(file, right::kRead | right::kWrite | right::kReadWrite, card);
   if (!grant.granted()) return {grant.status};
   std::vector<uint8_t> value;
   appendUnsigned(value, static_cast<uint32_t>(file.committed.value), kValueLength);
@@ -71,8 +70,8 @@ Answer changeValue(CardContext& card, Command command) {
   if (command.size() != 2 + securedLength(grant.setting, kValueLength)) {
     return {status::kLengthError};
   }
-  auto amount = std::optional<std::vector<uint8_t>>(std::vector<uint8_t>(command.begin() + 2,
-                                                                         command.end()));
+  auto amount =
+      std::optional<std::vector<uint8_t>>(std::vector<uint8_t>(command.begin() + 2, command.end()));
   if (grant.setting != comm::kPlain) {
     amount = openFromReader(grant.setting, card.authenticated()->sessionKey, command.subspan(2),
                             kValueLength);

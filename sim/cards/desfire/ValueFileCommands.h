@@ -8,7 +8,7 @@
 
 namespace norvexsim::desfire {
 
-Answer getValue(CardContext& card, Command command);         // 6C
-Answer changeValue(CardContext& card, Command command);      // 0C credit, DC debit, 1C limited
+Answer getValue(CardContext& card, Command command);     // 6C
+Answer changeValue(CardContext& card, Command command);  // 0C credit, DC debit, 1C limited
 
 }  // namespace norvexsim::desfire
