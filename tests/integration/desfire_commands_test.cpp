@@ -156,6 +156,7 @@ TEST_F(DesfireCommands, IssuerPersonalisesEveryFileTypeUnderEverySetting) {
     EXPECT_EQ(DF_Debit(session, value, set, 20, &key), 0);
     EXPECT_EQ(DF_Abort(session), 0);
     EXPECT_EQ(DF_Debit(session, value, set, 151, &key), NORVEX_E_DF_BOUNDARY_ERROR);
+    key = Authenticate(0, kAppMaster);  // the card's error ended the authentication
     EXPECT_EQ(Value(value, set, key), 150u);
     // Record files of 6-byte records, room for 4: two linear records, oldest first; five in
     // the cyclic file, which keeps the newest three.
@@ -178,6 +179,7 @@ TEST_F(DesfireCommands, IssuerPersonalisesEveryFileTypeUnderEverySetting) {
     EXPECT_EQ(DF_ClearRecords(session, 9 + s), 0);
     EXPECT_EQ(DF_Commit(session), 0);
     Records(9 + s, set, 1, 6, key, NORVEX_E_DF_BOUNDARY_ERROR);
+    key = Authenticate(0, kAppMaster);
   }
 
   EXPECT_EQ(DF_DeleteFile(session, 0), 0);
@@ -194,13 +196,15 @@ TEST_F(DesfireCommands, IssuerPersonalisesEveryFileTypeUnderEverySetting) {
 
 TEST_F(DesfireCommands, AccessRightsAndFileSettingsChanges) {
   tag_des_key key = PersonalisedApplication();
-  const tag_file_acl keyOne{1, 1, 1, 0};
+  const tag_file_acl keyOne{1, 1, 1, 0}, never{15, 15, 15, 0};
   ASSERT_EQ(DF_CreateStdFile(session, 0, COMM_PLAIN, &keyOne, 16), 0);
+  ASSERT_EQ(DF_CreateStdFile(session, 1, COMM_PLAIN, &never, 16), 0);
   ClearLog();
-  Read(0, COMM_PLAIN, 0, 16, key, NORVEX_E_DF_PERMISSION_DENIED);
-  EXPECT_EQ(Joined(CardFrames()).back(), Bytes{0x9D}) << "the card's own refusal";
+  Read(0, COMM_PLAIN, 0, 16, key, NORVEX_E_DF_AUTHENTICATION_ERROR);
+  EXPECT_EQ(Joined(CardFrames()).back(), Bytes{0xAE}) << "the card's own refusal";
   Authenticate(1, kAppKey1);
   EXPECT_EQ(Read(0, COMM_PLAIN, 0, 16, key), Bytes(16, 0));
+  Read(1, COMM_PLAIN, 0, 16, key, NORVEX_E_DF_PERMISSION_DENIED);
 
   // Change right with key 0: the new settings go enciphered, so they need its session key.
   key = Authenticate(0, kAppMaster);
