@@ -82,7 +82,7 @@ class DesfireCard : public TclTest {
     ASSERT_EQ(DF_Connect(session), 0);
   }
   Bytes Native(const Bytes& command) {
-    Bytes answer(600);
+    Bytes answer(2048);
     uint16_t length = static_cast<uint16_t>(answer.size());
     const long status = DF_SendNativeCMDEx(
         session, command.data(), static_cast<uint16_t>(command.size()), answer.data(), &length);
@@ -350,6 +350,34 @@ TEST_F(DesfireCard, IsoWrappedCommands) {
       {"P1 not zero", {0x90, 0x6A, 0x01, 0x00, 0x00}, {0x6A, 0x86}},
   };
   for (const auto& step : steps) EXPECT_EQ(apdu(step.command), step.answer) << step.what;
+}
+
+// A 1 KiB enciphered write in the frames a reader sends (52 data bytes, then AF and 59 at a
+// time), the card asking for each with AF, and the read back in parts.
+TEST_F(DesfireCard, LongEncipheredWriteInAdditionalFrames) {
+  Personalise();
+  ASSERT_EQ(Native(CreateStd(1, 3, {0x00, 0x00}, 1024)), Bytes{kOk});
+  Bytes data(1024);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  const Bytes cryptogram = SendMode(Cat({data, Crc(data)}));
+  Bytes frame = Write(0x3D, 1, 0, data);
+  frame.resize(8);
+  size_t sent = 52, frames = 0;
+  frame.insert(frame.end(), cryptogram.begin(), cryptogram.begin() + sent);
+  for (uint8_t status = kAf; status == kAf;) {
+    uint16_t length = 1;
+    ASSERT_EQ(DF_SendNativeCMD(session, frame.data(), static_cast<uint16_t>(frame.size()), &status,
+                               &length, 1000),
+              0);
+    ++frames;
+    const size_t part = std::min<size_t>(59, cryptogram.size() - sent);
+    frame = Cat({{kAf}, Bytes(cryptogram.begin() + sent, cryptogram.begin() + sent + part)});
+    sent += part;
+  }
+  EXPECT_EQ(frames, 18u) << "52 bytes, 16 frames of 59 and one of 36";
+  const Bytes read = Native(Read(0xBD, 1, 0, 0));
+  ASSERT_EQ(read.size(), 1u + 1032);
+  EXPECT_EQ(Deciphered(Bytes(read.begin() + 1, read.end())), Cat({data, Crc(data), Bytes(6, 0)}));
 }
 
 }  // namespace

@@ -26,13 +26,13 @@ uint8_t mayList(CardContext& card) {
 }
 
 // The common part of every create command; on success the file is added with its memory taken.
-Answer addFile(CardContext& card, Command command, size_t length, File file, size_t bytes) {
-  if (command.size() != length) return {status::kLengthError};
+// The caller has checked the command's length.
+Answer addFile(CardContext& card, Command command, File file, size_t bytes) {
   if (const uint8_t allowed = mayManageFiles(card); allowed != status::kOk) return {allowed};
   if (command[1] >= kMaxFiles || !comm::valid(command[2])) return {status::kParameterError};
   Application& application = *card.application();
   if (application.files.contains(command[1])) return {status::kDuplicateError};
-  if (bytes == 0) return {status::kParameterError};
+  if (bytes == 0) return {status::kParameterError};  // sizes or limits the caller refused
   const size_t blocks = (bytes + kMemoryBlock - 1) / kMemoryBlock * kMemoryBlock;
   if (card.picc.usedMemory + blocks > kFileMemory) return {status::kOutOfEeprom};
   card.picc.usedMemory += blocks;
@@ -72,7 +72,7 @@ Answer createDataFile(CardContext& card, Command command) {
   File file;
   file.type = backup ? FileType::kBackup : FileType::kStandard;
   file.committed.data.assign(size, 0);
-  return addFile(card, command, kHeader + 3, std::move(file), backup ? 2 * size : size);
+  return addFile(card, command, std::move(file), backup ? 2 * size : size);
 }
 
 Answer createValueFile(CardContext& card, Command command) {
@@ -84,7 +84,7 @@ Answer createValueFile(CardContext& card, Command command) {
   file.committed.value = static_cast<int32_t>(readUnsigned(command, kHeader + 8, 4));
   file.limitedCreditEnabled = command[kHeader + 12] & 1;
   const bool ordered = file.lower <= file.committed.value && file.committed.value <= file.upper;
-  return addFile(card, command, kHeader + 13, std::move(file), ordered ? kMemoryBlock : 0);
+  return addFile(card, command, std::move(file), ordered ? kMemoryBlock : 0);
 }
 
 // A cyclic file keeps one of its records free for the record being written, so it needs two.
@@ -97,7 +97,7 @@ Answer createRecordFile(CardContext& card, Command command) {
   file.maxRecords = readUnsigned(command, kHeader + 3, 3);
   const bool fits = file.maxRecords >= (cyclic ? 2u : 1u);
   const size_t bytes = fits ? size_t{file.recordSize} * file.maxRecords : 0;
-  return addFile(card, command, kHeader + 6, std::move(file), bytes);
+  return addFile(card, command, std::move(file), bytes);
 }
 
 Answer deleteFile(CardContext& card, Command command) {

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "sim/cards/desfire/Transactions.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "sim/cards/desfire/DesfireStatus.h"
 
 namespace norvexsim::desfire {
@@ -13,7 +16,8 @@ void settleLimitedCredit(File& file, PendingChange& change) {
   if (change.credited || change.limitedCredited) {
     change.content.limitedCredit = 0;
   } else if (change.debited > 0) {
-    change.content.limitedCredit = static_cast<int32_t>(change.debited);
+    change.content.limitedCredit =
+        static_cast<int32_t>(std::min<int64_t>(change.debited, INT32_MAX));
   }
 }
 

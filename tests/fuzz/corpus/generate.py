@@ -199,6 +199,22 @@ def tcl_block() -> None:
     write("tcl_block", "pps", header(4, 0, 0, 0x09, 0) + card(u16(1) + b"\xd0"))
 
 
+def desfire_card() -> None:
+    def commands(*parts: bytes) -> bytes:
+        """Records of desfire_card_fuzz.cpp: one length byte, then the command."""
+        return b"".join(bytes([len(part)]) + part for part in parts)
+
+    write("desfire_card", "plain_write_read",
+          commands(bytes([0x3D, 0, 0, 0, 0, 4, 0, 0, 1, 2, 3, 4]), bytes([0xBD, 0, 0, 0, 0, 0, 0, 0])))
+    write("desfire_card", "maced_backup_read", commands(bytes([0xBD, 1, 0, 0, 0, 8, 0, 0])))
+    write("desfire_card", "value_debit_commit",
+          commands(bytes([0xDC, 2]) + bytes(8), bytes([0xC7]), bytes([0x6C, 2])))
+    write("desfire_card", "wrapped",
+          commands(bytes([0x90, 0x6F, 0, 0, 0]), bytes([0x90, 0xF5, 0, 0, 1, 4, 0])))
+    write("desfire_card", "long_write",
+          commands(bytes([0x3D, 0, 0, 0, 0, 64, 0, 0]) + bytes(52), bytes([0xAF]) + bytes(12)))
+
+
 def desfire_answer() -> None:
     def card(frame: bytes, kind: int = 0) -> bytes:
         """A reply record of desfire_answer_fuzz.cpp: the card's frame."""
@@ -245,3 +261,4 @@ if __name__ == "__main__":
     tcl_block()
     desfire_answer()
     desfire_commands()
+    desfire_card()
