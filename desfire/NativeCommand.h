@@ -43,10 +43,6 @@ void AppendCryptogram(Bytes& command, Bytes plain, size_t size, const tag_des_ke
 // Sends the command and keeps only the card's status (0 or 0xA100 + status).
 long SendStatusOnly(void* session, const Bytes& command);
 
-}  // namespace desfire
-
-namespace desfire {
-
 // The entry checks of every command: session, reader, DESFire record (whose exchange time-out
 // goes to *timeout when asked for).
 long EntryChecks(void* session, uint32_t* timeout = nullptr);
@@ -55,10 +51,6 @@ long EntryChecks(void* session, uint32_t* timeout = nullptr);
 // secures it, 52 bytes in the first frame and up to 59 after each additional-frame answer.
 long WriteFileData(void* session, uint8_t code, uint8_t fileNo, FILE_COMM_SET set, int offset,
                    int len, const uint8_t* data, const tag_des_key* sessionKey);
-
-}  // namespace desfire
-
-namespace desfire {
 
 // Credit (operation 0), Debit (1), LimitedCredit (2); another operation is NORVEX_E_DF_BAD_OPID.
 long ChangeValue(void* session, int operation, uint8_t fileNo, FILE_COMM_SET set, int value,
