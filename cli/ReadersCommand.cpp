@@ -101,9 +101,4 @@ int runUltralight(const Words& args) {
   usageError("ultralight: not available: this libnorvexapi has no Mifare Ultralight functions yet");
 }
 
-int runDesfire(const Words& args) {
-  if (printHelpIfAsked(args, "usage: norvex desfire info|apps|files|read ...\n")) return kExitOk;
-  usageError("desfire: not available: this libnorvexapi has no DESFire functions yet");
-}
-
 }  // namespace norvex::cli

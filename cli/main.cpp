@@ -18,7 +18,7 @@ const Command kCommands[] = {
     {"classic", "Mifare Classic: dump, restore, keys, acl", runClassic},
     {"apdu", "send APDUs to an ISO 14443-4 card", runApdu},
     {"ultralight", "Mifare Ultralight / NTAG (not available yet)", runUltralight},
-    {"desfire", "Mifare DESFire (not available yet)", runDesfire},
+    {"desfire", "Mifare DESFire: info, apps, files, read", runDesfire},
 };
 
 void printUsage(std::ostream& out) {

@@ -648,6 +648,152 @@ NORVEX_API long SendNativeGreedyCMD(void* session, const uint8_t* cmd, uint16_t 
 NORVEX_API long DF_AuthKey(void* session, uint8_t keyNo, const tag_des_key* key,
                            tag_des_key* sessionKey);
 
+/* ---------------------------------------------------------------- DESFire commands
+ *
+ * One function per native command. Each needs a DESFire session (DF_Connect) and the card state
+ * the command needs on the card, listed beside it: the PICC level (AID 0, selected after
+ * DF_Connect and by DF_SelectApp(0)) or an application selected with DF_SelectApp, and where
+ * the card demands it an authentication (DF_AuthKey) with the key named. Authentication ends
+ * when another application is selected. Where the card refuses, the call returns its status
+ * (NORVEX_E_DF_PERMISSION_DENIED, NORVEX_E_DF_AUTHENTICATION_ERROR, ...).
+ *
+ * Numbers sent to the card go least significant byte first: AIDs, offsets, lengths, sizes and
+ * record counts in 3 bytes, value-file amounts in 4. sessionKey is the key DF_AuthKey gave: it
+ * MACs or enciphers file data sent under COMM_MACED or COMM_ENCIPHERED and checks data received
+ * so; those settings without a session key give NORVEX_E_DF_NO_SESSKEY before anything is sent.
+ * A card answer of the wrong length gives NORVEX_E_RD_RESP_TRUNCATED and nothing is stored. */
+
+/* A file's access rights: the key number (0-13) that grants each right, 14 for free access,
+ * 15 for never. */
+typedef struct tag_file_acl {
+  uint8_t readKey;
+  uint8_t writeKey;
+  uint8_t readWriteKey;
+  uint8_t changeKey;
+} tag_file_acl;
+
+/* The two access-right bytes as the card takes them: first = readWrite << 4 | change,
+ * second = read << 4 | write. */
+NORVEX_API void ACL2Bytes(const tag_file_acl* acl, uint8_t* first, uint8_t* second);
+
+/* Called with the caller's pointer and one AID; returns non-zero to go on. */
+typedef int (*DF_AppCallback)(void* user, unsigned aid);
+
+/* Card, applications and keys */
+
+/* GetVersion (60), any state: the joined answer (28 bytes) into out; *outLen is the capacity on
+ * entry and the answer's length on return (frames that did not fit are counted, not copied). */
+NORVEX_API long DF_GetVersion(void* session, uint8_t* out, uint16_t* outLen);
+/* The same into out[28]; another answer length gives NORVEX_E_RD_RESP_TRUNCATED. */
+NORVEX_API long DF_GetVersionI(void* session, uint8_t* out);
+/* CreateApplication (CA) at the PICC level; the PICC master key's authentication unless its key
+ * settings allow creation without it. keySettings as the card codes them; numKeys 1-14. */
+NORVEX_API long DF_CreateApp(void* session, unsigned aid, uint8_t keySettings, uint8_t numKeys);
+/* GetApplicationIDs (6A) at the PICC level (the PICC master key unless its settings allow free
+ * listing). *count: room of aids on entry, number of applications on return; the AIDs are stored
+ * only when they all fit. */
+NORVEX_API long DF_ListApps(void* session, unsigned* aids, uint16_t* count);
+/* DF_ListApps, then callback(user, aid) for each AID in order until it returns 0. */
+NORVEX_API long DF_EnumApps(void* session, void* user, DF_AppCallback callback);
+/* DeleteApplication (DA) at the PICC level, with the PICC master key or the application's. */
+NORVEX_API long DF_DeleteApp(void* session, unsigned aid);
+/* SelectApplication (5A), any state; 0 selects the PICC level. Ends any authentication and drops
+ * the uncommitted changes of the application left. */
+NORVEX_API long DF_SelectApp(void* session, unsigned aid);
+/* ChangeKey (C4) of the key the session is authenticated with (newKey: 16 bytes). */
+NORVEX_API long DF_ChangeCurKey(void* session, uint8_t keyNo, const uint8_t* newKey,
+                                const tag_des_key* sessionKey);
+/* ChangeKey (C4) of another key, authenticated with the key that the key settings name for key
+ * changes (the application master key by default): keyA is the key replaced, keyB the new one
+ * (16 bytes each). */
+NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA,
+                             const uint8_t* keyB, const tag_des_key* sessionKey);
+/* GetKeySettings (45) of the selected application or PICC (its master key unless the settings
+ * allow free listing): the settings byte and the number of keys. */
+NORVEX_API long DF_GetKeySettings(void* session, uint8_t* settings, uint8_t* maxKeys);
+/* ChangeKeySettings (54), authenticated with the master key of the selected application or
+ * PICC. */
+NORVEX_API long DF_ChangeKeySettings(void* session, uint8_t settings,
+                                     const tag_des_key* sessionKey);
+/* GetKeyVersion (64) of a key of the selected application or PICC, no authentication needed. */
+NORVEX_API long DF_GetKeyVersion(void* session, uint8_t keyNo, uint8_t* version);
+/* FormatPICC (FC) at the PICC level with the PICC master key: every application goes. */
+NORVEX_API long DF_FormatCard(void* session);
+
+/* Files of the selected application. Creating and deleting files needs its master key unless its
+ * key settings allow free creation. fileNo 0-15. */
+
+/* CreateStdDataFile (CD) / CreateBackupDataFile (CB) of size bytes. */
+NORVEX_API long DF_CreateStdFile(void* session, uint8_t fileNo, FILE_COMM_SET set,
+                                 const tag_file_acl* acl, unsigned size);
+NORVEX_API long DF_CreateBackupFile(void* session, uint8_t fileNo, FILE_COMM_SET set,
+                                    const tag_file_acl* acl, unsigned size);
+/* CreateValueFile (CC): limits, initial value, and whether limited credit is allowed. */
+NORVEX_API long DF_CreateValueFile(void* session, uint8_t fileNo, FILE_COMM_SET set,
+                                   const tag_file_acl* acl, int lower, int upper, int value,
+                                   bool limitedCredit);
+/* CreateLinearRecordFile (C0) or, when cyclic, CreateCyclicRecordFile (C1). A cyclic file keeps
+ * maxRecords - 1 records and overwrites the oldest. */
+NORVEX_API long DF_CreateRecordFile(void* session, uint8_t fileNo, FILE_COMM_SET set,
+                                    const tag_file_acl* acl, unsigned recordSize,
+                                    unsigned maxRecords, bool cyclic);
+/* DeleteFile (DF). */
+NORVEX_API long DF_DeleteFile(void* session, uint8_t fileNo);
+/* GetFileIDs (6F) (the application master key unless free listing): up to 16 file numbers into
+ * ids[16], their number in *count. */
+NORVEX_API long DF_GetFileIDs(void* session, uint8_t* count, uint8_t* ids);
+/* GetFileSettings (F5), same access as DF_GetFileIDs: file type (0 standard, 1 backup, 2 value,
+ * 3 linear record, 4 cyclic record), communication setting, acl[4] in tag_file_acl order, and the
+ * type's own settings (*extraLen bytes, at most 20) in extra. */
+NORVEX_API long DF_GetFileSettings(void* session, uint8_t fileNo, uint8_t* commSet,
+                                   uint8_t* fileType, uint8_t* acl, uint8_t* extraLen,
+                                   uint8_t* extra);
+/* ChangeFileSettings (5F) with the file's change key (sent plain when it is 14, free access;
+ * otherwise enciphered under sessionKey). */
+NORVEX_API long DF_ChangeFileSettings(void* session, uint8_t fileNo, uint8_t commSet,
+                                      const tag_file_acl* acl, const tag_des_key* sessionKey);
+
+/* Data. set is the file's communication setting. Reading needs the file's read or read-write
+ * key, writing its write or read-write key (14: free). */
+
+/* WriteData (3D) to a standard or backup file: len bytes (0 to 16777215) at offset, sent in
+ * frames of 52 and then 59 data bytes. Changes of a backup file take effect at DF_Commit. */
+NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                             int len, const uint8_t* data, const tag_des_key* sessionKey);
+/* ReadData (BD): *len bytes (1 to 65535) at offset into out, which has room for *len; on return
+ * *len is the number of plain bytes stored. */
+NORVEX_API long DF_ReadData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                            unsigned* len, uint8_t* out, const tag_des_key* sessionKey);
+
+/* Value files. DF_GetValue (6C) and DF_Debit (DC) need the read, write or read-write key,
+ * DF_Credit (0C) the read-write key, DF_LimitedCredit (1C) the write or read-write key. Changes
+ * take effect at DF_Commit. */
+NORVEX_API long DF_GetValue(void* session, uint8_t fileNo, FILE_COMM_SET set, unsigned* value,
+                            const tag_des_key* sessionKey);
+NORVEX_API long DF_Credit(void* session, uint8_t fileNo, FILE_COMM_SET set, int value,
+                          const tag_des_key* sessionKey);
+NORVEX_API long DF_Debit(void* session, uint8_t fileNo, FILE_COMM_SET set, int value,
+                         const tag_des_key* sessionKey);
+NORVEX_API long DF_LimitedCredit(void* session, uint8_t fileNo, FILE_COMM_SET set, int value,
+                                 const tag_des_key* sessionKey);
+
+/* Record files. WriteRecord (3B) adds to the record being written (write or read-write key; len
+ * and offset within the record size); it is kept at DF_Commit. ReadRecords (BB) (read or
+ * read-write key): *count records (at least 1) of recordSize bytes from the offset-th newest
+ * into out, which has room for *count * recordSize bytes (recordSize at least 1); on return *count is the number of
+ * records stored. ClearRecordFile (EB) (read-write key) empties the file at DF_Commit. */
+NORVEX_API long DF_WriteRecord(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                               int len, const uint8_t* data, const tag_des_key* sessionKey);
+NORVEX_API long DF_ReadRecords(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                               unsigned* count, uint8_t* out, unsigned recordSize,
+                               const tag_des_key* sessionKey);
+NORVEX_API long DF_ClearRecords(void* session, uint8_t fileNo);
+
+/* Transactions of the selected application: CommitTransaction (C7) makes the changes of its
+ * backup, value and record files take effect; AbortTransaction (A7) drops them. */
+NORVEX_API long DF_Commit(void* session);
+NORVEX_API long DF_Abort(void* session);
+
 /* The older interface's functions that take records, and a few more, are exported with C++
  * linkage (further below). */
 

@@ -1,5 +1,5 @@
 # SPDX-License-Identifier: MIT
-# bash completion for norvex: commands, classic subcommands, options, and files where a command
+# bash completion for norvex: commands, classic and desfire subcommands, options, and files where a command
 # takes one (dump files for restore and -o, key files for -k).
 _norvex() {
   local current previous words_before
@@ -39,6 +39,8 @@ _norvex() {
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
+    "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
+    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no $common" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex

@@ -78,6 +78,9 @@ class Card {
   CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer);
   // True once the card has left the field by itself (a fault); the field then drops it.
   virtual bool hasLeftField() const { return false; }
+  // True for cards whose memory lives on outside the field (an EEPROM card taken away and
+  // brought back); the field keeps such a card while it is out.
+  virtual bool keepsMemoryOutOfField() const { return false; }
 
   virtual std::vector<uint8_t> memory() const = 0;
   // false when the image does not have the size of the card's memory.

@@ -19,22 +19,52 @@ Field::Field(Field&&) noexcept = default;
 Field& Field::operator=(Field&&) noexcept = default;
 
 std::vector<uint8_t> Field::place(const std::string& description) {
-  auto card = makeCard(CardDescription::parse(description),
-                       [this](size_t length) { return freshUid(length); });
-  if (find(card->uid())) {
-    throw std::invalid_argument("a card with UID " + toHexText(card->uid()) +
-                                " is already in the field");
+  const auto parsed = CardDescription::parse(description);
+  auto pocketed = pocket_.end();
+  if (parsed.option("uid")) {
+    pocketed = std::find_if(pocket_.begin(), pocket_.end(),
+                            [&](const auto& entry) { return entry.first == description; });
   }
+  auto card = pocketed != pocket_.end()
+                  ? nullptr
+                  : makeCard(parsed, [this](size_t length) { return freshUid(length); });
+  const auto uid = card ? card->uid() : pocketed->second->uid();
+  if (find(uid)) {
+    throw std::invalid_argument("a card with UID " + toHexText(uid) + " is already in the field");
+  }
+  if (!card) card = std::move(pocketed->second);
+  // Whatever the pocket held with this UID is now this card or replaced by it.
+  std::erase_if(pocket_,
+                [&](const auto& entry) { return !entry.second || entry.second->uid() == uid; });
+  placedAs_[card.get()] = description;
   cards_.push_back(std::move(card));
   return cards_.back()->uid();
 }
 
 bool Field::remove(const std::vector<uint8_t>& uid) {
-  return std::erase_if(cards_, [&](const auto& card) { return card->uid() == uid; }) > 0;
+  auto it = std::find_if(cards_.begin(), cards_.end(),
+                         [&](const auto& card) { return card->uid() == uid; });
+  if (it == cards_.end()) return false;
+  auto card = std::move(*it);
+  cards_.erase(it);
+  takeOut(std::move(card));
+  return true;
 }
 
 void Field::removeAll() {
+  auto cards = std::move(cards_);
   cards_.clear();
+  for (auto& card : cards) takeOut(std::move(card));
+}
+
+void Field::takeOut(std::unique_ptr<Card> card) {
+  auto placed = placedAs_.find(card.get());
+  std::string description = placed == placedAs_.end() ? std::string() : placed->second;
+  if (placed != placedAs_.end()) placedAs_.erase(placed);
+  if (!card->keepsMemoryOutOfField()) return;
+  card->onFieldReset();  // the power is gone
+  std::erase_if(pocket_, [&](const auto& entry) { return entry.first == description; });
+  pocket_.emplace_back(std::move(description), std::move(card));
 }
 
 std::vector<std::string> Field::list() const {
@@ -56,7 +86,10 @@ void Field::rfReset() {
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
   auto reply = CardFirmware(cards_, keys_, link_).run(instruction, params);
-  std::erase_if(cards_, [](const auto& card) { return card->hasLeftField(); });
+  std::erase_if(cards_, [this](const auto& card) {
+    if (card->hasLeftField()) placedAs_.erase(card.get());
+    return card->hasLeftField();
+  });
   return reply;
 }
 

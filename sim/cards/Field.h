@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,11 +36,15 @@ class Field {
   //     (1 byte), file=PATH (raw memory image);
   //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
   //     cid=on|off (CID support announced in TC).
-  // Returns the card's UID. The card starts in IDLE.
+  //   desfire: uid=HEX (7 bytes), key=HEX (PICC master key, 8 or 16 bytes).
+  // Returns the card's UID. The card starts in IDLE. A card that keeps its memory out of the
+  // field (DESFire) and was taken away comes back, memory and all, when the same description
+  // with a uid= option is placed again.
   // Throws std::invalid_argument on a bad description, an unreadable image or a UID already
   // present.
   std::vector<uint8_t> place(const std::string& description);
-  // Takes the card with this UID out of the field; false when there is none.
+  // Takes the card with this UID out of the field (into the pocket when it keeps its memory);
+  // false when there is none.
   bool remove(const std::vector<uint8_t>& uid);
   void removeAll();
   // One "KIND UIDHEX" line per card (UID in upper-case hex), in the order they were placed.
@@ -77,7 +82,13 @@ class Field {
   Card* find(const std::vector<uint8_t>& uid) const;
   std::vector<uint8_t> freshUid(size_t length);
 
+  // Out of the field, in the pocket if it keeps its memory.
+  void takeOut(std::unique_ptr<Card> card);
+
   std::vector<std::unique_ptr<Card>> cards_;
+  // The description each card in the field was placed with; cards taken out with it.
+  std::map<const Card*, std::string> placedAs_;
+  std::vector<std::pair<std::string, std::unique_ptr<Card>>> pocket_;
   ReaderKeyStore keys_;
   AirLink link_;
   uint32_t uidCounter_ = 0;

@@ -33,6 +33,7 @@ class TclCard : public Card {
     return application_->setMemory(image);
   }
   bool hasLeftField() const override { return leftField_; }
+  bool keepsMemoryOutOfField() const override { return application_->keepsMemoryOutOfField(); }
 
   const tcl::Ats& ats() const { return ats_; }
   void armFault(const tcl::TclFault& fault) { faults_.arm(fault); }

@@ -1,12 +1,13 @@
 #!/bin/sh
 # SPDX-License-Identifier: MIT
 # norvex against norvex-sim run as a separate process, as a user runs them:
-#   norvex_cli_test.sh NORVEX NORVEX_SIM
+#   norvex_cli_test.sh NORVEX NORVEX_SIM DESFIRE_DEMO
 # Reader 0 (0x0110) holds a 1K card and reader 0 of model 0x0120 a 4K card, each with one sector
 # under keys of its own that only the key file knows.
 set -u
 norvex=$1
 simulator=$2
+desfire_demo=$3
 here=$(cd "$(dirname "$0")" && pwd)
 
 directory=$(mktemp -d "${TMPDIR:-/tmp}/norvex-cli-XXXXXX") || exit 1
@@ -143,7 +144,7 @@ grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
 expect 2 "unknown command" "$norvex" frobnicate
 expect 2 "unknown option" "$norvex" classic dump --frob
 expect 2 "malformed dump" "$norvex" classic restore keys.txt
-expect 2 "unavailable family" "$norvex" desfire info
+expect 2 "desfire without --app" "$norvex" desfire files
 [ "$(wc -l <err.txt)" -eq 1 ] || fail "desfire: more than one line on stderr"
 expect 0 "help" "$norvex" classic dump --help
 grep -q "usage: norvex classic dump" out.txt || fail "dump --help: $(cat out.txt)"
@@ -151,6 +152,24 @@ grep -q "usage: norvex classic dump" out.txt || fail "dump --help: $(cat out.txt
 # A card or reader error: exit status 1 with the library's status text.
 expect 1 "missing reader" "$norvex" scan --reader USB_7
 grep -q "^norvex: USB_7: .*(3002)$" err.txt || fail "missing reader: $(cat err.txt)"
+
+# DESFire: the README's program leaves an application with an enciphered file on a new card in
+# place of the 1K card; norvex lists and reads it back with the application's key.
+control remove 0 $uid1k
+control place 0 desfire:uid=04112233445566
+expect 0 "DESFire demo" "$desfire_demo"
+expect 0 "desfire info" "$norvex" desfire info
+grep -q "^UID *04112233445566$" out.txt || fail "desfire info: $(cat out.txt)"
+expect 0 "desfire apps" "$norvex" desfire apps
+[ "$(cat out.txt)" = "00DF01" ] || fail "desfire apps: $(cat out.txt)"
+appkey=2B7E151628AED2A6ABF7158809CF4F3C
+expect 0 "desfire files" "$norvex" desfire files --app 00DF01 --key $appkey
+grep -q "^1 *standard *enciphered *0 0 0 0 *15 bytes$" out.txt || fail "desfire files: $(cat out.txt)"
+expect 0 "desfire read" "$norvex" desfire read --app 00DF01 --file 1 --key $appkey
+[ "$(cat out.txt)" = "48656C6C6F2C204445534669726500" ] || fail "desfire read: $(cat out.txt)"
+expect 1 "desfire read without key" "$norvex" desfire read --app 00DF01 --file 1
+expect 1 "desfire wrong key" "$norvex" desfire files --app 00DF01 --key 0123456789ABCDEF
+grep -q "(41390)$" err.txt || fail "desfire wrong key: $(cat err.txt)"
 
 [ $failures -eq 0 ] && echo "all norvex checks passed"
 exit $((failures != 0))

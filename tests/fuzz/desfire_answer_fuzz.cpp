@@ -11,32 +11,9 @@
 // counts more than 65535 bytes; every call ends within a bound of reader instructions set by the
 // input's length; a buffer handed out is always freed (the leak check).
 
-#include <memory>
-
-#include "api/Session.h"
-#include "norvexapi.h"
-#include "reader/Host2NorvexBase.h"
-#include "status/StatusCodes.h"
-#include "support/CardScript.h"
-#include "support/Fuzz.h"
+#include "support/ScriptedDesfireSession.h"
 
 namespace {
-
-// A session whose reader is the script.
-struct ScriptedSession {
-  explicit ScriptedSession(FuzzInput& input) : handle(CreateSession()) {
-    auto* session = static_cast<SESSION_DATA*>(handle);
-    auto script = std::make_unique<CardScript>(input);
-    card = script.get();
-    session->protocol = std::move(script);
-    session->commandSet = std::make_unique<FuzzedReader>(session->protocol.get());
-    DF_InitData(handle);
-    DF_SetFrameSize(handle, 16);
-  }
-  ~ScriptedSession() { ReleaseSession(handle); }
-  void* handle;
-  CardScript* card;
-};
 
 void CheckSecureMessaging(FuzzInput& input, uint8_t operation) {
   const uint16_t length = input.Word();

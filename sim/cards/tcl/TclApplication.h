@@ -24,6 +24,8 @@ class TclApplication {
   // The non-volatile content, as one image (for tests and the simulator API).
   virtual std::vector<uint8_t> memory() const = 0;
   virtual bool setMemory(const std::vector<uint8_t>& image) = 0;
+  // True when the memory survives removal from the field (see Card::keepsMemoryOutOfField).
+  virtual bool keepsMemoryOutOfField() const { return false; }
 };
 
 }  // namespace norvexsim::tcl

@@ -199,6 +199,22 @@ def tcl_block() -> None:
     write("tcl_block", "pps", header(4, 0, 0, 0x09, 0) + card(u16(1) + b"\xd0"))
 
 
+def desfire_card() -> None:
+    def commands(*parts: bytes) -> bytes:
+        """Records of desfire_card_fuzz.cpp: one length byte, then the command."""
+        return b"".join(bytes([len(part)]) + part for part in parts)
+
+    write("desfire_card", "plain_write_read",
+          commands(bytes([0x3D, 0, 0, 0, 0, 4, 0, 0, 1, 2, 3, 4]), bytes([0xBD, 0, 0, 0, 0, 0, 0, 0])))
+    write("desfire_card", "maced_backup_read", commands(bytes([0xBD, 1, 0, 0, 0, 8, 0, 0])))
+    write("desfire_card", "value_debit_commit",
+          commands(bytes([0xDC, 2]) + bytes(8), bytes([0xC7]), bytes([0x6C, 2])))
+    write("desfire_card", "wrapped",
+          commands(bytes([0x90, 0x6F, 0, 0, 0]), bytes([0x90, 0xF5, 0, 0, 1, 4, 0])))
+    write("desfire_card", "long_write",
+          commands(bytes([0x3D, 0, 0, 0, 0, 64, 0, 0]) + bytes(52), bytes([0xAF]) + bytes(12)))
+
+
 def desfire_answer() -> None:
     def card(frame: bytes, kind: int = 0) -> bytes:
         """A reply record of desfire_answer_fuzz.cpp: the card's frame."""
@@ -216,6 +232,25 @@ def desfire_answer() -> None:
     write("desfire_answer", "enciphered_data", header(4, 0) + u16(16) + bytes(range(16)))
 
 
+def desfire_commands() -> None:
+    def card(answer: bytes, block: int) -> bytes:
+        """An I-block with CID 0 carrying the card's native answer."""
+        frame = bytes([0x0A | block, 0x00]) + answer
+        return bytes([0]) + u16(len(frame)) + frame
+
+    def header(operation: int, room: int, setting: int) -> bytes:
+        return bytes([operation]) + u16(room) + bytes([setting])
+
+    write("desfire_commands", "list_apps", header(0, 4, 0) + card(b"\x00" + bytes(range(9)), 0))
+    write("desfire_commands", "file_settings",
+          header(2, 0, 0) + card(b"\x00\x00\x01\x00\x10\x20\x00\x00", 0))
+    write("desfire_commands", "value_maced", header(3, 0, 1) + card(b"\x00" + bytes(8), 0))
+    write("desfire_commands", "read_enciphered", header(4, 7, 2) + card(b"\x00" + bytes(16), 0))
+    write("desfire_commands", "records_two_frames",
+          header(5, 12, 3) + card(b"\xaf" + bytes(6), 0) + card(b"\x00" + bytes(6), 1))
+    write("desfire_commands", "write_plain", header(7, 4, 0) + card(b"\x00", 0))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -225,3 +260,5 @@ if __name__ == "__main__":
     sim_bus()
     tcl_block()
     desfire_answer()
+    desfire_commands()
+    desfire_card()

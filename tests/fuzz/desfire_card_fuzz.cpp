@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: MIT
+// The simulated DESFire card under arbitrary commands, native and ISO-wrapped. Before the input's
+// commands the card holds an application with a file of every type (key 0 for every right, the
+// settings plain, MACed and enciphered) and the harness authenticates with key 0, so the
+// fuzzer reaches the secured paths as well as the plain ones.
+//
+// Input: records [L][L bytes], each one command.
+// Checked: every answer carries a status (native: at least the status byte; wrapped: at least
+// SW1 SW2) and fits one frame (59 data bytes, the status byte or the status word).
+
+#include <openssl/des.h>
+
+#include <array>
+#include <cstring>
+#include <vector>
+
+#include "sim/cards/desfire/DesfireApp.h"
+#include "support/Fuzz.h"
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using norvexsim::desfire::DesfireApp;
+
+const Bytes kSetup[] = {
+    {0xCA, 0x01, 0x00, 0x00, 0x0F, 0x02},  // application 000001, two keys
+    {0x5A, 0x01, 0x00, 0x00},
+    {0xCD, 0x00, 0x00, 0x00, 0x00, 0x40, 0x00, 0x00},  // standard, plain, 64 bytes
+    {0xCB, 0x01, 0x01, 0x00, 0x00, 0x40, 0x00, 0x00},  // backup, MACed
+    {0xCC, 0x02, 0x03, 0x00, 0x00, 0, 0, 0, 0, 0xFF, 0, 0, 0, 0x10, 0, 0, 0, 1},  // value
+    {0xC0, 0x03, 0x01, 0x00, 0x00, 0x08, 0, 0, 0x04, 0, 0},  // linear records, MACed
+    {0xC1, 0x04, 0x03, 0x00, 0x00, 0x08, 0, 0, 0x04, 0, 0},  // cyclic records, enciphered
+};
+
+// The reader's side of the authentication with the zero DES key: RndA zero, send mode.
+void authenticate(DesfireApp& card) {
+  const Bytes challenge = card.process(Bytes{0x0A, 0x00}).data;
+  FUZZ_CHECK(challenge.size() == 9);
+  DES_cblock zero{}, block, rndB;
+  DES_key_schedule key;
+  DES_set_key_unchecked(&zero, &key);
+  std::memcpy(block, challenge.data() + 1, 8);
+  DES_ecb_encrypt(&block, &rndB, &key, DES_DECRYPT);
+  DES_cblock rndA{}, first, second, rotated;
+  for (int i = 0; i < 8; ++i) rotated[i] = rndB[(i + 1) % 8];
+  DES_ecb_encrypt(&rndA, &first, &key, DES_DECRYPT);
+  for (int i = 0; i < 8; ++i) rotated[i] ^= first[i];
+  DES_ecb_encrypt(&rotated, &second, &key, DES_DECRYPT);
+  Bytes answer{0xAF};
+  answer.insert(answer.end(), first, first + 8);
+  answer.insert(answer.end(), second, second + 8);
+  FUZZ_CHECK(card.process(answer).data.at(0) == 0x00);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  DesfireApp card(Bytes(7, 0x04), {}, 1);
+  for (const Bytes& command : kSetup) FUZZ_CHECK(card.process(command).data == Bytes{0x00});
+  authenticate(card);
+  FuzzInput input(data, size);
+  while (!input.Empty()) {
+    const auto command = input.Bytes(input.Byte());
+    const Bytes answer = card.process(command).data;
+    const bool wrapped = !command.empty() && command[0] == 0x90;
+    FUZZ_CHECK(answer.size() >= (wrapped ? 2u : 1u));
+    FUZZ_CHECK(answer.size() <= DesfireApp::kMaxFrameData + (wrapped ? 2 : 1));
+  }
+  return 0;
+}
+
+#pragma GCC diagnostic pop
