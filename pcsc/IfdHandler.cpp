@@ -23,14 +23,21 @@ constexpr UCHAR kSlotsPerReader = 1;
 constexpr UCHAR kMostReaders = 16;
 constexpr char kVendorName[] = "Norvex";
 
-// Readers by the reader part of the LUN (the high 16 bits; the low ones name the slot).
-std::mutex slotsMutex;
-std::map<DWORD, std::shared_ptr<ReaderSlot>> slots;
+// Readers by the reader part of the LUN (the high 16 bits; the low ones name the slot). The table
+// outlives the static destructors of process exit, during which pcscd's threads may still poll.
+struct SlotTable {
+  std::mutex mutex;
+  std::map<DWORD, std::shared_ptr<ReaderSlot>> slots;
+};
+SlotTable& table() {
+  static SlotTable* const readers = new SlotTable;
+  return *readers;
+}
 
 std::shared_ptr<ReaderSlot> slotOf(DWORD lun) {
-  std::lock_guard lock(slotsMutex);
-  auto found = slots.find(lun >> 16);
-  return found == slots.end() ? nullptr : found->second;
+  std::lock_guard lock(table().mutex);
+  auto found = table().slots.find(lun >> 16);
+  return found == table().slots.end() ? nullptr : found->second;
 }
 
 RESPONSECODE createChannel(DWORD lun, const std::string& deviceName) {
@@ -38,8 +45,8 @@ RESPONSECODE createChannel(DWORD lun, const std::string& deviceName) {
   if (!address) return IFD_COMMUNICATION_ERROR;
   std::shared_ptr<ReaderSlot> slot = ReaderSlot::open(*address);
   if (!slot) return IFD_NO_SUCH_DEVICE;
-  std::lock_guard lock(slotsMutex);
-  slots[lun >> 16] = std::move(slot);
+  std::lock_guard lock(table().mutex);
+  table().slots[lun >> 16] = std::move(slot);
   return IFD_SUCCESS;
 }
 
@@ -75,11 +82,11 @@ RESPONSECODE IFDHCreateChannel(DWORD Lun, DWORD Channel) try {
 RESPONSECODE IFDHCloseChannel(DWORD Lun) try {
   std::shared_ptr<ReaderSlot> slot;
   {
-    std::lock_guard lock(slotsMutex);
-    auto found = slots.find(Lun >> 16);
-    if (found == slots.end()) return IFD_COMMUNICATION_ERROR;
+    std::lock_guard lock(table().mutex);
+    auto found = table().slots.find(Lun >> 16);
+    if (found == table().slots.end()) return IFD_COMMUNICATION_ERROR;
     slot = std::move(found->second);
-    slots.erase(found);
+    table().slots.erase(found);
   }
   return IFD_SUCCESS;  // the session closes with the last call still running on it
 } catch (...) {

@@ -303,7 +303,7 @@ for process in reversed(started[1:]):
 pcscd_log = open(os.path.join(work, "pcscd.out")).read()
 ours = [line for line in pcscd_log.splitlines() if "ifd-norvex" in line or "norvexapi" in line]
 check("runtime error:" not in pcscd_log and not ("Sanitizer" in pcscd_log and ours),
-      f"sanitizer report in pcscd:\n{pcscd_log[-3000:]}")
+      f"sanitizer report in pcscd:\n{pcscd_log[pcscd_log.find('=='):][:6000]}")
 # The Classic card holds what UPDATE BINARY wrote: read through the library.
 dump = os.path.join(work, "card.mfd")
 subprocess.run([norvex, "classic", "dump", "--reader", "USB_1", "-o", dump], capture_output=True,
