@@ -2,6 +2,7 @@
 #include "pcsc/Atr.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace norvex::pcsc {
 
@@ -26,11 +27,14 @@ std::vector<uint8_t> iso14443_4Atr(std::span<const uint8_t> historicalBytes) {
 }
 
 std::vector<uint8_t> storageCardAtr(uint16_t cardName) {
-  // Category indicator 80, then the application identifier TLV (4F 0C): the registered
-  // application provider A0 00 00 03 06, the standard, the card name and four RFU bytes.
-  std::vector<uint8_t> atr = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C, 0xA0, 0x00, 0x00,
-                              0x03, 0x06, 0x03, static_cast<uint8_t>(cardName >> 8),
-                              static_cast<uint8_t>(cardName), 0x00, 0x00, 0x00, 0x00};
+  // After TS, T0, TD1 and TD2: the category indicator 80, then the application identifier TLV
+  // (4F 0C): the registered application provider A0 00 00 03 06 and the standard.
+  constexpr uint8_t kPrefix[] = {0x3B, 0x8F, 0x80, 0x01, 0x80, 0x4F, 0x0C,
+                                 0xA0, 0x00, 0x00, 0x03, 0x06, 0x03};
+  std::vector<uint8_t> atr(std::begin(kPrefix), std::end(kPrefix));
+  atr.push_back(static_cast<uint8_t>(cardName >> 8));
+  atr.push_back(static_cast<uint8_t>(cardName));
+  atr.resize(atr.size() + 4, 0x00);  // RFU
   appendCheck(atr);
   return atr;
 }

@@ -32,8 +32,9 @@ AtsInfo parseAts(std::span<const uint8_t> ats) {
     ++at;
   }
   if (t0 & kTcPresent) ++at;
-  if (at < end) info.historicalBytes.assign(ats.begin() + static_cast<std::ptrdiff_t>(at),
-                                            ats.begin() + static_cast<std::ptrdiff_t>(end));
+  if (at < end)
+    info.historicalBytes.assign(ats.begin() + static_cast<std::ptrdiff_t>(at),
+                                ats.begin() + static_cast<std::ptrdiff_t>(end));
   return info;
 }
 

@@ -11,8 +11,8 @@ namespace norvex::pcsc {
 
 struct AtsInfo {
   std::vector<uint8_t> historicalBytes;
-  uint16_t frameSize = 32;      // FSC in bytes, at most the 1024 the library exchanges
-  uint32_t waitingTimeMs = 5;   // FWT, rounded up to whole milliseconds
+  uint16_t frameSize = 32;     // FSC in bytes, at most the 1024 the library exchanges
+  uint32_t waitingTimeMs = 5;  // FWT, rounded up to whole milliseconds
 };
 
 // ATS as received, TL first. A TL that claims more bytes than arrived, or interface bytes that

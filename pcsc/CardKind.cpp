@@ -58,6 +58,8 @@ unsigned classicBlockCount(CardKind kind) {
   }
 }
 
-unsigned classicSectorOf(unsigned block) { return block < 128 ? block / 4 : 32 + (block - 128) / 16; }
+unsigned classicSectorOf(unsigned block) {
+  return block < 128 ? block / 4 : 32 + (block - 128) / 16;
+}
 
 }  // namespace norvex::pcsc

@@ -29,8 +29,8 @@ struct CardState {
   std::vector<uint8_t> ats;  // ISO 14443-4 cards: the ATS, TL first
   AtsInfo atsInfo;
   std::vector<uint8_t> atr;
-  bool powered = false;      // activated for an application (ATR handed to pcscd)
-  uint8_t blockNumber = 0;   // ISO 14443-4 block number of the next exchange
+  bool powered = false;     // activated for an application (ATR handed to pcscd)
+  uint8_t blockNumber = 0;  // ISO 14443-4 block number of the next exchange
   std::optional<ClassicAuthentication> authentication;
 };
 

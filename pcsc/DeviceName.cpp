@@ -56,9 +56,11 @@ unsigned indexOfUsbDevice(int productId, unsigned bus, unsigned address) {
 }  // namespace
 
 std::optional<ReaderAddress> parseDeviceName(const std::string& deviceName) {
-  static const std::regex libraryForm("(?:norvex:)?USB_([0-9]{1,3})(?::(0x[0-9A-Fa-f]{1,4}|[0-9]{1,5}))?(?:@(/.+))?");
+  static const std::regex libraryForm(
+      "(?:norvex:)?USB_([0-9]{1,3})(?::(0x[0-9A-Fa-f]{1,4}|[0-9]{1,5}))?(?:@(/.+))?");
   static const std::regex hotplugForm(
-      "usb:2e5a/([0-9a-f]{4}):libudev:[0-9]+:/dev/bus/usb/([0-9]{1,3})/([0-9]{1,3})",
+      "usb:2e5a/([0-9a-f]{4})(?::libudev:[0-9]+:/dev/bus/usb/([0-9]{1,3})/([0-9]{1,3})"
+      "|:libusb-1\\.0:([0-9]{1,3}):([0-9]{1,3}):[0-9]+)?",
       std::regex::icase);
   std::smatch match;
   ReaderAddress address;
@@ -75,8 +77,11 @@ std::optional<ReaderAddress> parseDeviceName(const std::string& deviceName) {
   }
   if (std::regex_match(deviceName, match, hotplugForm)) {
     address.productId = std::stoi(match[1], nullptr, 16);
-    const unsigned index = indexOfUsbDevice(*address.productId, std::stoul(match[2]),
-                                            std::stoul(match[3]));
+    // Bus and address as pcscd's udev or libusb hot-plug gives them; the first reader without.
+    const size_t at = match[2].matched ? 2 : match[4].matched ? 4 : 0;
+    const unsigned index = at == 0 ? 0
+                                   : indexOfUsbDevice(*address.productId, std::stoul(match[at]),
+                                                      std::stoul(match[at + 1]));
     address.libraryName = "USB_" + std::to_string(index);
     return address;
   }

@@ -7,7 +7,7 @@
 //                          be left out elsewhere); PID is the USB product ID to match (without it
 //                          each reader model is tried in turn); SOCKET makes the library reach
 //                          norvex-sim on that Unix socket.
-//   usb:2e5a/PPPP:libudev:I:/dev/bus/usb/BBB/DDD
+//   usb:2e5a/PPPP:libudev:I:/dev/bus/usb/BBB/DDD  or  usb:2e5a/PPPP:libusb-1.0:BBB:DDD:I
 //                          a reader pcscd found by USB hot-plug: product ID PPPP, and its index
 //                          among the readers of that model in the library's topology order.
 

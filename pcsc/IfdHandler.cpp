@@ -120,11 +120,12 @@ RESPONSECODE IFDHGetCapabilities(DWORD Lun, DWORD Tag, PDWORD Length, PUCHAR Val
   return IFD_COMMUNICATION_ERROR;
 }
 
-RESPONSECODE IFDHSetCapabilities(DWORD, DWORD, DWORD, PUCHAR) { return IFD_NOT_SUPPORTED; }
+RESPONSECODE IFDHSetCapabilities(DWORD, DWORD, DWORD, PUCHAR) {
+  return IFD_NOT_SUPPORTED;
+}
 
 // Contactless cards exchange APDUs the same way whichever protocol the ATR's T=0/T=1 gives.
-RESPONSECODE IFDHSetProtocolParameters(DWORD Lun, DWORD Protocol, UCHAR, UCHAR, UCHAR,
-                                       UCHAR) try {
+RESPONSECODE IFDHSetProtocolParameters(DWORD Lun, DWORD Protocol, UCHAR, UCHAR, UCHAR, UCHAR) try {
   if (!slotOf(Lun)) return IFD_COMMUNICATION_ERROR;
   return Protocol == SCARD_PROTOCOL_T0 || Protocol == SCARD_PROTOCOL_T1
              ? IFD_SUCCESS

@@ -139,7 +139,8 @@ PseudoApdu::Answer PseudoApdu::readBinary(const CommandApdu& c) {
     const auto& authentication = card_.authentication;
     if (!authentication || authentication->sector != classicSectorOf(address))
       return status(kSecurityNotSatisfied);
-    if (*c.le != 256 && *c.le > kClassicBlockSize) return status(kWrongLe | kClassicBlockSize);
+    if (*c.le != 256 && *c.le > kClassicBlockSize)
+      return status(static_cast<uint16_t>(kWrongLe | kClassicBlockSize));
     if (MifC_ReadBlockAuth(session_, &authentication->key, authenticationUid(),
                            static_cast<uint8_t>(address), data) != NORVEX_OK)
       return cardFailure();
@@ -147,7 +148,8 @@ PseudoApdu::Answer PseudoApdu::readBinary(const CommandApdu& c) {
   }
   if (card_.kind == CardKind::Ultralight) {
     if (address > kUltralightLastPage) return status(kWrongParameter);
-    if (*c.le != 256 && *c.le > kUltralightReadSize) return status(kWrongLe | kUltralightReadSize);
+    if (*c.le != 256 && *c.le > kUltralightReadSize)
+      return status(static_cast<uint16_t>(kWrongLe | kUltralightReadSize));
     // READ answers four pages from the one addressed.
     if (MifC_ReadBlock(session_, static_cast<uint8_t>(address), data) != NORVEX_OK)
       return cardFailure();

@@ -39,8 +39,7 @@ class ReaderSlot {
 
  private:
   explicit ReaderSlot(void* session) : session_(session) {}
-  RESPONSECODE exchangeApdu(std::span<const uint8_t> command, uint8_t* answer,
-                            DWORD* answerLength);
+  RESPONSECODE exchangeApdu(std::span<const uint8_t> command, uint8_t* answer, DWORD* answerLength);
   // The card failed in the middle of a command: the next poll reports it gone, so that pcscd
   // tells the applications and activates it anew if it is still there.
   void loseCard();
