@@ -197,7 +197,40 @@ std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSour
 std::vector<std::string> cardKinds() {
   std::vector<std::string> kinds;
   for (const auto& maker : kMakers) kinds.emplace_back(maker.kind);
+  kinds.emplace_back(kTypeBKind);
   return kinds;
+}
+
+std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
+                                         const UidSource& freshPupi) {
+  constexpr size_t kMaxHigherLayerResponse = 64;
+  description.requireOnly({"pupi", "afi", "appdata", "proto", "hlr", "slot"});
+  TypeBIdentity identity;
+  const auto pupi = description.option("pupi") ? hexOption(description, "pupi", {4}) : freshPupi(4);
+  std::copy(pupi.begin(), pupi.end(), identity.pupi.begin());
+  if (description.option("afi")) identity.afi = hexOption(description, "afi", {1})[0];
+  if (description.option("appdata")) {
+    const auto bytes = hexOption(description, "appdata", {4});
+    std::copy(bytes.begin(), bytes.end(), identity.applicationData.begin());
+  }
+  if (description.option("proto")) {
+    const auto bytes = hexOption(description, "proto", {3});
+    std::copy(bytes.begin(), bytes.end(), identity.protocolInfo.begin());
+  }
+  if (auto hlr = description.option("hlr")) {
+    identity.higherLayerResponse = parseHexBytes(*hlr);
+    if (identity.higherLayerResponse.size() > kMaxHigherLayerResponse) {
+      throw std::invalid_argument("option hlr holds at most 64 bytes");
+    }
+  }
+  if (auto slot = description.option("slot")) {
+    const bool digits = !slot->empty() && slot->size() <= 2 &&
+                        slot->find_first_not_of("0123456789") == std::string::npos;
+    const int number = digits ? std::stoi(*slot) : 0;
+    if (number < 1 || number > 16) throw std::invalid_argument("option slot is a number 1-16");
+    identity.fixedSlot = static_cast<unsigned>(number);
+  }
+  return std::make_unique<TypeBCard>(std::move(identity));
 }
 
 }  // namespace norvexsim
