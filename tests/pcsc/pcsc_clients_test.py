@@ -189,21 +189,33 @@ if failures:
     sys.exit(1)
 
 # ---------------------------------------------------------------- ATRs, insertion and removal
-# Each card is placed in the empty field, seen arriving with its ATR, taken away, seen leaving.
+# Each card is placed in the empty field, seen arriving with its ATR, used where it has something
+# to show, taken away and seen leaving.
+ULTRALIGHT_UID = "04C1D2E3F4A5B6"
 ATRS = [
-    ("classic1k", with_check_byte("3B8F8001804F0CA00000030603000100000000")),
-    ("classic4k", with_check_byte("3B8F8001804F0CA00000030603000200000000")),
-    ("iso14443-4", with_check_byte("3B8580018053 4E5658")),  # historical bytes of its ATS
-    ("iso14443-4:ats=0A78778102DEADBEEF01", with_check_byte("3B858001DEADBEEF01")),
-    ("iso14443-4:ats=0578778102", with_check_byte("3B808001")),  # no historical bytes
+    ("classic1k", with_check_byte("3B8F8001804F0CA00000030603000100000000"), []),
+    ("classic4k", with_check_byte("3B8F8001804F0CA00000030603000200000000"), []),
+    ("iso14443-4", with_check_byte("3B8580018053 4E5658"), []),  # historical bytes of its ATS
+    ("iso14443-4:ats=0A78778102DEADBEEF01", with_check_byte("3B858001DEADBEEF01"), []),
+    ("iso14443-4:ats=0578778102", with_check_byte("3B808001"), []),  # no historical bytes
+    (f"ultralight:uid={ULTRALIGHT_UID}", with_check_byte("3B8F8001804F0CA00000030603000300000000"),
+     [("FFCA000000", ULTRALIGHT_UID + "9000"), ("FFB0000410", "00" * 16 + "9000"),
+      ("FFD600050411223344", "9000"), ("FFB0000508", "1122334400000000" + "9000"),
+      ("FFD60005021122", "6700"), ("FF860000050100046000", "6A81")]),
 ]
 control("clear", "1")
 check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, "empty field seen")
-for card_spec, atr in ATRS:
+for card_spec, atr, exchanges in ATRS:
     control("place", "1", card_spec)
     seen = wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
     check(seen is not None and bytes(seen) == atr,
           f"{card_spec}: ATR {bytes(seen or []).hex()} expected {atr.hex()}")
+    if exchanges:
+        card = connect(classic_reader)
+        for apdu, expected in exchanges:
+            hresult, response, _ = transmit(card, apdu)
+            check(response.hex().upper() == expected, f"{card_spec} {apdu}: {response.hex()}")
+        scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
     control("clear", "1")
     check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, f"{card_spec} removal")
 control("place", "1", f"classic1k:uid={CLASSIC_UID}")
