@@ -32,7 +32,8 @@ cmp "$source_dir/packaging/udev/70-norvex.rules" "$prefix/lib/udev/rules.d/70-no
 bundle="$prefix/lib/pcsc/drivers/ifd-norvex.bundle/Contents"
 if [ -e "$bundle" ]; then
   grep -q "<string>0x2E5A</string>" "$bundle/Info.plist"
-  ldd "$bundle/Linux/libifd-norvex.so" | grep -q "libnorvexapi.so.1 => $libdir/"
+  libraries=$(ldd "$bundle/Linux/libifd-norvex.so")
+  grep -q "libnorvexapi.so.1 => $libdir/" <<<"$libraries"
   test -f "$prefix/share/doc/norvexapi/examples/reader.conf.d/norvex-simulator"
 fi
 
