@@ -205,19 +205,19 @@ ATRS = [
 ]
 control("clear", "1")
 check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, "empty field seen")
-for card_spec, atr, exchanges in ATRS:
-    control("place", "1", card_spec)
+for card_kind, atr, exchanges in ATRS:
+    control("place", "1", card_kind)
     seen = wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
     check(seen is not None and bytes(seen) == atr,
-          f"{card_spec}: ATR {bytes(seen or []).hex()} expected {atr.hex()}")
+          f"{card_kind}: ATR {bytes(seen or []).hex()} expected {atr.hex()}")
     if exchanges:
         card = connect(classic_reader)
         for apdu, expected in exchanges:
             hresult, response, _ = transmit(card, apdu)
-            check(response.hex().upper() == expected, f"{card_spec} {apdu}: {response.hex()}")
+            check(response.hex().upper() == expected, f"{card_kind} {apdu}: {response.hex()}")
         scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
     control("clear", "1")
-    check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, f"{card_spec} removal")
+    check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, f"{card_kind} removal")
 control("place", "1", f"classic1k:uid={CLASSIC_UID}")
 check(wait_state(classic_reader, scard.SCARD_STATE_PRESENT) is not None, "classic card back")
 
