@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 NORVEX_WERROR ?= OFF
 CONFIGURE_FLAGS = -DNORVEX_WERROR=$(NORVEX_WERROR)
 
-.PHONY: deps build test build-asan test-asan run bench soak screenshot install clean fuzz
+.PHONY: deps build test build-asan test-asan run bench soak screenshot install clean fuzz pcsc-demo
 # Prerequisites run in the order written (deps before build); CMake and ctest run in parallel.
 .NOTPARALLEL:
 
@@ -37,6 +37,10 @@ bench: build
 # NORVEX_SOAK_EXCHANGES. Not part of `make test`.
 soak: build
 	@build/bench/norvex_soak
+
+# norvex-sim, a private pcscd loading the PC/SC driver, and pcsc_scan finding the simulated cards.
+pcsc-demo: build
+	@scripts/pcsc-demo.sh
 
 screenshot: build
 	@scripts/screenshot.sh

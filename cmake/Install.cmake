@@ -49,3 +49,29 @@ if(TARGET Orlith)
   file(RELATIVE_PATH NORVEX_BIN_TO_LIB "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
   set_target_properties(Orlith PROPERTIES INSTALL_RPATH "$ORIGIN/${NORVEX_BIN_TO_LIB}")
 endif()
+
+# The PC/SC driver as a pcsc-lite bundle in the directory pcscd scans for USB readers (relative to
+# the prefix: lib/pcsc/drivers is pcscd's own when the prefix is /usr; packagers may point it
+# elsewhere), with a run path to the library from inside the bundle, and the reader.conf.d example
+# for the simulator among the documentation.
+if(TARGET ifd-norvex)
+  set(NORVEX_PCSC_DROPDIR lib/pcsc/drivers CACHE STRING
+    "pcscd's driver directory, where the bundle goes (relative paths are under the install prefix)")
+  set(NORVEX_PCSC_BUNDLE ${NORVEX_PCSC_DROPDIR}/ifd-norvex.bundle/Contents)
+  configure_file(${CMAKE_SOURCE_DIR}/pcsc/Info.plist.in ${CMAKE_BINARY_DIR}/pcsc/Info.plist @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/pcsc/Info.plist DESTINATION ${NORVEX_PCSC_BUNDLE})
+  install(TARGETS ifd-norvex LIBRARY DESTINATION ${NORVEX_PCSC_BUNDLE}/Linux)
+  if(IS_ABSOLUTE ${NORVEX_PCSC_BUNDLE})
+    set(NORVEX_PCSC_DRIVER_PATH ${NORVEX_PCSC_BUNDLE}/Linux/libifd-norvex.so)
+    file(RELATIVE_PATH NORVEX_PCSC_TO_LIB ${NORVEX_PCSC_BUNDLE}/Linux
+         ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR})
+  else()
+    set(NORVEX_PCSC_DRIVER_PATH ${CMAKE_INSTALL_PREFIX}/${NORVEX_PCSC_BUNDLE}/Linux/libifd-norvex.so)
+    file(RELATIVE_PATH NORVEX_PCSC_TO_LIB "/${NORVEX_PCSC_BUNDLE}/Linux" "/${CMAKE_INSTALL_LIBDIR}")
+  endif()
+  set_target_properties(ifd-norvex PROPERTIES INSTALL_RPATH "$ORIGIN/${NORVEX_PCSC_TO_LIB}")
+  configure_file(${CMAKE_SOURCE_DIR}/pcsc/reader.conf.d/norvex-simulator.in
+                 ${CMAKE_BINARY_DIR}/pcsc/norvex-simulator @ONLY)
+  install(FILES ${CMAKE_BINARY_DIR}/pcsc/norvex-simulator
+          DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples/reader.conf.d)
+endif()

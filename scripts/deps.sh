@@ -12,6 +12,7 @@ packages=(
   umockdev libumockdev-dev
   clang libclang-rt-dev
   python3
+  libpcsclite-dev pcscd pcsc-tools python3-pyscard
 )
 
 missing=()

@@ -10,6 +10,8 @@
 #include "sim/cards/CardFirmware.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/TclCard.h"
+#include "sim/cards/typeb/TypeBCard.h"
+#include "sim/cards/typeb/TypeBFirmware.h"
 
 namespace norvexsim {
 
@@ -18,25 +20,42 @@ Field::~Field() = default;
 Field::Field(Field&&) noexcept = default;
 Field& Field::operator=(Field&&) noexcept = default;
 
-std::vector<uint8_t> Field::place(const std::string& description) {
-  const auto parsed = CardDescription::parse(description);
+namespace {
+
+std::vector<uint8_t> pupiBytes(const TypeBCard& card) {
+  return {card.pupi().begin(), card.pupi().end()};
+}
+
+}  // namespace
+
+std::vector<uint8_t> Field::place(const std::string& text) {
+  const auto description = CardDescription::parse(text);
+  const UidSource fresh = [this](size_t length) { return freshUid(length); };
+  const auto refuseTwice = [this](const std::vector<uint8_t>& uid) {
+    if (find(uid) || findTypeB(uid)) {
+      throw std::invalid_argument("a card with UID " + toHexText(uid) +
+                                  " is already in the field");
+    }
+  };
+  if (description.kind() == kTypeBKind) {
+    auto card = makeTypeBCard(description, fresh);
+    refuseTwice(pupiBytes(*card));
+    typeBCards_.push_back(std::move(card));
+    return pupiBytes(*typeBCards_.back());
+  }
   auto pocketed = pocket_.end();
-  if (parsed.option("uid")) {
+  if (description.option("uid")) {
     pocketed = std::find_if(pocket_.begin(), pocket_.end(),
-                            [&](const auto& entry) { return entry.first == description; });
+                            [&](const auto& entry) { return entry.first == text; });
   }
-  auto card = pocketed != pocket_.end()
-                  ? nullptr
-                  : makeCard(parsed, [this](size_t length) { return freshUid(length); });
+  auto card = pocketed != pocket_.end() ? nullptr : makeCard(description, fresh);
   const auto uid = card ? card->uid() : pocketed->second->uid();
-  if (find(uid)) {
-    throw std::invalid_argument("a card with UID " + toHexText(uid) + " is already in the field");
-  }
+  refuseTwice(uid);
   if (!card) card = std::move(pocketed->second);
   // Whatever the pocket held with this UID is now this card or replaced by it.
   std::erase_if(pocket_,
                 [&](const auto& entry) { return !entry.second || entry.second->uid() == uid; });
-  placedAs_[card.get()] = description;
+  placedAs_[card.get()] = text;
   cards_.push_back(std::move(card));
   return cards_.back()->uid();
 }
@@ -44,16 +63,19 @@ std::vector<uint8_t> Field::place(const std::string& description) {
 bool Field::remove(const std::vector<uint8_t>& uid) {
   auto it = std::find_if(cards_.begin(), cards_.end(),
                          [&](const auto& card) { return card->uid() == uid; });
-  if (it == cards_.end()) return false;
-  auto card = std::move(*it);
-  cards_.erase(it);
-  takeOut(std::move(card));
-  return true;
+  if (it != cards_.end()) {
+    auto card = std::move(*it);
+    cards_.erase(it);
+    takeOut(std::move(card));
+    return true;
+  }
+  return std::erase_if(typeBCards_, [&](const auto& card) { return pupiBytes(*card) == uid; }) > 0;
 }
 
 void Field::removeAll() {
   auto cards = std::move(cards_);
   cards_.clear();
+  typeBCards_.clear();
   for (auto& card : cards) takeOut(std::move(card));
 }
 
@@ -72,19 +94,24 @@ std::vector<std::string> Field::list() const {
   for (const auto& card : cards_) {
     lines.push_back(std::string(card->kind()) + " " + toHexText(card->uid()));
   }
+  for (const auto& card : typeBCards_) {
+    lines.push_back(std::string(kTypeBKind) + " " + toHexText(pupiBytes(*card)));
+  }
   return lines;
 }
 
 size_t Field::count() const {
-  return cards_.size();
+  return cards_.size() + typeBCards_.size();
 }
 
 void Field::rfReset() {
   for (const auto& card : cards_) card->onFieldReset();
+  for (const auto& card : typeBCards_) card->onFieldReset();
 }
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
+  if (auto reply = runTypeBInstruction(typeBCards_, link_, instruction, params)) return reply;
   auto reply = CardFirmware(cards_, keys_, link_).run(instruction, params);
   std::erase_if(cards_, [this](const auto& card) {
     if (card->hasLeftField()) placedAs_.erase(card.get());
@@ -122,6 +149,7 @@ void Field::clearTclFaults() {
 }
 
 std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {
+  if (findTypeB(uid)) return {};
   Card* card = find(uid);
   if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
   return card->memory();
@@ -140,6 +168,16 @@ std::optional<CardState> Field::state(const std::vector<uint8_t>& uid) const {
   Card* card = find(uid);
   if (!card) return std::nullopt;
   return card->state();
+}
+
+const TypeBCard* Field::typeBCard(const std::vector<uint8_t>& pupi) const {
+  return findTypeB(pupi);
+}
+
+TypeBCard* Field::findTypeB(const std::vector<uint8_t>& pupi) const {
+  auto it = std::find_if(typeBCards_.begin(), typeBCards_.end(),
+                         [&](const auto& card) { return pupiBytes(*card) == pupi; });
+  return it == typeBCards_.end() ? nullptr : it->get();
 }
 
 Card* Field::find(const std::vector<uint8_t>& uid) const {

@@ -28,6 +28,15 @@ echo "installed library usable from pkg-config and find_package"
 
 cmp "$source_dir/packaging/udev/70-norvex.rules" "$prefix/lib/udev/rules.d/70-norvex.rules"
 
+# The PC/SC bundle: Info.plist and the driver, which finds the library through its run path.
+bundle="$prefix/lib/pcsc/drivers/ifd-norvex.bundle/Contents"
+if [ -e "$bundle" ]; then
+  grep -q "<string>0x2E5A</string>" "$bundle/Info.plist"
+  libraries=$(ldd "$bundle/Linux/libifd-norvex.so")
+  grep -q "libnorvexapi.so.1 => $libdir/" <<<"$libraries"
+  test -f "$prefix/share/doc/norvexapi/examples/reader.conf.d/norvex-simulator"
+fi
+
 # Runs an installed program's --help and checks its manual page against it.
 check_program() {
   local program=$1 page="$prefix/share/man/man1/$1.1"
