@@ -33,8 +33,7 @@ std::vector<uint8_t> Field::place(const std::string& text) {
   const UidSource fresh = [this](size_t length) { return freshUid(length); };
   const auto refuseTwice = [this](const std::vector<uint8_t>& uid) {
     if (find(uid) || findTypeB(uid)) {
-      throw std::invalid_argument("a card with UID " + toHexText(uid) +
-                                  " is already in the field");
+      throw std::invalid_argument("a card with UID " + toHexText(uid) + " is already in the field");
     }
   };
   if (description.kind() == kTypeBKind) {

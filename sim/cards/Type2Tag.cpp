@@ -35,18 +35,18 @@ const Type2Model& ultralightModel() {
   return model;
 }
 const Type2Model& ntag213Model() {
-  static const Type2Model model{"ntag213", 45, {0xE1, 0x10, 0x12, 0x00}, ntagVersion(0x0F),
-                                {40, 2}};
+  static const Type2Model model{
+      "ntag213", 45, {0xE1, 0x10, 0x12, 0x00}, ntagVersion(0x0F), {40, 2}};
   return model;
 }
 const Type2Model& ntag215Model() {
-  static const Type2Model model{"ntag215", 135, {0xE1, 0x10, 0x3E, 0x00}, ntagVersion(0x11),
-                                {130, 16}};
+  static const Type2Model model{
+      "ntag215", 135, {0xE1, 0x10, 0x3E, 0x00}, ntagVersion(0x11), {130, 16}};
   return model;
 }
 const Type2Model& ntag216Model() {
-  static const Type2Model model{"ntag216", 231, {0xE1, 0x10, 0x6D, 0x00}, ntagVersion(0x13),
-                                {226, 16}};
+  static const Type2Model model{
+      "ntag216", 231, {0xE1, 0x10, 0x6D, 0x00}, ntagVersion(0x13), {226, 16}};
   return model;
 }
 

@@ -28,7 +28,7 @@ namespace norvexsim {
 struct Type2Model {
   std::string_view kind;
   unsigned pages;
-  std::array<uint8_t, 4> capabilityContainer;  // page 3 in factory state
+  std::array<uint8_t, 4> capabilityContainer;     // page 3 in factory state
   std::optional<std::array<uint8_t, 8>> version;  // GET_VERSION answer (NTAG21x)
   type2::DynamicLocks dynamicLocks;               // pagesPerBit 0: none (Ultralight)
 };

@@ -28,9 +28,9 @@ struct Options {
   std::string controlCommand;        // control: the command words joined by spaces
 };
 
-// Each --card and --jumper applies to the reader of the last --reader before it, or into the default reader
-// (product ID 0x0110) when none came before; without any --reader the default reader is the
-// only one. Throws std::invalid_argument with a message for a bad command line.
+// Each --card and --jumper applies to the reader of the last --reader before it, or to the
+// default reader (product ID 0x0110) when none came before; without any --reader the default reader
+// is the only one. Throws std::invalid_argument with a message for a bad command line.
 Options parseOptions(const std::vector<std::string>& args);
 
 // The usage text.

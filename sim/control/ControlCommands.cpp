@@ -196,9 +196,9 @@ std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
   return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
                     "readers", "add [PID]", "unplug READER", "replug READER", "state READER",
-                    "jumper READER SPEED|code:N", "delay READER MS",
-                    "trickle READER MS", "freeze MS",
-                    std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(), "help"});
+                    "jumper READER SPEED|code:N", "delay READER MS", "trickle READER MS",
+                    "freeze MS", std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(),
+                    "help"});
 }
 
 using Command = std::function<std::string(Simulator&, const Words&)>;

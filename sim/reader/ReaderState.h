@@ -43,7 +43,7 @@ struct ReaderState {
   bool rfScan = false;
   bool downloadMode = false;
   bool ispMode = false;
-  bool leaveBus = false;  // the firmware jumps to its loader once the reply is out
+  bool leaveBus = false;                   // the firmware jumps to its loader once the reply is out
   std::map<uint8_t, uint8_t> peripherals;  // LED, buzzer, relay: device number to state
 };
 

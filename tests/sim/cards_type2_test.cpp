@@ -48,9 +48,9 @@ TEST(CardsType2, EachKindHasItsGeometryCheckBytesAndVersion) {
     Type2Harness h(kind.name);
     EXPECT_EQ(h.field.memory(kUid).size(), 4 * kind.pages);
     EXPECT_EQ(h.activateIdle().data, cat({{0x44, 0x00, 0x00, 7}, kUid}));
-    EXPECT_EQ(h.readPages(0).data, cat({{0x04, 0x11, 0x22, kBcc0, 0x33, 0x44, 0x55, 0x66, kBcc1,
-                                         0x48, 0x00, 0x00},
-                                        kind.capabilityContainer}));
+    EXPECT_EQ(h.readPages(0).data,
+              cat({{0x04, 0x11, 0x22, kBcc0, 0x33, 0x44, 0x55, 0x66, kBcc1, 0x48, 0x00, 0x00},
+                   kind.capabilityContainer}));
     const uint8_t last = static_cast<uint8_t>(kind.pages - 1);
     const Reply wrapped = h.readPages(last);
     ASSERT_EQ(wrapped.data.size(), 16u);
@@ -79,7 +79,8 @@ TEST(CardsType2, LockAndOtpBitsAreOnlyEverSet) {
       {"ultralight", 4, {1, 2, 3, 4}, kOk, 4, {1, 2, 3, 4}},
       {"ultralight", 2, {0xFF, 0xFF, 0x12, 0x00}, kOk, 2, {kBcc1, 0x48, 0x12, 0x00}},  // BL 9-4, L4
       {"ultralight", 4, {9, 9, 9, 9}, kAuthError, 4, {1, 2, 3, 4}},
-      {"ultralight", 2, {0x00, 0x00, 0xE0, 0x81}, kOk, 2, {kBcc1, 0x48, 0x12, 0x80}},  // L5-8 frozen
+      {"ultralight", 2, {0x00, 0x00, 0xE0, 0x81}, kOk, 2, {kBcc1, 0x48, 0x12, 0x80}},  // L5-8
+                                                                                       // frozen
       {"ultralight", 5, {5, 5, 5, 5}, kOk, 5, {5, 5, 5, 5}},
       {"ultralight", 15, {7, 7, 7, 7}, kAuthError, 15, {0, 0, 0, 0}},
       {"ultralight", 0, {0, 0, 0, 0}, kCardByte, 0, {0x04, 0x11, 0x22, kBcc0}},
@@ -123,9 +124,9 @@ TEST(CardsType2, CompatibilityWritesStoreTheFirstFourBytesAndRawFramesWork) {
   EXPECT_EQ(h.exchange({0xA2, 9, 1, 2, 3, 4}).data, Bytes{0x0A});
   EXPECT_EQ(h.exchange({0xA0, 10}).data, Bytes{0x0A});
   EXPECT_EQ(h.exchange(sixteen).data, Bytes{0x0A});
-  EXPECT_EQ(h.exchange({0x3A, 8, 10}).data,
-            cat({Bytes(sixteen.begin(), sixteen.begin() + 4), {1, 2, 3, 4},
-                 Bytes(sixteen.begin(), sixteen.begin() + 4)}));
+  EXPECT_EQ(h.exchange({0x3A, 8, 10}).data, cat({Bytes(sixteen.begin(), sixteen.begin() + 4),
+                                                 {1, 2, 3, 4},
+                                                 Bytes(sixteen.begin(), sixteen.begin() + 4)}));
   EXPECT_EQ(h.exchange({0x30, 133}).data, cat({Bytes(8, 0), h.page(0), h.page(1)}))
       << "PWD and PACK read as zero";
   EXPECT_EQ(h.exchange({0x3A, 10, 8}).data, Bytes{0x00}) << "NAK";

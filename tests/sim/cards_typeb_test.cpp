@@ -35,7 +35,9 @@ TEST(CardsTypeB, SlotMarkersResolveCardsThatTookDifferentSlots) {
       {0xB4, {2}, kNoCard, {}},
       {0xB4, {3}, kOk, atqb(kPupiB)},
       {0xB3, cat({kPupiB, {0x00, 0x08, 0x01, 0x05, 0}}), kOk, {0x05, 0x00, 0x00}},  // CID 5
-      {0xB3, cat({kPupiA, {0x00, 0x08, 0x01, 0x02, 2, 0xCA, 0xFE}}), kOk,
+      {0xB3,
+       cat({kPupiA, {0x00, 0x08, 0x01, 0x02, 2, 0xCA, 0xFE}}),
+       kOk,
        {0x02, 0x00, 2, 0x90, 0x00}},
       {0xB3, cat({kPupiA, {0x00, 0x08, 0x01, 0x02, 0}}), kNoCard, {}},  // already ACTIVE
       {0xB5, kPupiA, kOk, {}},
@@ -45,7 +47,7 @@ TEST(CardsTypeB, SlotMarkersResolveCardsThatTookDifferentSlots) {
       {0xB2, {0x00, 0x00}, kCollision, {}},     // WUPB does: both in the one slot
       {0xB0, {0x05, 0x10, 0x02}, kNoCard, {}},  // family 1 only: B waits in slot 3
       {0xB4, {3}, kOk, atqb(kPupiB)},
-      {0xB0, {0x05, 0x13, 0x00}, kNoCard, {}},  // AFI 13: nobody
+      {0xB0, {0x05, 0x13, 0x00}, kNoCard, {}},        // AFI 13: nobody
       {0xB0, {0x05, 0x12, 0x08}, kOk, atqb(kPupiB)},  // WUPB bit, exact AFI
       // malformed: APf, slot code 5, slot numbers 1 and 17, ATTRIB shorter than announced
       {0xB0, {0x06, 0x00, 0x00}, kBadFrame, {}},
@@ -71,7 +73,8 @@ TEST(CardsTypeB, CardsDrawTheirOwnSlotsAndEveryOneIsFoundInTheEnd) {
     h.place(std::string("typeb:pupi=") + pupi);
   }
   h.place("classic1k:uid=11223344");
-  EXPECT_EQ(Harness::uidOf(h.run(0x43, {0x00})), (Bytes{0x11, 0x22, 0x33, 0x44})) << "type A activation does not see type B cards";
+  EXPECT_EQ(Harness::uidOf(h.run(0x43, {0x00})), (Bytes{0x11, 0x22, 0x33, 0x44}))
+      << "type A activation does not see type B cards";
   std::set<Bytes> found;
   for (int round = 0; round < 8 && found.size() < 4; ++round) {
     std::vector<Reply> slots{h.run(0xB1, {0x00, 0x04})};  // 16 slots

@@ -206,9 +206,9 @@ TEST(ControlClient, GivesUpOnASimulatorThatNeitherAcceptsNorAnswers) {
 }
 
 TEST(Options, CardsGoToTheLastNamedReaderAndBadCommandLinesAreRefused) {
-  const Options options = norvexsim::parseOptions(
-      {"--card", "a", "--reader", "0x0120", "--card", "b", "--jumper", "57600", "--card", "c",
-       "--socket", "/s"});
+  const Options options =
+      norvexsim::parseOptions({"--card", "a", "--reader", "0x0120", "--card", "b", "--jumper",
+                               "57600", "--card", "c", "--socket", "/s"});
   EXPECT_EQ(options.mode, Options::Mode::kServe);
   EXPECT_EQ(options.socketPath, "/s");
   ASSERT_EQ(options.readers.size(), 2u);

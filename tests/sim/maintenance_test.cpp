@@ -41,21 +41,21 @@ TEST_F(MaintenanceTest, InstructionsKeepWhatIsWrittenWithinTheirBounds) {
     Bytes reply;
   };
   const Step steps[] = {
-      {0x01, {0x3F, 0xA5}, 0, {}},            // last register
+      {0x01, {0x3F, 0xA5}, 0, {}},  // last register
       {0x02, {0x3F}, 0, {0xA5}},
-      {0x01, {0x40, 0x00}, -21, {}},          // beyond the register file
+      {0x01, {0x40, 0x00}, -21, {}},               // beyond the register file
       {0x24, {0xFE, 0x01, 2, 0x12, 0x34}, 0, {}},  // the last two EEPROM bytes
       {0x23, {0xFE, 0x01, 2}, 0, {0x12, 0x34}},
       {0x24, {0xFF, 0x01, 2, 0x12, 0x34}, -21, {}},  // one byte past the end
-      {0x24, {0x0F, 0x00, 1, 0x00}, -4, {}},  // product information is read-only
+      {0x24, {0x0F, 0x00, 1, 0x00}, -4, {}},         // product information is read-only
       {0x23, {0x00, 0x00, 2}, 0, {0x10, 0x01}},
-      {0x83, {}, 0, {3}},                     // jumpers at 115200
+      {0x83, {}, 0, {3}},  // jumpers at 115200
       {0x82, {4}, 0, {}},
-      {0x82, {5}, -21, {}},                   // not a speed code
+      {0x82, {5}, -21, {}},  // not a speed code
       {0x85, {}, 0, {}},
       {0x87, {0x34, 0x12}, 0, {0x34, 0x12}},
-      {0xE6, {0x00, 0x01}, 0, {}},            // LED on
-      {0xE6, {0x01, 0x00}, 0, {}},            // buzzer off
+      {0xE6, {0x00, 0x01}, 0, {}},  // LED on
+      {0xE6, {0x01, 0x00}, 0, {}},  // buzzer off
       {0xE0, {}, 0, {}},
       {0xE8, {}, 0, {1}},
       {0xE1, {}, 0, {}},

@@ -19,7 +19,7 @@ enum class TypeBState { Idle, ReadyRequested, ReadyDeclared, Active, Halt };
 
 struct TypeBIdentity {
   Pupi pupi{};
-  uint8_t afi = 0x00;                      // application family the card belongs to
+  uint8_t afi = 0x00;  // application family the card belongs to
   std::array<uint8_t, 4> applicationData{};
   // Bit rates 106 kbit/s only; 256-byte frames, ISO 14443-4; FWI 7, CID supported.
   std::array<uint8_t, 3> protocolInfo{0x00, 0x81, 0x71};

@@ -12,8 +12,8 @@ namespace norvexsim {
 
 namespace {
 
-constexpr uint8_t kCommonRequest = 0xB0, kRequestIdle = 0xB1, kRequestWakeUp = 0xB2,
-                  kAttrib = 0xB3, kSlotMarker = 0xB4, kHalt = 0xB5;
+constexpr uint8_t kCommonRequest = 0xB0, kRequestIdle = 0xB1, kRequestWakeUp = 0xB2, kAttrib = 0xB3,
+                  kSlotMarker = 0xB4, kHalt = 0xB5;
 constexpr uint8_t kApf = 0x05;           // anticollision prefix of REQB/WUPB
 constexpr uint8_t kWakeUpBit = 0x08;     // PARAM bit 4 (b4): WUPB
 constexpr uint8_t kSlotCodeMask = 0x07;  // PARAM bits 3-1: N
