@@ -10,6 +10,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -23,8 +26,10 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "DumpImage.h"
 #include "MifareGeometry.h"
 #include "QVHexTextView.h"
+#include "dump/DumpFile.h"
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
@@ -64,6 +69,11 @@ mainWndController::mainWndController(QWidget* parent)
   SetConfirmHandler([this](const QString& title, const QString& text) {
     QWidget* modal = QApplication::activeModalWidget();
     return RunModalConfirm(title, text, modal != nullptr ? modal : this);
+  });
+  SetFileChooser([this](bool forSaving, const QString& title) {
+    const QString filter = tr("Card dumps (*.mfd *.bin *.json *.mct *.txt *.eml);;All files (*)");
+    return forSaving ? QFileDialog::getSaveFileName(this, title, {}, filter)
+                     : QFileDialog::getOpenFileName(this, title, {}, filter);
   });
 }
 
@@ -221,6 +231,8 @@ void mainWndController::ShowSelectedCard() {
                          ? QStringLiteral("Data for card %1 - not in the field").arg(shownUid)
                          : title);
   infoKeysTitle->setTitle(title);
+  if (const CardImage* image = ShownImage(); card && image != nullptr && image->HoldsForeignData())
+    infoCard->setTitle(title + tr(" - data of %1, not written").arg(OriginText(*image)));
   sectorpanel->setWindowTitle(card ? tr("Sector manager - card %1").arg(card->Uid())
                                    : tr("Sector manager"));
   currentKeyA->setText(card ? card->GetKeyA() : QString());
@@ -302,7 +314,7 @@ void mainWndController::ShowImageOf(const QString& uid) {
 }
 
 void mainWndController::ShowImage(const CardImage& image) {
-  dataView->setReference(image.CardBytes());
+  dataView->setReference(image.CardBytes(), image.Pending());
   dataView->showImage(image.Shown(), image.Known());
   dataView->setLineLabels([sectors = image.Sectors()](int line) {
     return BlockLabel(line * editor::kBytesPerLine, sectors, 0);
@@ -342,7 +354,96 @@ void mainWndController::UpdateEditorState() {
   readAllBtn->setEnabled(cardReady);
   writeAllBtn->setEnabled(cardReady && card->Uid() == shownUid && edited > 0);
   discardBtn->setEnabled(edited > 0);
+  saveDumpAction->setEnabled(ShownImage() != nullptr);
   sectMngBtn->setEnabled(cardReady);
+}
+
+QString mainWndController::OriginText(const CardImage& image) {
+  const QString card = image.OriginUid().isEmpty() ? tr("a card the dump does not name")
+                                                   : tr("card %1").arg(image.OriginUid());
+  return QStringLiteral("%1 (%2)").arg(card, image.OriginFile());
+}
+
+// ---- Dump files ----------------------------------------------------------------------------
+
+void mainWndController::openDump() {
+  if (IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(false, tr("Open dump")) : QString();
+  if (path.isEmpty()) return;
+  const auto parsed = norvex::dump::loadDumpFile(QFile::encodeName(path).toStdString());
+  if (!parsed.value) {
+    Alert(QStringLiteral("Error"), tr("The dump cannot be opened.\n\n%1")
+                                       .arg(QString::fromStdString(parsed.error)));
+    return;
+  }
+  const norvex::dump::CardImage& dump = *parsed.value;
+  const QString origin = dump_image::OriginUid(dump);
+  const QString file = QFileInfo(path).fileName();
+  // The selected card takes the dump; without one, the dump's own card (offline editing).
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const QString uid = card ? card->Uid() : origin.isEmpty() ? file : origin;
+  StashEditor();
+  const auto existing = images.find(uid);
+  const int edited =
+      existing == images.end() ? 0 : static_cast<int>(existing->second.ChangedBlocks().size());
+  if (edited > 0 && !Confirm(tr("Open dump"), tr("Opening %1 replaces the %2 of card %3. Open "
+                                                 "anyway?")
+                                                  .arg(file, Blocks(edited, "edited"), uid)))
+    return;
+  int leftOut = 0;
+  const int sectors =
+      card ? card->GetCardInfo()->SectorsCount : static_cast<int>(dump.sectorCount());
+  images.insert_or_assign(uid, dump_image::FromDump(dump, uid, sectors, file, leftOut));
+  if (origin == uid) ApplyDumpKeys(uid, dump);
+  shownUid.clear();  // the editor's bytes belong to the image just replaced
+  ShowImageOf(uid);
+  ShowSelectedCard();
+  QString note = tr("%1 opened: %2 to write.").arg(file, Blocks(EditedBlocks(), "data"));
+  if (leftOut > 0) note += tr(" %1 beyond this card left out.").arg(Blocks(leftOut, "data"));
+  statusBar()->showMessage(note, kStatusMessageMs);
+}
+
+void mainWndController::ApplyDumpKeys(const QString& uid, const norvex::dump::CardImage& dump) {
+  for (std::size_t sector = 0; sector < dump.keys.size(); ++sector) {
+    const auto& keys = dump.keys[sector];
+    const int number = static_cast<int>(sector);
+    if (keys.a) theMifareObj->SetSectorKey(uid, number, MIF_KEY_TYPE_A, *keys.a);
+    if (keys.b) theMifareObj->SetSectorKey(uid, number, MIF_KEY_TYPE_B, *keys.b);
+  }
+}
+
+void mainWndController::saveDump() {
+  StashEditor();
+  const CardImage* image = ShownImage();
+  if (image == nullptr || IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(true, tr("Save dump")) : QString();
+  if (path.isEmpty()) return;
+  const auto format = norvex::dump::formatOfPath(QFile::encodeName(path).toStdString());
+  if (!format) {
+    Alert(QStringLiteral("Error"), tr("Name the dump .mfd, .bin, .json, .mct, .txt or .eml: the "
+                                      "extension chooses the format."));
+    return;
+  }
+  const QString uid = image->Uid();
+  const norvex::dump::CardImage dump = dump_image::ToDump(*image, [&](int sector, int keyNum) {
+    return theMifareObj->SectorKey(uid, sector, keyNum);
+  });
+  const QString file = QFileInfo(path).fileName();
+  // A raw or EML file would turn bytes never read into zeros that look like card data.
+  const int unread = dump_image::UnreadBlocks(dump);
+  if (!norvex::dump::formatKeepsUnreadBytes(*format) && unread > 0 &&
+      !Confirm(tr("Save dump"),
+               tr("%1 cannot mark bytes that were not read: %2 (the sector trailers among them) "
+                  "will hold 00. The .mct and .json formats keep them marked. Save anyway?")
+                   .arg(file, Blocks(unread, "unread"))))
+    return;
+  const std::string error = norvex::dump::saveDumpFile(QFile::encodeName(path).toStdString(), dump);
+  if (!error.empty()) {
+    Alert(QStringLiteral("Error"),
+          tr("The dump cannot be saved.\n\n%1").arg(QString::fromStdString(error)));
+    return;
+  }
+  statusBar()->showMessage(tr("Card %1 saved to %2.").arg(uid, file), kStatusMessageMs);
 }
 
 void mainWndController::discardEdits() {
@@ -511,9 +612,13 @@ void mainWndController::writeAllData() {
               .arg(card->Uid()));
     return;
   }
-  if (!Confirm(tr("Write all"), tr("Write %1 to card %2 (%3)?")
-                                    .arg(Blocks(edited, "changed"), card->Uid(), card->CardType())))
-    return;
+  QString question =
+      tr("Write %1 to card %2 (%3)?").arg(Blocks(edited, "changed"), card->Uid(), card->CardType());
+  // Another card's data (a copy from its dump) goes on this card only when the user says so.
+  if (const CardImage* image = ShownImage(); image != nullptr && image->HoldsForeignData())
+    question += tr("\n\nThe blocks hold the data of %1, not of card %2.")
+                    .arg(OriginText(*image), card->Uid());
+  if (!Confirm(tr("Write all"), question)) return;
   RunCardOperation(
       QStringLiteral("Writing data ..."), keyAorB,
       [this](QVMifareCard& selected, int keyNum) { WriteChangedBlocks(selected, keyNum); },

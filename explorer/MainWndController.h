@@ -22,7 +22,12 @@
 #include "Alert.h"
 #include "CardImage.h"
 
+namespace norvex::dump {
+class CardImage;
+}
+
 class QAbstractButton;
+class QAction;
 class QButtonGroup;
 class QComboBox;
 class QDialog;
@@ -57,6 +62,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Where the questions go that guard writes and dropped edits (a modal Yes/No box unless
   // replaced).
   void SetConfirmHandler(ConfirmHandler handler) { confirm = std::move(handler); }
+  // Where dump and key file names come from (a file dialog unless replaced): "" for none chosen.
+  using FileChooser = std::function<QString(bool forSaving, const QString& title)>;
+  void SetFileChooser(FileChooser chooser) { chooseFile = std::move(chooser); }
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
   QVTreeDataSource& TreeDataSource() { return *theTreeDataSource; }
@@ -80,6 +88,11 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void btnSegmentOperation();
   void btnCloseSector();
   void showAccessBitDialog();
+  // File ▸ Open dump: the file's data blocks become the selected card's image (without a
+  // selected card, the image of the dump's own card), to be edited and written with Write all.
+  void openDump();
+  // File ▸ Save dump: the image on show, edits included, in the format of the file's extension.
+  void saveDump();
   // Drops the edits of the image on show (and the image itself when its card has left).
   void discardEdits();
 
@@ -163,6 +176,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   static QString BlockLabel(int offset, int sectors, int firstSector);
   void UpdateEditorState();
   int EditedBlocks();
+  // "card 01020304 (card.mct)": where the foreign blocks of an image come from.
+  static QString OriginText(const CardImage& image);
+  void ApplyDumpKeys(const QString& uid, const norvex::dump::CardImage& dump);
   // Read all: every sector, each with the chosen key type first and then the other one; a
   // sector that cannot be read is marked and the read goes on. The per-sector result is reported.
   void ReadWholeCard(QVMifareCard& card, int keyNum);
@@ -197,6 +213,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* sectMngBtn = nullptr;
   QPushButton* keyMngBtn = nullptr;
   QPushButton* discardBtn = nullptr;
+  QAction* saveDumpAction = nullptr;
 
   // Key manager.
   QDockWidget* drawerkeys = nullptr;
@@ -221,6 +238,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   uint8_t bBusy = 0;
   AlertHandler alert;
   ConfirmHandler confirm;
+  FileChooser chooseFile;
   std::map<QString, CardImage> images;
   QString shownUid;
   // Card UID and sector whose data the sector manager's view holds (-1: none).

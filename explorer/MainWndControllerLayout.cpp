@@ -90,6 +90,15 @@ int TextViewWidth(const QPlainTextEdit* view, int characters) {
 
 void mainWndController::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
+  file->setObjectName(QStringLiteral("fileMenu"));
+  QAction* open = Named(file->addAction(tr("&Open dump\u2026")), "openDumpAction");
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, &mainWndController::openDump);
+  saveDumpAction = Named(file->addAction(tr("&Save dump\u2026")), "saveDumpAction");
+  saveDumpAction->setShortcut(QKeySequence::SaveAs);
+  saveDumpAction->setEnabled(false);
+  connect(saveDumpAction, &QAction::triggered, this, &mainWndController::saveDump);
+  file->addSeparator();
   QAction* quit = file->addAction(tr("&Quit"));
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
