@@ -30,6 +30,7 @@
 #include "MifareGeometry.h"
 #include "QVHexTextView.h"
 #include "dump/DumpFile.h"
+#include "dump/KeyFile.h"
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
@@ -42,6 +43,8 @@ constexpr int kStatusMessageMs = 6000;
 const QString kReady = QStringLiteral("Ready...");
 const QString kExploring = QStringLiteral("Exploring RF field ...");
 const QString kNoCard = QStringLiteral("No card selected");
+const QString kDumpFilter =
+    QStringLiteral("Card dumps (*.mfd *.bin *.json *.mct *.txt *.eml);;All files (*)");
 
 }  // namespace
 
@@ -70,8 +73,7 @@ mainWndController::mainWndController(QWidget* parent)
     QWidget* modal = QApplication::activeModalWidget();
     return RunModalConfirm(title, text, modal != nullptr ? modal : this);
   });
-  SetFileChooser([this](bool forSaving, const QString& title) {
-    const QString filter = tr("Card dumps (*.mfd *.bin *.json *.mct *.txt *.eml);;All files (*)");
+  SetFileChooser([this](bool forSaving, const QString& title, const QString& filter) {
     return forSaving ? QFileDialog::getSaveFileName(this, title, {}, filter)
                      : QFileDialog::getOpenFileName(this, title, {}, filter);
   });
@@ -368,7 +370,7 @@ QString mainWndController::OriginText(const CardImage& image) {
 
 void mainWndController::openDump() {
   if (IsBusy()) return;
-  const QString path = chooseFile ? chooseFile(false, tr("Open dump")) : QString();
+  const QString path = chooseFile ? chooseFile(false, tr("Open dump"), kDumpFilter) : QString();
   if (path.isEmpty()) return;
   const auto parsed = norvex::dump::loadDumpFile(QFile::encodeName(path).toStdString());
   if (!parsed.value) {
@@ -416,7 +418,7 @@ void mainWndController::saveDump() {
   StashEditor();
   const CardImage* image = ShownImage();
   if (image == nullptr || IsBusy()) return;
-  const QString path = chooseFile ? chooseFile(true, tr("Save dump")) : QString();
+  const QString path = chooseFile ? chooseFile(true, tr("Save dump"), kDumpFilter) : QString();
   if (path.isEmpty()) return;
   const auto format = norvex::dump::formatOfPath(QFile::encodeName(path).toStdString());
   if (!format) {
@@ -837,6 +839,84 @@ void mainWndController::applyNewKeys() {
     if (!notes.isEmpty()) statusBar()->showMessage(notes.join(QLatin1Char(' ')), kStatusMessageMs);
   }
   ToggleKeyDrawer();
+}
+
+void mainWndController::loadKeyFile() {
+  if (!IsScanning() || !SelectedCard() || IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(false, tr("Load key file"),
+                                               tr("Key files (*.keys *.dic *.txt);;All files (*)"))
+                                  : QString();
+  if (path.isEmpty()) return;
+  constexpr std::size_t kMaxKeyFileBytes = 4 << 20;
+  const auto contents =
+      norvex::dump::readWholeFile(QFile::encodeName(path).toStdString(), kMaxKeyFileBytes);
+  if (!contents.value) {
+    Alert(QStringLiteral("Error"), tr("The key file cannot be read.\n\n%1")
+                                       .arg(QString::fromStdString(contents.error)));
+    return;
+  }
+  const norvex::dump::KeyList list = norvex::dump::parseKeyFile(*contents.value);
+  QStringList report{tr("%1: %2 keys.").arg(QFileInfo(path).fileName()).arg(list.keys.size())};
+  for (const std::string& warning : list.warnings)
+    report << tr("Skipped %1").arg(QString::fromStdString(warning));
+  RunCardOperation(
+      tr("Trying keys ..."), keyAorB,
+      [&](QVMifareCard& card, int) {
+        const int sectors = card.GetCardInfo()->SectorsCount;
+        for (const int keyNum : {MIF_KEY_TYPE_A, MIF_KEY_TYPE_B}) {
+          QStringList missing;
+          int works = 0;
+          int fromFile = 0;
+          for (int sector = 0; sector < sectors; ++sector) {
+            bool found = false;
+            bool lost = false;
+            if (FindSectorKey(card, sector, keyNum, list.keys, found, lost)) {
+              ++works;
+              fromFile += found ? 1 : 0;
+            } else {
+              missing << QString::asprintf("%02d", sector);
+            }
+            if (lost) {
+              report << tr("The card left the field: the search stopped at sector %1.")
+                            .arg(sector, 2, 10, QLatin1Char('0'));
+              return;
+            }
+          }
+          report << tr("%1 works on %2 of %3 sectors (%4 from the file).")
+                        .arg(keyNum == MIF_KEY_TYPE_A ? tr("Key A") : tr("Key B"))
+                        .arg(works)
+                        .arg(sectors)
+                        .arg(fromFile);
+          if (!missing.isEmpty()) report << tr("No working key: sectors %1.").arg(missing.join(", "));
+        }
+      },
+      [this](const auto& lost) { DropLostCard(lost); });
+  FillSectorKeys();
+  Alert(QStringLiteral("Information"), report.join(QLatin1Char('\n')));
+}
+
+bool mainWndController::FindSectorKey(QVMifareCard& card, int sector, int keyNum,
+                                      const std::vector<std::array<uint8_t, 6>>& keys,
+                                      bool& fromFile, bool& lost) {
+  const std::array<uint8_t, 6> own = theMifareObj->KeyFor(card, sector, keyNum);
+  fromFile = false;
+  lost = false;
+  std::vector<std::array<uint8_t, 6>> candidates{own};
+  for (const auto& key : keys)
+    if (key != own) candidates.push_back(key);
+  for (const auto& key : candidates) {
+    if (theMifareObj->AuthSector(card, sector, keyNum, key) == 0) {
+      if (key != own) theMifareObj->SetSectorKey(card.Uid(), sector, keyNum, key);
+      fromFile = key != own;
+      return true;
+    }
+    // A refused authentication leaves the card idle: select it again for the next key.
+    if (!ReselectCard(card)) {
+      lost = true;
+      return false;
+    }
+  }
+  return false;
 }
 
 void mainWndController::ToggleKeyDrawer() {

@@ -63,7 +63,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // replaced).
   void SetConfirmHandler(ConfirmHandler handler) { confirm = std::move(handler); }
   // Where dump and key file names come from (a file dialog unless replaced): "" for none chosen.
-  using FileChooser = std::function<QString(bool forSaving, const QString& title)>;
+  using FileChooser =
+      std::function<QString(bool forSaving, const QString& title, const QString& filter)>;
   void SetFileChooser(FileChooser chooser) { chooseFile = std::move(chooser); }
 
   QVMifareObj& MifareObj() override { return *theMifareObj; }
@@ -93,6 +94,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void openDump();
   // File ▸ Save dump: the image on show, edits included, in the format of the file's extension.
   void saveDump();
+  // Key manager ▸ Load key file: tries the file's keys, as key A and as key B, on every sector of
+  // the selected card where the sector's key does not work, and keeps the ones that do.
+  void loadKeyFile();
   // Drops the edits of the image on show (and the image itself when its card has left).
   void discardEdits();
 
@@ -191,6 +195,10 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // The key manager's table of per-sector keys for the selected card, and one edited cell.
   void FillSectorKeys();
   void SectorKeyEdited(QTableWidgetItem* item);
+  // Finds a working key of type `keyNum` for the sector: the sector's own first, then `keys`.
+  // Returns whether one works; a key from `keys` becomes the sector's. `lost` tells the card left.
+  bool FindSectorKey(QVMifareCard& card, int sector, int keyNum,
+                     const std::vector<std::array<uint8_t, 6>>& keys, bool& fromFile, bool& lost);
   QString SectorKeyText(const QVMifareCard& card, int sector, int column) const;
   // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
   void ForgetSectorView();

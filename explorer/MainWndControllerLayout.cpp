@@ -293,6 +293,10 @@ void mainWndController::BuildKeyDrawer() {
                               QAbstractItemView::AnyKeyPressed);
   connect(sectorKeys, &QTableWidget::itemChanged, this, &mainWndController::SectorKeyEdited);
   panelLayout->addWidget(sectorKeys, 1);
+  auto* keyFile = Named(new QPushButton(tr("Load key file\u2026"), panel), "loadKeyFile");
+  keyFile->setToolTip(tr("Try the file's keys on every sector and keep those that work"));
+  connect(keyFile, &QPushButton::clicked, this, &mainWndController::loadKeyFile);
+  panelLayout->addWidget(keyFile, 0, Qt::AlignRight);
   drawerkeys->setWidget(panel);
   addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
   drawerkeys->hide();

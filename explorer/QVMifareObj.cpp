@@ -216,6 +216,24 @@ int QVMifareObj::EraseBlock(const QVMifareCard& card, int block, int keyNum) {
   return WriteBlock(card, block, keyNum, zeros);
 }
 
+std::array<uint8_t, 6> QVMifareObj::KeyFor(const QVMifareCard& card, int sector,
+                                           int keyNum) const {
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
+  std::array<uint8_t, 6> value{};
+  std::copy(std::begin(key.KeyValue), std::end(key.KeyValue), value.begin());
+  return value;
+}
+
+int QVMifareObj::AuthSector(const QVMifareCard& card, int sector, int keyNum,
+                            const std::array<uint8_t, 6>& key) {
+  if (RejectSector("AuthSector", card, sector) || RejectKey("AuthSector", keyNum)) return -1;
+  _MIF_KEY_ record{};
+  record.KeyType = static_cast<uint8_t>(keyNum);
+  std::copy(key.begin(), key.end(), record.KeyValue);
+  const auto uid = CardId(card);
+  return static_cast<int>(MifC_AuthSector(hSess, &record, uid.data(), LowByte(sector)));
+}
+
 int QVMifareObj::ReadSector(const QVMifareCard& card, int sector, int keyNum, QByteArray& dataRead,
                             int& numBytes) {
   if (RejectSector("ReadSector", card, sector) || RejectKey("ReadSector", keyNum)) return -1;

@@ -83,6 +83,12 @@ class QVMifareObj {
   void SetSectorKey(const QString& uid, int sector, int keyNum, const std::array<uint8_t, 6>& key);
   std::optional<std::array<uint8_t, 6>> SectorKey(const QString& uid, int sector, int keyNum) const;
 
+  // The key a read or write of the sector authenticates with: the sector's own, else the card's.
+  std::array<uint8_t, 6> KeyFor(const QVMifareCard& card, int sector, int keyNum) const;
+  // Authenticates the sector with `key` as key type `keyNum`; a failure leaves the card idle.
+  int AuthSector(const QVMifareCard& card, int sector, int keyNum,
+                 const std::array<uint8_t, 6>& key);
+
   // Blocks (16 bytes), the card being the one currently selected.
   int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);
   int WriteBlock(const QVMifareCard& card, int block, int keyNum,

@@ -68,7 +68,7 @@ class MainWindowHarness {
       confirms.push_back({title, text});
       return confirmAnswer;
     });
-    window->SetFileChooser([this](bool, const QString&) { return fileToChoose; });
+    window->SetFileChooser([this](bool, const QString&, const QString&) { return fileToChoose; });
     tester = std::make_unique<QAbstractItemModelTester>(
         &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }

@@ -1,17 +1,19 @@
 // SPDX-License-Identifier: MIT
-// File ▸ Open dump and Save dump, clicked through the menu: a saved dump holds the card's data
-// and reloads equal in each format; a dump of one card written to another asks first, naming
-// both, and then gives it the dump's data blocks except block 0 and the blocks the dump lacks.
+// Dump files and key files. File ▸ Open dump and Save dump, clicked through the menu: a saved dump
+// holds the card's data and reloads equal in each format; a dump of one card written to another
+// asks first, naming both, and then gives it the dump's data blocks except block 0 and the blocks
+// the dump lacks. A key file loaded in the key manager fills in the keys of a mixed-key card.
 
 #include <QFile>
 #include <QGroupBox>
+#include <QTableWidget>
 
 #include "MainWindowHarness.h"
 #include "dump/DumpFile.h"
 
 namespace dump = norvex::dump;
 
-class DumpFilesTest : public QObject {
+class CardFilesTest : public QObject {
   Q_OBJECT
 
  private slots:
@@ -113,6 +115,41 @@ class DumpFilesTest : public QObject {
     QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
   }
 
+  // Sectors 3 and 7 open with key A 111111111111, sector 9 only with key B A0A1A2A3A4A5: the
+  // file's keys are found, filled in, and Read all then reads every sector in one pass.
+  void aKeyFileFillsInTheKeysOfAMixedKeyCard() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    h->FillDataBlocks(16);
+    h->ChangeTrailerKeyA(3);
+    h->ChangeTrailerKeyA(7);
+    h->MakeKeyBUsable(16);
+    h->SetTrailerBytes(9, 10, 0, Bytes(6, 0x22));
+    h->SetTrailerBytes(9, 10, 10, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5});
+    h->fileToChoose = h->directory.filePath(QStringLiteral("found.keys"));
+    QFile keys(h->fileToChoose);
+    QVERIFY(keys.open(QIODevice::WriteOnly));
+    keys.write("# keys seen on site\n111111111111\n12345\n\na0a1a2a3a4a5\n");
+    keys.close();
+
+    QVERIFY(h->Click("keyMngBtn"));
+    QVERIFY(h->Click("loadKeyFile"));
+    QCOMPARE(h->alerts.size(), 1u);
+    const QString report = h->alerts[0].text;
+    QVERIFY2(report.contains(QStringLiteral("found.keys: 2 keys.\nSkipped line 3")), qPrintable(report));
+    QVERIFY(report.contains(QStringLiteral("Key A works on 15 of 16 sectors (2 from the file).")));
+    QVERIFY(report.contains(QStringLiteral("No working key: sectors 09.")));
+    QVERIFY(report.contains(QStringLiteral("Key B works on 16 of 16 sectors (1 from the file).")));
+    auto* table = h->Child<QTableWidget>("sectorKeys");
+    QCOMPARE(table->item(3, 0)->text(), QStringLiteral("111111111111"));
+    QCOMPARE(table->item(7, 0)->text(), QStringLiteral("111111111111"));
+    QCOMPARE(table->item(9, 1)->text(), QStringLiteral("A0A1A2A3A4A5"));
+    QCOMPARE(table->item(9, 0)->text(), QStringLiteral("FFFFFFFFFFFF"));
+
+    QVERIFY(h->Click("readAllBtn"));
+    QCOMPARE(h->alerts.size(), 1u);
+    QCOMPARE(h->DataView()->getBufferData().left(768), h->DataImage(16));
+  }
+
  private:
   static dump::Block TrailerOf() {
     return {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x07, 0x80, 0x69,
@@ -121,5 +158,5 @@ class DumpFilesTest : public QObject {
   std::unique_ptr<MainWindowHarness> h;
 };
 
-QTEST_MAIN(DumpFilesTest)
-#include "dump_files_qtest.moc"
+QTEST_MAIN(CardFilesTest)
+#include "card_files_qtest.moc"
