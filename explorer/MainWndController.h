@@ -14,9 +14,12 @@
 // never runs inside a card operation.
 
 #include <QMainWindow>
+#include <array>
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "AccessBitsDialog.h"
 #include "Alert.h"
@@ -40,6 +43,7 @@ class QTableWidget;
 class QTableWidgetItem;
 class QTimer;
 class QTreeView;
+class CardWorker;
 class QVAsciiView;
 class QVHexTextView;
 class QVMifareCard;
@@ -97,6 +101,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Key manager ▸ Load key file: tries the file's keys, as key A and as key B, on every sector of
   // the selected card where the sector's key does not work, and keeps the ones that do.
   void loadKeyFile();
+  // Cancels a running whole-card job after its current sector or block.
+  void cancelCardJob();
   // Drops the edits of the image on show (and the image itself when its card has left).
   void discardEdits();
 
@@ -161,6 +167,16 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   // Writes `data(sector)` into the chosen sector; a failure is reported as "cannot be <verb>".
   void WriteSectorData(const QString& statusText, const char* verb,
                        const std::function<QByteArray(int sector)>& data);
+  // The frame of a whole-card job: as RunCardOperation, but `step` runs for 0 to count - 1 on the
+  // worker thread while the window shows the progress and offers Cancel; `done` runs on the GUI
+  // thread when the steps ended.
+  using JobStep = std::function<bool(QVMifareCard& card, int keyNum, int index)>;
+  using JobDone = std::function<void(QVMifareCard& card, int completed, bool cancelled)>;
+  void RunCardJob(const QString& statusText, int count, JobStep step, JobDone done,
+                  const LostCardAction& lostCard);
+  void FinishCardJob();
+  // Progress and Cancel shown (count >= 0) or hidden, the other controls locked meanwhile.
+  void ShowJob(int count);
   void DropLostCard(const std::shared_ptr<QVMifareCard>& card);
   // The "Data cannot be <verb>" alert, with `detail` below it when there is one.
   void ReportFailure(const char* verb, const QString& detail = {});
@@ -185,20 +201,45 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ApplyDumpKeys(const QString& uid, const norvex::dump::CardImage& dump);
   // Read all: every sector, each with the chosen key type first and then the other one; a
   // sector that cannot be read is marked and the read goes on. The per-sector result is reported.
-  void ReadWholeCard(QVMifareCard& card, int keyNum);
-  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, CardImage& image, QString& why);
+  // What the worker found for one sector, taken into the image once the job ended.
+  struct SectorRead {
+    bool ok = false;
+    QByteArray data;
+    QString why;
+  };
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, QByteArray& data, QString& why);
+  void StoreWholeCardRead(QVMifareCard& card, const std::vector<SectorRead>& results, int completed,
+                          bool cancelled);
   // Write all: only the blocks changed since they were read, each with either key type.
-  void WriteChangedBlocks(QVMifareCard& card, int keyNum);
+  struct BlockWrite {
+    int block = 0;
+    std::array<uint8_t, 16> data{};
+    bool ok = false;
+    QString why;
+  };
+  bool WriteBlockAnyKey(QVMifareCard& card, int keyNum, BlockWrite& result);
+  void StoreWholeCardWrite(QVMifareCard& card, const std::vector<BlockWrite>& results, int completed,
+                           bool cancelled);
   static QString KeyName(int keyNum);
   // "1 changed block", "3 changed blocks".
   static QString Blocks(int count, const char* kind);
   // The key manager's table of per-sector keys for the selected card, and one edited cell.
   void FillSectorKeys();
   void SectorKeyEdited(QTableWidgetItem* item);
-  // Finds a working key of type `keyNum` for the sector: the sector's own first, then `keys`.
-  // Returns whether one works; a key from `keys` becomes the sector's. `lost` tells the card left.
-  bool FindSectorKey(QVMifareCard& card, int sector, int keyNum,
-                     const std::vector<std::array<uint8_t, 6>>& keys, bool& fromFile, bool& lost);
+  // Finds a working key of type `keyNum` for the sector: `own` (the sector's key) first, then
+  // `keys`. `lost` tells that the card left the field.
+  std::optional<std::array<uint8_t, 6>> FindSectorKey(QVMifareCard& card, int sector, int keyNum,
+                                                      const std::array<uint8_t, 6>& own,
+                                                      const std::vector<std::array<uint8_t, 6>>& keys,
+                                                      bool& lost);
+  // Key A ([0]) and key B ([1]) of one sector: the one it had and the one that works.
+  struct SectorKeySearch {
+    std::array<std::array<uint8_t, 6>, 2> own{};
+    std::array<std::optional<std::array<uint8_t, 6>>, 2> found;
+  };
+  // The keys found become the sectors' own; the report says what worked.
+  void ReportKeySearch(QVMifareCard& card, const std::vector<SectorKeySearch>& results,
+                       int completed, QStringList& report);
   QString SectorKeyText(const QVMifareCard& card, int sector, int column) const;
   // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
   void ForgetSectorView();
@@ -221,7 +262,11 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* sectMngBtn = nullptr;
   QPushButton* keyMngBtn = nullptr;
   QPushButton* discardBtn = nullptr;
+  QAction* openDumpAction = nullptr;
   QAction* saveDumpAction = nullptr;
+  QProgressBar* jobProgress = nullptr;
+  QPushButton* cancelBtn = nullptr;
+  CardWorker* worker = nullptr;
 
   // Key manager.
   QDockWidget* drawerkeys = nullptr;

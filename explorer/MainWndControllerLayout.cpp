@@ -32,6 +32,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include "CardWorker.h"
 #include "MainWndController.h"
 #include "QVAsciiView.h"
 #include "QVHexTextView.h"
@@ -91,9 +92,9 @@ int TextViewWidth(const QPlainTextEdit* view, int characters) {
 void mainWndController::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   file->setObjectName(QStringLiteral("fileMenu"));
-  QAction* open = Named(file->addAction(tr("&Open dump\u2026")), "openDumpAction");
-  open->setShortcut(QKeySequence::Open);
-  connect(open, &QAction::triggered, this, &mainWndController::openDump);
+  openDumpAction = Named(file->addAction(tr("&Open dump\u2026")), "openDumpAction");
+  openDumpAction->setShortcut(QKeySequence::Open);
+  connect(openDumpAction, &QAction::triggered, this, &mainWndController::openDump);
   saveDumpAction = Named(file->addAction(tr("&Save dump\u2026")), "saveDumpAction");
   saveDumpAction->setShortcut(QKeySequence::SaveAs);
   saveDumpAction->setEnabled(false);
@@ -253,6 +254,18 @@ void mainWndController::BuildCentralArea() {
   layout->addWidget(BuildCardArea(), 1);
   setCentralWidget(central);
   statusBar()->setSizeGripEnabled(true);
+  // Progress of a whole-card job, one step per sector (or block), and its Cancel.
+  jobProgress = Named(new QProgressBar(statusBar()), "jobProgress");
+  jobProgress->setFormat(tr("%v of %m"));
+  jobProgress->setMaximumWidth(200);
+  cancelBtn = Named(new QPushButton(tr("Cancel"), statusBar()), "cancelBtn");
+  cancelBtn->setShortcut(QKeySequence(Qt::Key_Escape));
+  statusBar()->addPermanentWidget(jobProgress);
+  statusBar()->addPermanentWidget(cancelBtn);
+  jobProgress->hide();
+  cancelBtn->hide();
+  connect(cancelBtn, &QPushButton::clicked, this, &mainWndController::cancelCardJob);
+  connect(worker, &CardWorker::progress, jobProgress, &QProgressBar::setValue);
 }
 
 void mainWndController::BuildKeyDrawer() {

@@ -91,8 +91,14 @@ class MainWindowHarness {
   QVHexTextView* SectorView() { return Child<QVHexTextView>("sectorData"); }
   QTimer* ScanTimer() { return Child<QTimer>("aTimerScansione"); }
 
-  // Clicks a visible, enabled widget found by object name; false when there is none such.
+  // Clicks a visible, enabled widget found by object name and waits for a whole-card job it
+  // started to end; false when there is no such widget.
   bool Click(const char* name) {
+    if (!ClickOnly(name)) return false;
+    return QTest::qWaitFor([this] { return !window->IsBusy(); }, 60000);
+  }
+  // The same without waiting.
+  bool ClickOnly(const char* name) {
     auto* widget = Child<QWidget>(name);
     if (widget == nullptr || !widget->isVisible() || !widget->isEnabled()) return false;
     QTest::mouseClick(widget, Qt::LeftButton);

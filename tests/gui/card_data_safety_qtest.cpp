@@ -3,6 +3,10 @@
 // corrupted a card's data, and checks the card's memory where nothing may be written.
 
 #include <QGroupBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <chrono>
+#include <thread>
 
 #include "MainWindowHarness.h"
 #include "MifareGeometry.h"
@@ -143,6 +147,34 @@ class CardDataSafetyTest : public QObject {
     QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(h->Block(1)[4], 0x66);
+  }
+
+  // Read all runs off the GUI thread: while it runs the progress moves, the scan is paused and the
+  // card actions wait; Cancel keeps the sectors read and leaves the others unread.
+  void cancelMidReadKeepsWhatWasRead() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->FillDataBlocks(40);
+    // A slow reader: each instruction takes 5 ms.
+    h->sim->setInstructionHook(h->reader, [](uint8_t, const std::vector<uint8_t>&, auto&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return std::optional<norvexsim::Reply>();
+    });
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    auto* progress = h->Child<QProgressBar>("jobProgress");
+    QTRY_VERIFY(progress->value() >= 3);
+    QVERIFY(!h->ScanTimer()->isActive());
+    QVERIFY(!h->Child<QWidget>("readAllBtn")->isEnabled());
+    QVERIFY(h->Click("cancelBtn"));
+    h->sim->setInstructionHook(h->reader, {});
+    const int read = progress->value();
+    QVERIFY2(read < 40, "the read ended before Cancel");
+    const int end = mifare_geometry::SectorOffset(read);
+    QCOMPARE(h->DataView()->getBufferData().left(end), h->DataImage(40).left(end));
+    QVERIFY(ShownAsUnread(h->DataView(), end, 3456 - end));
+    QVERIFY(h->alerts.empty());
+    QVERIFY(h->window->statusBar()->currentMessage().startsWith(
+        QStringLiteral("Read all cancelled: %1 of 40 sectors read.").arg(read)));
+    QVERIFY(h->ScanTimer()->isActive());
   }
 
  private:
