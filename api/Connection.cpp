@@ -33,17 +33,21 @@ long GetReaderInterface(SESSION_DATA* session, char* readerName, int interfaceTy
 
 long GetReaderProtocol(SESSION_DATA* session, int interfaceType) {
   ReaderInterface& transport = *session->readerInterface;
+  std::unique_ptr<BlockFramingProtocol> protocol;
   switch (interfaceType) {
     case NORVEX_INTERFACE_USB:
-      session->protocol = std::make_unique<USBBlockFramingProtocol>(transport);
-      return 0;
+      protocol = std::make_unique<USBBlockFramingProtocol>(transport);
+      break;
     case NORVEX_INTERFACE_RS232:
     case NORVEX_INTERFACE_TCP:
-      session->protocol = std::make_unique<BlockFramingProtocol>(transport);
-      return 0;
+      protocol = std::make_unique<BlockFramingProtocol>(transport);
+      break;
     default:
       return interface_not_supported;
   }
+  protocol->SetTrace(&session->trace);
+  session->protocol = std::move(protocol);
+  return 0;
 }
 
 std::unique_ptr<Host2RDCom> MakeCommandSet(ProtocolBase* protocol, int readerType) {

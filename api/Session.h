@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "desfire/DesfireRecord.h"
+#include "transport/FrameTrace.h"
 
 class ProtocolBase;
 class ReaderInterface;
@@ -34,6 +35,8 @@ struct SESSION_DATA {
   std::vector<uint8_t> apduAnswer;
   // The DESFire state of DF_InitData/DF_Connect, freed by DF_FreeData or with the session.
   std::unique_ptr<DESFIRE_RECORD> desfire;
+  // The caller's reader traffic trace (SetTraceCallback); it survives reconnection.
+  FrameTrace trace;
 
   SESSION_DATA();
   ~SESSION_DATA();

@@ -54,6 +54,17 @@ NORVEX_API long GetSessionFlags(void* session, long* flags);
 NORVEX_API long SetSessionUserData(void* session, long data);
 NORVEX_API long GetSessionUserData(void* session, long* data);
 
+/* Reader traffic trace. The callback gets every frame written to the reader (direction
+ * NORVEX_TRACE_OUT) and every whole frame read from it (NORVEX_TRACE_IN), as the bytes on the link,
+ * with the microseconds since the callback was set. It runs on the thread that called into the
+ * session, inside that call; it must not call the session's functions. A null callback stops the
+ * trace. The setting belongs to the session and holds across reconnection. */
+#define NORVEX_TRACE_OUT 0
+#define NORVEX_TRACE_IN 1
+typedef void (*NorvexTraceCallback)(void* context, int direction, const unsigned char* frame,
+                                    size_t length, uint64_t microseconds);
+NORVEX_API long SetTraceCallback(void* session, NorvexTraceCallback callback, void* context);
+
 NORVEX_API long GetUSBInterface(void* session, int baudRate, int productId, char* readerName);
 NORVEX_API long GetRS232Interface(void* session, int baudRate, char* readerName);
 NORVEX_API long GetTCPInterface(void* session, char* readerName);

@@ -71,6 +71,7 @@ long BlockFramingProtocol::SendFrame(CommandObject& cmd) {
   frameBuffer[kHeaderSize + n] = static_cast<unsigned char>(crc);
   frameBuffer[kHeaderSize + n + 1] = static_cast<unsigned char>(crc >> 8);
 
+  if (trace != nullptr) trace->Record(FrameDirection::ToReader, frameBuffer.data(), frameBuffer.size());
   unsigned long written = 0;
   const long result = readerInterface.WriteBytesUnblocked(frameBuffer.data(), frameBuffer.size(),
                                                           written, txTimeout);
@@ -101,6 +102,7 @@ long BlockFramingProtocol::ReceiveFrame(CommandObject& cmd) {
         got != rest) {
       return Failed(com_read_error);
     }
+    TraceReceived(frameBuffer.data(), m);
     if (!PassOver(frameBuffer.data(), m)) return AcceptReply(cmd, frameBuffer.data(), m);
     timeout = RemainingRxTimeout(start);
     if (timeout == 0) return Failed(com_read_error);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "transport/FrameTrace.h"
 #include "transport/ProtocolBase.h"
 
 class ReaderInterface;
@@ -45,6 +46,10 @@ class BlockFramingProtocol : public ProtocolBase {
   // first), else 7001 (crc_err).
   static long VerifyCRC(unsigned char* frame, short length);
 
+  // Frames written and read are reported to trace from now on; the trace belongs to the session
+  // and outlives the protocol. Null stops the reports.
+  void SetTrace(const FrameTrace* frameTrace) { trace = frameTrace; }
+
   uint8_t GetSequence() const { return sequence; }
   uint8_t GetLastSequence() const { return lastSequence; }
 
@@ -70,6 +75,10 @@ class BlockFramingProtocol : public ProtocolBase {
   uint8_t lastSequence = 0;
   std::bitset<256> owedReplies;  // requests given up after a rejected frame, by sequence number
   bool resynchronise = false;    // the last exchange failed
+  const FrameTrace* trace = nullptr;
+  void TraceReceived(const unsigned char* frame, unsigned long dataLength) const {
+    if (trace != nullptr) trace->Record(FrameDirection::FromReader, frame, dataLength + kOverhead);
+  }
 
  private:
   long ReceiveFrame(CommandObject& cmd);

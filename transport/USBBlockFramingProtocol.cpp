@@ -28,6 +28,7 @@ long USBBlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned l
     const unsigned long m = LengthField(receiveBuffer);
     if (m > kMaxFrameSize - kOverhead) return Failed(resp_too_long);
     if (got < m + kOverhead) return Failed(com_read_error);
+    TraceReceived(receiveBuffer, m);
     if (!PassOver(receiveBuffer, m)) return AcceptReply(cmd, receiveBuffer, m);
     timeout = RemainingRxTimeout(start);
     if (timeout == 0) return Failed(com_read_error);

@@ -139,7 +139,11 @@ struct Maker {
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 4> kMakers{{
+constexpr std::array<Maker, 5> kMakers{{
+    {"classicmini",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::kMini);
+     }},
     {"classic1k",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::k1K);

@@ -25,21 +25,36 @@ MifareClassic::MifareClassic(ClassicModel model, std::vector<uint8_t> uid, Atq a
 }
 
 Atq MifareClassic::defaultAtq(ClassicModel model, size_t uidLength) {
-  // ATQA bits 7-6 tell the UID size; bit 2 (1K) or bit 1 (4K) the anticollision frame.
+  // ATQA bits 7-6 tell the UID size; bit 2 (Mini, 1K) or bit 1 (4K) the anticollision frame.
   uint8_t sizeBits = uidLength == 4 ? 0x00 : 0x40;
-  return {static_cast<uint8_t>((model == ClassicModel::k1K ? 0x04 : 0x02) | sizeBits), 0x00};
+  return {static_cast<uint8_t>((model == ClassicModel::k4K ? 0x02 : 0x04) | sizeBits), 0x00};
 }
 
 uint8_t MifareClassic::defaultSak(ClassicModel model) {
-  return model == ClassicModel::k1K ? 0x08 : 0x18;
+  switch (model) {
+    case ClassicModel::kMini: return 0x09;
+    case ClassicModel::k1K: return 0x08;
+    case ClassicModel::k4K: return 0x18;
+  }
+  return 0x08;
 }
 
 size_t MifareClassic::memorySize(ClassicModel model) {
-  return model == ClassicModel::k1K ? 1024 : 4096;
+  switch (model) {
+    case ClassicModel::kMini: return 320;
+    case ClassicModel::k1K: return 1024;
+    case ClassicModel::k4K: return 4096;
+  }
+  return 1024;
 }
 
 std::string_view MifareClassic::kind() const {
-  return model_ == ClassicModel::k1K ? "classic1k" : "classic4k";
+  switch (model_) {
+    case ClassicModel::kMini: return "classicmini";
+    case ClassicModel::k1K: return "classic1k";
+    case ClassicModel::k4K: return "classic4k";
+  }
+  return "classic1k";
 }
 
 bool MifareClassic::setMemory(const std::vector<uint8_t>& image) {

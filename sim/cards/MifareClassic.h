@@ -16,7 +16,8 @@
 
 namespace norvexsim {
 
-enum class ClassicModel { k1K, k4K };
+// Mini: 5 sectors (320 bytes); 1K: 16 sectors; 4K: 32 small and 8 large sectors.
+enum class ClassicModel { kMini, k1K, k4K };
 
 // Mifare command codes that reach a Classic card.
 constexpr uint8_t kMifareRead = 0x30;

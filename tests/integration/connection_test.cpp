@@ -178,6 +178,56 @@ TEST_F(LinkFaults, AnUnpluggedReaderFailsUntilReconnected) {
   EXPECT_EQ(session.FirmwareVersion(), 0);
 }
 
+struct TracedFrame {
+  int direction;
+  std::vector<uint8_t> bytes;
+  uint64_t microseconds;
+};
+
+void CollectFrame(void* context, int direction, const unsigned char* frame, size_t length,
+                  uint64_t microseconds) {
+  static_cast<std::vector<TracedFrame>*>(context)->push_back(
+      {direction, std::vector<uint8_t>(frame, frame + length), microseconds});
+}
+
+TEST_F(LinkFaults, TheTraceSeesEveryFrameOnTheLinkUntilCleared) {
+  std::vector<TracedFrame> frames;
+  EXPECT_EQ(SetTraceCallback(nullptr, CollectFrame, &frames), NORVEX_E_NO_SESSION_ERROR);
+  ASSERT_EQ(SetTraceCallback(session.handle, CollectFrame, &frames), 0);
+  bus->clearLog(reader);
+  std::string text;
+  ASSERT_EQ(session.FirmwareVersion(&text), 0);
+  bus->corruptNextReplyCrc(reader);
+  EXPECT_EQ(session.FirmwareVersion(), NORVEX_E_CRC_ERR);
+  ASSERT_EQ(session.Connect("USB_0"), 0);  // the trace belongs to the session
+  EXPECT_EQ(session.FirmwareVersion(), 0);
+
+  ASSERT_EQ(frames.size(), 6u);
+  const auto log = bus->log(reader);
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const TracedFrame& frame = frames[i];
+    EXPECT_EQ(frame.direction, i % 2 == 0 ? NORVEX_TRACE_OUT : NORVEX_TRACE_IN) << i;
+    ASSERT_GE(frame.bytes.size(), 7u);
+    EXPECT_EQ(frame.bytes[3] | frame.bytes[4] << 8, frame.bytes.size() - 7) << i;
+    if (i > 0) {
+      EXPECT_GE(frame.microseconds, frames[i - 1].microseconds);
+    }
+    if (frame.direction == NORVEX_TRACE_OUT) {
+      EXPECT_EQ(frame.bytes[0], 0xA5);
+      EXPECT_EQ(frame.bytes[2], log.at(0).instruction) << "the instruction that reached the reader";
+    } else {
+      EXPECT_EQ(frame.bytes[1], frames[i - 1].bytes[1]) << "a reply carries its request's number";
+    }
+  }
+  EXPECT_NE(std::string(frames[1].bytes.begin(), frames[1].bytes.end()).find(text),
+            std::string::npos);
+  EXPECT_NE(frames[3].bytes, frames[1].bytes) << "the damaged reply is shown as it came";
+
+  ASSERT_EQ(SetTraceCallback(session.handle, nullptr, nullptr), 0);
+  EXPECT_EQ(session.FirmwareVersion(), 0);
+  EXPECT_EQ(frames.size(), 6u);
+}
+
 // Without NORVEX_SIMULATOR the library looks at this machine's real USB devices through libusb.
 TEST(RealUsbBus, ConnectingWithoutAnAttachedReaderGives3002) {
   unsetenv("NORVEX_SIMULATOR");
