@@ -65,6 +65,7 @@ mainWndController::mainWndController(QWidget* parent)
   BuildCentralArea();
   BuildKeyDrawer();
   BuildSectorPanel();
+  BuildTraceDock();
   BuildMenus();
   dlgaccessbit = new AccessBitsDialog(*this, sectorpanel);
   awakeFromNib();

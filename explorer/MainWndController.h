@@ -45,6 +45,7 @@ class QTimer;
 class QTreeView;
 class CardWorker;
 class QVAsciiView;
+class TraceDock;
 class QVHexTextView;
 class QVMifareCard;
 class QVMifareObj;
@@ -146,6 +147,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QWidget* BuildEditorBox();
   void BuildKeyDrawer();
   void BuildSectorPanel();
+  void BuildTraceDock();
   QWidget* BuildSegmentedControl(QWidget* parent);
 
   void awakeFromNib();
@@ -267,6 +269,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QProgressBar* jobProgress = nullptr;
   QPushButton* cancelBtn = nullptr;
   CardWorker* worker = nullptr;
+  TraceDock* traceDock = nullptr;
 
   // Key manager.
   QDockWidget* drawerkeys = nullptr;

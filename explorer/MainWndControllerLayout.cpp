@@ -38,6 +38,7 @@
 #include "QVHexTextView.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
+#include "TraceDock.h"
 
 namespace {
 
@@ -114,6 +115,13 @@ void mainWndController::BuildMenus() {
   redo->setObjectName(QStringLiteral("redoAction"));
   edit->addAction(undo);
   edit->addAction(redo);
+
+  // The docks: the key manager and the reader traffic.
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  view->setObjectName(QStringLiteral("viewMenu"));
+  QAction* traffic = Named(traceDock->toggleViewAction(), "traceAction");
+  traffic->setText(tr("Reader &traffic"));
+  view->addAction(traffic);
 
   // The card actions on the keyboard (the buttons' shortcuts: a disabled button ignores its key).
   const struct {
@@ -313,6 +321,14 @@ void mainWndController::BuildKeyDrawer() {
   drawerkeys->setWidget(panel);
   addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
   drawerkeys->hide();
+}
+
+void mainWndController::BuildTraceDock() {
+  // The library reports each frame to the dock's log, which records only while the dock is shown.
+  traceDock = new TraceDock(this);
+  theMifareObj->SetTrace(&TraceLog::Record, &traceDock->Log());
+  addDockWidget(Qt::BottomDockWidgetArea, traceDock);
+  traceDock->hide();
 }
 
 void mainWndController::BuildSectorPanel() {

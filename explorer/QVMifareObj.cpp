@@ -103,6 +103,8 @@ bool QVMifareObj::Connect(const QString& portName) {
     StoreAndDisplay(QStringLiteral("QVMifareObj::ConnectToReader -> Error: Can not get session."));
     return false;
   }
+  // Every session of the object reports its reader traffic to the same callback.
+  if (traceCallback != nullptr) SetTraceCallback(hSess, traceCallback, traceContext);
   QByteArray port = portName.toLatin1();
   const long status = ConnectReader(hSess, kUsbInterface, port.data(), nIDKestrinReader);
   if (status != 0) {

@@ -62,6 +62,13 @@ class QVMifareObj {
   int NumberOfRegisteredCards() const { return nCardsInRF; }
   const QList<std::shared_ptr<QVMifareCard>>& RegisteredCards() const { return paCards; }
 
+  // The callback given every frame to and from the reader, from the next connection on; it runs on
+  // the thread that makes the card call.
+  void SetTrace(NorvexTraceCallback callback, void* context) {
+    traceCallback = callback;
+    traceContext = context;
+  }
+
   // Reader.
   bool ConnectToReader(int readerId, const QString& portName);
   bool ConnectToReader();
@@ -144,5 +151,7 @@ class QVMifareObj {
   int nIDKestrinReader = kReaderTR10;
   QList<std::shared_ptr<QVMifareCard>> paCards;
   AlertHandler alert;
+  NorvexTraceCallback traceCallback = nullptr;
+  void* traceContext = nullptr;
   std::map<std::tuple<QString, int, int>, std::array<uint8_t, 6>> sectorKeys;
 };
