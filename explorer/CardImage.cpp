@@ -34,6 +34,21 @@ void CardImage::StoreRead(int sector, const QByteArray& data) {
   }
 }
 
+void CardImage::RefreshRead(int sector, const QByteArray& data) {
+  if (sector < 0 || sector >= sectors || data.size() < SectorDataSize(sector)) return;
+  const int offset = SectorOffset(sector);
+  for (int i = 0; i < SectorDataSize(sector); ++i) {
+    const int at = offset + i;
+    const bool edited = known[Slot(at)] && (pending[Slot(at)] || shown[at] != card[at]);
+    if (!edited) shown[at] = data[i];
+    card[at] = data[i];
+  }
+  for (int b = 0; b < DataBlocks(sector); ++b) {
+    known[Slot(offset) + b] = true;
+    pending[Slot(offset) + b] = false;
+  }
+}
+
 bool CardImage::IsRead(int sector) const {
   if (sector < 0 || sector >= sectors) return false;
   const int first = Slot(SectorOffset(sector));

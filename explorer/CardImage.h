@@ -24,6 +24,9 @@ class CardImage {
   // A successful read of a sector: its data becomes both the card's and the editor's.
   void StoreRead(int sector, const QByteArray& data);
   bool IsRead(int sector) const;
+  // The sector read again (after a write by other means): the card's bytes are updated, and so is
+  // the editor's, except for bytes edited (or loaded) and not yet written, which stay edits.
+  void RefreshRead(int sector, const QByteArray& data);
   // A data block from a dump (card block number, 16 bytes): the editor's, not known on the card.
   // Block 0 is left out.
   void StoreLoaded(int block, const QByteArray& data);

@@ -257,9 +257,11 @@ void mainWndController::FillSectorKeys() {
   for (int sector = 0; sector < sectors; ++sector) {
     sectorKeys->setVerticalHeaderItem(sector,
                                       new QTableWidgetItem(QString::asprintf("%02d", sector)));
-    for (const int column : {0, 1})
-      sectorKeys->setItem(sector, column,
-                          new QTableWidgetItem(SectorKeyText(*card, sector, column)));
+    for (const int column : {0, 1}) {
+      auto* item = new QTableWidgetItem();
+      sectorKeys->setItem(sector, column, item);
+      ShowSectorKey(*card, item);
+    }
   }
 }
 
@@ -290,7 +292,17 @@ void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
     statusBar()->showMessage(tr("Key not changed: 12 hex digits needed."), kStatusMessageMs);
   }
   const QSignalBlocker quiet(sectorKeys);
-  item->setText(SectorKeyText(*card, item->row(), item->column()));
+  ShowSectorKey(*card, item);
+}
+
+void mainWndController::ShowSectorKey(const QVMifareCard& card, QTableWidgetItem* item) {
+  item->setText(SectorKeyText(card, item->row(), item->column()));
+  // A sector without a key of its own uses the card key: shown in grey.
+  const bool own = theMifareObj->SectorKey(card.Uid(), item->row(),
+                                           item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B)
+                       .has_value();
+  item->setData(Qt::ForegroundRole,
+                own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------
@@ -861,6 +873,13 @@ void mainWndController::readDataForSector() {
         });
         sectorViewUid = card.Uid();
         sectorViewSector = sector;
+        // The whole-card image learns what the sector holds now (after a write, say), so that
+        // Write all never puts its older bytes back.
+        StashEditor();
+        if (const auto image = images.find(card.Uid()); image != images.end()) {
+          image->second.RefreshRead(sector, data.left(numBytes));
+          if (shownUid == card.Uid()) ShowImage(image->second);
+        }
         sectoroperation->button(kWriteSector)->setEnabled(true);
       });
 }

@@ -243,6 +243,7 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ReportKeySearch(QVMifareCard& card, const std::vector<SectorKeySearch>& results,
                        int completed, QStringList& report);
   QString SectorKeyText(const QVMifareCard& card, int sector, int column) const;
+  void ShowSectorKey(const QVMifareCard& card, QTableWidgetItem* item);
   // The sector manager's view no longer shows the chosen sector: empty it, no write until read.
   void ForgetSectorView();
 

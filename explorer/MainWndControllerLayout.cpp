@@ -293,10 +293,11 @@ void mainWndController::BuildKeyDrawer() {
   currentKeyB = KeyField(infoKeysTitle, "currentKeyB", false);
   newKeyA = KeyField(infoKeysTitle, "newKeyA", true);
   newKeyB = KeyField(infoKeysTitle, "newKeyB", true);
-  form->addRow(tr("Current key A"), currentKeyA);
-  form->addRow(tr("Current key B"), currentKeyB);
-  form->addRow(tr("New key A"), newKeyA);
-  form->addRow(tr("New key B"), newKeyB);
+  // The card's keys serve every sector that has no key of its own in the table below.
+  form->addRow(tr("Card key A (any sector)"), currentKeyA);
+  form->addRow(tr("Card key B (any sector)"), currentKeyB);
+  form->addRow(tr("New card key A"), newKeyA);
+  form->addRow(tr("New card key B"), newKeyB);
   panelLayout->addWidget(infoKeysTitle);
 
   auto* apply = Named(new QPushButton(tr("Apply"), panel), "applyNewKeys");
@@ -304,7 +305,11 @@ void mainWndController::BuildKeyDrawer() {
   panelLayout->addWidget(apply, 0, Qt::AlignRight);
 
   // Each sector's own key A and key B, tried by every read and write of that sector.
-  panelLayout->addWidget(new QLabel(tr("Keys per sector"), panel));
+  auto* perSector = new QLabel(tr("Keys of single sectors (grey: the card key). Double-click "
+                                  "to change one; the card itself is not written."),
+                               panel);
+  perSector->setWordWrap(true);
+  panelLayout->addWidget(perSector);
   sectorKeys = Named(new QTableWidget(0, 2, panel), "sectorKeys");
   sectorKeys->setHorizontalHeaderLabels({tr("Key A"), tr("Key B")});
   sectorKeys->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));

@@ -149,6 +149,26 @@ class CardDataSafetyTest : public QObject {
     QCOMPARE(h->Block(1)[4], 0x66);
   }
 
+  // A sector written in the sector manager reaches the whole-card image: a later Write all of
+  // another byte in that block does not put the block's older bytes back.
+  void aSectorWriteReachesTheWholeCardImage() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    h->FillDataBlocks(16);
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->Click("sectMngBtn"));
+    h->ChooseSector(1);
+    QVERIFY(h->Click("sectorRead"));
+    MainWindowHarness::TypeAt(h->SectorView(), 0, QStringLiteral("AB"));
+    QVERIFY(h->Click("sectorWrite"));
+    QVERIFY(h->Click("btnCloseSector"));
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[48]), 0xAB);
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
+    MainWindowHarness::TypeAt(h->DataView(), 49, QStringLiteral("CD"));
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->Block(4)[0], 0xAB);
+    QCOMPARE(h->Block(4)[1], 0xCD);
+  }
+
   // Read all runs off the GUI thread: while it runs the progress moves, the scan is paused and the
   // card actions wait; Cancel keeps the sectors read and leaves the others unread.
   void cancelMidReadKeepsWhatWasRead() {
