@@ -2,12 +2,16 @@
 #pragma once
 // The explorer's main window and its controller: reader choice, the timer-driven RF scan that
 // registers every card brought into the field, the card tree, the whole-card hex/ASCII editor with
-// read all and write all, the key manager side panel, the sector manager sheet and the access bits
-// dialog. Every library call goes through the single card access object, on the GUI thread.
+// read all and write all, dump files, the key manager side panel (with key files), the sector
+// manager sheet, the access bits dialog and the reader traffic dock. Every library call goes
+// through the single card access object, one thread at a time: the GUI thread, or the worker of a
+// whole-card job (read all, write all, a key search) while the GUI thread makes none.
 //
 // Card data is never invented: the editor shows the image of the selected card only (images are
-// kept per card UID, edits included, also after the card left the field), only sectors read from
-// the card can be edited, and Write all writes only the blocks changed since they were read.
+// kept per card UID, edits included, also after the card left the field), only blocks read from
+// the card or loaded from a dump can be edited, and Write all writes only the blocks changed since
+// they were read (or loaded), never block 0; another card's dump is written only after the user
+// confirmed it, naming both cards.
 //
 // The scan is a chain of one-shot timers (the first after 100 ms, then one every DelayForWaitCard
 // milliseconds); every card operation stops the chain and restarts it when it ends, so a scan tick
