@@ -650,17 +650,16 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card, const std::vector
   const QString rest = tr("sectors %1 to %2 not read.")
                            .arg(completed, 2, 10, QLatin1Char('0'))
                            .arg(sectors - 1, 2, 10, QLatin1Char('0'));
-  if (completed < sectors && !cancelled) failures << tr("The card left the field: ") + rest;
+  if (completed < sectors && !cancelled) failures << tr("The card left the field: %1").arg(rest);
   // Sectors not read this time keep what the image held before; never-read ones show "--".
   shownUid = card.Uid();
   ShowImage(image);
   const QString summary = tr("%1 of %2 sectors read.").arg(read).arg(sectors);
   if (cancelled && completed < sectors)
-    statusBar()->showMessage(tr("Read all cancelled: ") + summary + QLatin1Char(' ') +
-                                 (completed + 1 == sectors ? tr("Sector %1 not read.")
-                                                                 .arg(completed, 2, 10,
-                                                                      QLatin1Char('0'))
-                                                           : QStringLiteral("S") + rest.mid(1)),
+    statusBar()->showMessage(tr("Read all cancelled: %1 Sectors %2 to %3 were not read.")
+                                 .arg(summary)
+                                 .arg(completed, 2, 10, QLatin1Char('0'))
+                                 .arg(sectors - 1, 2, 10, QLatin1Char('0')),
                              kStatusMessageMs);
   if (!failures.isEmpty())
     ReportFailure("read", summary + QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
