@@ -174,11 +174,7 @@ class CardDataSafetyTest : public QObject {
   void cancelMidReadKeepsWhatWasRead() {
     QVERIFY(h->ScanWithSelectedCard("classic4k"));
     h->FillDataBlocks(40);
-    // A slow reader: each instruction takes 5 ms.
-    h->sim->setInstructionHook(h->reader, [](uint8_t, const std::vector<uint8_t>&, auto&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-      return std::optional<norvexsim::Reply>();
-    });
+    h->sim->setInstructionHook(h->reader, SlowReader());
     QVERIFY(h->ClickOnly("readAllBtn"));
     auto* progress = h->Child<QProgressBar>("jobProgress");
     QTRY_VERIFY(progress->value() >= 3);
@@ -195,9 +191,22 @@ class CardDataSafetyTest : public QObject {
     QVERIFY(h->window->statusBar()->currentMessage().startsWith(
         QStringLiteral("Read all cancelled: %1 of 40 sectors read.").arg(read)));
     QVERIFY(h->ScanTimer()->isActive());
+
+    // The window closed while a read runs: the job ends first, nothing is used after it went.
+    h->sim->setInstructionHook(h->reader, SlowReader());
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    QTRY_VERIFY(h->window->IsBusy() && progress->value() >= 2);
+    h->window.reset();
   }
 
  private:
+  // A slow reader: each instruction takes 5 ms.
+  static norvexsim::InstructionHook SlowReader() {
+    return [](uint8_t, const std::vector<uint8_t>&, norvexsim::Field&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return std::optional<norvexsim::Reply>();
+    };
+  }
   static constexpr unsigned kInstructionsFor14Sectors = 60;
   std::unique_ptr<MainWindowHarness> h;
 };
