@@ -106,8 +106,7 @@ std::vector<int> CardImage::ChangedBlocks() const {
       const int offset = SectorOffset(sector) + kBlockBytes * b;
       // Block 0 holds the UID and the manufacturer's data: never written.
       if (block == 0 || !known[Slot(offset)]) continue;
-      if (pending[Slot(offset)] ||
-          shown.mid(offset, kBlockBytes) != card.mid(offset, kBlockBytes))
+      if (pending[Slot(offset)] || shown.mid(offset, kBlockBytes) != card.mid(offset, kBlockBytes))
         blocks.push_back(block);
     }
   }

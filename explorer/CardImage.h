@@ -65,8 +65,8 @@ class CardImage {
 
   QString uid;
   int sectors = 0;
-  QByteArray card;   // as read from / written to the card
-  QByteArray shown;  // as in the editor
+  QByteArray card;            // as read from / written to the card
+  QByteArray shown;           // as in the editor
   std::vector<bool> known;    // per data block: holds data
   std::vector<bool> pending;  // per data block: loaded, not known to be on the card
   QString originUid;

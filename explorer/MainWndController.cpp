@@ -31,11 +31,11 @@
 #include "MifareGeometry.h"
 #include "QVAsciiView.h"
 #include "QVHexTextView.h"
-#include "dump/DumpFile.h"
-#include "dump/KeyFile.h"
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
+#include "dump/DumpFile.h"
+#include "dump/KeyFile.h"
 
 namespace {
 
@@ -298,11 +298,13 @@ void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
 void mainWndController::ShowSectorKey(const QVMifareCard& card, QTableWidgetItem* item) {
   item->setText(SectorKeyText(card, item->row(), item->column()));
   // A sector without a key of its own uses the card key: shown in grey.
-  const bool own = theMifareObj->SectorKey(card.Uid(), item->row(),
-                                           item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B)
+  const bool own = theMifareObj
+                       ->SectorKey(card.Uid(), item->row(),
+                                   item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B)
                        .has_value();
-  item->setData(Qt::ForegroundRole,
-                own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
+  item->setData(
+      Qt::ForegroundRole,
+      own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------
@@ -392,8 +394,8 @@ void mainWndController::openDump() {
   if (path.isEmpty()) return;
   const auto parsed = norvex::dump::loadDumpFile(QFile::encodeName(path).toStdString());
   if (!parsed.value) {
-    Alert(QStringLiteral("Error"), tr("The dump cannot be opened.\n\n%1")
-                                       .arg(QString::fromStdString(parsed.error)));
+    Alert(QStringLiteral("Error"),
+          tr("The dump cannot be opened.\n\n%1").arg(QString::fromStdString(parsed.error)));
     return;
   }
   const norvex::dump::CardImage& dump = *parsed.value;
@@ -445,9 +447,8 @@ void mainWndController::saveDump() {
     return;
   }
   const QString uid = image->Uid();
-  const norvex::dump::CardImage dump = dump_image::ToDump(*image, [&](int sector, int keyNum) {
-    return theMifareObj->SectorKey(uid, sector, keyNum);
-  });
+  const norvex::dump::CardImage dump = dump_image::ToDump(
+      *image, [&](int sector, int keyNum) { return theMifareObj->SectorKey(uid, sector, keyNum); });
   const QString file = QFileInfo(path).fileName();
   // A raw or EML file would turn bytes never read into zeros that look like card data.
   const int unread = dump_image::UnreadBlocks(dump);
@@ -524,8 +525,8 @@ void mainWndController::RunCardOperation(const QString& statusText, const QButto
   SetStatus(kExploring);
 }
 
-void mainWndController::RunCardJob(const QString& statusText, int count, JobStep step,
-                                   JobDone done, const LostCardAction& lostCard) {
+void mainWndController::RunCardJob(const QString& statusText, int count, JobStep step, JobDone done,
+                                   const LostCardAction& lostCard) {
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
   if (!card || worker->IsRunning()) return;
   aTimerScansione->stop();
@@ -539,7 +540,8 @@ void mainWndController::RunCardJob(const QString& statusText, int count, JobStep
   ShowJob(count);
   const int keyNum = KeyNumber(keyAorB);
   worker->Start(
-      count, [card, keyNum, step = std::move(step)](int index) { return step(*card, keyNum, index); },
+      count,
+      [card, keyNum, step = std::move(step)](int index) { return step(*card, keyNum, index); },
       [this, card, done = std::move(done)](int completed, bool cancelled) {
         done(*card, completed, cancelled);
         FinishCardJob();
@@ -631,8 +633,9 @@ QString mainWndController::KeyName(int keyNum) {
   return keyNum == MIF_KEY_TYPE_A ? QStringLiteral("key A") : QStringLiteral("key B");
 }
 
-void mainWndController::StoreWholeCardRead(QVMifareCard& card, const std::vector<SectorRead>& results,
-                                           int completed, bool cancelled) {
+void mainWndController::StoreWholeCardRead(QVMifareCard& card,
+                                           const std::vector<SectorRead>& results, int completed,
+                                           bool cancelled) {
   StashEditor();
   const int sectors = static_cast<int>(results.size());
   CardImage& image = images.try_emplace(card.Uid(), card.Uid(), sectors).first->second;
@@ -735,7 +738,8 @@ bool mainWndController::WriteBlockAnyKey(QVMifareCard& card, int keyNum, BlockWr
     if (status == 0) return true;
     reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
   }
-  result.why = tr("Block %1 not written (%2)").arg(result.block).arg(reasons.join(QStringLiteral("; ")));
+  result.why =
+      tr("Block %1 not written (%2)").arg(result.block).arg(reasons.join(QStringLiteral("; ")));
   return false;
 }
 
@@ -959,8 +963,8 @@ void mainWndController::loadKeyFile() {
   const auto contents =
       norvex::dump::readWholeFile(QFile::encodeName(path).toStdString(), kMaxKeyFileBytes);
   if (!contents.value) {
-    Alert(QStringLiteral("Error"), tr("The key file cannot be read.\n\n%1")
-                                       .arg(QString::fromStdString(contents.error)));
+    Alert(QStringLiteral("Error"),
+          tr("The key file cannot be read.\n\n%1").arg(QString::fromStdString(contents.error)));
     return;
   }
   auto list = std::make_shared<norvex::dump::KeyList>(norvex::dump::parseKeyFile(*contents.value));
@@ -978,7 +982,8 @@ void mainWndController::loadKeyFile() {
           const int keyNum = type == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B;
           result.own[type] = theMifareObj->KeyFor(card, sector, keyNum);
           bool lost = false;
-          result.found[type] = FindSectorKey(card, sector, keyNum, result.own[type], list->keys, lost);
+          result.found[type] =
+              FindSectorKey(card, sector, keyNum, result.own[type], list->keys, lost);
           if (lost) return false;
         }
         return true;

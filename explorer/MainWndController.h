@@ -224,8 +224,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
     QString why;
   };
   bool WriteBlockAnyKey(QVMifareCard& card, int keyNum, BlockWrite& result);
-  void StoreWholeCardWrite(QVMifareCard& card, const std::vector<BlockWrite>& results, int completed,
-                           bool cancelled);
+  void StoreWholeCardWrite(QVMifareCard& card, const std::vector<BlockWrite>& results,
+                           int completed, bool cancelled);
   static QString KeyName(int keyNum);
   // "1 changed block", "3 changed blocks".
   static QString Blocks(int count, const char* kind);
@@ -234,10 +234,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void SectorKeyEdited(QTableWidgetItem* item);
   // Finds a working key of type `keyNum` for the sector: `own` (the sector's key) first, then
   // `keys`. `lost` tells that the card left the field.
-  std::optional<std::array<uint8_t, 6>> FindSectorKey(QVMifareCard& card, int sector, int keyNum,
-                                                      const std::array<uint8_t, 6>& own,
-                                                      const std::vector<std::array<uint8_t, 6>>& keys,
-                                                      bool& lost);
+  std::optional<std::array<uint8_t, 6>> FindSectorKey(
+      QVMifareCard& card, int sector, int keyNum, const std::array<uint8_t, 6>& own,
+      const std::vector<std::array<uint8_t, 6>>& keys, bool& lost);
   // Key A ([0]) and key B ([1]) of one sector: the one it had and the one that works.
   struct SectorKeySearch {
     std::array<std::array<uint8_t, 6>, 2> own{};

@@ -218,8 +218,7 @@ int QVMifareObj::EraseBlock(const QVMifareCard& card, int block, int keyNum) {
   return WriteBlock(card, block, keyNum, zeros);
 }
 
-std::array<uint8_t, 6> QVMifareObj::KeyFor(const QVMifareCard& card, int sector,
-                                           int keyNum) const {
+std::array<uint8_t, 6> QVMifareObj::KeyFor(const QVMifareCard& card, int sector, int keyNum) const {
   const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
   std::array<uint8_t, 6> value{};
   std::copy(std::begin(key.KeyValue), std::end(key.KeyValue), value.begin());

@@ -133,7 +133,8 @@ bool SimulatedMode::WriteDemoContent(int reader, const std::vector<uint8_t>& uid
       memory[static_cast<std::size_t>(16 * block + i)] = static_cast<uint8_t>(kText[at++]);
   }
   // Block 8: a value block holding 100 (value, inverted value, value, address bytes).
-  const uint8_t value[16] = {0x64, 0, 0, 0, 0x9B, 0xFF, 0xFF, 0xFF, 0x64, 0, 0, 0, 8, 0xF7, 8, 0xF7};
+  const uint8_t value[16] = {0x64, 0, 0, 0, 0x9B, 0xFF, 0xFF, 0xFF,
+                             0x64, 0, 0, 0, 8,    0xF7, 8,    0xF7};
   std::copy(std::begin(value), std::end(value), memory.begin() + 16 * 8);
   // Sectors 2 and 3 open with key B only: key A is 111111111111, and the access bytes
   // 7F 07 88 give the data blocks to either key while key B stays secret.

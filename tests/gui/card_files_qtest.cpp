@@ -70,7 +70,8 @@ class CardFilesTest : public QObject {
     for (std::size_t i = 0; i < source.byteCount(); ++i)
       source.setByte(i, static_cast<uint8_t>(i * 13 + 1));
     source.setBlock(0, {0x01, 0x02, 0x03, 0x04, 0x04, 0x08, 0x04, 0x00});
-    for (int i = 0; i < 64; ++i) source.forgetByte(16 * FirstBlock(5) + static_cast<std::size_t>(i));
+    for (int i = 0; i < 64; ++i)
+      source.forgetByte(16 * FirstBlock(5) + static_cast<std::size_t>(i));
     for (std::size_t s = 0; s < 16; ++s) source.setBlock(4 * s + 3, TrailerOf());
     h->fileToChoose = h->directory.filePath(QStringLiteral("other.mct"));
     QVERIFY(dump::saveDumpFile(QFile::encodeName(h->fileToChoose).toStdString(), source).empty());
@@ -80,7 +81,8 @@ class CardFilesTest : public QObject {
     h->confirmAnswer = false;
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(h->confirms.size(), 1u);
-    QVERIFY(h->confirms[0].text.startsWith(QStringLiteral("Write 44 changed blocks to card 0A0B0C0D")));
+    QVERIFY(
+        h->confirms[0].text.startsWith(QStringLiteral("Write 44 changed blocks to card 0A0B0C0D")));
     QVERIFY(h->confirms[0].text.contains(QStringLiteral("the data of card 01020304 (other.mct)")));
     QCOMPARE(h->Memory(), target);
 
@@ -92,7 +94,7 @@ class CardFilesTest : public QObject {
       std::copy_n(target.begin() + static_cast<long>(from), count,
                   expected.begin() + static_cast<long>(from));
     };
-    keep(0, 16);                                  // block 0
+    keep(0, 16);                                             // block 0
     keep(16 * static_cast<std::size_t>(FirstBlock(5)), 64);  // not in the dump
     QCOMPARE(h->Memory(), expected);
     QVERIFY(h->alerts.empty());
@@ -135,7 +137,8 @@ class CardFilesTest : public QObject {
     QVERIFY(h->Click("loadKeyFile"));
     QCOMPARE(h->alerts.size(), 1u);
     const QString report = h->alerts[0].text;
-    QVERIFY2(report.contains(QStringLiteral("found.keys: 2 keys.\nSkipped line 3")), qPrintable(report));
+    QVERIFY2(report.contains(QStringLiteral("found.keys: 2 keys.\nSkipped line 3")),
+             qPrintable(report));
     QVERIFY(report.contains(QStringLiteral("Key A works on 15 of 16 sectors (2 from the file).")));
     QVERIFY(report.contains(QStringLiteral("No working key: sectors 09.")));
     QVERIFY(report.contains(QStringLiteral("Key B works on 16 of 16 sectors (1 from the file).")));
@@ -152,8 +155,8 @@ class CardFilesTest : public QObject {
 
  private:
   static dump::Block TrailerOf() {
-    return {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x07, 0x80, 0x69,
-            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    return {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x07,
+            0x80, 0x69, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
   }
   std::unique_ptr<MainWindowHarness> h;
 };

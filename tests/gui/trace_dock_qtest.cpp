@@ -27,7 +27,8 @@ class TraceDockTest : public QObject {
     QVERIFY(h->Click("readAllBtn"));
     QTRY_VERIFY(lines->blockCount() > 16);
     const QStringList listed = lines->toPlainText().split(QLatin1Char('\n'));
-    const QRegularExpression line(QStringLiteral("^ *\\d+\\.\\d{6}  (>>|<<)  [0-9A-F]{2}( [0-9A-F]{2})*$"));
+    const QRegularExpression line(
+        QStringLiteral("^ *\\d+\\.\\d{6}  (>>|<<)  [0-9A-F]{2}( [0-9A-F]{2})*$"));
     for (const QString& text : listed) QVERIFY2(line.match(text).hasMatch(), qPrintable(text));
     QVERIFY(listed.first().contains(QStringLiteral(">>")));
     QVERIFY(listed.filter(QStringLiteral("<<")).size() > 8);
