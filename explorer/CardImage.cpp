@@ -13,6 +13,7 @@ using mifare_geometry::SectorOffset;
 
 namespace {
 constexpr int kBlockBytes = 16;
+constexpr int kSlots = editor::kImageBytes / kBlockBytes;
 }  // namespace
 
 CardImage::CardImage(QString uidText, int sectorCount)
@@ -20,49 +21,93 @@ CardImage::CardImage(QString uidText, int sectorCount)
       sectors(std::clamp(sectorCount, 0, 40)),
       card(editor::kImageBytes, '\0'),
       shown(editor::kImageBytes, '\0'),
-      read(static_cast<std::size_t>(sectors), false) {}
+      known(kSlots, false),
+      pending(kSlots, false) {}
 
 void CardImage::StoreRead(int sector, const QByteArray& data) {
   if (sector < 0 || sector >= sectors || data.size() < SectorDataSize(sector)) return;
   const int offset = SectorOffset(sector);
   for (int i = 0; i < SectorDataSize(sector); ++i) card[offset + i] = shown[offset + i] = data[i];
-  read[static_cast<std::size_t>(sector)] = true;
+  for (int b = 0; b < DataBlocks(sector); ++b) {
+    known[Slot(offset) + b] = true;
+    pending[Slot(offset) + b] = false;
+  }
+}
+
+void CardImage::RefreshRead(int sector, const QByteArray& data) {
+  if (sector < 0 || sector >= sectors || data.size() < SectorDataSize(sector)) return;
+  const int offset = SectorOffset(sector);
+  for (int i = 0; i < SectorDataSize(sector); ++i) {
+    const int at = offset + i;
+    const bool edited = known[Slot(at)] && (pending[Slot(at)] || shown[at] != card[at]);
+    if (!edited) shown[at] = data[i];
+    card[at] = data[i];
+  }
+  for (int b = 0; b < DataBlocks(sector); ++b) {
+    known[Slot(offset) + b] = true;
+    pending[Slot(offset) + b] = false;
+  }
 }
 
 bool CardImage::IsRead(int sector) const {
-  return sector >= 0 && sector < sectors && read[static_cast<std::size_t>(sector)];
+  if (sector < 0 || sector >= sectors) return false;
+  const int first = Slot(SectorOffset(sector));
+  for (int b = 0; b < DataBlocks(sector); ++b)
+    if (!known[first + b] || pending[first + b]) return false;
+  return true;
 }
 
-int CardImage::ReadSectors() const {
-  return static_cast<int>(std::count(read.begin(), read.end(), true));
+void CardImage::StoreLoaded(int block, const QByteArray& data) {
+  const int offset = BlockOffset(block);
+  // Block 0 of a dump names the dump's card, not this one; it is never written either.
+  if (offset < 0 || block == 0 || data.size() != kBlockBytes) return;
+  for (int i = 0; i < kBlockBytes; ++i) card[offset + i] = shown[offset + i] = data[i];
+  known[Slot(offset)] = true;
+  pending[Slot(offset)] = true;
+}
+
+void CardImage::SetOrigin(const QString& originUidText, const QString& file) {
+  originUid = originUidText;
+  originFile = file;
+}
+
+bool CardImage::HoldsForeignData() const {
+  return originUid != uid && std::find(pending.begin(), pending.end(), true) != pending.end();
 }
 
 void CardImage::TakeEdits(const QByteArray& editorBytes) {
-  for (int sector = 0; sector < sectors; ++sector) {
-    if (!IsRead(sector)) continue;
-    const int offset = SectorOffset(sector);
-    const int end = std::min<int>(offset + SectorDataSize(sector), editorBytes.size());
-    for (int i = offset; i < end; ++i) shown[i] = editorBytes[i];
-  }
+  const int end = std::min<int>(SectorOffset(sectors), editorBytes.size());
+  for (int i = 0; i < end; ++i)
+    if (known[Slot(i)]) shown[i] = editorBytes[i];
 }
 
 editor::KnownBytes CardImage::Known() const {
-  editor::KnownBytes known;
-  for (int sector = 0; sector < sectors; ++sector) {
-    if (!IsRead(sector)) continue;
-    for (int i = 0; i < SectorDataSize(sector); ++i) known.set(SectorOffset(sector) + i);
-  }
-  return known;
+  editor::KnownBytes bits;
+  for (int i = 0; i < SectorOffset(sectors); ++i) bits[i] = known[Slot(i)];
+  return bits;
+}
+
+editor::KnownBytes CardImage::Pending() const {
+  editor::KnownBytes bits;
+  for (int i = 0; i < SectorOffset(sectors); ++i) bits[i] = pending[Slot(i)];
+  return bits;
+}
+
+bool CardImage::HasBlock(int block) const {
+  const int offset = BlockOffset(block);
+  return offset >= 0 && known[Slot(offset)];
 }
 
 std::vector<int> CardImage::ChangedBlocks() const {
   std::vector<int> blocks;
   for (int sector = 0; sector < sectors; ++sector) {
-    if (!IsRead(sector)) continue;
     for (int b = 0; b < DataBlocks(sector); ++b) {
+      const int block = FirstBlock(sector) + b;
       const int offset = SectorOffset(sector) + kBlockBytes * b;
-      if (shown.mid(offset, kBlockBytes) != card.mid(offset, kBlockBytes))
-        blocks.push_back(FirstBlock(sector) + b);
+      // Block 0 holds the UID and the manufacturer's data: never written.
+      if (block == 0 || !known[Slot(offset)]) continue;
+      if (pending[Slot(offset)] || shown.mid(offset, kBlockBytes) != card.mid(offset, kBlockBytes))
+        blocks.push_back(block);
     }
   }
   return blocks;
@@ -77,9 +122,13 @@ void CardImage::MarkWritten(int block) {
   const int offset = BlockOffset(block);
   if (offset < 0) return;
   for (int i = offset; i < offset + kBlockBytes; ++i) card[i] = shown[i];
+  pending[Slot(offset)] = false;
 }
 
 void CardImage::DiscardEdits() {
+  for (int slot = 0; slot < kSlots; ++slot) {
+    if (pending[slot]) known[slot] = pending[slot] = false;
+  }
   shown = card;
 }
 

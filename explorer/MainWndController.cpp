@@ -10,6 +10,9 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDockWidget>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QItemSelectionModel>
 #include <QLineEdit>
@@ -23,11 +26,16 @@
 #include <QTreeView>
 #include <algorithm>
 
+#include "CardWorker.h"
+#include "DumpImage.h"
 #include "MifareGeometry.h"
+#include "QVAsciiView.h"
 #include "QVHexTextView.h"
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
+#include "dump/DumpFile.h"
+#include "dump/KeyFile.h"
 
 namespace {
 
@@ -37,6 +45,8 @@ constexpr int kStatusMessageMs = 6000;
 const QString kReady = QStringLiteral("Ready...");
 const QString kExploring = QStringLiteral("Exploring RF field ...");
 const QString kNoCard = QStringLiteral("No card selected");
+const QString kDumpFilter =
+    QStringLiteral("Card dumps (*.mfd *.bin *.json *.mct *.txt *.eml);;All files (*)");
 
 }  // namespace
 
@@ -45,6 +55,7 @@ const QString kNoCard = QStringLiteral("No card selected");
 mainWndController::mainWndController(QWidget* parent)
     : QMainWindow(parent), theMifareObj(std::make_unique<QVMifareObj>()) {
   setWindowTitle(QStringLiteral("Orlith"));
+  worker = new CardWorker(this);
   aTimerScansione = new QTimer(this);
   aTimerScansione->setObjectName(QStringLiteral("aTimerScansione"));
   aTimerScansione->setSingleShot(true);
@@ -54,6 +65,7 @@ mainWndController::mainWndController(QWidget* parent)
   BuildCentralArea();
   BuildKeyDrawer();
   BuildSectorPanel();
+  BuildTraceDock();
   BuildMenus();
   dlgaccessbit = new AccessBitsDialog(*this, sectorpanel);
   awakeFromNib();
@@ -65,13 +77,18 @@ mainWndController::mainWndController(QWidget* parent)
     QWidget* modal = QApplication::activeModalWidget();
     return RunModalConfirm(title, text, modal != nullptr ? modal : this);
   });
+  SetFileChooser([this](bool forSaving, const QString& title, const QString& filter) {
+    return forSaving ? QFileDialog::getSaveFileName(this, title, {}, filter)
+                     : QFileDialog::getOpenFileName(this, title, {}, filter);
+  });
 }
 
 mainWndController::~mainWndController() {
   // The body only stops the scan timer. Then the members go in reverse declaration order, so
   // the card access object (which disconnects a reader still open) is destroyed while the widgets
   // still exist; the widgets, the timer and the dialogs are children of the window and go last,
-  // in QMainWindow's destructor.
+  // in QMainWindow's destructor. A job still running ends first: it uses the card access object.
+  worker->Abandon();
   aTimerScansione->stop();
 }
 
@@ -112,6 +129,7 @@ void mainWndController::changeEvent(QEvent* event) {
 }
 
 void mainWndController::applicationWillTerminate() {
+  worker->Abandon();
   if (IsScanning()) stopScan();
 }
 
@@ -221,6 +239,8 @@ void mainWndController::ShowSelectedCard() {
                          ? QStringLiteral("Data for card %1 - not in the field").arg(shownUid)
                          : title);
   infoKeysTitle->setTitle(title);
+  if (const CardImage* image = ShownImage(); card && image != nullptr && image->HoldsForeignData())
+    infoCard->setTitle(title + tr(" - data of %1, not written").arg(OriginText(*image)));
   sectorpanel->setWindowTitle(card ? tr("Sector manager - card %1").arg(card->Uid())
                                    : tr("Sector manager"));
   currentKeyA->setText(card ? card->GetKeyA() : QString());
@@ -237,9 +257,11 @@ void mainWndController::FillSectorKeys() {
   for (int sector = 0; sector < sectors; ++sector) {
     sectorKeys->setVerticalHeaderItem(sector,
                                       new QTableWidgetItem(QString::asprintf("%02d", sector)));
-    for (const int column : {0, 1})
-      sectorKeys->setItem(sector, column,
-                          new QTableWidgetItem(SectorKeyText(*card, sector, column)));
+    for (const int column : {0, 1}) {
+      auto* item = new QTableWidgetItem();
+      sectorKeys->setItem(sector, column, item);
+      ShowSectorKey(*card, item);
+    }
   }
 }
 
@@ -270,7 +292,19 @@ void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
     statusBar()->showMessage(tr("Key not changed: 12 hex digits needed."), kStatusMessageMs);
   }
   const QSignalBlocker quiet(sectorKeys);
-  item->setText(SectorKeyText(*card, item->row(), item->column()));
+  ShowSectorKey(*card, item);
+}
+
+void mainWndController::ShowSectorKey(const QVMifareCard& card, QTableWidgetItem* item) {
+  item->setText(SectorKeyText(card, item->row(), item->column()));
+  // A sector without a key of its own uses the card key: shown in grey.
+  const bool own = theMifareObj
+                       ->SectorKey(card.Uid(), item->row(),
+                                   item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B)
+                       .has_value();
+  item->setData(
+      Qt::ForegroundRole,
+      own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------
@@ -302,7 +336,7 @@ void mainWndController::ShowImageOf(const QString& uid) {
 }
 
 void mainWndController::ShowImage(const CardImage& image) {
-  dataView->setReference(image.CardBytes());
+  dataView->setReference(image.CardBytes(), image.Pending());
   dataView->showImage(image.Shown(), image.Known());
   dataView->setLineLabels([sectors = image.Sectors()](int line) {
     return BlockLabel(line * editor::kBytesPerLine, sectors, 0);
@@ -337,12 +371,100 @@ void mainWndController::UpdateEditorState() {
   // Buttons that cannot act are disabled: reading needs a scan and a card, writing changed
   // blocks of that card's own image, discarding edits.
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
-  const bool cardReady = IsScanning() && card != nullptr;
+  const bool cardReady = IsScanning() && card != nullptr && !IsBusy();
   const int edited = EditedBlocks();
   readAllBtn->setEnabled(cardReady);
   writeAllBtn->setEnabled(cardReady && card->Uid() == shownUid && edited > 0);
-  discardBtn->setEnabled(edited > 0);
+  discardBtn->setEnabled(edited > 0 && !IsBusy());
+  saveDumpAction->setEnabled(ShownImage() != nullptr && !IsBusy());
   sectMngBtn->setEnabled(cardReady);
+}
+
+QString mainWndController::OriginText(const CardImage& image) {
+  const QString card = image.OriginUid().isEmpty() ? tr("a card the dump does not name")
+                                                   : tr("card %1").arg(image.OriginUid());
+  return QStringLiteral("%1 (%2)").arg(card, image.OriginFile());
+}
+
+// ---- Dump files ----------------------------------------------------------------------------
+
+void mainWndController::openDump() {
+  if (IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(false, tr("Open dump"), kDumpFilter) : QString();
+  if (path.isEmpty()) return;
+  const auto parsed = norvex::dump::loadDumpFile(QFile::encodeName(path).toStdString());
+  if (!parsed.value) {
+    Alert(QStringLiteral("Error"),
+          tr("The dump cannot be opened.\n\n%1").arg(QString::fromStdString(parsed.error)));
+    return;
+  }
+  const norvex::dump::CardImage& dump = *parsed.value;
+  const QString origin = dump_image::OriginUid(dump);
+  const QString file = QFileInfo(path).fileName();
+  // The selected card takes the dump; without one, the dump's own card (offline editing).
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  const QString uid = card ? card->Uid() : origin.isEmpty() ? file : origin;
+  StashEditor();
+  const auto existing = images.find(uid);
+  const int edited =
+      existing == images.end() ? 0 : static_cast<int>(existing->second.ChangedBlocks().size());
+  if (edited > 0 && !Confirm(tr("Open dump"), tr("Opening %1 replaces the %2 of card %3. Open "
+                                                 "anyway?")
+                                                  .arg(file, Blocks(edited, "edited"), uid)))
+    return;
+  int leftOut = 0;
+  const int sectors =
+      card ? card->GetCardInfo()->SectorsCount : static_cast<int>(dump.sectorCount());
+  images.insert_or_assign(uid, dump_image::FromDump(dump, uid, sectors, file, leftOut));
+  if (origin == uid) ApplyDumpKeys(uid, dump);
+  shownUid.clear();  // the editor's bytes belong to the image just replaced
+  ShowImageOf(uid);
+  ShowSelectedCard();
+  QString note = tr("%1 opened: %2 to write.").arg(file, Blocks(EditedBlocks(), "data"));
+  if (leftOut > 0) note += tr(" %1 beyond this card left out.").arg(Blocks(leftOut, "data"));
+  statusBar()->showMessage(note, kStatusMessageMs);
+}
+
+void mainWndController::ApplyDumpKeys(const QString& uid, const norvex::dump::CardImage& dump) {
+  for (std::size_t sector = 0; sector < dump.keys.size(); ++sector) {
+    const auto& keys = dump.keys[sector];
+    const int number = static_cast<int>(sector);
+    if (keys.a) theMifareObj->SetSectorKey(uid, number, MIF_KEY_TYPE_A, *keys.a);
+    if (keys.b) theMifareObj->SetSectorKey(uid, number, MIF_KEY_TYPE_B, *keys.b);
+  }
+}
+
+void mainWndController::saveDump() {
+  StashEditor();
+  const CardImage* image = ShownImage();
+  if (image == nullptr || IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(true, tr("Save dump"), kDumpFilter) : QString();
+  if (path.isEmpty()) return;
+  const auto format = norvex::dump::formatOfPath(QFile::encodeName(path).toStdString());
+  if (!format) {
+    Alert(QStringLiteral("Error"), tr("Name the dump .mfd, .bin, .json, .mct, .txt or .eml: the "
+                                      "extension chooses the format."));
+    return;
+  }
+  const QString uid = image->Uid();
+  const norvex::dump::CardImage dump = dump_image::ToDump(
+      *image, [&](int sector, int keyNum) { return theMifareObj->SectorKey(uid, sector, keyNum); });
+  const QString file = QFileInfo(path).fileName();
+  // A raw or EML file would turn bytes never read into zeros that look like card data.
+  const int unread = dump_image::UnreadBlocks(dump);
+  if (!norvex::dump::formatKeepsUnreadBytes(*format) && unread > 0 &&
+      !Confirm(tr("Save dump"),
+               tr("%1 cannot mark bytes that were not read: %2 (the sector trailers among them) "
+                  "will hold 00. The .mct and .json formats keep them marked. Save anyway?")
+                   .arg(file, Blocks(unread, "unread"))))
+    return;
+  const std::string error = norvex::dump::saveDumpFile(QFile::encodeName(path).toStdString(), dump);
+  if (!error.empty()) {
+    Alert(QStringLiteral("Error"),
+          tr("The dump cannot be saved.\n\n%1").arg(QString::fromStdString(error)));
+    return;
+  }
+  statusBar()->showMessage(tr("Card %1 saved to %2.").arg(uid, file), kStatusMessageMs);
 }
 
 void mainWndController::discardEdits() {
@@ -403,6 +525,59 @@ void mainWndController::RunCardOperation(const QString& statusText, const QButto
   SetStatus(kExploring);
 }
 
+void mainWndController::RunCardJob(const QString& statusText, int count, JobStep step, JobDone done,
+                                   const LostCardAction& lostCard) {
+  const std::shared_ptr<QVMifareCard> card = SelectedCard();
+  if (!card || worker->IsRunning()) return;
+  aTimerScansione->stop();
+  SetStatus(statusText);
+  bBusy = 1;
+  if (!ReselectCard(*card)) {
+    lostCard(card);
+    FinishCardJob();
+    return;
+  }
+  ShowJob(count);
+  const int keyNum = KeyNumber(keyAorB);
+  worker->Start(
+      count,
+      [card, keyNum, step = std::move(step)](int index) { return step(*card, keyNum, index); },
+      [this, card, done = std::move(done)](int completed, bool cancelled) {
+        done(*card, completed, cancelled);
+        FinishCardJob();
+      });
+}
+
+void mainWndController::FinishCardJob() {
+  bBusy = 0;
+  ShowJob(-1);
+  if (IsScanning()) ScheduleScan(theMifareObj->DelayForWaitCard());
+  SetStatus(IsScanning() ? kExploring : kReady);
+}
+
+void mainWndController::ShowJob(int count) {
+  // While a job runs only Cancel acts: everything else would use the card or change the image.
+  const bool running = count >= 0;
+  jobProgress->setVisible(running);
+  cancelBtn->setVisible(running);
+  cancelBtn->setEnabled(running);
+  if (running) {
+    jobProgress->setRange(0, count);
+    jobProgress->setValue(0);
+  }
+  for (QWidget* widget : {static_cast<QWidget*>(treeCard), static_cast<QWidget*>(dataView),
+                          static_cast<QWidget*>(textDataView), drawerkeys->widget()})
+    widget->setEnabled(!running);
+  stopBtn->setEnabled(!running);
+  openDumpAction->setEnabled(!running);
+  UpdateEditorState();
+}
+
+void mainWndController::cancelCardJob() {
+  worker->Cancel();
+  cancelBtn->setEnabled(false);
+}
+
 int mainWndController::KeyNumber(const QButtonGroup* keyGroup) {
   return keyGroup->checkedId() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B;
 }
@@ -415,7 +590,7 @@ void mainWndController::ReportFailure(const char* verb, const QString& detail) {
 }
 
 QString mainWndController::FailureText(int status) const {
-  // -1 is the card access object's own refusal, whose reason is in its message slot.
+  // -1 is the card access object's own refusal, whose reason is in its message result.
   if (status == -1) return theMifareObj->ErrorMsg();
   return QVMifareObj::ErrorText(status);
 }
@@ -423,19 +598,29 @@ QString mainWndController::FailureText(int status) const {
 // ---- Read all and write all on the whole-card editor --------------------------------------
 
 void mainWndController::readAllData() {
-  if (!IsScanning()) return;
+  if (!IsScanning() || IsBusy()) return;
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
-  const int edited = card && card->Uid() == shownUid ? EditedBlocks() : 0;
+  if (!card) return;
+  const int edited = card->Uid() == shownUid ? EditedBlocks() : 0;
   if (edited > 0 &&
       !Confirm(tr("Read all"),
                tr("Reading card %1 replaces its %2 with the card's data. Read anyway?")
                    .arg(card->Uid(), Blocks(edited, "edited"))))
     return;
-  RunCardOperation(
-      QStringLiteral("Reading data ..."), keyAorB,
-      [this](QVMifareCard& selected, int keyNum) { ReadWholeCard(selected, keyNum); },
+  // The worker fills one result per sector; the image takes them once the job ended.
+  const int sectors = card->GetCardInfo()->SectorsCount;
+  auto results = std::make_shared<std::vector<SectorRead>>(static_cast<std::size_t>(sectors));
+  RunCardJob(
+      QStringLiteral("Reading data ..."), sectors,
+      [this, results](QVMifareCard& selected, int keyNum, int sector) {
+        SectorRead& result = (*results)[static_cast<std::size_t>(sector)];
+        result.ok = ReadSectorAnyKey(selected, sector, keyNum, result.data, result.why);
+        return result.ok || ReselectCard(selected);  // false: the card left the field
+      },
+      [this, results](QVMifareCard& selected, int completed, bool cancelled) {
+        StoreWholeCardRead(selected, *results, completed, cancelled);
+      },
       [this](const auto& lost) { DropLostCard(lost); });
-  UpdateEditorState();
 }
 
 QString mainWndController::Blocks(int count, const char* kind) {
@@ -448,47 +633,52 @@ QString mainWndController::KeyName(int keyNum) {
   return keyNum == MIF_KEY_TYPE_A ? QStringLiteral("key A") : QStringLiteral("key B");
 }
 
-void mainWndController::ReadWholeCard(QVMifareCard& card, int keyNum) {
+void mainWndController::StoreWholeCardRead(QVMifareCard& card,
+                                           const std::vector<SectorRead>& results, int completed,
+                                           bool cancelled) {
   StashEditor();
-  const int sectors = card.GetCardInfo()->SectorsCount;
+  const int sectors = static_cast<int>(results.size());
   CardImage& image = images.try_emplace(card.Uid(), card.Uid(), sectors).first->second;
   QStringList failures;
   int read = 0;
-  for (int sector = 0; sector < sectors; ++sector) {
-    QString why;
-    if (ReadSectorAnyKey(card, sector, keyNum, image, why)) {
+  for (int sector = 0; sector < completed; ++sector) {
+    const SectorRead& result = results[static_cast<std::size_t>(sector)];
+    if (result.ok) {
+      image.StoreRead(sector, result.data);
       ++read;
-      continue;
-    }
-    failures << why;
-    if (!ReselectCard(card)) {
-      failures << tr("The card left the field: sectors %1 to %2 not read.")
-                      .arg(sector + 1, 2, 10, QLatin1Char('0'))
-                      .arg(sectors - 1, 2, 10, QLatin1Char('0'));
-      break;
+    } else {
+      failures << result.why;
     }
   }
+  const QString rest = tr("sectors %1 to %2 not read.")
+                           .arg(completed, 2, 10, QLatin1Char('0'))
+                           .arg(sectors - 1, 2, 10, QLatin1Char('0'));
+  if (completed < sectors && !cancelled) failures << tr("The card left the field: %1").arg(rest);
   // Sectors not read this time keep what the image held before; never-read ones show "--".
   shownUid = card.Uid();
   ShowImage(image);
-  if (!failures.isEmpty()) {
-    ReportFailure("read", tr("%1 of %2 sectors read.").arg(read).arg(sectors) + QLatin1Char('\n') +
-                              failures.join(QLatin1Char('\n')));
-  }
+  const QString summary = tr("%1 of %2 sectors read.").arg(read).arg(sectors);
+  if (cancelled && completed < sectors)
+    statusBar()->showMessage(tr("Read all cancelled: %1 Sectors %2 to %3 were not read.")
+                                 .arg(summary)
+                                 .arg(completed, 2, 10, QLatin1Char('0'))
+                                 .arg(sectors - 1, 2, 10, QLatin1Char('0')),
+                             kStatusMessageMs);
+  if (!failures.isEmpty())
+    ReportFailure("read", summary + QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
 }
 
 bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum,
-                                         CardImage& image, QString& why) {
+                                         QByteArray& data, QString& why) {
   const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
   QStringList reasons;
   for (const int key : {keyNum, other}) {
     // A failed authentication leaves the card idle: select it again before the next try.
     if (!reasons.isEmpty() && !ReselectCard(card)) break;
-    QByteArray data;
     int numBytes = 0;
     const int status = theMifareObj->ReadSector(card, sector, key, data, numBytes);
     if (status == 0) {
-      image.StoreRead(sector, data.left(numBytes));
+      data.truncate(numBytes);
       return true;
     }
     reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
@@ -500,7 +690,7 @@ bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int key
 }
 
 void mainWndController::writeAllData() {
-  if (!IsScanning()) return;
+  if (!IsScanning() || IsBusy()) return;
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
   if (!card) return;
   const int edited = card->Uid() == shownUid ? EditedBlocks() : 0;
@@ -511,52 +701,74 @@ void mainWndController::writeAllData() {
               .arg(card->Uid()));
     return;
   }
-  if (!Confirm(tr("Write all"), tr("Write %1 to card %2 (%3)?")
-                                    .arg(Blocks(edited, "changed"), card->Uid(), card->CardType())))
-    return;
-  RunCardOperation(
-      QStringLiteral("Writing data ..."), keyAorB,
-      [this](QVMifareCard& selected, int keyNum) { WriteChangedBlocks(selected, keyNum); },
+  QString question =
+      tr("Write %1 to card %2 (%3)?").arg(Blocks(edited, "changed"), card->Uid(), card->CardType());
+  // Another card's data (a copy from its dump) goes on this card only when the user says so.
+  if (const CardImage* image = ShownImage(); image != nullptr && image->HoldsForeignData())
+    question += tr("\n\nThe blocks hold the data of %1, not of card %2.")
+                    .arg(OriginText(*image), card->Uid());
+  if (!Confirm(tr("Write all"), question)) return;
+  // The blocks and their bytes are taken now: the editor is locked while they are written.
+  auto results = std::make_shared<std::vector<BlockWrite>>();
+  for (const int block : ShownImage()->ChangedBlocks()) {
+    BlockWrite result{block, {}, false, {}};
+    const QByteArray bytes = ShownImage()->BlockBytes(block);
+    std::copy(bytes.begin(), bytes.end(), result.data.begin());
+    results->push_back(result);
+  }
+  RunCardJob(
+      QStringLiteral("Writing data ..."), static_cast<int>(results->size()),
+      [this, results](QVMifareCard& selected, int keyNum, int index) {
+        BlockWrite& result = (*results)[static_cast<std::size_t>(index)];
+        result.ok = WriteBlockAnyKey(selected, keyNum, result);
+        return result.ok || ReselectCard(selected);
+      },
+      [this, results](QVMifareCard& selected, int completed, bool cancelled) {
+        StoreWholeCardWrite(selected, *results, completed, cancelled);
+      },
       [this](const auto& lost) { DropLostCard(lost); });
-  UpdateEditorState();
 }
 
-void mainWndController::WriteChangedBlocks(QVMifareCard& card, int keyNum) {
-  CardImage* image = ShownImage();
-  if (image == nullptr || image->Uid() != card.Uid()) return;
-  const std::vector<int> blocks = image->ChangedBlocks();
+bool mainWndController::WriteBlockAnyKey(QVMifareCard& card, int keyNum, BlockWrite& result) {
   const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
+  QStringList reasons;
+  for (const int key : {keyNum, other}) {
+    if (!reasons.isEmpty() && !ReselectCard(card)) break;
+    const int status = theMifareObj->WriteBlock(card, result.block, key, result.data);
+    if (status == 0) return true;
+    reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
+  }
+  result.why =
+      tr("Block %1 not written (%2)").arg(result.block).arg(reasons.join(QStringLiteral("; ")));
+  return false;
+}
+
+void mainWndController::StoreWholeCardWrite(QVMifareCard& card,
+                                            const std::vector<BlockWrite>& results, int completed,
+                                            bool cancelled) {
+  const auto found = images.find(card.Uid());
+  if (found == images.end()) return;
+  CardImage& image = found->second;
+  StashEditor();
   QStringList failures;
   int written = 0;
-  for (const int block : blocks) {
-    const QByteArray bytes = image->BlockBytes(block);
-    std::array<uint8_t, 16> data{};
-    std::copy(bytes.begin(), bytes.end(), data.begin());
-    QStringList reasons;
-    for (const int key : {keyNum, other}) {
-      if (!reasons.isEmpty() && !ReselectCard(card)) break;
-      const int status = theMifareObj->WriteBlock(card, block, key, data);
-      if (status == 0) {
-        image->MarkWritten(block);
-        ++written;
-        reasons.clear();
-        break;
-      }
-      reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
-    }
-    if (reasons.isEmpty()) continue;
-    failures << tr("Block %1 not written (%2)").arg(block).arg(reasons.join(QStringLiteral("; ")));
-    if (!ReselectCard(card)) {
-      failures << tr("The card left the field.");
-      break;
+  for (int index = 0; index < completed; ++index) {
+    const BlockWrite& result = results[static_cast<std::size_t>(index)];
+    if (result.ok) {
+      image.MarkWritten(result.block);
+      ++written;
+    } else {
+      failures << result.why;
     }
   }
-  ShowImage(*image);
-  if (!failures.isEmpty()) {
-    ReportFailure("written",
-                  tr("%1 of %2 changed blocks written.").arg(written).arg(blocks.size()) +
-                      QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
-  }
+  const int total = static_cast<int>(results.size());
+  if (completed < total && !cancelled) failures << tr("The card left the field.");
+  if (shownUid == card.Uid()) ShowImage(image);
+  const QString summary = tr("%1 of %2 changed blocks written.").arg(written).arg(total);
+  if (cancelled && completed < total)
+    statusBar()->showMessage(tr("Write all cancelled: ") + summary, kStatusMessageMs);
+  if (!failures.isEmpty())
+    ReportFailure("written", summary + QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
 }
 
 void mainWndController::DropLostCard(const std::shared_ptr<QVMifareCard>& card) {
@@ -664,6 +876,13 @@ void mainWndController::readDataForSector() {
         });
         sectorViewUid = card.Uid();
         sectorViewSector = sector;
+        // The whole-card image learns what the sector holds now (after a write, say), so that
+        // Write all never puts its older bytes back.
+        StashEditor();
+        if (const auto image = images.find(card.Uid()); image != images.end()) {
+          image->second.RefreshRead(sector, data.left(numBytes));
+          if (shownUid == card.Uid()) ShowImage(image->second);
+        }
         sectoroperation->button(kWriteSector)->setEnabled(true);
       });
 }
@@ -732,6 +951,98 @@ void mainWndController::applyNewKeys() {
     if (!notes.isEmpty()) statusBar()->showMessage(notes.join(QLatin1Char(' ')), kStatusMessageMs);
   }
   ToggleKeyDrawer();
+}
+
+void mainWndController::loadKeyFile() {
+  if (!IsScanning() || !SelectedCard() || IsBusy()) return;
+  const QString path = chooseFile ? chooseFile(false, tr("Load key file"),
+                                               tr("Key files (*.keys *.dic *.txt);;All files (*)"))
+                                  : QString();
+  if (path.isEmpty()) return;
+  constexpr std::size_t kMaxKeyFileBytes = 4 << 20;
+  const auto contents =
+      norvex::dump::readWholeFile(QFile::encodeName(path).toStdString(), kMaxKeyFileBytes);
+  if (!contents.value) {
+    Alert(QStringLiteral("Error"),
+          tr("The key file cannot be read.\n\n%1").arg(QString::fromStdString(contents.error)));
+    return;
+  }
+  auto list = std::make_shared<norvex::dump::KeyList>(norvex::dump::parseKeyFile(*contents.value));
+  QStringList report{tr("%1: %2 keys.").arg(QFileInfo(path).fileName()).arg(list->keys.size())};
+  for (const std::string& warning : list->warnings)
+    report << tr("Skipped %1").arg(QString::fromStdString(warning));
+  // Per sector: the working key A and key B, and whether each came from the file.
+  const int sectors = SelectedCard()->GetCardInfo()->SectorsCount;
+  auto results = std::make_shared<std::vector<SectorKeySearch>>(static_cast<std::size_t>(sectors));
+  RunCardJob(
+      tr("Trying keys ..."), sectors,
+      [this, list, results](QVMifareCard& card, int, int sector) {
+        SectorKeySearch& result = (*results)[static_cast<std::size_t>(sector)];
+        for (const int type : {0, 1}) {
+          const int keyNum = type == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B;
+          result.own[type] = theMifareObj->KeyFor(card, sector, keyNum);
+          bool lost = false;
+          result.found[type] =
+              FindSectorKey(card, sector, keyNum, result.own[type], list->keys, lost);
+          if (lost) return false;
+        }
+        return true;
+      },
+      [this, results, report](QVMifareCard& card, int completed, bool) mutable {
+        ReportKeySearch(card, *results, completed, report);
+      },
+      [this](const auto& lost) { DropLostCard(lost); });
+}
+
+std::optional<std::array<uint8_t, 6>> mainWndController::FindSectorKey(
+    QVMifareCard& card, int sector, int keyNum, const std::array<uint8_t, 6>& own,
+    const std::vector<std::array<uint8_t, 6>>& keys, bool& lost) {
+  std::vector<std::array<uint8_t, 6>> candidates{own};
+  for (const auto& key : keys)
+    if (key != own) candidates.push_back(key);
+  for (const auto& key : candidates) {
+    if (theMifareObj->AuthSector(card, sector, keyNum, key) == 0) return key;
+    // A refused authentication leaves the card idle: select it again for the next key.
+    if (!ReselectCard(card)) {
+      lost = true;
+      break;
+    }
+  }
+  return std::nullopt;
+}
+
+void mainWndController::ReportKeySearch(QVMifareCard& card,
+                                        const std::vector<SectorKeySearch>& results, int completed,
+                                        QStringList& report) {
+  const int sectors = static_cast<int>(results.size());
+  for (const int type : {0, 1}) {
+    const int keyNum = type == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B;
+    QStringList missing;
+    int works = 0;
+    int fromFile = 0;
+    for (int sector = 0; sector < completed; ++sector) {
+      const SectorKeySearch& result = results[static_cast<std::size_t>(sector)];
+      if (!result.found[type]) {
+        missing << QString::asprintf("%02d", sector);
+        continue;
+      }
+      ++works;
+      if (*result.found[type] == result.own[type]) continue;
+      ++fromFile;
+      theMifareObj->SetSectorKey(card.Uid(), sector, keyNum, *result.found[type]);
+    }
+    report << tr("%1 works on %2 of %3 sectors (%4 from the file).")
+                  .arg(type == 0 ? tr("Key A") : tr("Key B"))
+                  .arg(works)
+                  .arg(sectors)
+                  .arg(fromFile);
+    if (!missing.isEmpty()) report << tr("No working key: sectors %1.").arg(missing.join(", "));
+  }
+  if (completed < sectors)
+    report << tr("Stopped at sector %1: the other sectors were not tried.")
+                  .arg(completed, 2, 10, QLatin1Char('0'));
+  FillSectorKeys();
+  Alert(QStringLiteral("Information"), report.join(QLatin1Char('\n')));
 }
 
 void mainWndController::ToggleKeyDrawer() {

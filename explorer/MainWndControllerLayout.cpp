@@ -32,11 +32,13 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 
+#include "CardWorker.h"
 #include "MainWndController.h"
 #include "QVAsciiView.h"
 #include "QVHexTextView.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
+#include "TraceDock.h"
 
 namespace {
 
@@ -90,6 +92,15 @@ int TextViewWidth(const QPlainTextEdit* view, int characters) {
 
 void mainWndController::BuildMenus() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
+  file->setObjectName(QStringLiteral("fileMenu"));
+  openDumpAction = Named(file->addAction(tr("&Open dump\u2026")), "openDumpAction");
+  openDumpAction->setShortcut(QKeySequence::Open);
+  connect(openDumpAction, &QAction::triggered, this, &mainWndController::openDump);
+  saveDumpAction = Named(file->addAction(tr("&Save dump\u2026")), "saveDumpAction");
+  saveDumpAction->setShortcut(QKeySequence::SaveAs);
+  saveDumpAction->setEnabled(false);
+  connect(saveDumpAction, &QAction::triggered, this, &mainWndController::saveDump);
+  file->addSeparator();
   QAction* quit = file->addAction(tr("&Quit"));
   quit->setShortcut(QKeySequence::Quit);
   connect(quit, &QAction::triggered, this, &QWidget::close);
@@ -104,6 +115,13 @@ void mainWndController::BuildMenus() {
   redo->setObjectName(QStringLiteral("redoAction"));
   edit->addAction(undo);
   edit->addAction(redo);
+
+  // The docks: the key manager and the reader traffic.
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  view->setObjectName(QStringLiteral("viewMenu"));
+  QAction* traffic = Named(traceDock->toggleViewAction(), "traceAction");
+  traffic->setText(tr("Reader &traffic"));
+  view->addAction(traffic);
 
   // The card actions on the keyboard (the buttons' shortcuts: a disabled button ignores its key).
   const struct {
@@ -244,6 +262,18 @@ void mainWndController::BuildCentralArea() {
   layout->addWidget(BuildCardArea(), 1);
   setCentralWidget(central);
   statusBar()->setSizeGripEnabled(true);
+  // Progress of a whole-card job, one step per sector (or block), and its Cancel.
+  jobProgress = Named(new QProgressBar(statusBar()), "jobProgress");
+  jobProgress->setFormat(tr("%v of %m"));
+  jobProgress->setMaximumWidth(200);
+  cancelBtn = Named(new QPushButton(tr("Cancel"), statusBar()), "cancelBtn");
+  cancelBtn->setShortcut(QKeySequence(Qt::Key_Escape));
+  statusBar()->addPermanentWidget(jobProgress);
+  statusBar()->addPermanentWidget(cancelBtn);
+  jobProgress->hide();
+  cancelBtn->hide();
+  connect(cancelBtn, &QPushButton::clicked, this, &mainWndController::cancelCardJob);
+  connect(worker, &CardWorker::progress, jobProgress, &QProgressBar::setValue);
 }
 
 void mainWndController::BuildKeyDrawer() {
@@ -263,10 +293,11 @@ void mainWndController::BuildKeyDrawer() {
   currentKeyB = KeyField(infoKeysTitle, "currentKeyB", false);
   newKeyA = KeyField(infoKeysTitle, "newKeyA", true);
   newKeyB = KeyField(infoKeysTitle, "newKeyB", true);
-  form->addRow(tr("Current key A"), currentKeyA);
-  form->addRow(tr("Current key B"), currentKeyB);
-  form->addRow(tr("New key A"), newKeyA);
-  form->addRow(tr("New key B"), newKeyB);
+  // The card's keys serve every sector that has no key of its own in the table below.
+  form->addRow(tr("Card key A (any sector)"), currentKeyA);
+  form->addRow(tr("Card key B (any sector)"), currentKeyB);
+  form->addRow(tr("New card key A"), newKeyA);
+  form->addRow(tr("New card key B"), newKeyB);
   panelLayout->addWidget(infoKeysTitle);
 
   auto* apply = Named(new QPushButton(tr("Apply"), panel), "applyNewKeys");
@@ -274,7 +305,11 @@ void mainWndController::BuildKeyDrawer() {
   panelLayout->addWidget(apply, 0, Qt::AlignRight);
 
   // Each sector's own key A and key B, tried by every read and write of that sector.
-  panelLayout->addWidget(new QLabel(tr("Keys per sector"), panel));
+  auto* perSector = new QLabel(tr("Keys of single sectors (grey: the card key). Double-click "
+                                  "to change one; the card itself is not written."),
+                               panel);
+  perSector->setWordWrap(true);
+  panelLayout->addWidget(perSector);
   sectorKeys = Named(new QTableWidget(0, 2, panel), "sectorKeys");
   sectorKeys->setHorizontalHeaderLabels({tr("Key A"), tr("Key B")});
   sectorKeys->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
@@ -284,9 +319,21 @@ void mainWndController::BuildKeyDrawer() {
                               QAbstractItemView::AnyKeyPressed);
   connect(sectorKeys, &QTableWidget::itemChanged, this, &mainWndController::SectorKeyEdited);
   panelLayout->addWidget(sectorKeys, 1);
+  auto* keyFile = Named(new QPushButton(tr("Load key file\u2026"), panel), "loadKeyFile");
+  keyFile->setToolTip(tr("Try the file's keys on every sector and keep those that work"));
+  connect(keyFile, &QPushButton::clicked, this, &mainWndController::loadKeyFile);
+  panelLayout->addWidget(keyFile, 0, Qt::AlignRight);
   drawerkeys->setWidget(panel);
   addDockWidget(Qt::RightDockWidgetArea, drawerkeys);
   drawerkeys->hide();
+}
+
+void mainWndController::BuildTraceDock() {
+  // The library reports each frame to the dock's log, which records only while the dock is shown.
+  traceDock = new TraceDock(this);
+  theMifareObj->SetTrace(&TraceLog::Record, &traceDock->Log());
+  addDockWidget(Qt::BottomDockWidgetArea, traceDock);
+  traceDock->hide();
 }
 
 void mainWndController::BuildSectorPanel() {

@@ -110,8 +110,9 @@ void QVHexTextView::setLineLabels(std::function<QString(int line)> labeller) {
   gutter->update();
 }
 
-void QVHexTextView::setReference(const QByteArray& bytes) {
+void QVHexTextView::setReference(const QByteArray& bytes, const editor::KnownBytes& pending) {
   reference = bytes;
+  pendingBytes = pending;
   UpdateMarks();
 }
 
@@ -183,6 +184,7 @@ void QVHexTextView::UpdateMarks() {
   };
   const auto kind = [&](int i) {
     if (!known[i]) return 2;
+    if (pendingBytes[i]) return 1;
     return i < reference.size() && ByteAt(i) != static_cast<uint8_t>(reference[i]) ? 1 : 0;
   };
   for (int i = 0; i < editor::kImageBytes;) {

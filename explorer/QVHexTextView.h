@@ -63,8 +63,9 @@ class QVHexTextView : public QPlainTextEdit {
   // Labels of the lines (16 bytes each) in a column left of the text; none without a labeller.
   // A line whose 16 bytes are all data and in Mifare value-block format gets a "V" after its label.
   void setLineLabels(std::function<QString(int line)> labeller);
-  // The bytes as read from the card: bytes that differ are marked as edited until written.
-  void setReference(const QByteArray& bytes);
+  // The bytes as read from the card: bytes that differ, and the `pending` ones (not known to be
+  // on the card at all), are marked as edited until written.
+  void setReference(const QByteArray& bytes, const editor::KnownBytes& pending = {});
   int gutterWidth() const;
   void paintGutter(QPaintEvent* event);
   // Whether line `line` holds a Mifare value block (value, inverted value, value, address bytes).
@@ -127,6 +128,7 @@ class QVHexTextView : public QPlainTextEdit {
   std::array<char, editor::kHexChars + 1> buffer{};
   editor::KnownBytes known = editor::AllKnown();
   QByteArray reference;
+  editor::KnownBytes pendingBytes;
   std::function<QString(int line)> lineLabels;
   HexGutter* gutter = nullptr;
   QUndoStack* edits = nullptr;

@@ -103,6 +103,8 @@ bool QVMifareObj::Connect(const QString& portName) {
     StoreAndDisplay(QStringLiteral("QVMifareObj::ConnectToReader -> Error: Can not get session."));
     return false;
   }
+  // Every session of the object reports its reader traffic to the same callback.
+  if (traceCallback != nullptr) SetTraceCallback(hSess, traceCallback, traceContext);
   QByteArray port = portName.toLatin1();
   const long status = ConnectReader(hSess, kUsbInterface, port.data(), nIDKestrinReader);
   if (status != 0) {
@@ -214,6 +216,23 @@ int QVMifareObj::WriteBlock(const QVMifareCard& card, int block, int keyNum,
 int QVMifareObj::EraseBlock(const QVMifareCard& card, int block, int keyNum) {
   const std::array<uint8_t, 16> zeros{};
   return WriteBlock(card, block, keyNum, zeros);
+}
+
+std::array<uint8_t, 6> QVMifareObj::KeyFor(const QVMifareCard& card, int sector, int keyNum) const {
+  const _MIF_KEY_ key = AuthenticationKey(card, keyNum, sector);
+  std::array<uint8_t, 6> value{};
+  std::copy(std::begin(key.KeyValue), std::end(key.KeyValue), value.begin());
+  return value;
+}
+
+int QVMifareObj::AuthSector(const QVMifareCard& card, int sector, int keyNum,
+                            const std::array<uint8_t, 6>& key) {
+  if (RejectSector("AuthSector", card, sector) || RejectKey("AuthSector", keyNum)) return -1;
+  _MIF_KEY_ record{};
+  record.KeyType = static_cast<uint8_t>(keyNum);
+  std::copy(key.begin(), key.end(), record.KeyValue);
+  const auto uid = CardId(card);
+  return static_cast<int>(MifC_AuthSector(hSess, &record, uid.data(), LowByte(sector)));
 }
 
 int QVMifareObj::ReadSector(const QVMifareCard& card, int sector, int keyNum, QByteArray& dataRead,

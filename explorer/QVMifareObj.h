@@ -62,6 +62,13 @@ class QVMifareObj {
   int NumberOfRegisteredCards() const { return nCardsInRF; }
   const QList<std::shared_ptr<QVMifareCard>>& RegisteredCards() const { return paCards; }
 
+  // The callback given every frame to and from the reader, from the next connection on; it runs on
+  // the thread that makes the card call.
+  void SetTrace(NorvexTraceCallback callback, void* context) {
+    traceCallback = callback;
+    traceContext = context;
+  }
+
   // Reader.
   bool ConnectToReader(int readerId, const QString& portName);
   bool ConnectToReader();
@@ -82,6 +89,12 @@ class QVMifareObj {
   // comes back keeps them); a sector without its own key uses the card record's.
   void SetSectorKey(const QString& uid, int sector, int keyNum, const std::array<uint8_t, 6>& key);
   std::optional<std::array<uint8_t, 6>> SectorKey(const QString& uid, int sector, int keyNum) const;
+
+  // The key a read or write of the sector authenticates with: the sector's own, else the card's.
+  std::array<uint8_t, 6> KeyFor(const QVMifareCard& card, int sector, int keyNum) const;
+  // Authenticates the sector with `key` as key type `keyNum`; a failure leaves the card idle.
+  int AuthSector(const QVMifareCard& card, int sector, int keyNum,
+                 const std::array<uint8_t, 6>& key);
 
   // Blocks (16 bytes), the card being the one currently selected.
   int ReadBlock(const QVMifareCard& card, int block, int keyNum, std::span<uint8_t, 16> dataRead);
@@ -138,5 +151,7 @@ class QVMifareObj {
   int nIDKestrinReader = kReaderTR10;
   QList<std::shared_ptr<QVMifareCard>> paCards;
   AlertHandler alert;
+  NorvexTraceCallback traceCallback = nullptr;
+  void* traceContext = nullptr;
   std::map<std::tuple<QString, int, int>, std::array<uint8_t, 6>> sectorKeys;
 };

@@ -43,13 +43,24 @@ void SaveWindow(const std::shared_ptr<Tour>& tour) {
   tour->done(true);
 }
 
+// Read all runs on a worker thread: the picture is taken once it ended.
+void WaitForRead(const std::shared_ptr<Tour>& tour) {
+  if (tour->window.IsBusy() && tour->waiting.elapsed() < kCardWaitMs) {
+    QTimer::singleShot(kPollMs, &tour->window, [tour] { WaitForRead(tour); });
+    return;
+  }
+  if (tour->window.IsBusy()) return Fail(tour, "the card was not read");
+  tour->window.showKeyMng();
+  QTimer::singleShot(kSettleMs, &tour->window, [tour] { SaveWindow(tour); });
+}
+
 void ReadOneK(const std::shared_ptr<Tour>& tour) {
   for (const auto& card : tour->window.MifareObj().RegisteredCards()) {
     if (card->CardType() != QLatin1String("Mifare 1K")) continue;
     if (!tour->window.SelectCardRow(*card, true)) break;
     tour->window.readAllData();
-    tour->window.showKeyMng();
-    QTimer::singleShot(kSettleMs, &tour->window, [tour] { SaveWindow(tour); });
+    tour->waiting.restart();
+    WaitForRead(tour);
     return;
   }
   Fail(tour, "no Mifare 1K card in the tree");

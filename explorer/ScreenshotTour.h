@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The hidden --screenshot option: drives the window through a short tour in simulated mode (start
-// the scan, wait for the cards, select the Mifare 1K card, read it all, open the key panel) and
+// the scan, wait for the cards, select the Mifare 1K card with its mixed keys, read it all, open
+// the key panel) and
 // saves a picture of the window. Runs on the GUI loop; `done` gets true once the file is written.
 
 #include <QString>

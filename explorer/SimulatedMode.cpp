@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include "QVMifareObj.h"
@@ -130,6 +132,15 @@ bool SimulatedMode::WriteDemoContent(int reader, const std::vector<uint8_t>& uid
     for (int i = 0; i < 16 && at < sizeof kText - 1; ++i)
       memory[static_cast<std::size_t>(16 * block + i)] = static_cast<uint8_t>(kText[at++]);
   }
+  // Block 8: a value block holding 100 (value, inverted value, value, address bytes).
+  const uint8_t value[16] = {0x64, 0, 0, 0, 0x9B, 0xFF, 0xFF, 0xFF,
+                             0x64, 0, 0, 0, 8,    0xF7, 8,    0xF7};
+  std::copy(std::begin(value), std::end(value), memory.begin() + 16 * 8);
+  // Sectors 2 and 3 open with key B only: key A is 111111111111, and the access bytes
+  // 7F 07 88 give the data blocks to either key while key B stays secret.
+  const uint8_t trailer[10] = {0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x7F, 0x07, 0x88, 0x69};
+  for (const int block : {11, 15})
+    std::copy(std::begin(trailer), std::end(trailer), memory.begin() + 16 * block);
   sim->setCardMemory(reader, uid, memory);
   return true;
 }

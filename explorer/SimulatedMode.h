@@ -48,7 +48,8 @@ class SimulatedMode : public QObject {
   void InstallMenu(QMenuBar* bar, QWidget* window);
 
   // Writes a short readable text into the data blocks of sectors 0 and 1 of a Mifare Classic
-  // card (block 0, the manufacturer block, and the trailers stay as they are).
+  // card (block 0, the manufacturer block, stays as it is), a value block into block 8, and
+  // gives sectors 2 and 3 a key A other than the transport key, so that they open with key B only.
   bool WriteDemoContent(int reader, const std::vector<uint8_t>& uid);
 
  private:

@@ -11,6 +11,8 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -66,6 +68,7 @@ class MainWindowHarness {
       confirms.push_back({title, text});
       return confirmAnswer;
     });
+    window->SetFileChooser([this](bool, const QString&, const QString&) { return fileToChoose; });
     tester = std::make_unique<QAbstractItemModelTester>(
         &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }
@@ -88,12 +91,31 @@ class MainWindowHarness {
   QVHexTextView* SectorView() { return Child<QVHexTextView>("sectorData"); }
   QTimer* ScanTimer() { return Child<QTimer>("aTimerScansione"); }
 
-  // Clicks a visible, enabled widget found by object name; false when there is none such.
+  // Clicks a visible, enabled widget found by object name and waits for a whole-card job it
+  // started to end; false when there is no such widget.
   bool Click(const char* name) {
+    if (!ClickOnly(name)) return false;
+    return QTest::qWaitFor([this] { return !window->IsBusy(); }, 60000);
+  }
+  // The same without waiting.
+  bool ClickOnly(const char* name) {
     auto* widget = Child<QWidget>(name);
     if (widget == nullptr || !widget->isVisible() || !widget->isEnabled()) return false;
     QTest::mouseClick(widget, Qt::LeftButton);
     return true;
+  }
+
+  // Opens a menu of the menu bar with a click and clicks one of its items; false when either is
+  // missing, hidden or disabled.
+  bool ClickMenu(const char* menuName, const char* actionName) {
+    auto* menu = Child<QMenu>(menuName);
+    auto* action = Child<QAction>(actionName);
+    if (menu == nullptr || action == nullptr || !action->isEnabled()) return false;
+    QMenuBar* bar = window->menuBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(menu->menuAction()).center());
+    if (!QTest::qWaitFor([menu] { return menu->isVisible(); }, 2000)) return false;
+    QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(action).center());
+    return !menu->isVisible();
   }
 
   // A reader (TR10) and a scan started with the Start scan button.
@@ -199,6 +221,7 @@ class MainWindowHarness {
   std::vector<RecordedAlert> alerts;
   std::vector<RecordedAlert> confirms;  // questions asked, each answered with confirmAnswer
   bool confirmAnswer = true;
+  QString fileToChoose;  // what the file dialogs answer
   std::vector<Bytes> uids;
   int reader = 0;
 };

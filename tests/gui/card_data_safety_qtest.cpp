@@ -3,6 +3,10 @@
 // corrupted a card's data, and checks the card's memory where nothing may be written.
 
 #include <QGroupBox>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <chrono>
+#include <thread>
 
 #include "MainWindowHarness.h"
 #include "MifareGeometry.h"
@@ -145,7 +149,64 @@ class CardDataSafetyTest : public QObject {
     QCOMPARE(h->Block(1)[4], 0x66);
   }
 
+  // A sector written in the sector manager reaches the whole-card image: a later Write all of
+  // another byte in that block does not put the block's older bytes back.
+  void aSectorWriteReachesTheWholeCardImage() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    h->FillDataBlocks(16);
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(h->Click("sectMngBtn"));
+    h->ChooseSector(1);
+    QVERIFY(h->Click("sectorRead"));
+    MainWindowHarness::TypeAt(h->SectorView(), 0, QStringLiteral("AB"));
+    QVERIFY(h->Click("sectorWrite"));
+    QVERIFY(h->Click("btnCloseSector"));
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[48]), 0xAB);
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
+    MainWindowHarness::TypeAt(h->DataView(), 49, QStringLiteral("CD"));
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->Block(4)[0], 0xAB);
+    QCOMPARE(h->Block(4)[1], 0xCD);
+  }
+
+  // Read all runs off the GUI thread: while it runs the progress moves, the scan is paused and the
+  // card actions wait; Cancel keeps the sectors read and leaves the others unread.
+  void cancelMidReadKeepsWhatWasRead() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->FillDataBlocks(40);
+    h->sim->setInstructionHook(h->reader, SlowReader());
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    auto* progress = h->Child<QProgressBar>("jobProgress");
+    QTRY_VERIFY(progress->value() >= 3);
+    QVERIFY(!h->ScanTimer()->isActive());
+    QVERIFY(!h->Child<QWidget>("readAllBtn")->isEnabled());
+    QVERIFY(h->Click("cancelBtn"));
+    h->sim->setInstructionHook(h->reader, {});
+    const int read = progress->value();
+    QVERIFY2(read < 40, "the read ended before Cancel");
+    const int end = mifare_geometry::SectorOffset(read);
+    QCOMPARE(h->DataView()->getBufferData().left(end), h->DataImage(40).left(end));
+    QVERIFY(ShownAsUnread(h->DataView(), end, 3456 - end));
+    QVERIFY(h->alerts.empty());
+    QVERIFY(h->window->statusBar()->currentMessage().startsWith(
+        QStringLiteral("Read all cancelled: %1 of 40 sectors read.").arg(read)));
+    QVERIFY(h->ScanTimer()->isActive());
+
+    // The window closed while a read runs: the job ends first, nothing is used after it went.
+    h->sim->setInstructionHook(h->reader, SlowReader());
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    QTRY_VERIFY(h->window->IsBusy() && progress->value() >= 2);
+    h->window.reset();
+  }
+
  private:
+  // A slow reader: each instruction takes 5 ms.
+  static norvexsim::InstructionHook SlowReader() {
+    return [](uint8_t, const std::vector<uint8_t>&, norvexsim::Field&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      return std::optional<norvexsim::Reply>();
+    };
+  }
   static constexpr unsigned kInstructionsFor14Sectors = 60;
   std::unique_ptr<MainWindowHarness> h;
 };
