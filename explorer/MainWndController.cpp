@@ -34,6 +34,7 @@
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
+#include "ReaderPorts.h"
 #include "dump/DumpFile.h"
 #include "dump/KeyFile.h"
 
@@ -100,7 +101,7 @@ void mainWndController::awakeFromNib() {
   infoCard->setTitle(kNoCard);
   infoKeysTitle->setTitle(kNoCard);
   modelCmb->setCurrentIndex(0);
-  portCmb->setCurrentIndex(0);
+  RefreshPorts();
   sectorsel->clear();
   for (int sector = 0; sector < kSectorCount; ++sector)
     sectorsel->addItem(QString::asprintf("%02d", sector));
@@ -136,11 +137,11 @@ void mainWndController::applicationWillTerminate() {
 // ---- The RF scan ---------------------------------------------------------------------------
 
 void mainWndController::startScan() {
-  int readerId = 0;
-  if (modelCmb->currentIndex() == 0) readerId = QVMifareObj::kReaderTR10;
-  if (modelCmb->currentIndex() == 1) readerId = QVMifareObj::kReaderTR20;
+  const int readerId = SelectedProductId();
+  if (portCmb->count() == 0) RefreshPorts();  // a reader plugged in since
+  // With no reader found the first name is tried, so that the library's message says why.
   const QString port =
-      portCmb->currentIndex() == 1 ? QStringLiteral("USB_1") : QStringLiteral("USB_0");
+      portCmb->currentText().isEmpty() ? QStringLiteral("USB_0") : portCmb->currentText();
   if (!theMifareObj->ConnectToReader(readerId, port)) {
     // Shown even with debug mode off: the user must learn why the scan does not start.
     theMifareObj->ForceDisplayMsgErr();
@@ -152,6 +153,17 @@ void mainWndController::startScan() {
   theTreeDataSource->resetData();
   ScheduleScan(kFirstScanDelayMs);
   SetStatus(kExploring);
+}
+
+int mainWndController::SelectedProductId() const {
+  return modelCmb->currentIndex() == 1 ? QVMifareObj::kReaderTR20 : QVMifareObj::kReaderTR10;
+}
+
+void mainWndController::RefreshPorts() {
+  const QString chosen = portCmb->currentText();
+  portCmb->clear();
+  portCmb->addItems(EnumerateReaderPorts(SelectedProductId()));
+  portCmb->setCurrentIndex(std::max(0, portCmb->findText(chosen)));
 }
 
 void mainWndController::stopScan() {

@@ -156,6 +156,10 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
 
   void awakeFromNib();
   void ScheduleScan(int milliseconds);
+  // The USB product ID of the model chosen in the reader bar.
+  int SelectedProductId() const;
+  // Fills the port list with the readers of that model, keeping the chosen one where it remains.
+  void RefreshPorts();
   void SetStatus(const QString& text);
   void ShowScanning(bool scanning);
   void ShowSelectedCard();

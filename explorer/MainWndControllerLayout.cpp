@@ -146,7 +146,10 @@ QWidget* mainWndController::BuildReaderBar() {
   modelCmb->addItem(models.value(0) + QStringLiteral(" (0x0110)"));
   modelCmb->addItem(models.value(1) + QStringLiteral(" (0x0120)"));
   portCmb = Named(new QComboBox(infoOper), "portCmb");
-  portCmb->addItems({QStringLiteral("USB_0"), QStringLiteral("USB_1")});
+  portCmb->setPlaceholderText(tr("no reader"));
+  // The list is what the library finds for the chosen model, looked up again on every change
+  // of model.
+  connect(modelCmb, &QComboBox::currentIndexChanged, this, [this] { RefreshPorts(); });
   row->addWidget(new QLabel(tr("Reader"), infoOper));
   row->addWidget(modelCmb);
   row->addSpacing(kSpacing);

@@ -12,9 +12,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "sim/Simulator.h"
@@ -115,6 +117,10 @@ void checkReplies(const std::vector<uint8_t>& bytes) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // "freeze" stops the bus on purpose for as long as it is told, stalls included, and outlives the
+  // input that sent it: a stall would be no finding, so such inputs are passed over.
+  static constexpr std::string_view kFreeze = "freeze";
+  if (std::search(data, data + size, kFreeze.begin(), kFreeze.end()) != data + size) return 0;
   static Bench bench;
   bench.reset();
   norvexsim::Fd host = norvexsim::connectUnix(bench.sim->socketPath(), 2000ms);

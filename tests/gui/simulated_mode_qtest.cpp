@@ -73,7 +73,11 @@ class SimulatedModeTest : public QObject {
     auto window = std::make_unique<mainWndController>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto* ports = window->findChild<QComboBox*>(QStringLiteral("portCmb"));
+    QCOMPARE(ports->count(), 1);  // the readers found, one of each model
     QTest::keyClick(window->findChild<QComboBox*>(QStringLiteral("modelCmb")), Qt::Key_Down);
+    QCOMPARE(ports->count(), 1);
+    QCOMPARE(ports->currentText(), QStringLiteral("USB_0"));
     QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("startBtn")), Qt::LeftButton);
     QVERIFY(window->IsScanning());
     QCOMPARE(window->MifareObj().ReaderIdentifier(), 0x0120);
