@@ -27,8 +27,7 @@ NORVEX_API long TypeB_RequestWakeUp(void* handle, uint8_t p1, uint8_t p2, uint8_
   return StatusOfCurrentException();
 }
 
-NORVEX_API long TypeB_SlotMarker(void* handle, uint8_t slot, uint8_t* atqb,
-                                 uint16_t* atqbLen) try {
+NORVEX_API long TypeB_SlotMarker(void* handle, uint8_t slot, uint8_t* atqb, uint16_t* atqbLen) try {
   SESSION_DATA* session = nullptr;
   if (long status = CheckSession(handle, SessionNeeds::Reader, &session)) return status;
   return session->commandSet->PcdISO14443TypeBSlotMarker(slot, atqb, atqbLen);
@@ -44,9 +43,8 @@ NORVEX_API long TypeB_Halt(void* handle, const uint8_t* pupi) try {
   return StatusOfCurrentException();
 }
 
-NORVEX_API long TypeB_Attrib(void* handle, const uint8_t* pupi, uint8_t p2, uint8_t p3,
-                             uint8_t p4, uint8_t* p5, uint8_t* p6, uint8_t* hlLen,
-                             uint8_t* hl) try {
+NORVEX_API long TypeB_Attrib(void* handle, const uint8_t* pupi, uint8_t p2, uint8_t p3, uint8_t p4,
+                             uint8_t* p5, uint8_t* p6, uint8_t* hlLen, uint8_t* hl) try {
   SESSION_DATA* session = nullptr;
   if (long status = CheckSession(handle, SessionNeeds::Reader, &session)) return status;
   return session->commandSet->PcdISO14443TypeBAttrib(pupi, p2, p3, p4, p5, p6, hlLen, hl);

@@ -13,7 +13,7 @@
 
 namespace {
 
-constexpr uint8_t kCardRead = 0x30;           // answers 16 bytes: pages p to p + 3
+constexpr uint8_t kCardRead = 0x30;            // answers 16 bytes: pages p to p + 3
 constexpr uint8_t kCompatibilityWrite = 0xA0;  // 16 bytes offered, the first 4 stored in page p
 constexpr uint8_t kPageWrite = 0xA2;
 constexpr uint8_t kReadLength = 16;
