@@ -74,6 +74,14 @@ bool Simulator::isPlugged(int reader) const {
   return devices_.plugged(reader);
 }
 
+ReaderState Simulator::readerState(int reader) const {
+  return devices_.reader(reader).state();
+}
+
+void Simulator::setJumperCode(int reader, uint8_t code) {
+  devices_.reader(reader).setJumperCode(code);
+}
+
 std::vector<LogEntry> Simulator::log(int reader) const {
   return devices_.reader(reader).log();
 }

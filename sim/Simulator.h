@@ -13,6 +13,7 @@
 #include "sim/cards/tcl/TclFault.h"
 #include "sim/reader/FaultPlan.h"
 #include "sim/reader/LogEntry.h"
+#include "sim/reader/ReaderState.h"
 
 namespace norvexsim {
 
@@ -63,6 +64,13 @@ class Simulator {
   void unplug(int reader);
   void replug(int reader);
   bool isPlugged(int reader) const;
+
+  // The reader's settings as its instructions left them (line speeds, RF scan, boot loader
+  // mode, LED and buzzer states, registers, EEPROM).
+  ReaderState readerState(int reader) const;
+  // The serial speed code the reader's jumpers select, reported by instruction 0x83 (any byte:
+  // codes above 4 are outside the speed table); kept across power cycles.
+  void setJumperCode(int reader, uint8_t code);
 
   // The instruction log: every request frame and its reply, decoded, oldest first.
   std::vector<LogEntry> log(int reader) const;

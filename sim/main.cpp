@@ -37,6 +37,7 @@ int serve(const norvexsim::Options& options) {
   norvexsim::Simulator simulator(options.socketPath);
   for (const auto& setup : options.readers) {
     const int reader = simulator.addReader(setup.productId);
+    if (setup.jumperCode) simulator.setJumperCode(reader, *setup.jumperCode);
     for (const auto& card : setup.cards) {
       try {
         simulator.placeCard(reader, card);

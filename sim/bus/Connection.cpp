@@ -96,6 +96,11 @@ bool Connection::handlePacket(const BusMessage& message) {
     first = false;
     if (!writeMessage(fd_, bus::kPacket, {out.begin(), out.end()})) return false;
   }
+  if (device_->takeBusLeave()) {
+    // The firmware went to its boot loader: the device is gone from the bus, and so is this link.
+    devices_.unplug(reader_);
+    return false;
+  }
   return true;
 }
 

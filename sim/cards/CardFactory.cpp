@@ -15,6 +15,7 @@
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/MifareClassic.h"
 #include "sim/cards/TclCard.h"
+#include "sim/cards/Type2Tag.h"
 #include "sim/cards/desfire/DesfireApp.h"
 #include "sim/cards/iso7816/Iso7816App.h"
 
@@ -134,12 +135,40 @@ std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidS
                                    std::move(application));
 }
 
+// An Ultralight or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04 when drawn),
+// or with the memory image of file= (its UID from pages 0 and 1 unless uid= is given).
+std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSource& freshUid,
+                                const Type2Model& model) {
+  description.requireOnly({"uid", "file"});
+  std::vector<uint8_t> image;
+  if (auto path = description.option("file")) {
+    image = readImage(*path, model.pages * Type2Tag::kPageSize);
+  }
+  std::vector<uint8_t> uid;
+  if (description.option("uid")) {
+    uid = hexOption(description, "uid", {7});
+  } else if (!image.empty()) {
+    uid = {image[0], image[1], image[2], image[4], image[5], image[6], image[7]};
+  } else {
+    uid = freshUid(7);
+    uid[0] = 0x04;
+  }
+  auto card = std::make_unique<Type2Tag>(model, std::move(uid));
+  if (!image.empty()) card->setMemory(image);
+  return card;
+}
+
+template <const Type2Model& (*model)()>
+std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidSource& freshUid) {
+  return makeType2(description, freshUid, model());
+}
+
 struct Maker {
   std::string_view kind;
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 4> kMakers{{
+constexpr std::array<Maker, 8> kMakers{{
     {"classic1k",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::k1K);
@@ -150,6 +179,10 @@ constexpr std::array<Maker, 4> kMakers{{
      }},
     {"iso14443-4", makeIso14443_4},
     {"desfire", makeDesfire},
+    {"ultralight", makeType2Of<ultralightModel>},
+    {"ntag213", makeType2Of<ntag213Model>},
+    {"ntag215", makeType2Of<ntag215Model>},
+    {"ntag216", makeType2Of<ntag216Model>},
 }};
 
 }  // namespace
@@ -164,7 +197,40 @@ std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSour
 std::vector<std::string> cardKinds() {
   std::vector<std::string> kinds;
   for (const auto& maker : kMakers) kinds.emplace_back(maker.kind);
+  kinds.emplace_back(kTypeBKind);
   return kinds;
+}
+
+std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
+                                         const UidSource& freshPupi) {
+  constexpr size_t kMaxHigherLayerResponse = 64;
+  description.requireOnly({"pupi", "afi", "appdata", "proto", "hlr", "slot"});
+  TypeBIdentity identity;
+  const auto pupi = description.option("pupi") ? hexOption(description, "pupi", {4}) : freshPupi(4);
+  std::copy(pupi.begin(), pupi.end(), identity.pupi.begin());
+  if (description.option("afi")) identity.afi = hexOption(description, "afi", {1})[0];
+  if (description.option("appdata")) {
+    const auto bytes = hexOption(description, "appdata", {4});
+    std::copy(bytes.begin(), bytes.end(), identity.applicationData.begin());
+  }
+  if (description.option("proto")) {
+    const auto bytes = hexOption(description, "proto", {3});
+    std::copy(bytes.begin(), bytes.end(), identity.protocolInfo.begin());
+  }
+  if (auto hlr = description.option("hlr")) {
+    identity.higherLayerResponse = parseHexBytes(*hlr);
+    if (identity.higherLayerResponse.size() > kMaxHigherLayerResponse) {
+      throw std::invalid_argument("option hlr holds at most 64 bytes");
+    }
+  }
+  if (auto slot = description.option("slot")) {
+    const bool digits = !slot->empty() && slot->size() <= 2 &&
+                        slot->find_first_not_of("0123456789") == std::string::npos;
+    const int number = digits ? std::stoi(*slot) : 0;
+    if (number < 1 || number > 16) throw std::invalid_argument("option slot is a number 1-16");
+    identity.fixedSlot = static_cast<unsigned>(number);
+  }
+  return std::make_unique<TypeBCard>(std::move(identity));
 }
 
 }  // namespace norvexsim

@@ -17,6 +17,7 @@ constexpr int8_t kNotAuthenticated = -10;  // 8004 previous authorization expect
 constexpr int8_t kCardByte = -12;          // 8006 card byte: card refused the bytes it got
 constexpr int8_t kBadFrame = -21;          // 7002 bad frame: malformed instruction parameters
 constexpr int8_t kCardTimeout = -22;       // 7003 card access time-out: selected card mute
+constexpr int8_t kCollision = -24;         // 7004 collision: several cards answered at once
 
 constexpr int8_t of(CardAnswer answer) {
   switch (answer) {

@@ -10,6 +10,8 @@
 #include "sim/cards/CardFirmware.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/TclCard.h"
+#include "sim/cards/typeb/TypeBCard.h"
+#include "sim/cards/typeb/TypeBFirmware.h"
 
 namespace norvexsim {
 
@@ -18,23 +20,45 @@ Field::~Field() = default;
 Field::Field(Field&&) noexcept = default;
 Field& Field::operator=(Field&&) noexcept = default;
 
-std::vector<uint8_t> Field::place(const std::string& description) {
-  auto card = makeCard(CardDescription::parse(description),
-                       [this](size_t length) { return freshUid(length); });
-  if (find(card->uid())) {
-    throw std::invalid_argument("a card with UID " + toHexText(card->uid()) +
-                                " is already in the field");
+namespace {
+
+std::vector<uint8_t> pupiBytes(const TypeBCard& card) {
+  return {card.pupi().begin(), card.pupi().end()};
+}
+
+}  // namespace
+
+std::vector<uint8_t> Field::place(const std::string& text) {
+  const auto description = CardDescription::parse(text);
+  const UidSource fresh = [this](size_t length) { return freshUid(length); };
+  const auto refuseTwice = [this](const std::vector<uint8_t>& uid) {
+    if (find(uid) || findTypeB(uid)) {
+      throw std::invalid_argument("a card with UID " + toHexText(uid) +
+                                  " is already in the field");
+    }
+  };
+  if (description.kind() == kTypeBKind) {
+    auto card = makeTypeBCard(description, fresh);
+    refuseTwice(pupiBytes(*card));
+    typeBCards_.push_back(std::move(card));
+    return pupiBytes(*typeBCards_.back());
   }
+  auto card = makeCard(description, fresh);
+  refuseTwice(card->uid());
   cards_.push_back(std::move(card));
   return cards_.back()->uid();
 }
 
 bool Field::remove(const std::vector<uint8_t>& uid) {
-  return std::erase_if(cards_, [&](const auto& card) { return card->uid() == uid; }) > 0;
+  const size_t removed =
+      std::erase_if(cards_, [&](const auto& card) { return card->uid() == uid; }) +
+      std::erase_if(typeBCards_, [&](const auto& card) { return pupiBytes(*card) == uid; });
+  return removed > 0;
 }
 
 void Field::removeAll() {
   cards_.clear();
+  typeBCards_.clear();
 }
 
 std::vector<std::string> Field::list() const {
@@ -42,19 +66,24 @@ std::vector<std::string> Field::list() const {
   for (const auto& card : cards_) {
     lines.push_back(std::string(card->kind()) + " " + toHexText(card->uid()));
   }
+  for (const auto& card : typeBCards_) {
+    lines.push_back(std::string(kTypeBKind) + " " + toHexText(pupiBytes(*card)));
+  }
   return lines;
 }
 
 size_t Field::count() const {
-  return cards_.size();
+  return cards_.size() + typeBCards_.size();
 }
 
 void Field::rfReset() {
   for (const auto& card : cards_) card->onFieldReset();
+  for (const auto& card : typeBCards_) card->onFieldReset();
 }
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
+  if (auto reply = runTypeBInstruction(typeBCards_, link_, instruction, params)) return reply;
   auto reply = CardFirmware(cards_, keys_, link_).run(instruction, params);
   std::erase_if(cards_, [](const auto& card) { return card->hasLeftField(); });
   return reply;
@@ -89,6 +118,7 @@ void Field::clearTclFaults() {
 }
 
 std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {
+  if (findTypeB(uid)) return {};
   Card* card = find(uid);
   if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
   return card->memory();
@@ -107,6 +137,16 @@ std::optional<CardState> Field::state(const std::vector<uint8_t>& uid) const {
   Card* card = find(uid);
   if (!card) return std::nullopt;
   return card->state();
+}
+
+const TypeBCard* Field::typeBCard(const std::vector<uint8_t>& pupi) const {
+  return findTypeB(pupi);
+}
+
+TypeBCard* Field::findTypeB(const std::vector<uint8_t>& pupi) const {
+  auto it = std::find_if(typeBCards_.begin(), typeBCards_.end(),
+                         [&](const auto& card) { return pupiBytes(*card) == pupi; });
+  return it == typeBCards_.end() ? nullptr : it->get();
 }
 
 Card* Field::find(const std::vector<uint8_t>& uid) const {

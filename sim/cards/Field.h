@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The RF field of one virtual reader: the cards held in it and the reader firmware's card
-// instructions (ISO 14443-3 type A activation, Mifare Classic commands, raw exchanges).
+// instructions (ISO 14443-3 type A activation, Mifare Classic and Ultralight commands, raw
+// exchanges, ISO 14443-3 type B).
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +20,7 @@
 namespace norvexsim {
 
 class Card;
+class TypeBCard;
 
 // Not thread-safe: the owner of the field serialises every call.
 class Field {
@@ -34,15 +36,21 @@ class Field {
   //   classic1k, classic4k: uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0 first), sak=HEX
   //     (1 byte), file=PATH (raw memory image);
   //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
-  //     cid=on|off (CID support announced in TC).
-  // Returns the card's UID. The card starts in IDLE.
+  //     cid=on|off (CID support announced in TC);
+  //   desfire: uid=HEX (7 bytes), key=HEX (PICC master key, 8 or 16 bytes);
+  //   ultralight, ntag213, ntag215, ntag216: uid=HEX (7 bytes), file=PATH (raw page image);
+  //   typeb: pupi=HEX (4 bytes), afi=HEX (1 byte), appdata=HEX (4 bytes of application data),
+  //     proto=HEX (3 bytes of protocol info), hlr=HEX (higher-layer response to ATTRIB, up to
+  //     64 bytes), slot=N (1-16: the slot the card always takes instead of a drawn one).
+  // Returns the card's UID (the PUPI of a type B card). The card starts in IDLE.
   // Throws std::invalid_argument on a bad description, an unreadable image or a UID already
   // present.
   std::vector<uint8_t> place(const std::string& description);
   // Takes the card with this UID out of the field; false when there is none.
   bool remove(const std::vector<uint8_t>& uid);
   void removeAll();
-  // One "KIND UIDHEX" line per card (UID in upper-case hex), in the order they were placed.
+  // One "KIND UIDHEX" line per card (UID in upper-case hex): the type A cards in the order they
+  // were placed, then the type B ones.
   std::vector<std::string> list() const;
   size_t count() const;
 
@@ -53,8 +61,9 @@ class Field {
   // instruction code is not a card instruction (the caller handles reader-level codes).
   std::optional<Reply> execute(uint8_t instruction, const std::vector<uint8_t>& params);
 
-  // The card's whole memory image (1024 bytes for a Classic 1K, 4096 for a 4K), trailers with
-  // their real keys. Throws std::invalid_argument when no card has this UID.
+  // The card's whole memory image (1024 bytes for a Classic 1K, 4096 for a 4K, 4 bytes a page
+  // for Ultralight and NTAG), trailers with their real keys; empty for a type B card. Throws
+  // std::invalid_argument when no card has this UID.
   std::vector<uint8_t> memory(const std::vector<uint8_t>& uid) const;
   // Replaces the memory image (same size required); the card's identity on the air stays.
   // Throws std::invalid_argument for an unknown UID or a wrong size.
@@ -62,6 +71,8 @@ class Field {
 
   // ISO 14443-3 state of a card (for tests and diagnostics); std::nullopt for an unknown UID.
   std::optional<CardState> state(const std::vector<uint8_t>& uid) const;
+  // The type B card with this PUPI; nullptr when there is none.
+  const TypeBCard* typeBCard(const std::vector<uint8_t>& pupi) const;
 
   // The reader's wait for a card's ISO 14443-4 frame (instruction 0x27), in milliseconds.
   void setResponseTimeout(uint32_t milliseconds);
@@ -75,9 +86,11 @@ class Field {
 
  private:
   Card* find(const std::vector<uint8_t>& uid) const;
+  TypeBCard* findTypeB(const std::vector<uint8_t>& pupi) const;
   std::vector<uint8_t> freshUid(size_t length);
 
   std::vector<std::unique_ptr<Card>> cards_;
+  std::vector<std::unique_ptr<TypeBCard>> typeBCards_;
   ReaderKeyStore keys_;
   AirLink link_;
   uint32_t uidCounter_ = 0;

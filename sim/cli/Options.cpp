@@ -5,6 +5,7 @@
 
 #include "sim/bus/DeviceRegistry.h"
 #include "sim/control/ProductId.h"
+#include "sim/reader/LineSpeed.h"
 
 namespace norvexsim {
 
@@ -45,32 +46,40 @@ Options parseOptions(const std::vector<std::string>& args) {
       const std::string& text = valueOf(args, i);
       const auto productId = parseProductId(text);
       if (!productId) throw std::invalid_argument("not a product ID: " + text);
-      options.readers.push_back(ReaderSetup{*productId, {}});
+      options.readers.push_back(ReaderSetup{*productId, {}, {}});
       namedReaderSeen = true;
-    } else if (arg == "--card") {
-      const std::string& card = valueOf(args, i);
+    } else if (arg == "--card" || arg == "--jumper") {
+      const std::string& value = valueOf(args, i);
       if (!namedReaderSeen && !defaultReaderMade) {
-        options.readers.push_back(ReaderSetup{kDefaultProductId, {}});
+        options.readers.push_back(ReaderSetup{kDefaultProductId, {}, {}});
         defaultReaderMade = true;
       }
-      options.readers.back().cards.push_back(card);
+      if (arg == "--card") {
+        options.readers.back().cards.push_back(value);
+      } else {
+        options.readers.back().jumperCode = parseJumperSetting(value);
+        if (!options.readers.back().jumperCode) {
+          throw std::invalid_argument("not a jumper speed (9600 ... 115200, or code:N): " + value);
+        }
+      }
     } else {
       throw std::invalid_argument("unknown argument: " + arg);
     }
   }
   if (options.socketPath.empty()) throw std::invalid_argument("--socket PATH is required");
-  if (options.readers.empty()) options.readers.push_back(ReaderSetup{kDefaultProductId, {}});
+  if (options.readers.empty()) options.readers.push_back(ReaderSetup{kDefaultProductId, {}, {}});
   return options;
 }
 
 const char* usage() {
-  return "usage: norvex-sim --socket PATH [--reader PID]... [--card CARD]...\n"
+  return "usage: norvex-sim --socket PATH [--reader PID]... [--jumper SPEED]... [--card CARD]...\n"
          "       norvex-sim --control PATH COMMAND...\n"
          "Serves simulated card readers on the Unix socket PATH (default: one reader, product\n"
          "ID 0x0110). Each --card CARD (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
-         "into the reader of the last --reader before it. With --control, sends COMMAND (place,\n"
-         "remove, clear, list, readers, add, unplug, replug, fault, help) to a running\n"
-         "simulator.\n";
+         "into the reader of the last --reader before it; --jumper SPEED (9600, 19200, 38400,\n"
+         "57600, 115200, or code:N) sets that reader's jumper line speed (default 115200).\n"
+         "With --control, sends COMMAND (place, remove, clear, list, readers, add, unplug,\n"
+         "replug, state, jumper, fault, help) to a running simulator.\n";
 }
 
 }  // namespace norvexsim

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,10 +11,12 @@ namespace norvexsim {
 struct ReaderSetup {
   uint16_t productId = 0;
   std::vector<std::string> cards;
+  std::optional<uint8_t> jumperCode;  // serial speed code of the board's jumpers
 };
 
 // The command line of norvex-sim:
-//   norvex-sim --socket PATH [--reader PID]... [--card CARD]...   serve virtual readers
+//   norvex-sim --socket PATH [--reader PID]... [--jumper SPEED]... [--card CARD]...
+//                                                                 serve virtual readers
 //   norvex-sim --control PATH COMMAND...                          drive a running simulator
 //   norvex-sim --help
 struct Options {
@@ -25,7 +28,7 @@ struct Options {
   std::string controlCommand;        // control: the command words joined by spaces
 };
 
-// Each --card goes into the reader of the last --reader before it, or into the default reader
+// Each --card and --jumper applies to the reader of the last --reader before it, or into the default reader
 // (product ID 0x0110) when none came before; without any --reader the default reader is the
 // only one. Throws std::invalid_argument with a message for a bad command line.
 Options parseOptions(const std::vector<std::string>& args);

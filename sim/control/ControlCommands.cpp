@@ -14,6 +14,7 @@
 #include "sim/control/FaultCommand.h"
 #include "sim/control/Hex.h"
 #include "sim/control/ProductId.h"
+#include "sim/reader/LineSpeed.h"
 
 namespace norvexsim {
 
@@ -138,6 +139,20 @@ std::string replug(Simulator& sim, const Words& w) {
   return "ok";
 }
 
+std::string state(Simulator& sim, const Words& w) {
+  expectArgs(w, 1, 1, "state READER");
+  return withLines(describe(sim.readerState(readerArg(sim, w[1]))));
+}
+
+std::string jumper(Simulator& sim, const Words& w) {
+  expectArgs(w, 2, 2, "jumper READER SPEED|code:N");
+  const int reader = readerArg(sim, w[1]);
+  const auto code = parseJumperSetting(w[2]);
+  if (!code) throw CommandError("not a jumper speed (9600 ... 115200, or code:0-255): " + w[2]);
+  sim.setJumperCode(reader, *code);
+  return "ok";
+}
+
 std::string fault(Simulator& sim, const Words& w) {
   if (w.size() < 3) throw CommandError("usage: fault READER KIND [N] [UIDHEX]");
   const int reader = readerArg(sim, w[1]);
@@ -180,7 +195,8 @@ std::string freeze(Simulator& sim, const Words& w) {
 std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
   return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
-                    "readers", "add [PID]", "unplug READER", "replug READER", "delay READER MS",
+                    "readers", "add [PID]", "unplug READER", "replug READER", "state READER",
+                    "jumper READER SPEED|code:N", "delay READER MS",
                     "trickle READER MS", "freeze MS",
                     std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(), "help"});
 }
@@ -192,7 +208,7 @@ const std::map<std::string, Command>& commands() {
       {"place", place},     {"remove", remove},   {"clear", clear},   {"list", list},
       {"readers", readers}, {"add", add},         {"unplug", unplug}, {"replug", replug},
       {"delay", delay},     {"trickle", trickle}, {"freeze", freeze}, {"fault", fault},
-      {"help", help}};
+      {"state", state},     {"jumper", jumper},   {"help", help}};
   return table;
 }
 

@@ -23,6 +23,9 @@ inline constexpr size_t kMaxCardDescription = 512;  // place: characters of the 
 //   readers                -> "ok N", then "READER VVVV:PPPP plugged|unplugged" lines
 //   add [PID]              -> "ok READER" (PID in 0x hexadecimal or decimal; default 0x0110)
 //   unplug READER, replug READER -> "ok"
+//   state READER           -> "ok N", then "NAME VALUE" lines (line speeds, RF scan, mode,
+//                             LED and buzzer)
+//   jumper READER SETTING  -> "ok" (a speed of the table, or code:N for a raw code byte)
 //   fault READER KIND [N] [UIDHEX] -> "ok" (kinds: see FaultCommand.h)
 //   help                   -> "ok", then one line per command
 std::string runControlCommand(Simulator& simulator, const std::string& commandLine);

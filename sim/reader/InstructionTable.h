@@ -13,10 +13,12 @@ namespace norvexsim {
 class Field;
 struct ReaderState;
 
-// What an instruction handler may touch: the reader's field and its own settings.
+// What an instruction handler may touch: the reader's field and its own settings, and a note for
+// the instruction log (what the instruction changed that the reply does not show).
 struct ReaderContext {
   Field& field;
   ReaderState& state;
+  std::string note{};
 };
 
 using Params = std::vector<uint8_t>;

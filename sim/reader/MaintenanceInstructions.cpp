@@ -2,17 +2,17 @@
 // Reader maintenance instructions: front-end registers, EEPROM, serial line speed, watchdog,
 // echo, firmware download and in-system programming, peripherals and RF scanning.
 #include <algorithm>
+#include <string>
 
 #include "sim/reader/Bytes.h"
 #include "sim/reader/InstructionTable.h"
+#include "sim/reader/LineSpeed.h"
 #include "sim/reader/ReaderState.h"
 #include "sim/reader/StatusByte.h"
 
 namespace norvexsim {
 
 namespace {
-
-constexpr uint8_t kHighestBaudCode = 4;  // 9600, 19200, 57600, 115200, 38400
 
 Reply ok(std::vector<uint8_t> data = {}) {
   return Reply{status::kOk, std::move(data)};
@@ -62,28 +62,34 @@ Reply writeEeprom(ReaderContext& reader, const Params& params) {
   return ok();
 }
 
+// Both hand the reader to its boot loader: the firmware acknowledges, then the device drops off
+// the USB bus until it is plugged in again.
 Reply startDownload(ReaderContext& reader, const Params& params) {
   if (!params.empty()) return badFrame();
   reader.state.downloadMode = true;
+  reader.state.leaveBus = true;
+  reader.note = "download mode: leaves the bus";
   return ok();
 }
 
 Reply enterIspMode(ReaderContext& reader, const Params& params) {
   if (!params.empty()) return badFrame();
   reader.state.ispMode = true;
+  reader.state.leaveBus = true;
+  reader.note = "in-system programming: leaves the bus";
   return ok();
 }
 
 Reply setOnlineBaudRate(ReaderContext& reader, const Params& params) {
-  if (params.size() != 1 || params[0] > kHighestBaudCode) return badFrame();
+  if (params.size() != 1 || !speedOfCode(params[0])) return badFrame();
   reader.state.onlineBaudCode = params[0];
+  reader.note = "line speed " + describeSpeedCode(params[0]);
   return ok();
 }
 
-// The jumpers of a USB reader are fixed at the default line speed.
-Reply getJumperBaudRate(ReaderContext&, const Params& params) {
+Reply getJumperBaudRate(ReaderContext& reader, const Params& params) {
   if (!params.empty()) return badFrame();
-  return ok({ReaderState::kBaud115200});
+  return ok({reader.state.jumperBaudCode});
 }
 
 Reply testWatchdog(ReaderContext&, const Params& params) {
@@ -102,6 +108,7 @@ Reply readBack(ReaderContext&, const Params& params) {
 Reply setPeripheralState(ReaderContext& reader, const Params& params) {
   if (params.size() != 2) return badFrame();
   reader.state.peripherals[params[0]] = params[1];
+  reader.note = peripheralName(params[0]) + (params[1] == 0 ? " off" : " on");
   return ok();
 }
 

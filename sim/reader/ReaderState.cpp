@@ -2,6 +2,7 @@
 #include "sim/reader/ReaderState.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 
 namespace norvexsim {
@@ -32,8 +33,39 @@ ReaderState::ReaderState(uint16_t pid) : productId(pid), eeprom(kEepromSize, 0xF
   registers[0x12] = 0x3F;  // antenna driver conductance
 }
 
+void ReaderState::powerCycle() {
+  ReaderState fresh(productId);
+  fresh.eeprom = std::move(eeprom);
+  fresh.jumperBaudCode = jumperBaudCode;
+  *this = std::move(fresh);
+}
+
 void ReaderState::resetAttributes() {
   attributes = {0x00, 0x00, 0x08, 0x01, 0x00};
+}
+
+}  // namespace norvexsim
+
+namespace norvexsim {
+
+std::string peripheralName(uint8_t device) {
+  if (device == ReaderState::kLedDevice) return "LED";
+  if (device == ReaderState::kBuzzerDevice) return "buzzer";
+  return "peripheral " + std::to_string(device);
+}
+
+std::vector<std::string> describe(const ReaderState& state) {
+  const char* mode = state.ispMode ? "isp" : state.downloadMode ? "download" : "normal";
+  std::vector<std::string> lines{"jumper-speed " + describeSpeedCode(state.jumperBaudCode),
+                                 "line-speed " + describeSpeedCode(state.onlineBaudCode),
+                                 std::string("rf-scan ") + (state.rfScan ? "on" : "off"),
+                                 std::string("mode ") + mode};
+  for (const auto& [device, value] : state.peripherals) {
+    char hex[4];
+    std::snprintf(hex, sizeof hex, "%02X", value);
+    lines.push_back(peripheralName(device) + " " + hex);
+  }
+  return lines;
 }
 
 }  // namespace norvexsim

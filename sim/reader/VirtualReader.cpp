@@ -3,6 +3,7 @@
 
 #include <exception>
 #include <stdexcept>
+#include <utility>
 
 #include "sim/cards/Field.h"
 #include "sim/device/Frame.h"
@@ -45,8 +46,9 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
     faults_.forcedStatus.reset();
     note = "forced status";
   } else {
-    reply = runInstruction(request->instruction, request->params);
-    note = field_->takeAirTrace();  // what went over the air to and from the card
+    reply = runInstruction(request->instruction, request->params, note);
+    const std::string air = field_->takeAirTrace();  // what went over the air to and from the card
+    if (!air.empty()) note += note.empty() ? air : "; " + air;
     countDownCardLeave();
   }
   if (reply.data.size() > kMaxFrameData) reply = Reply{status::kOverflow, {}};
@@ -70,13 +72,16 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
   return out;
 }
 
-Reply VirtualReader::runInstruction(uint8_t instruction, const std::vector<uint8_t>& params) {
+Reply VirtualReader::runInstruction(uint8_t instruction, const std::vector<uint8_t>& params,
+                                    std::string& note) {
   try {
     if (faults_.hook) {
       if (auto hooked = faults_.hook(instruction, params, *field_)) return *std::move(hooked);
     }
     ReaderContext context{*field_, state_};
-    return executeInstruction(context, instruction, params);
+    Reply reply = executeInstruction(context, instruction, params);
+    note = std::move(context.note);
+    return reply;
   } catch (const std::exception&) {
     // A firmware does not crash on a request it cannot handle; it reports a bad frame.
     return Reply{status::kFramingError, {}};
@@ -106,10 +111,23 @@ ReplyPacing VirtualReader::takeReplyPacing() {
 void VirtualReader::powerCycle() {
   std::lock_guard lock(mutex_);
   field_->rfReset();
-  auto eeprom = std::move(state_.eeprom);
-  state_ = ReaderState(productId_);
-  state_.eeprom = std::move(eeprom);
+  state_.powerCycle();
   field_->setResponseTimeout(state_.responseTimeout);
+}
+
+bool VirtualReader::takeBusLeave() {
+  std::lock_guard lock(mutex_);
+  return std::exchange(state_.leaveBus, false);
+}
+
+ReaderState VirtualReader::state() const {
+  std::lock_guard lock(mutex_);
+  return state_;
+}
+
+void VirtualReader::setJumperCode(uint8_t code) {
+  std::lock_guard lock(mutex_);
+  state_.jumperBaudCode = code;
 }
 
 void VirtualReader::noteDiscardedPacket(uint8_t firstByte) {

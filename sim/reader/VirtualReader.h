@@ -38,8 +38,17 @@ class VirtualReader {
   // Notes a packet the firmware dropped because it did not start a frame.
   void noteDiscardedPacket(uint8_t firstByte);
   // Power lost and back (unplugged and plugged in): the RF field restarts, so every card is
-  // IDLE again, and the settings return to their power-on values; the EEPROM keeps its content.
+  // IDLE again, and the settings return to their power-on values; the EEPROM and the jumpers
+  // keep theirs.
   void powerCycle();
+  // True once after the firmware has jumped to its boot loader (instructions 0x62, 0x66): the
+  // bus then takes the device off, after its last reply.
+  bool takeBusLeave();
+
+  // A copy of the reader's settings and memories.
+  ReaderState state() const;
+  // The serial speed code the board's jumpers select (reported by instruction 0x83).
+  void setJumperCode(uint8_t code);
 
   // The RF field.
   std::vector<uint8_t> placeCard(const std::string& card);
@@ -68,7 +77,8 @@ class VirtualReader {
   }
 
  private:
-  Reply runInstruction(uint8_t instruction, const std::vector<uint8_t>& params);
+  // note receives what the instruction's handler wants logged.
+  Reply runInstruction(uint8_t instruction, const std::vector<uint8_t>& params, std::string& note);
   void countDownCardLeave();
   void appendLog(LogEntry entry, const std::string& note);
 

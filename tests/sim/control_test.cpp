@@ -50,7 +50,7 @@ TEST_F(ControlTest, CardAndReaderCommands) {
   for (const char* fault : {"delay 0 450", "trickle 1 150", "trickle 1 0", "freeze 0"}) {
     EXPECT_EQ(sim.control(fault), "ok") << fault;
   }
-  EXPECT_EQ(sim.control("help").rfind("ok 13\nplace READER CARD", 0), 0u);
+  EXPECT_EQ(sim.control("help").rfind("ok 15\nplace READER CARD", 0), 0u);
 }
 
 TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {
@@ -207,7 +207,8 @@ TEST(ControlClient, GivesUpOnASimulatorThatNeitherAcceptsNorAnswers) {
 
 TEST(Options, CardsGoToTheLastNamedReaderAndBadCommandLinesAreRefused) {
   const Options options = norvexsim::parseOptions(
-      {"--card", "a", "--reader", "0x0120", "--card", "b", "--card", "c", "--socket", "/s"});
+      {"--card", "a", "--reader", "0x0120", "--card", "b", "--jumper", "57600", "--card", "c",
+       "--socket", "/s"});
   EXPECT_EQ(options.mode, Options::Mode::kServe);
   EXPECT_EQ(options.socketPath, "/s");
   ASSERT_EQ(options.readers.size(), 2u);
@@ -215,6 +216,8 @@ TEST(Options, CardsGoToTheLastNamedReaderAndBadCommandLinesAreRefused) {
   EXPECT_EQ(options.readers[0].cards, std::vector<std::string>{"a"});
   EXPECT_EQ(options.readers[1].productId, 0x0120);
   EXPECT_EQ(options.readers[1].cards, (std::vector<std::string>{"b", "c"}));
+  EXPECT_EQ(options.readers[0].jumperCode, std::nullopt);
+  EXPECT_EQ(options.readers[1].jumperCode, 2);
   EXPECT_EQ(norvexsim::parseOptions({"--control", "/s", "list", "0"}).controlCommand, "list 0");
 
   const std::vector<std::vector<std::string>> bad = {
@@ -226,6 +229,8 @@ TEST(Options, CardsGoToTheLastNamedReaderAndBadCommandLinesAreRefused) {
       {"--socket", "/s", "--card"},
       {"--socket", "/s", "--verbose"},
       {"--control", "/s"},
+      {"--socket", "/s", "--jumper", "4800"},
+      {"--socket", "/s", "--jumper", "code:256"},
   };
   for (const auto& args : bad) EXPECT_THROW(norvexsim::parseOptions(args), std::invalid_argument);
 }

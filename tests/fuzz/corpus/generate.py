@@ -171,6 +171,14 @@ def sim_bus() -> None:
     write("sim_bus", "open_then_unplug",
           message(b"O", b"\0") + request(0, 0x47) + control("unplug 0") + request(1, 0x47))
     write("sim_bus", "truncated_message", message(b"L") + b"C\x10\x00hel")
+    write("sim_bus", "card_families",
+          control("place 0 ntag215:uid=04112233445566") + control("place 0 typeb:pupi=A1A2A3A4")
+          + message(b"O", b"\0") + request(0, 0x43, b"\0") + request(1, 0x28, b"\x30\x84\x10")
+          + request(2, 0x1F, b"\xA2\x02\x04\x00\x00\xFF\xFF")
+          + request(3, 0x03, b"\x00\x03\x00\x3A\x00\x05") + request(4, 0xB1, b"\x00\x02")
+          + request(5, 0xB4, b"\x03") + request(6, 0xB3, b"\xA1\xA2\xA3\xA4\0\x08\x01\0\x01\x55")
+          + request(7, 0xB5, b"\xA1\xA2\xA3\xA4") + request(8, 0xE6, b"\0\x01")
+          + request(9, 0x66))
 
 
 def tcl_block() -> None:
