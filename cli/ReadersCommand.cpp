@@ -96,11 +96,6 @@ bool printHelpIfAsked(const Words& args, const char* usage) {
   return false;
 }
 
-int runUltralight(const Words& args) {
-  if (printHelpIfAsked(args, "usage: norvex ultralight dump|write ...\n")) return kExitOk;
-  usageError("ultralight: not available: this libnorvexapi has no Mifare Ultralight functions yet");
-}
-
 int runDesfire(const Words& args) {
   if (printHelpIfAsked(args, "usage: norvex desfire info|apps|files|read ...\n")) return kExitOk;
   usageError("desfire: not available: this libnorvexapi has no DESFire functions yet");

@@ -39,6 +39,9 @@ _norvex() {
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
+    "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output $common" -- "$current")) ;;
+    "ultralight write"*) COMPREPLY=($(compgen -W "$common" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex
