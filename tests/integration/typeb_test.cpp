@@ -71,16 +71,6 @@ TEST_F(TypeB, TwoCardsAreResolvedWithSlotMarkers) {
   EXPECT_EQ(Log()[2].params, Bytes{3});
 }
 
-TEST_F(TypeB, AtqbBeyondTheBufferGivesItsLength) {
-  Place("typeb");
-  uint8_t atqb[4] = {0xEE};
-  uint16_t length = sizeof atqb;
-  EXPECT_EQ(TypeB_RequestIdle(session, kAllFamilies, kOneSlot, atqb, &length),
-            NORVEX_E_READ_TOO_LONG);
-  EXPECT_EQ(length, kAtqbLength);
-  EXPECT_EQ(atqb[0], 0xEE);
-}
-
 TEST_F(TypeB, AttribWithAndWithoutHigherLayerData) {
   const Bytes pupi{0xA1, 0xB2, 0xC3, 0xD4};
   Place("typeb:pupi=A1B2C3D4,hlr=9000");

@@ -62,6 +62,7 @@ TEST_F(CommandSetTest, SendsEachInstructionWithItsParameterLayout) {
        0x24,
        {0x80, 0x01, 2, 0x78, 0x56}},
       {"ReadBack", [&] { return reader.ReadBack(0xA55A); }, 0x87, {0x5A, 0xA5}},
+      {"Ping", [&] { return length16 = 2, reader.PingReader(out, &length16); }, 0x86, {0, 0}},
       {"Peripheral", [&] { return reader.SetPeriferialState(2, 1); }, 0xE6, {2, 1}},
       {"RequestB",
        [&] { return reader.PcdISO14443TypeBCommonRequest(0, 3, 8, out, &length16); },

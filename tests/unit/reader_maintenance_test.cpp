@@ -108,18 +108,6 @@ TEST_F(CommandSetTest, SerialSpeedCodes) {
   EXPECT_EQ(jumpers, 115200u);
 }
 
-TEST_F(CommandSetTest, EchoAndRegisterRoundTrips) {
-  uint8_t data[3] = {7, 8, 9}, value = 0;
-  uint16_t len = 3;
-  Reply({7, 8, 9});
-  EXPECT_EQ(reader.PingReader(data, &len), 0);
-  EXPECT_EQ(protocol.sent.back().params, (Bytes{7, 8, 9}));
-  Reply({0x3C});
-  EXPECT_EQ(reader.RdReadRC(0x11, &value), 0);
-  EXPECT_EQ(value, 0x3C);
-  EXPECT_EQ(protocol.sent.back().params, Bytes{0x11});
-}
-
 // *hlLen bytes of hl go out; hl then receives the card's answer, *hlLen being its capacity.
 TEST_F(CommandSetTest, AttribSendsHigherLayerDataAndTakesTheAnswer) {
   const uint8_t pupi[4] = {0xA1, 0xA2, 0xA3, 0xA4};
