@@ -150,6 +150,14 @@ expect 1 "ultralight write to a locked page" "$norvex" ultralight write 4 010203
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
 grep -q "^4 *DEADBEEF$" out.txt || fail "ultralight page 4: $(cat out.txt)"
 expect 2 "ultralight page of 2 bytes" "$norvex" ultralight write 5 BEEF
+# Two type B cards beside it, resolved with slot markers.
+control place 0 typeb:pupi=11223344,slot=1
+control place 0 typeb:pupi=55667788,slot=3
+expect 0 "scan with type B cards" "$norvex" scan
+grep -q "^11223344 *- *- *ISO 14443-B" out.txt && grep -q "^55667788 *- *- *ISO 14443-B" out.txt &&
+  grep -q "^04112233445566 .*Ultralight" out.txt || fail "scan with type B cards: $(cat out.txt)"
+expect 0 "scan --json with type B cards" "$norvex" scan --json
+python3 -m json.tool out.txt >/dev/null || fail "scan --json: not JSON: $(cat out.txt)"
 
 # Usage errors: exit status 2, one line on stderr.
 expect 2 "unknown command" "$norvex" frobnicate
