@@ -60,7 +60,8 @@ class Simulator {
 
   // Unplugging hides the reader from the bus list and closes the connection that held it open;
   // replugging attaches it again, last in the bus order, after a power cycle (cards IDLE,
-  // settings at power-on values). Cards stay in the field throughout.
+  // settings at power-on values, the EEPROM and the jumpers as they were). Cards stay in the
+  // field throughout. A reader also unplugs itself after answering 0x62 or 0x66 (boot loader).
   void unplug(int reader);
   void replug(int reader);
   bool isPlugged(int reader) const;
