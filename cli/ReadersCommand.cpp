@@ -96,9 +96,4 @@ bool printHelpIfAsked(const Words& args, const char* usage) {
   return false;
 }
 
-int runUltralight(const Words& args) {
-  if (printHelpIfAsked(args, "usage: norvex ultralight dump|write ...\n")) return kExitOk;
-  usageError("ultralight: not available: this libnorvexapi has no Mifare Ultralight functions yet");
-}
-
 }  // namespace norvex::cli

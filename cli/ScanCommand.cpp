@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// norvex scan: every ISO 14443-A card in the field, and the ATS of the ISO 14443-4 ones.
+// norvex scan: every ISO 14443-A card in the field, the ATS of the ISO 14443-4 ones, then the
+// ISO 14443-B cards (PUPI as UID, with their ATQB).
 //
 // Each card found is halted so that the next selection finds another. For an ATS the field is
 // reset and the cards found before it are selected and halted again, in the same order (the
@@ -16,6 +17,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/TypeBPoll.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
 
@@ -26,7 +28,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: norvex scan [--watch] [--json] [--reader USB_n] [--product ID]\n"
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
-    "ATS of ISO 14443-4 cards. --watch keeps scanning until interrupted and prints a line for\n"
+    "ATS of ISO 14443-4 cards; ISO 14443-B cards follow with their PUPI as UID (and their ATQB\n"
+    "in JSON). --watch (type A cards) keeps scanning until interrupted and prints a line for\n"
     "each card that arrives (+) or leaves (-); with --json one JSON object per line.\n";
 
 constexpr std::size_t kMaxCards = 16;
@@ -43,7 +46,10 @@ struct CardRow {
   uint8_t sak = 0;
   std::vector<uint8_t> ats;
   std::string atsError;
+  std::vector<uint8_t> atqb;  // type B cards only
 };
+
+constexpr const char* kTypeBName = "ISO 14443-B";
 
 std::vector<CardRow> selectEveryCard(void* session) {
   std::vector<CardRow> cards;
@@ -79,6 +85,9 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
 }
 
 std::string cardJson(const CardRow& card) {
+  if (!card.atqb.empty())
+    return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": null, \"sak\": null, \"type\": \"" +
+           kTypeBName + "\", \"atqb\": \"" + hex(card.atqb) + "\", \"ats\": null}";
   return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
          "\", \"sak\": \"" + hex(&card.sak, 1) +
          "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
@@ -136,6 +145,12 @@ int runScan(const Words& args) {
   std::vector<CardRow> cards = selectEveryCard(reader.handle());
   for (std::size_t i = 0; i < cards.size(); ++i)
     if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);
+  for (const std::vector<uint8_t>& atqb : pollTypeBCards(reader.handle())) {
+    CardRow card;
+    card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
+    card.atqb = atqb;
+    cards.push_back(card);
+  }
   if (options.has("json")) {
     printJson(cards);
     return kExitOk;
@@ -145,10 +160,15 @@ int runScan(const Words& args) {
     return kExitOk;
   }
   std::vector<std::vector<std::string>> table;
-  for (const CardRow& card : cards)
+  for (const CardRow& card : cards) {
+    if (!card.atqb.empty()) {
+      table.push_back({hex(card.uid), "-", "-", kTypeBName, "-"});
+      continue;
+    }
     table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),
                      cardTypeName(card.atqa, card.sak),
                      !card.ats.empty() ? hex(card.ats) : card.atsError.empty() ? "-" : card.atsError});
+  }
   printTable(std::cout, {"UID", "ATQA", "SAK", "TYPE", "ATS"}, table);
   return kExitOk;
 }

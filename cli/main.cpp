@@ -17,7 +17,7 @@ const Command kCommands[] = {
     {"scan", "list the cards in the field: UID, ATQA, SAK, type, ATS", runScan},
     {"classic", "Mifare Classic: dump, restore, keys, acl", runClassic},
     {"apdu", "send APDUs to an ISO 14443-4 card", runApdu},
-    {"ultralight", "Mifare Ultralight / NTAG (not available yet)", runUltralight},
+    {"ultralight", "Mifare Ultralight / NTAG: dump, write", runUltralight},
     {"desfire", "Mifare DESFire: info, apps, files, read", runDesfire},
 };
 

@@ -179,7 +179,34 @@ NORVEX_API long Reset14443_4(void* session, uint16_t bufferSize);
  * with this CID. 8044 when the card's answer does not confirm the request. */
 NORVEX_API long ISO4PPS_Request(void* session, uint8_t cid, uint8_t dsi, uint8_t dri);
 
-/* Reader configuration and maintenance. */
+/* ---------------------------------------------------------------- ISO 14443-3 type B */
+
+/* Polling: p1 and p2 are the reader's request parameters (application family, number of
+ * anticollision slots) and pass through unchanged. The card answering in slot 0 sends its ATQB
+ * (0x50, PUPI 4 bytes, application data 4 bytes, protocol info 3 bytes); atqbLen is in/out: the
+ * capacity of atqb on entry, the answer length after (0 when no card answered in the slot). An
+ * answer longer than the capacity gives 8034 with *atqbLen set to its length and atqb untouched.
+ * TypeB_RequestWakeUp also wakes halted cards. TypeB_SlotMarker asks the cards that chose the
+ * given slot (2 to the number of slots) to answer. */
+NORVEX_API long TypeB_RequestIdle(void* session, uint8_t p1, uint8_t p2, uint8_t* atqb,
+                                  uint16_t* atqbLen);
+NORVEX_API long TypeB_RequestWakeUp(void* session, uint8_t p1, uint8_t p2, uint8_t* atqb,
+                                    uint16_t* atqbLen);
+NORVEX_API long TypeB_SlotMarker(void* session, uint8_t slot, uint8_t* atqb, uint16_t* atqbLen);
+/* HLTB for the card with this 4-byte PUPI. */
+NORVEX_API long TypeB_Halt(void* session, const uint8_t* pupi);
+/* ATTRIB for the card with this PUPI: p2, p3, p4 and *p5 are the reader's parameter bytes (*p5
+ * also receives the first byte of the reader's answer, p6 the second). *hlLen bytes of hl go to
+ * the card as higher-layer data (none when *hlLen is 0); the card's higher-layer answer comes back
+ * in hl, with *hlLen its capacity on entry and its length after. 8034 when the answer does not
+ * fit (then *hlLen is its length and nothing else is written) or when the reader's reply is not
+ * as long as it announces. */
+NORVEX_API long TypeB_Attrib(void* session, const uint8_t* pupi, uint8_t p2, uint8_t p3,
+                             uint8_t p4, uint8_t* p5, uint8_t* p6, uint8_t* hlLen, uint8_t* hl);
+
+/* ---------------------------------------------------------------- Reader configuration and
+ * maintenance */
+
 NORVEX_API long PcdSetAttrib(void* session, uint8_t a, uint8_t b);
 NORVEX_API long PcdSetDefaultAttrib(void* session);
 NORVEX_API long PcdSetCardType(void* session, uint8_t cardType);
@@ -188,6 +215,15 @@ NORVEX_API long Pcd_LoadConfig(void* session, uint16_t config);
 NORVEX_API long GetFWVersion(void* session, uint8_t* version, uint8_t* len);
 /* The time-out handed to the reader protocol with every instruction; previous may be NULL. */
 NORVEX_API long Interface_SetTimeOuts(void* session, uint32_t timeout, uint32_t* previous);
+
+/* The reader's front-end registers; PcdReadReg gives 8034 when the reply is not one byte. */
+NORVEX_API long PcdReadReg(void* session, uint8_t reg, uint8_t* value);
+NORVEX_API long PcdWriteReg(void* session, uint8_t reg, uint8_t value);
+/* Peripherals of the reader (LED, buzzer): device and state numbers are the reader's. */
+NORVEX_API long SetIODevState(void* session, uint8_t device, uint8_t state);
+/* Starts the reader's boot loader for a firmware update: the reader leaves the bus. The session
+ * can then only be disconnected; after the reader comes back, connect again. */
+NORVEX_API long EnterISPMode(void* session);
 
 /* Any reader instruction with raw parameters. outLen NULL or *outLen 0: the reply is discarded;
  * otherwise *outLen is the capacity of out on entry and the reply length after (also when the
@@ -508,6 +544,24 @@ NORVEX_API long AUTH_KEY_CMD(void* session, uint8_t block, const uint8_t* uid,
                              const _MIF_KEY_* key);
 NORVEX_API long READ_CMD(void* session, uint8_t block, uint8_t* data);
 NORVEX_API long WRITE_CMD(void* session, uint8_t block, const uint8_t* data);
+
+/* ---------------------------------------------------------------- Mifare Ultralight pages */
+
+/* Ultralight and NTAG memory is a row of 4-byte pages, read four pages (16 bytes) at a time, with
+ * wrap-around past the last page, and written one page at a time. No keys, no authentication:
+ * lock bits make pages read-only for good and the card refuses writes to them. */
+
+/* Activates an idle card and stores its 7-byte UID in uid (room for 8 bytes). Returns -1 (not a
+ * status code) when the card's UID is not 7 bytes long; uid is then untouched. */
+NORVEX_API long MifU_GetCard(void* session, uint8_t* uid);
+/* Pages page to page + 3 into out[16]; a short answer gives 7005; out is untouched on failure. */
+NORVEX_API long MifU_Read16Bytes(void* session, uint8_t page, uint8_t* out);
+/* Page page alone into out[4]; out is untouched on failure. */
+NORVEX_API long MifU_ReadPage(void* session, uint8_t page, uint8_t* out);
+/* Compatibility write: 16 bytes offered, the card stores the first 4 in page. */
+NORVEX_API long MifU_Write16Bytes(void* session, uint8_t page, const uint8_t* data);
+/* Writes data[4] into page. */
+NORVEX_API long MifU_WritePage(void* session, uint8_t page, const uint8_t* data);
 
 /* ---------------------------------------------------------------- DESFire cryptography
  *

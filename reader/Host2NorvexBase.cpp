@@ -61,11 +61,6 @@ long Host2NorvexBase::CopyLeadingReply(std::span<uint8_t> out) {
 
 // Reader-level instructions.
 
-long Host2NorvexBase::EnterISPMode() {
-  BeginInstruction(0x66);
-  return Execute();
-}
-
 long Host2NorvexBase::RdPcdConfig() {
   BeginInstruction(0x10);
   return Execute();

@@ -69,6 +69,53 @@ class Host2NorvexBase : public Host2RDCom {
   long ExecCommand(uint8_t code, const uint8_t* params, uint32_t paramLen, uint8_t* reply,
                    uint32_t* replyLen) override;
 
+  // Reader maintenance (Host2NorvexBase_Maintenance.cpp): front-end registers, the reader's
+  // EEPROM, firmware download, peripherals (LED, buzzer).
+  long RdWriteRC(uint8_t reg, uint8_t value) override;
+  // The reply must be exactly one byte, else read_too_long (8034).
+  long RdReadRC(uint8_t reg, uint8_t* value) override;
+  // Reads len bytes: a longer reply gives wrong_parameter_value (8031), a shorter one
+  // resp_too_short (7005); data is untouched in both cases.
+  long RdPcdReadE2(uint16_t addr, uint8_t len, uint8_t* data) override;
+  long RdPcdWriteE2(uint16_t addr, uint8_t len, const uint8_t* data) override;
+  long RdStartDownload() override;
+  long SetPeriferialState(uint8_t device, uint8_t state) override;
+
+  // ISO 14443-3 type B (Host2NorvexBase_TypeB.cpp). The parameter bytes are the reader's (AFI,
+  // slot count, ...) and pass through unchanged. Answers (ATQB) are counted replies: *respLen is
+  // the capacity of resp on entry and the answer length after, also when the answer does not fit
+  // (read_too_long, 8034, resp untouched).
+  long PcdISO14443TypeBCommonRequest(uint8_t p1, uint8_t p2, uint8_t p3, uint8_t* resp,
+                                     uint16_t* respLen) override;
+  long PcdISO14443TypeBRequestIdle(uint8_t p1, uint8_t p2, uint8_t* resp,
+                                   uint16_t* respLen) override;
+  long PcdISO14443TypeBRequestWakeUp(uint8_t p1, uint8_t p2, uint8_t* resp,
+                                     uint16_t* respLen) override;
+  // ATTRIB for the card with this PUPI. *p5 goes out and comes back (the answer's first byte),
+  // *p6 receives the second; *hlLen bytes of hl go out as higher-layer data and the card's
+  // higher-layer answer comes back in hl (*hlLen is its capacity on entry, its length after).
+  // The reply is [p5][p6][m][m bytes]; any other length gives read_too_long (8034), as does an
+  // answer longer than the capacity of hl (then *hlLen = m and nothing else is written).
+  long PcdISO14443TypeBAttrib(const uint8_t* pupi, uint8_t p2, uint8_t p3, uint8_t p4, uint8_t* p5,
+                              uint8_t* p6, uint8_t* hlLen, uint8_t* hl) override;
+  long PcdISO14443TypeBSlotMarker(uint8_t slot, uint8_t* resp, uint16_t* respLen) override;
+  long PcdISO14443TypeBHalt(const uint8_t* pupi) override;
+
+  // Operations of this reader family beyond the common interface, in this order.
+  //
+  // Serial line speed: 9600, 19200, 38400, 57600 or 115200 bit/s; any other speed is refused
+  // with wrong_parameter_value (8031) and nothing is sent.
+  virtual long SetOnLineBaudRate(unsigned int baud);
+  // The speed the reader's jumpers select; a code the reader may send beyond the known ones
+  // reads as 115200.
+  virtual long GetJumperBaudRate(unsigned int* baud);
+  virtual long TestWatchDog();
+  // Echo test: *len bytes of data go out and must come back exactly (else wrong_parameter_value,
+  // data untouched).
+  virtual long PingReader(uint8_t* data, uint16_t* len);
+  virtual long CheckWDT();  // the watchdog instruction, as TestWatchDog
+  virtual long ReadBack(uint16_t value);
+
   // ISO 14443-4 (T=CL) block protocol (Host2NorvexBase_Tcl.cpp). Time-outs are the reader's
   // response time-out for the card's frame, in ms (instruction 0x27, sent before every block).
   //
@@ -139,6 +186,8 @@ class Host2NorvexBase : public Host2RDCom {
   long CopyLeadingReply(std::span<uint8_t> out);
   // Checks and copies an activation reply [ATQ 2][SAK 1][UID length 1][UID].
   long CopyActivationReply(uint8_t* atq, uint8_t* sak, uint8_t* uid, uint8_t* uidLen);
+  // Sends the prepared type B instruction and copies its counted answer.
+  long TypeBCountedReply(uint8_t* resp, uint16_t* respLen);
   // The byte-stream exchange with the instruction's time-out raised for a long card time-out.
   long ExchangeByteStream(uint8_t flags, const uint8_t* data, uint16_t len, uint8_t* resp,
                           uint16_t* respLen, uint32_t cardTimeout);

@@ -4,24 +4,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "reader/CountedReply.h"
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
 
 namespace {
-
-// Copies a reply whose length is only known on arrival. *length is the capacity of out on entry;
-// it receives the reply length, also when that does not fit (wrong_parameter_value), so the
-// caller can retry with a larger buffer.
-template <typename Length>
-long CopyCountedReply(std::span<const uint8_t> reply, uint8_t* out, Length* length, long status) {
-  if (reply.size() > *length) {
-    *length = static_cast<Length>(reply.size());
-    return wrong_parameter_value;
-  }
-  *length = static_cast<Length>(reply.size());
-  std::copy(reply.begin(), reply.end(), out);
-  return status;
-}
 
 // The reader's time-out for one exchange, raised by a tenth for the reader's own overhead when
 // the card is given longer than the command set's time-out.
@@ -81,7 +68,7 @@ long Host2NorvexBase::ExchangeByteStream(uint8_t flags, const uint8_t* data, uin
   if (const long result = SendInstruction(ExchangeTimeout(timeout, cardTimeout)); result != 0) {
     return result;
   }
-  return CopyCountedReply(Reply(), resp, respLen, ReplyStatus());
+  return CopyCountedReply(Reply(), resp, respLen, ReplyStatus(), wrong_parameter_value);
 }
 
 long Host2NorvexBase::ExecCommand(uint8_t code, const uint8_t* params, uint32_t paramLen,
@@ -94,5 +81,5 @@ long Host2NorvexBase::ExecCommand(uint8_t code, const uint8_t* params, uint32_t 
   if (paramLen != 0) command->AddParam(params, paramLen);
   if (const long result = SendInstruction(); result != 0) return result;
   if (!wantsReply) return ReplyStatus();
-  return CopyCountedReply(Reply(), reply, replyLen, ReplyStatus());
+  return CopyCountedReply(Reply(), reply, replyLen, ReplyStatus(), wrong_parameter_value);
 }

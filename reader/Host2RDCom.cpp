@@ -18,6 +18,10 @@ long Host2RDCom::RdHostCodeKey(const uint8_t* key, uint8_t* codedKey) {
   return 0;
 }
 
+size_t Host2RDCom::ReplyLength() const {
+  return command != nullptr ? command->GetDataBufferLength() : 0;
+}
+
 long Host2RDCom::SetTimeOuts(uint32_t newTimeout, uint32_t* previous) {
   if (previous != nullptr) *previous = timeout;
   timeout = newTimeout;

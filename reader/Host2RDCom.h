@@ -123,6 +123,10 @@ class Host2RDCom {
   virtual long ExecCommand(uint8_t code, const uint8_t* params, uint32_t paramLen, uint8_t* reply,
                            uint32_t* replyLen);
 
+  // The number of data bytes in the reply to the last instruction (0 before the first), for
+  // callers of an operation that copies a reply of variable length and needs a fixed one.
+  size_t ReplyLength() const;
+
  protected:
   Host2RDCom() = default;
 

@@ -41,6 +41,9 @@ _norvex() {
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
     "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
     "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no $common" -- "$current")) ;;
+    "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output $common" -- "$current")) ;;
+    "ultralight write"*) COMPREPLY=($(compgen -W "$common" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex

@@ -140,6 +140,26 @@ grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
 expect 1 "value of a data block" "$norvex" classic value get 8
 grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
 
+# An Ultralight in place of the 1K card: every page dumped, a page written, a locked page refused.
+control remove 0 $uid1k
+control place 0 ultralight:uid=04112233445566
+expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
+[ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
+expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
+expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000
+expect 1 "ultralight write to a locked page" "$norvex" ultralight write 4 01020304
+expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
+grep -q "^4 *DEADBEEF$" out.txt || fail "ultralight page 4: $(cat out.txt)"
+expect 2 "ultralight page of 2 bytes" "$norvex" ultralight write 5 BEEF
+# Two type B cards beside it, resolved with slot markers.
+control place 0 typeb:pupi=11223344,slot=1
+control place 0 typeb:pupi=55667788,slot=3
+expect 0 "scan with type B cards" "$norvex" scan
+grep -q "^11223344 *- *- *ISO 14443-B" out.txt && grep -q "^55667788 *- *- *ISO 14443-B" out.txt &&
+  grep -q "^04112233445566 .*Ultralight" out.txt || fail "scan with type B cards: $(cat out.txt)"
+expect 0 "scan --json with type B cards" "$norvex" scan --json
+python3 -m json.tool out.txt >/dev/null || fail "scan --json: not JSON: $(cat out.txt)"
+
 # Usage errors: exit status 2, one line on stderr.
 expect 2 "unknown command" "$norvex" frobnicate
 expect 2 "unknown option" "$norvex" classic dump --frob

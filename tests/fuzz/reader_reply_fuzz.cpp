@@ -16,7 +16,7 @@
 #include "api/Session.h"
 #include "mifare/SectorGeometry.h"
 #include "norvexapi.h"
-#include "reader/Host2NorvexBase.h"
+#include "reader/Host2IPNorvex.h"
 #include "status/StatusCodes.h"
 #include "support/Fuzz.h"
 #include "transport/CommandObject.h"
@@ -172,6 +172,38 @@ long MifareCall(Call& c) {
   return calls[which % std::size(calls)]();
 }
 
+// Type B, reader maintenance and Ultralight pages: counted answers, the ATTRIB answer with its
+// higher-layer data, fixed-size replies; outputs of exactly the announced size.
+long TypeBMaintenanceCall(Call& c) {
+  const uint8_t which = c.in.Byte(), capacity = c.in.Byte();
+  const auto out = ExactBuffer(capacity), pupi = ExactBuffer(4), p5 = ExactBuffer(1),
+             p6 = ExactBuffer(1), hlLen = ExactBuffer(1), byte = ExactBuffer(1),
+             page = ExactBuffer(4), block = ExactBuffer(16), uid = ExactBuffer(8);
+  auto length = std::make_unique<uint16_t>(capacity);
+  auto baud = std::make_unique<unsigned>(0);
+  hlLen[0] = capacity;
+  auto& r = static_cast<Host2IPNorvex&>(c.reader);
+  void* s = c.session;
+  const std::function<long()> calls[] = {
+      [&] { return TypeB_RequestIdle(s, 0, 2, out.get(), length.get()); },
+      [&] { return TypeB_SlotMarker(s, 2, out.get(), length.get()); },
+      [&] {
+        return TypeB_Attrib(s, pupi.get(), 0, 8, 1, p5.get(), p6.get(), hlLen.get(), out.get());
+      },
+      [&] { return PcdReadReg(s, 1, byte.get()); },
+      [&] { return r.RdPcdReadE2(0x10, capacity, out.get()); },
+      [&] { return r.PingReader(out.get(), length.get()); },
+      [&] { return r.GetJumperBaudRate(baud.get()); },
+      [&] { return r.RdRFScanState(byte.get()); },
+      [&] { return MifU_GetCard(s, uid.get()); },
+      [&] { return MifU_Read16Bytes(s, 4, block.get()); },
+      [&] { return MifU_ReadPage(s, 4, page.get()); },
+  };
+  const long result = calls[which % std::size(calls)]();
+  if (result == 0) FUZZ_CHECK(*length <= capacity && hlLen[0] <= capacity);
+  return result;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -181,11 +213,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   auto* session = static_cast<SESSION_DATA*>(handle);
   auto protocol = std::make_unique<ScriptedProtocol>(input);
   ScriptedProtocol& replies = *protocol;
-  session->commandSet = std::make_unique<Host2NorvexBase>(protocol.get());
+  session->commandSet = std::make_unique<Host2IPNorvex>(protocol.get());
   session->protocol = std::move(protocol);
 
   Call call{input, handle, *session->commandSet};
-  constexpr long (*kCalls[])(Call&) = {CommandSetCall, SelectionCall, MifareCall};
+  constexpr long (*kCalls[])(Call&) = {CommandSetCall, SelectionCall, MifareCall,
+                                       TypeBMaintenanceCall};
   const long result = kCalls[selector % std::size(kCalls)](call);
   if (replies.lastFailure != 0) FUZZ_CHECK(result == replies.lastFailure);
   if (result == 0 && !call.retries) FUZZ_CHECK(replies.unsuccessful == 0);

@@ -3,6 +3,7 @@
 // what went over the wire (the instruction log) and what the cards hold afterwards.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -204,6 +205,7 @@ TEST_F(CardSelection, RawTransportCarriesAFrameUnchanged) {
 // Every call runs the session check before any reader traffic.
 TEST_F(CardSelection, SessionCheckComesFirst) {
   uint8_t bytes[48] = {}, len = 10;
+  uint16_t len16 = 16;
   uint32_t word = 0;
   const _MIF_KEY_ key = kTransportKey;
   const std::vector<std::pair<const char*, std::function<long(void*)>>> calls = {
@@ -227,6 +229,21 @@ TEST_F(CardSelection, SessionCheckComesFirst) {
        [&](void* s) { return SendDirectCommand(s, 0x10, nullptr, 0, nullptr, nullptr); }},
       {"SetRFScan", [&](void* s) { return SetRFScan(s, true); }},
       {"GetRFScan", [&](void* s) { return GetRFScan(s, &word); }},
+      {"PcdReadReg", [&](void* s) { return PcdReadReg(s, 1, bytes); }},
+      {"PcdWriteReg", [&](void* s) { return PcdWriteReg(s, 1, 0); }},
+      {"SetIODevState", [&](void* s) { return SetIODevState(s, 1, 1); }},
+      {"EnterISPMode", [&](void* s) { return EnterISPMode(s); }},
+      {"TypeB_RequestIdle", [&](void* s) { return TypeB_RequestIdle(s, 0, 0, bytes, &len16); }},
+      {"TypeB_RequestWakeUp", [&](void* s) { return TypeB_RequestWakeUp(s, 0, 0, bytes, &len16); }},
+      {"TypeB_SlotMarker", [&](void* s) { return TypeB_SlotMarker(s, 2, bytes, &len16); }},
+      {"TypeB_Halt", [&](void* s) { return TypeB_Halt(s, bytes); }},
+      {"TypeB_Attrib",
+       [&](void* s) { return TypeB_Attrib(s, bytes, 0, 0, 0, bytes, bytes, &len, bytes); }},
+      {"MifU_GetCard", [&](void* s) { return MifU_GetCard(s, bytes); }},
+      {"MifU_Read16Bytes", [&](void* s) { return MifU_Read16Bytes(s, 4, bytes); }},
+      {"MifU_ReadPage", [&](void* s) { return MifU_ReadPage(s, 4, bytes); }},
+      {"MifU_Write16Bytes", [&](void* s) { return MifU_Write16Bytes(s, 4, bytes); }},
+      {"MifU_WritePage", [&](void* s) { return MifU_WritePage(s, 4, bytes); }},
       {"ReadRawData", [&](void* s) { return ReadRawData(s, bytes, 16, &word, 10); }},
       {"WriteRawData", [&](void* s) { return WriteRawData(s, bytes, 16, &word, 10); }},
       {"MifC_GetCard", [&](void* s) { return MifC_GetCard(s, bytes); }},
@@ -251,6 +268,9 @@ TEST_F(CardSelection, SessionCheckComesFirst) {
             NORVEX_E_INVALID_SECTOR_OFFSET);
   ReleaseSession(unconnected);
   EXPECT_TRUE(Log().empty());
+  EXPECT_TRUE(std::all_of(std::begin(bytes), std::end(bytes), [](uint8_t b) { return b == 0; }))
+      << "no output written";
+  EXPECT_EQ(len16, 16);
 }
 
 }  // namespace

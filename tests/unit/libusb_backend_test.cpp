@@ -104,7 +104,8 @@ TEST(LibusbBackend, TakesPipesFromTheFirstInterfaceInDescriptorOrder) {
        0x02, true},
       {"the first interface's own number", Configuration({{in, out}}, 2), 0, 2, 0x81, 0x02, true},
       {"OUT before IN", Configuration({{out, in}}), no_dev_info, 0, 0, 0, false},
-      {"two IN endpoints", Configuration({{in, Endpoint(0x82, kInt)}}), no_dev_info, 0, 0, 0, false},
+      {"two IN endpoints", Configuration({{in, Endpoint(0x82, kInt)}}), no_dev_info, 0, 0, 0,
+       false},
       {"isochronous", Configuration({{Endpoint(0x81, kIso), out}}), no_dev_info, 0, 0, 0, false},
       {"one endpoint", Configuration({{in}}), no_dev_info, 0, 0, 0, false},
       {"no interface", Configuration({}), no_dev_info, 0, 0, 0, false},
@@ -152,7 +153,8 @@ TEST(LibusbBackend, ListsDevicesInTopologyOrder) {
       {"buses by number, not by text", {{10, {1}, 1, 2}, {2, {1}, 1, 9}}, {1, 0}},
       {"ports down the hubs", {{1, {2}, 1, 3}, {1, {1, 4}, 2, 7}, {1, {1, 3}, 2, 5}}, {2, 1, 0}},
       {"root hub first on its bus", {{1, {1}, 1, 2}, {1, {}, 0, 1}}, {1, 0}},
-      {"ports unknown: bus and address", {{1, {}, LIBUSB_ERROR_OVERFLOW, 4}, {1, {}, 0, 3}},
+      {"ports unknown: bus and address",
+       {{1, {}, LIBUSB_ERROR_OVERFLOW, 4}, {1, {}, 0, 3}},
        {1, 0}},
       {"equal places keep the listing order", {{1, {1}, 1, 2}, {1, {1}, 1, 2}}, {0, 1}},
   };
@@ -160,7 +162,8 @@ TEST(LibusbBackend, ListsDevicesInTopologyOrder) {
     SCOPED_TRACE(row.name);
     std::vector<std::vector<uint8_t>> keys;
     for (const Device& device : row.devices) {
-      keys.push_back(TopologyKey(device.bus, device.ports.data(), device.portCount, device.address));
+      keys.push_back(
+          TopologyKey(device.bus, device.ports.data(), device.portCount, device.address));
     }
     EXPECT_EQ(TopologyOrder(keys), row.order);
   }

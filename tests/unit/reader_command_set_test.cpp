@@ -4,58 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <functional>
 #include <tuple>
-#include <vector>
 
-#include "reader/Host2NorvexBase.h"
-#include "status/StatusCodes.h"
-#include "transport/CommandObject.h"
-#include "transport/ProtocolBase.h"
+#include "ScriptedProtocol.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-// Records each instruction and answers it from a script: a transport failure, or an accepted reply
-// with the (already mapped) reader status and data.
-struct ScriptedProtocol : ProtocolBase {
-  struct Sent {
-    uint8_t code;
-    Bytes params;
-    unsigned long timeout;
-  };
-  struct Scripted {
-    long transport, status;
-    Bytes data;
-  };
-  long SendCommand(CommandObject& cmd, unsigned long rx, unsigned long tx) override {
-    return DoCommunicationWork(cmd, rx, tx);
-  }
-  long ResetProtocol() override { return 0; }
-  long DoCommunicationWork(CommandObject& cmd, unsigned long rx, unsigned long) override {
-    const uint8_t* params = cmd.GetCommandBuffer();
-    sent.push_back({cmd.GetCommand(), Bytes(params, params + cmd.GetCommandBufferLength()), rx});
-    Scripted reply = replies.empty() ? Scripted{0, 0, {}} : replies.front();
-    if (!replies.empty()) replies.pop_front();
-    if (reply.transport != 0) return reply.transport;
-    cmd.ResetBuffers();
-    cmd.SetStatus(reply.status);
-    cmd.SetDataBuffer(reply.data.data(), reply.data.size());
-    return 0;
-  }
-  std::vector<Sent> sent;
-  std::deque<Scripted> replies;
-};
-
-class CommandSetTest : public ::testing::Test {
- protected:
-  void Reply(Bytes data, long status = 0) { protocol.replies.push_back({0, status, data}); }
-  void TransportFailure(long code) { protocol.replies.push_back({code, 0, {}}); }
-  ScriptedProtocol protocol;
-  Host2NorvexBase reader{&protocol};
-};
 
 // Parameter layouts with several fields or multi-byte values (least significant byte first).
 TEST_F(CommandSetTest, SendsEachInstructionWithItsParameterLayout) {
@@ -101,6 +55,30 @@ TEST_F(CommandSetTest, SendsEachInstructionWithItsParameterLayout) {
        {0x1E, 2, 0, 0x78, 0x56}},
       {"LoadKeySet", [&] { return reader.RdLoadKeySet(2, 6, key); }, 0x98, {2, 1, 2, 3, 4, 5, 6}},
       {"LoadConfig", [&] { return reader.PcdLoadConfig(0xBEEF); }, 0xED, {0xEF, 0xBE}},
+      {"WriteRC", [&] { return reader.RdWriteRC(0x11, 0x22); }, 0x01, {0x11, 0x22}},
+      {"ReadE2", [&] { return reader.RdPcdReadE2(0x0102, 0, out); }, 0x23, {0x02, 0x01, 0}},
+      {"WriteE2",
+       [&] { return reader.RdPcdWriteE2(0x0180, 2, value); },
+       0x24,
+       {0x80, 0x01, 2, 0x78, 0x56}},
+      {"ReadBack", [&] { return reader.ReadBack(0xA55A); }, 0x87, {0x5A, 0xA5}},
+      {"Ping", [&] { return length16 = 2, reader.PingReader(out, &length16); }, 0x86, {0, 0}},
+      {"Peripheral", [&] { return reader.SetPeriferialState(2, 1); }, 0xE6, {2, 1}},
+      {"RequestB",
+       [&] { return reader.PcdISO14443TypeBCommonRequest(0, 3, 8, out, &length16); },
+       0xB0,
+       {0, 3, 8}},
+      {"WakeUpB",
+       [&] { return reader.PcdISO14443TypeBRequestWakeUp(0, 2, out, &length16); },
+       0xB2,
+       {0, 2}},
+      {"SlotMarker",
+       [&] { return reader.PcdISO14443TypeBSlotMarker(3, out, &length16); },
+       0xB4,
+       {3}},
+      {"HaltB", [&] { return reader.PcdISO14443TypeBHalt(snr); }, 0xB5, {0xDE, 0xAD, 0xBE, 0xEF}},
+      {"Watchdog", [&] { return reader.CheckWDT(); }, 0x85, {}},
+      {"RfScanOff", [&] { return reader.RdRFScan(false); }, 0xE1, {}},
   };
   for (const auto& [name, call, code, params] : cases) {
     protocol.sent.clear();

@@ -120,6 +120,23 @@ def reader_reply() -> None:
     }
     for name, (which, block_or_sector, parts, replies) in mifare.items():
         write("reader_reply", name, bytes([2, which, block_or_sector, parts]) + replies)
+    # Type B, maintenance and Ultralight calls: [3][which][capacity]
+    atqb = reply(b"\x50\x11\x22\x33\x44" + bytes(4) + b"\x00\x81\x71")
+    type_b = {
+        "request_b": (0, 16, atqb),
+        "slot_marker_empty": (1, 16, reply(status=0xFF)),
+        "attrib_higher_layer": (2, 4, reply(b"\x01\x00\x02\x90\x00")),
+        "attrib_short": (2, 4, reply(b"\x01\x00\x04\x90")),
+        "read_register": (3, 0, reply(b"\x5a")),
+        "read_eeprom": (4, 8, reply(bytes(8))),
+        "ping": (5, 3, reply(b"abc")),
+        "jumper_speed": (6, 0, reply(b"\x09")),
+        "ip_rf_scan_state": (7, 0, reply(b"\x01")),
+        "ultralight_uid": (8, 0, reply(b"\x44\x00\x00\x07\x04\x11\x22\x33\x44\x55\x66")),
+        "ultralight_short_read": (10, 0, reply(bytes(8))),
+    }
+    for name, (which, capacity, replies) in type_b.items():
+        write("reader_reply", name, bytes([3, which, capacity]) + replies)
 
 
 def str_buffer_container() -> None:

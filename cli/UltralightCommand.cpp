@@ -1,0 +1,127 @@
+// SPDX-License-Identifier: MIT
+// norvex ultralight: the pages of a Mifare Ultralight or NTAG tag, dumped or written one by one.
+//
+// The tag does not say how many pages it has through the library, so the dump reads four pages at
+// a time until the tag refuses an address, then page by page from the last good read. A refused
+// address sends the tag back to IDLE, so it is selected again after each.
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli/Arguments.h"
+#include "cli/CliError.h"
+#include "cli/Commands.h"
+#include "cli/Output.h"
+#include "cli/ReaderSession.h"
+#include "norvexapi.h"
+
+namespace norvex::cli {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: norvex ultralight dump [-o FILE] [--reader USB_n] [--product ID]\n"
+    "       norvex ultralight write PAGE HEX [--reader USB_n] [--product ID]\n"
+    "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
+    "per page (PAGE, 4 bytes in hex), or writes the pages byte for byte to FILE with -o.\n"
+    "write stores 4 bytes (8 hex digits) in page PAGE; lock bits make pages read-only for good\n"
+    "and the tag refuses writes to them.\n";
+
+constexpr unsigned kPageSize = 4;
+constexpr unsigned kPagesPerRead = 4;
+constexpr unsigned kMaxPages = 256;
+
+std::vector<uint8_t> selectTag(void* session) {
+  uint8_t uid[8] = {};
+  const long status = MifU_GetCard(session, uid);
+  if (status == -1)
+    throw CliError(kExitCardError, "the card in the field is not an Ultralight / NTAG");
+  check(status, "selecting the tag");
+  return std::vector<uint8_t>(uid, uid + 7);
+}
+
+std::vector<uint8_t> readAllPages(void* session) {
+  selectTag(session);
+  std::vector<uint8_t> memory;
+  unsigned page = 0;
+  for (; page < kMaxPages; page += kPagesPerRead) {
+    uint8_t block[kPageSize * kPagesPerRead] = {};
+    const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
+    if (status != NORVEX_OK) {
+      if (page == 0) check(status, "reading page 0");
+      selectTag(session);
+      break;
+    }
+    memory.insert(memory.end(), block, block + sizeof block);
+  }
+  // The last good read may have wrapped past the last page: keep only pages that answer alone.
+  unsigned pages = page - kPagesPerRead + 1;  // page 0 answered, so page >= 4
+  for (; pages < page; ++pages) {
+    uint8_t single[kPageSize] = {};
+    if (MifU_ReadPage(session, static_cast<uint8_t>(pages), single) != NORVEX_OK) break;
+  }
+  memory.resize(std::size_t{pages} * kPageSize);
+  return memory;
+}
+
+int dump(const Words& args) {
+  Arguments options(args, readerOptions({{"output", 'o', true}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  if (!options.positional().empty())
+    usageError("ultralight dump takes no arguments besides options");
+  ReaderSession reader(options);
+  const std::vector<uint8_t> memory = readAllPages(reader.handle());
+  const std::string output = options.value("output");
+  if (!output.empty()) {
+    std::ofstream file(output, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(memory.data()),
+               static_cast<std::streamsize>(memory.size()));
+    if (!file.flush()) throw CliError(kExitCardError, output + ": cannot write the dump");
+    std::cout << memory.size() / kPageSize << " pages written to " << output << "\n";
+    return kExitOk;
+  }
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
+    rows.push_back({std::to_string(page), hex(memory.data() + page * kPageSize, kPageSize)});
+  printTable(std::cout, {"PAGE", "DATA"}, rows);
+  return kExitOk;
+}
+
+int write(const Words& args) {
+  Arguments options(args, readerOptions({}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  const auto& words = options.positional();
+  if (words.size() != 2) usageError("ultralight write takes PAGE and HEX");
+  std::size_t used = 0;
+  unsigned long page = 0;
+  try {
+    page = std::stoul(words[0], &used, 0);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != words[0].size() || page >= kMaxPages) usageError(words[0] + ": not a page number");
+  std::vector<uint8_t> data;
+  if (!parseHex(words[1], data) || data.size() != kPageSize)
+    usageError(words[1] + ": a page takes 4 bytes (8 hex digits)");
+  ReaderSession reader(options);
+  selectTag(reader.handle());
+  check(MifU_WritePage(reader.handle(), static_cast<uint8_t>(page), data.data()),
+        "writing page " + words[0]);
+  return kExitOk;
+}
+
+}  // namespace
+
+int runUltralight(const Words& args) {
+  if (args.empty()) usageError("ultralight needs a command: dump or write");
+  const std::string& command = args[0];
+  const Words rest(args.begin() + 1, args.end());
+  if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
+  if (command == "dump") return dump(rest);
+  if (command == "write") return write(rest);
+  usageError("unknown ultralight command '" + command + "' (see norvex ultralight --help)");
+}
+
+}  // namespace norvex::cli

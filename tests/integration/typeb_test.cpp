@@ -1,0 +1,107 @@
+// SPDX-License-Identifier: MIT
+// ISO 14443-3 type B cards through the exported TypeB_ functions against the simulated cards:
+// polling with slots, slot markers, ATTRIB and HLTB.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <tuple>
+
+#include "SimulatorHarness.h"
+
+namespace {
+
+constexpr uint8_t kAllFamilies = 0x00;  // AFI 0: every card answers
+constexpr uint8_t kOneSlot = 0x00;      // PARAM bits 2-0: 2^N slots
+constexpr uint8_t kFourSlots = 0x02;
+constexpr size_t kAtqbLength = 12;  // 0x50, PUPI, application data, protocol info
+
+class TypeB : public ReaderTest {
+ protected:
+  struct Answer {
+    long status;
+    Bytes atqb;
+  };
+  // Calls a polling function with a 32-byte ATQB buffer.
+  static Answer Poll(const std::function<long(uint8_t*, uint16_t*)>& call) {
+    uint8_t atqb[32] = {};
+    uint16_t length = sizeof atqb;
+    const long status = call(atqb, &length);
+    return {status, Bytes(atqb, atqb + length)};
+  }
+  Answer RequestIdle(uint8_t param) {
+    return Poll([&](uint8_t* atqb, uint16_t* length) {
+      return TypeB_RequestIdle(session, kAllFamilies, param, atqb, length);
+    });
+  }
+  Answer WakeUp() {
+    return Poll([&](uint8_t* atqb, uint16_t* length) {
+      return TypeB_RequestWakeUp(session, kAllFamilies, kOneSlot, atqb, length);
+    });
+  }
+  Answer SlotMarker(uint8_t slot) {
+    return Poll([&](uint8_t* atqb, uint16_t* length) {
+      return TypeB_SlotMarker(session, slot, atqb, length);
+    });
+  }
+  static Bytes Pupi(const Answer& answer) {
+    if (answer.atqb.size() != kAtqbLength) return {};
+    return Bytes(answer.atqb.begin() + 1, answer.atqb.begin() + 5);
+  }
+};
+
+TEST_F(TypeB, TwoCardsAreResolvedWithSlotMarkers) {
+  Place("typeb:pupi=11111111,slot=1");
+  Place("typeb:pupi=22222222,slot=3");
+  EXPECT_EQ(RequestIdle(kOneSlot).status, NORVEX_E_COLL_ERR) << "both answer in the only slot";
+
+  ASSERT_EQ(RfReset(session, 10), 0);
+  ClearLog();
+  const Answer first = RequestIdle(kFourSlots);
+  ASSERT_EQ(first.status, 0);
+  EXPECT_EQ(first.atqb[0], 0x50);
+  EXPECT_EQ(Pupi(first), (Bytes{0x11, 0x11, 0x11, 0x11}));
+  const Answer empty = SlotMarker(2);
+  EXPECT_EQ(empty.status, NORVEX_E_NO_CARD_IN_RF);
+  EXPECT_TRUE(empty.atqb.empty());
+  EXPECT_EQ(Pupi(SlotMarker(3)), (Bytes{0x22, 0x22, 0x22, 0x22}));
+  EXPECT_EQ(SlotMarker(4).status, NORVEX_E_NO_CARD_IN_RF);
+  EXPECT_EQ(Log()[0].instruction, 0xB1);
+  EXPECT_EQ(Log()[0].params, (Bytes{kAllFamilies, kFourSlots}));
+  EXPECT_EQ(Log()[2].params, Bytes{3});
+}
+
+TEST_F(TypeB, AttribWithAndWithoutHigherLayerData) {
+  const Bytes pupi{0xA1, 0xB2, 0xC3, 0xD4};
+  Place("typeb:pupi=A1B2C3D4,hlr=9000");
+  const std::tuple<const char*, Bytes, Bytes> cases[] = {
+      {"without higher-layer data", {}, {}},
+      {"with higher-layer data", {0x00, 0xA4, 0x04}, {0x90, 0x00}},
+  };
+  for (const auto& [name, sent, answer] : cases) {
+    ASSERT_EQ(RfReset(session, 10), 0);
+    ASSERT_EQ(Pupi(RequestIdle(kOneSlot)), pupi) << name;
+    ClearLog();
+    uint8_t p5 = 0x00, p6 = 0xEE, hl[8] = {};
+    std::copy(sent.begin(), sent.end(), hl);
+    auto hlLen = static_cast<uint8_t>(sent.size());
+    ASSERT_EQ(TypeB_Attrib(session, pupi.data(), 0x00, 0x08, 0x01, &p5, &p6, &hlLen, hl), 0)
+        << name;
+    EXPECT_EQ(p6, 0x00) << name;
+    EXPECT_EQ(Bytes(hl, hl + hlLen), answer) << name;
+    Bytes params{0xA1, 0xB2, 0xC3, 0xD4, 0x00, 0x08, 0x01, 0x00, static_cast<uint8_t>(sent.size())};
+    params.insert(params.end(), sent.begin(), sent.end());
+    EXPECT_EQ(Log()[0].params, params) << name;
+  }
+}
+
+TEST_F(TypeB, HaltedCardAnswersOnlyAWakeUp) {
+  Place("typeb:pupi=0BADCAFE");
+  const Bytes pupi = Pupi(RequestIdle(kOneSlot));
+  ASSERT_EQ(pupi, (Bytes{0x0B, 0xAD, 0xCA, 0xFE}));
+  ASSERT_EQ(TypeB_Halt(session, pupi.data()), 0);
+  EXPECT_EQ(RequestIdle(kOneSlot).status, NORVEX_E_NO_CARD_IN_RF);
+  EXPECT_EQ(Pupi(WakeUp()), pupi);
+}
+
+}  // namespace
