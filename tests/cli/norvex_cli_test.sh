@@ -173,9 +173,9 @@ grep -q "usage: norvex classic dump" out.txt || fail "dump --help: $(cat out.txt
 expect 1 "missing reader" "$norvex" scan --reader USB_7
 grep -q "^norvex: USB_7: .*(3002)$" err.txt || fail "missing reader: $(cat err.txt)"
 
-# DESFire: the README's program leaves an application with an enciphered file on a new card in
-# place of the 1K card; norvex lists and reads it back with the application's key.
-control remove 0 $uid1k
+# DESFire: the README's program leaves an application with an enciphered file on a new card, alone
+# in the field; norvex lists and reads it back with the application's key.
+control clear 0
 control place 0 desfire:uid=04112233445566
 expect 0 "DESFire demo" "$desfire_demo"
 expect 0 "desfire info" "$norvex" desfire info
