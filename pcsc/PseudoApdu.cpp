@@ -151,7 +151,7 @@ PseudoApdu::Answer PseudoApdu::readBinary(const CommandApdu& c) {
     if (*c.le != 256 && *c.le > kUltralightReadSize)
       return status(static_cast<uint16_t>(kWrongLe | kUltralightReadSize));
     // READ answers four pages from the one addressed.
-    if (MifC_ReadBlock(session_, static_cast<uint8_t>(address), data) != NORVEX_OK)
+    if (MifU_Read16Bytes(session_, static_cast<uint8_t>(address), data) != NORVEX_OK)
       return cardFailure();
     return fitToLe(std::span(data, kUltralightReadSize), *c.le);
   }
@@ -175,10 +175,7 @@ PseudoApdu::Answer PseudoApdu::updateBinary(const CommandApdu& c) {
   if (card_.kind == CardKind::Ultralight) {
     if (c.data.size() != kUltralightPageSize) return status(kWrongLength);
     if (address > kUltralightLastPage) return status(kWrongParameter);
-    // COMPATIBILITY WRITE: 16 bytes of which the page takes the first 4.
-    uint8_t block[kClassicBlockSize] = {};
-    std::copy(c.data.begin(), c.data.end(), block);
-    if (MifC_WriteBlock(session_, static_cast<uint8_t>(address), block) != NORVEX_OK)
+    if (MifU_WritePage(session_, static_cast<uint8_t>(address), c.data.data()) != NORVEX_OK)
       return cardFailure();
     return status(kOk);
   }
