@@ -68,10 +68,6 @@ TEST_F(CommandSetTest, RepliesOfTheWrongSizeAreRefused) {
     Reply({}, no_card_in_rf);
     EXPECT_EQ(call(), no_card_in_rf) << name;
   }
-  Reply({1});
-  EXPECT_EQ(reader.RdRFScanState(out), 0);
-  EXPECT_EQ(out[0], 1);
-  EXPECT_EQ(protocol.sent.back().code, 0xE8);
   len16 = 4;
   Reply(Bytes(12));
   EXPECT_EQ(reader.PcdISO14443TypeBSlotMarker(2, out, &len16), read_too_long);
