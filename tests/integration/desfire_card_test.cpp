@@ -5,22 +5,15 @@
 // and the ISO 7816-4 wrapping.
 #include <gtest/gtest.h>
 
-#include "TclHarness.h"
+#include "DesfireHarness.h"
 
 namespace {
 
 const Bytes kZeroKey(16, 0);
-const Bytes kPiccKey{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF,
-                     0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10};
+const Bytes& kPiccKey = k3desKey;
 const Bytes kAid{0x01, 0x02, 0x03};
 constexpr uint8_t kOk = 0x00, kAf = 0xAF;
 
-std::string Hex(const Bytes& bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string text;
-  for (uint8_t byte : bytes) text += {digits[byte >> 4], digits[byte & 15]};
-  return text;
-}
 Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
@@ -94,9 +87,7 @@ class DesfireCard : public TclTest {
     return answer;
   }
   long Authenticate(uint8_t keyNo, const Bytes& key) {
-    tag_des_key des{};
-    std::copy_n(key.begin(), 8, des.K1);
-    std::copy_n(key.begin() + 8, 8, des.K2);
+    const tag_des_key des = DesKey(key);
     return DF_AuthKey(session, keyNo, &des, &sessionKey);
   }
   // An application 010203 with two zero keys, selected and authenticated with its master key.

@@ -2,58 +2,45 @@
 // Faults on demand, seen from the host side of the bus.
 #include <gtest/gtest.h>
 
-#include "BusClient.h"
-#include "sim/Simulator.h"
+#include "OpenReaderHarness.h"
 
 namespace {
 
-using simtest::BusClient;
 using simtest::Bytes;
 using namespace std::chrono_literals;
 
 constexpr uint8_t kGetAttrib = 0x47;
 
-class FaultsTest : public ::testing::Test {
+class FaultsTest : public simtest::OpenReaderTest {
  protected:
-  void SetUp() override {
-    reader = sim.addReader();
-    ASSERT_EQ(host.open(0), 0);
-  }
-
   // An exchange that must go through unharmed, with the default attributes.
-  void expectHealthy(uint8_t sequence) {
-    const auto reply = host.transact(sequence, kGetAttrib);
+  void expectHealthy(uint8_t number) {
+    const auto reply = host->transact(number, kGetAttrib);
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->crcValid);
-    EXPECT_EQ(reply->sequence, sequence);
+    EXPECT_EQ(reply->sequence, number);
     EXPECT_EQ(reply->status, 0);
     EXPECT_EQ(reply->data, (Bytes{0, 0, 8, 1, 0}));
   }
-
-  simtest::TempDir dir;
-  std::string path = dir.file("faults.sock");
-  norvexsim::Simulator sim{path};
-  int reader = -1;
-  BusClient host{path};
 };
 
 // Each damages the next reply only; the library's reaction to them is tested against the
 // simulator, what it cannot see is tested here.
 TEST_F(FaultsTest, DamagedRepliesKeepTheirDataAndForcedStatusesRunNothing) {
   sim.corruptNextReplyCrc(reader);
-  const auto bad = host.transact(1, kGetAttrib);
+  const auto bad = host->transact(1, kGetAttrib);
   ASSERT_TRUE(bad);
   EXPECT_FALSE(bad->crcValid);
   EXPECT_EQ(bad->data.size(), 5u) << "only the CRC is damaged";
   sim.staleNextReplySequence(reader);
-  const auto stale = host.transact(3, kGetAttrib);
+  const auto stale = host->transact(3, kGetAttrib);
   ASSERT_TRUE(stale);
   EXPECT_TRUE(stale->crcValid) << "the frame is well formed, only its number is old";
   EXPECT_EQ(stale->sequence, 2);
   EXPECT_NE(sim.log(reader)[0].text.find("CRC corrupted"), std::string::npos);
 
   sim.forceNextStatus(reader, 0x7F);
-  const auto forced = host.transact(4, 0x46, {2, 2});
+  const auto forced = host->transact(4, 0x46, {2, 2});
   ASSERT_TRUE(forced);
   EXPECT_EQ(forced->status, 0x7F);
   EXPECT_TRUE(forced->data.empty());
@@ -62,9 +49,9 @@ TEST_F(FaultsTest, DamagedRepliesKeepTheirDataAndForcedStatusesRunNothing) {
 
 TEST_F(FaultsTest, SilenceSwallowsRequestsWithoutRunningThemAndClearedFaultsNeverFire) {
   sim.stayInactive(reader, 2);
-  EXPECT_FALSE(host.transact(0, 0x46, {3, 3}, 200ms));
+  EXPECT_FALSE(host->transact(0, 0x46, {3, 3}, 200ms));
   EXPECT_TRUE(sim.waitForLog(reader, 1)) << "the request is logged although unanswered";
-  EXPECT_FALSE(host.transact(1, 0x46, {3, 3}, 200ms));
+  EXPECT_FALSE(host->transact(1, 0x46, {3, 3}, 200ms));
   expectHealthy(2);
   const auto log = sim.log(reader);
   ASSERT_EQ(log.size(), 3u);

@@ -3,8 +3,7 @@
 // instructions.
 #include <gtest/gtest.h>
 
-#include "BusClient.h"
-#include "sim/Simulator.h"
+#include "OpenReaderHarness.h"
 
 namespace {
 
@@ -12,46 +11,25 @@ using simtest::BusClient;
 using simtest::Bytes;
 using namespace std::chrono_literals;
 
-class FirmwareTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reader = sim.addReader();
-    ASSERT_EQ(host.open(0), 0);
-  }
-
-  // Runs one instruction; fails the test when there is no valid reply.
-  simtest::ReplyFrame run(uint8_t instruction, const Bytes& params = {}) {
-    const auto reply = host.transact(sequence, instruction, params);
-    EXPECT_TRUE(reply && reply->crcValid && reply->sequence == sequence);
-    ++sequence;
-    return reply.value_or(simtest::ReplyFrame{});
-  }
-
-  simtest::TempDir dir;
-  std::string path = dir.file("fw.sock");
-  norvexsim::Simulator sim{path};
-  int reader = -1;
-  BusClient host{path};
-  uint8_t sequence = 0;
-};
+using FirmwareTest = simtest::OpenReaderTest;
 
 TEST_F(FirmwareTest, FramesTravelAsPaddedPacketsBothWays) {
   // The host's first frame: RdPcdConfig, sequence 0, CRC 0x798D.
   ASSERT_EQ(simtest::requestFrame(0, 0x10), (Bytes{0xA5, 0x00, 0x10, 0x00, 0x00, 0x8D, 0x79}));
-  host.sendFrame(simtest::requestFrame(0xFF, 0x10));
+  host->sendFrame(simtest::requestFrame(0xFF, 0x10));
   simtest::Message packet;
-  ASSERT_EQ(host.receive(packet), BusClient::Wait::kMessage);
+  ASSERT_EQ(host->receive(packet), BusClient::Wait::kMessage);
   ASSERT_EQ(packet.payload.size(), 32u);
   EXPECT_EQ(Bytes(packet.payload.begin(), packet.payload.begin() + 5),
             (Bytes{0xA5, 0xFF, 0x00, 0x00, 0x00}));
   EXPECT_EQ(Bytes(packet.payload.begin() + 7, packet.payload.end()), Bytes(25, 0));
-  EXPECT_FALSE(host.receiveFrame(100ms)) << "exactly one packet for a 7-byte reply";
+  EXPECT_FALSE(host->receiveFrame(100ms)) << "exactly one packet for a 7-byte reply";
 
   // PingReader echoes its parameters; the host's padding after the request must be ignored.
   Bytes payload(40);
   for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7);
-  host.sendFrame(simtest::requestFrame(9, 0x86, payload), 0xEE);
-  const auto reply = host.receiveFrame();
+  host->sendFrame(simtest::requestFrame(9, 0x86, payload), 0xEE);
+  const auto reply = host->receiveFrame();
   ASSERT_TRUE(reply);
   EXPECT_TRUE(reply->crcValid);
   EXPECT_EQ(reply->packets, 2u);
@@ -67,8 +45,8 @@ TEST_F(FirmwareTest, BadRequestCrcIsAnsweredWithTheCrcErrorStatusAndNotExecuted)
     SCOPED_TRACE(flip);
     Bytes frame = simtest::requestFrame(0x42, 0x46, {0x01});
     frame[flip] ^= 0x10;
-    host.sendFrame(frame);
-    const auto reply = host.receiveFrame();
+    host->sendFrame(frame);
+    const auto reply = host->receiveFrame();
     ASSERT_TRUE(reply);
     EXPECT_TRUE(reply->crcValid);
     EXPECT_EQ(reply->status, -2);
@@ -80,8 +58,8 @@ TEST_F(FirmwareTest, BadRequestCrcIsAnsweredWithTheCrcErrorStatusAndNotExecuted)
 }
 
 TEST_F(FirmwareTest, PacketsThatStartNoFrameAreDropped) {
-  host.send('P', Bytes(32, 0x00));
-  EXPECT_FALSE(host.receiveFrame(100ms));
+  host->send('P', Bytes(32, 0x00));
+  EXPECT_FALSE(host->receiveFrame(100ms));
   EXPECT_EQ(run(0x10).status, 0);
   const auto log = sim.log(reader);
   ASSERT_EQ(log.size(), 2u);

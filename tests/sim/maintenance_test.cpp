@@ -4,34 +4,14 @@
 // the bus.
 #include <gtest/gtest.h>
 
-#include "BusClient.h"
-#include "sim/Simulator.h"
+#include "OpenReaderHarness.h"
 
 namespace {
 
 using simtest::BusClient;
 using simtest::Bytes;
 
-class MaintenanceTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    reader = sim.addReader();
-    ASSERT_EQ(host->open(0), 0);
-  }
-
-  simtest::ReplyFrame run(uint8_t instruction, const Bytes& params = {}) {
-    const auto reply = host->transact(sequence++, instruction, params);
-    EXPECT_TRUE(reply && reply->crcValid);
-    return reply.value_or(simtest::ReplyFrame{});
-  }
-
-  simtest::TempDir dir;
-  std::string path = dir.file("maint.sock");
-  norvexsim::Simulator sim{path};
-  int reader = -1;
-  std::unique_ptr<BusClient> host = std::make_unique<BusClient>(path);
-  uint8_t sequence = 0;
-};
+using MaintenanceTest = simtest::OpenReaderTest;
 
 TEST_F(MaintenanceTest, InstructionsKeepWhatIsWrittenWithinTheirBounds) {
   struct Step {

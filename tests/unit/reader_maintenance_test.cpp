@@ -74,16 +74,6 @@ TEST_F(CommandSetTest, RepliesOfTheWrongSizeAreRefused) {
   EXPECT_EQ(len16, 12) << "the needed length, for a retry";
 }
 
-TEST_F(CommandSetTest, RfScanStateReportsTheReadersStatus) {
-  uint8_t state = 0;
-  Reply({1}, rd_unknown_error);
-  EXPECT_EQ(reader.RdRFScanState(&state), rd_unknown_error);
-  Reply({1});
-  EXPECT_EQ(reader.RdRFScanState(&state), 0);
-  EXPECT_EQ(state, 1);
-  EXPECT_EQ(protocol.sent.back().code, 0xE8);
-}
-
 TEST_F(CommandSetTest, SerialSpeedCodes) {
   const std::tuple<unsigned, uint8_t> speeds[] = {
       {9600, 0}, {19200, 1}, {57600, 2}, {115200, 3}, {38400, 4}};
