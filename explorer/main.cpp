@@ -3,6 +3,7 @@
 // simulator with a Mifare Classic 1K and a 4K card in the field of each virtual reader.
 
 #include <QApplication>
+#include <QScreen>
 #include <QCommandLineParser>
 #include <cstdio>
 #include <exception>
@@ -47,7 +48,9 @@ int main(int argc, char* argv[]) {
     simulated->InstallMenu(window.menuBar(), &window);
     window.setWindowTitle(QStringLiteral("Orlith \u2013 simulated readers"));
   }
-  window.resize(1280, 760);
+  // Wide enough for the labelled hex view, the ASCII column and the key panel side by side; the
+  // window also works down to 1024x600 (the panels then scroll).
+  window.resize(QSize(1440, 800).boundedTo(window.screen()->availableSize()));
   window.show();
 
   if (parser.isSet(screenshot)) {
