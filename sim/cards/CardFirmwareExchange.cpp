@@ -8,6 +8,7 @@
 #include "sim/cards/CardFirmware.h"
 #include "sim/cards/CardStatus.h"
 #include "sim/cards/CrcA.h"
+#include "sim/cards/HexBytes.h"
 #include "sim/cards/tcl/Block.h"
 
 namespace norvexsim {
@@ -27,16 +28,6 @@ Reply failure(int8_t status) {
 }
 Reply badFrame() {
   return failure(cardstatus::kBadFrame);
-}
-
-std::string spaced(std::span<const uint8_t> bytes) {
-  std::string text;
-  char digits[4];
-  for (uint8_t byte : bytes) {
-    std::snprintf(digits, sizeof digits, text.empty() ? "%02X" : " %02X", byte);
-    text += digits;
-  }
-  return text;
 }
 
 std::string inMilliseconds(microseconds time) {
@@ -124,8 +115,8 @@ std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame
 // "<< after 0.5 ms: 0A 00 90 00 [CRC 1F 2E] I(0) CID 0, 2 INF bytes"
 void CardFirmware::trace(std::string line, std::span<const uint8_t> frame, bool blocks) {
   const auto crc = crcA(frame);
-  if (!frame.empty()) line += " " + spaced(frame);
-  line += " [CRC " + spaced(crc) + "]";
+  if (!frame.empty()) line += " " + toSpacedHexText(frame);
+  line += " [CRC " + toSpacedHexText(crc) + "]";
   if (blocks) line += " " + tcl::describeBlock(frame);
   link_.trace.push_back(std::move(line));
 }

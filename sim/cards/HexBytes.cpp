@@ -43,4 +43,13 @@ std::string toHexText(std::span<const uint8_t> bytes) {
   return text;
 }
 
+std::string toSpacedHexText(std::span<const uint8_t> bytes) {
+  std::string text;
+  for (uint8_t b : bytes) {
+    if (!text.empty()) text.push_back(' ');
+    text += toHexText({&b, 1});
+  }
+  return text;
+}
+
 }  // namespace norvexsim

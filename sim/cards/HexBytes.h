@@ -12,5 +12,7 @@ namespace norvexsim {
 std::vector<uint8_t> parseHexBytes(std::string_view text);
 // Upper-case hex, two digits per byte, no separators.
 std::string toHexText(std::span<const uint8_t> bytes);
+// Upper-case hex with a space between bytes ("0A 1B"), as air-interface traces show frames.
+std::string toSpacedHexText(std::span<const uint8_t> bytes);
 
 }  // namespace norvexsim

@@ -2,10 +2,10 @@
 #include "sim/cards/typeb/TypeBFirmware.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 #include "sim/cards/CardStatus.h"
+#include "sim/cards/HexBytes.h"
 #include "sim/cards/ParamReader.h"
 
 namespace norvexsim {
@@ -29,16 +29,6 @@ Reply badFrame() {
   return failure(cardstatus::kBadFrame);
 }
 
-std::string hex(std::span<const uint8_t> bytes) {
-  std::string text;
-  char digits[4];
-  for (uint8_t byte : bytes) {
-    std::snprintf(digits, sizeof digits, text.empty() ? "%02X" : " %02X", byte);
-    text += digits;
-  }
-  return text;
-}
-
 // What the reader hears in one slot: one ATQB, a collision, or nothing.
 Reply hearSlot(const std::vector<const TypeBCard*>& answering, AirLink& link) {
   if (answering.empty()) {
@@ -50,7 +40,7 @@ Reply hearSlot(const std::vector<const TypeBCard*>& answering, AirLink& link) {
     return failure(cardstatus::kCollision);
   }
   const Atqb atqb = answering.front()->atqb();
-  link.trace.push_back("<< ATQB " + hex(atqb));
+  link.trace.push_back("<< ATQB " + toSpacedHexText(atqb));
   return Reply{cardstatus::kOk, {atqb.begin(), atqb.end()}};
 }
 
@@ -58,7 +48,7 @@ Reply request(const Cards& cards, AirLink& link, uint8_t afi, uint8_t param, boo
   const uint8_t slotCode = param & kSlotCodeMask;
   if (slotCode > kHighestSlotCode) return badFrame();
   const unsigned slots = 1u << slotCode;
-  link.trace.push_back(std::string(wakeUp ? ">> WUPB" : ">> REQB") + " AFI " + hex({&afi, 1}) +
+  link.trace.push_back(std::string(wakeUp ? ">> WUPB" : ">> REQB") + " AFI " + toSpacedHexText({&afi, 1}) +
                        ", " + std::to_string(slots) + " slot" + (slots > 1 ? "s" : ""));
   std::vector<const TypeBCard*> answering;
   for (const auto& card : cards) {
@@ -99,12 +89,12 @@ Reply attrib(const Cards& cards, AirLink& link, ParamReader& p) {
       !p.done()) {
     return badFrame();
   }
-  link.trace.push_back(">> ATTRIB " + hex(pupi) + " " + hex(param) +
-                       (higherLayer.empty() ? "" : " + " + hex(higherLayer)));
+  link.trace.push_back(">> ATTRIB " + toSpacedHexText(pupi) + " " + toSpacedHexText(param) +
+                       (higherLayer.empty() ? "" : " + " + toSpacedHexText(higherLayer)));
   for (const auto& card : cards) {
     auto answer = card->onAttrib(pupi, param[3], higherLayer);
     if (!answer) continue;
-    link.trace.push_back("<< " + hex(*answer));
+    link.trace.push_back("<< " + toSpacedHexText(*answer));
     const uint8_t responseLength = static_cast<uint8_t>(answer->size() - 1);
     std::vector<uint8_t> data(3u + responseLength);
     data[0] = answer->front();  // MBLI/CID; byte 1 stays 0
@@ -119,7 +109,7 @@ Reply attrib(const Cards& cards, AirLink& link, ParamReader& p) {
 Reply halt(const Cards& cards, AirLink& link, ParamReader& p) {
   Pupi pupi{};
   if (!p.bytes(pupi) || !p.done()) return badFrame();
-  link.trace.push_back(">> HLTB " + hex(pupi));
+  link.trace.push_back(">> HLTB " + toSpacedHexText(pupi));
   for (const auto& card : cards) {
     if (card->onHalt(pupi)) {
       link.trace.push_back("<< 00");
