@@ -5,16 +5,14 @@
 // reader instructions it took (from the simulator's instruction log).
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/BenchReader.h"
 #include "norvexapi.h"
-#include "sim/Simulator.h"
 
 namespace {
 
@@ -24,19 +22,12 @@ constexpr int kFileSize = 1024;
 const tag_des_key kPiccKey{{0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF},
                            {0xFE, 0xDC, 0xBA, 0x98, 0x76, 0x54, 0x32, 0x10}};
 
-class DesfireApplication {
+class DesfireApplication : public BenchReader {
  public:
   DesfireApplication() {
-    char pattern[] = "/tmp/norvex-bench-XXXXXX";
-    directory_ = mkdtemp(pattern);
-    simulator_ = std::make_unique<norvexsim::Simulator>(directory_ + "/bus");
-    reader_ = simulator_->addReader(0x0110);
-    setenv("NORVEX_SIMULATOR", simulator_->socketPath().c_str(), 1);
-    session_ = CreateSession();
-    char name[] = "USB_0";
-    if ((status_ = ConnectReader(session_, NORVEX_INTERFACE_USB, name, 0x0110)) != 0) return;
-    simulator_->placeCard(reader_, "desfire:key=0123456789ABCDEFFEDCBA9876543210");
-    status_ = DF_Connect(session_);
+    if (status_ != 0) return;
+    simulator().placeCard(reader(), "desfire:key=0123456789ABCDEFFEDCBA9876543210");
+    status_ = DF_Connect(session());
   }
   // A freshly formatted card holding the application, authenticated with its key (deleting a
   // file does not give its memory back; formatting does).
@@ -44,37 +35,23 @@ class DesfireApplication {
     tag_des_key sessionKey{};
     const tag_des_key zero{};
     const std::function<long()> steps[] = {
-        [&] { return DF_SelectApp(session_, 0); },
-        [&] { return DF_AuthKey(session_, 0, &kPiccKey, &sessionKey); },
-        [&] { return DF_FormatCard(session_); },
-        [&] { return DF_CreateApp(session_, kAid, 0x0F, 1); },
-        [&] { return DF_SelectApp(session_, kAid); },
-        [&] { return DF_AuthKey(session_, 0, &zero, &sessionKey); },
-        [&] { return DF_ChangeCurKey(session_, 0, kPiccKey.K1, &sessionKey); },
-        [&] { return DF_AuthKey(session_, 0, &kPiccKey, &sessionKey_); },
+        [&] { return DF_SelectApp(session(), 0); },
+        [&] { return DF_AuthKey(session(), 0, &kPiccKey, &sessionKey); },
+        [&] { return DF_FormatCard(session()); },
+        [&] { return DF_CreateApp(session(), kAid, 0x0F, 1); },
+        [&] { return DF_SelectApp(session(), kAid); },
+        [&] { return DF_AuthKey(session(), 0, &zero, &sessionKey); },
+        [&] { return DF_ChangeCurKey(session(), 0, kPiccKey.K1, &sessionKey); },
+        [&] { return DF_AuthKey(session(), 0, &kPiccKey, &sessionKey_); },
     };
     for (const auto& step : steps)
       if (long status = step()) return status;
     return 0;
   }
-  ~DesfireApplication() {
-    ReleaseSession(session_);
-    simulator_.reset();
-    std::filesystem::remove_all(directory_);
-  }
-  void* session() const { return session_; }
   const tag_des_key* sessionKey() const { return &sessionKey_; }
-  long status() const { return status_; }
-  norvexsim::Simulator& simulator() { return *simulator_; }
-  int reader() const { return reader_; }
 
  private:
-  std::string directory_;
-  std::unique_ptr<norvexsim::Simulator> simulator_;
-  int reader_ = 0;
-  void* session_ = nullptr;
   tag_des_key sessionKey_{};
-  long status_ = 0;
 };
 
 void BM_EncipheredFileCreateWriteRead(benchmark::State& state) {

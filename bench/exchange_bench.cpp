@@ -11,14 +11,13 @@
 //       bench/bench_exchange --benchmark_filter=iterations
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
 #include "bench/AllocationCounter.h"
+#include "bench/BenchReader.h"
 #include "norvexapi.h"
 #include "sim/Simulator.h"
 
@@ -40,32 +39,7 @@ struct ThreadCpu {
   }
 };
 
-class SimulatedReader {
- public:
-  SimulatedReader() {
-    char pattern[] = "/tmp/norvex-bench-XXXXXX";
-    directory_ = mkdtemp(pattern);
-    simulator_ = std::make_unique<norvexsim::Simulator>(directory_ + "/bus");
-    simulator_->addReader(0x0110);
-    setenv("NORVEX_SIMULATOR", simulator_->socketPath().c_str(), 1);
-    session_ = CreateSession();
-    char name[] = "USB_0";
-    status_ = ConnectReader(session_, 4, name, 0x0110);
-  }
-  ~SimulatedReader() {
-    ReleaseSession(session_);
-    simulator_.reset();
-    std::filesystem::remove_all(directory_);
-  }
-  void* session() const { return session_; }
-  long status() const { return status_; }
-
- private:
-  std::string directory_;
-  std::unique_ptr<norvexsim::Simulator> simulator_;
-  void* session_ = nullptr;
-  long status_ = 0;
-};
+using SimulatedReader = BenchReader;
 
 void BM_FirmwareVersionRoundTrip(benchmark::State& state) {
   SimulatedReader reader;

@@ -14,18 +14,17 @@
 //   allocs/exch     heap allocations of the calling thread per exchange
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <time.h>
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "bench/AllocationCounter.h"
+#include "bench/BenchReader.h"
 #include "norvexapi.h"
 #include "sim/Simulator.h"
 
@@ -52,45 +51,24 @@ double WallSeconds() {
 }
 
 // A session connected to a simulated reader with one selected card in its field.
-class SimulatedCard {
+class SimulatedCard : public BenchReader {
  public:
   explicit SimulatedCard(const std::string& kind) {
-    char pattern[] = "/tmp/norvex-mifc-bench-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp");
-    directory_ = pattern;
-    simulator_ = std::make_unique<norvexsim::Simulator>(directory_ + "/reader.sock");
-    reader_ = simulator_->addReader();
-    uid_ = simulator_->placeCard(reader_, kind);
-    setenv("NORVEX_SIMULATOR", simulator_->socketPath().c_str(), 1);
-    session_ = CreateSession();
-    char name[] = "USB_0";
-    if (ConnectReader(session_, NORVEX_INTERFACE_USB, name, 0x0110) != 0)
-      throw std::runtime_error("ConnectReader");
+    if (status() != 0) throw std::runtime_error("ConnectReader");
+    uid_ = simulator().placeCard(reader(), kind);
     uint8_t selected[4] = {};
-    if (MifC_GetCard(session_, selected) != 0) throw std::runtime_error("MifC_GetCard");
+    if (MifC_GetCard(session(), selected) != 0) throw std::runtime_error("MifC_GetCard");
   }
 
-  ~SimulatedCard() {
-    ReleaseSession(session_);
-    simulator_.reset();
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
-  }
-
-  void* session() const { return session_; }
   const uint8_t* uid() const { return uid_.data(); }
   size_t TakeLoggedExchanges() {
-    const size_t count = simulator_->log(reader_).size();
-    simulator_->clearLog(reader_);
+    const size_t count = simulator().log(reader()).size();
+    simulator().clearLog(reader());
     return count;
   }
 
  private:
-  std::string directory_;
-  std::unique_ptr<norvexsim::Simulator> simulator_;
-  int reader_ = 0;
   std::vector<uint8_t> uid_;
-  void* session_ = nullptr;
 };
 
 // Reads every sector's data with key A; returns the first failing status.

@@ -5,14 +5,13 @@
 // USB packets (32 bytes; a frame carries 7 bytes of framing around its data) per APDU.
 
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/BenchReader.h"
 #include "norvexapi.h"
 #include "sim/Simulator.h"
 
@@ -31,43 +30,20 @@ size_t Packets(size_t dataLength) {
   return (dataLength + kFrameOverhead + kPacketSize - 1) / kPacketSize;
 }
 
-class ActivatedCard {
+class ActivatedCard : public BenchReader {
  public:
   ActivatedCard() {
-    char pattern[] = "/tmp/norvex-bench-XXXXXX";
-    directory_ = mkdtemp(pattern);
-    simulator_ = std::make_unique<norvexsim::Simulator>(directory_ + "/bus");
-    reader_ = simulator_->addReader(0x0110);
-    setenv("NORVEX_SIMULATOR", simulator_->socketPath().c_str(), 1);
-    session_ = CreateSession();
-    char name[] = "USB_0";
-    if ((status_ = ConnectReader(session_, NORVEX_INTERFACE_USB, name, 0x0110)) != 0) return;
+    if (status_ != 0) return;
     try {
-      simulator_->placeCard(reader_, "iso14443-4");
+      simulator().placeCard(reader(), "iso14443-4");
     } catch (const std::exception&) {
       status_ = -1;
       return;
     }
     uint8_t ats[64];
     uint16_t atsLen = sizeof ats;
-    status_ = Request_ATS(session_, 0x80, &atsLen, ats);  // FSD 256
+    status_ = Request_ATS(session(), 0x80, &atsLen, ats);  // FSD 256
   }
-  ~ActivatedCard() {
-    ReleaseSession(session_);
-    simulator_.reset();
-    std::filesystem::remove_all(directory_);
-  }
-  void* session() const { return session_; }
-  long status() const { return status_; }
-  norvexsim::Simulator& simulator() { return *simulator_; }
-  int reader() const { return reader_; }
-
- private:
-  std::string directory_;
-  std::unique_ptr<norvexsim::Simulator> simulator_;
-  int reader_ = 0;
-  void* session_ = nullptr;
-  long status_ = 0;
 };
 
 // state.range(0): APDU length; the card answers every APDU (SELECT of the master file with that
