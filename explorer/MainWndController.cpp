@@ -565,6 +565,7 @@ void mainWndController::FinishCardJob() {
   ShowJob(-1);
   if (IsScanning()) ScheduleScan(theMifareObj->DelayForWaitCard());
   SetStatus(IsScanning() ? kExploring : kReady);
+  emit cardJobFinished();
 }
 
 void mainWndController::ShowJob(int count) {

@@ -134,6 +134,11 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   void ResetCardTree() override;
   void Alert(const QString& title, const QString& text) override;
 
+ signals:
+  // A whole-card job (read all, write all, a key search) ended, its results shown and the window
+  // ready again; also when it ended before its first step (the card was gone).
+  void cardJobFinished();
+
  protected:
   // A new palette (a dark theme, say) gives the card tree colours that read on it.
   void changeEvent(QEvent* event) override;

@@ -36,6 +36,15 @@ expect() {
   ! grep -q "Sanitizer\|runtime error:" err.txt || { fail "$what: sanitizer report"; cat err.txt >&2; }
 }
 control() { "$simulator" --control "$socket" "$@" >/dev/null || fail "control $*"; }
+# eventually COMMAND...: runs the command every 50 ms until it succeeds; fails after 30 s.
+eventually() {
+  tries=0
+  until "$@"; do
+    tries=$((tries + 1))
+    [ $tries -gt 600 ] && return 1
+    sleep 0.05
+  done
+}
 
 uid1k=04A1B2C3
 uid4k=0BADCAFE
@@ -79,18 +88,17 @@ grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.
 expect 0 "scan 4K" "$norvex" scan --product 0x0120
 grep -q "Mifare Classic 4K" out.txt || fail "scan 4K: $(cat out.txt)"
 
-# scan --watch reports a card placed and one taken away, one JSON object per line.
+# scan --watch reports a card placed and one taken away, one JSON object per line. Each step
+# waits for the line before it, however slow the machine.
 "$norvex" scan --watch --json >watch.txt 2>&1 &
 watch_pid=$!
-sleep 0.5
 control place 0 classic4k:uid=0A0B0C0D
-sleep 0.5
-control remove 0 0A0B0C0D
-sleep 0.5
+eventually grep -q '"event": "arrived", "card": {"uid": "0A0B0C0D"' watch.txt &&
+  control remove 0 0A0B0C0D &&
+  eventually grep -q '"event": "left", "card": {"uid": "0A0B0C0D"' watch.txt ||
+  fail "watch: $(cat watch.txt)"
 kill -TERM $watch_pid
 wait $watch_pid || fail "scan --watch: exit status $?"
-grep -q '"event": "arrived", "card": {"uid": "0A0B0C0D"' watch.txt &&
-  grep -q '"event": "left", "card": {"uid": "0A0B0C0D"' watch.txt || fail "watch: $(cat watch.txt)"
 python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
   fail "watch: not JSON lines"
 

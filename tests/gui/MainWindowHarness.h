@@ -38,6 +38,10 @@ struct RecordedAlert {
 
 using Bytes = std::vector<uint8_t>;
 
+// Bound of every wait for something the window or a worker does in its own time: generous, so
+// that a loaded machine (a sanitizer build beside other jobs) only makes the wait longer.
+constexpr int kWaitMs = 30000;
+
 // First block and number of data blocks of a Mifare Classic sector.
 inline int FirstBlock(int sector) {
   return sector < 32 ? 4 * sector : 128 + 16 * (sector - 32);
@@ -69,6 +73,7 @@ class MainWindowHarness {
       return confirmAnswer;
     });
     window->SetFileChooser([this](bool, const QString&, const QString&) { return fileToChoose; });
+    QObject::connect(window.get(), &mainWndController::cardJobFinished, [this] { ++jobsFinished; });
     tester = std::make_unique<QAbstractItemModelTester>(
         &Tree(), QAbstractItemModelTester::FailureReportingMode::QtTest);
   }
@@ -95,7 +100,12 @@ class MainWindowHarness {
   // started to end; false when there is no such widget.
   bool Click(const char* name) {
     if (!ClickOnly(name)) return false;
-    return QTest::qWaitFor([this] { return !window->IsBusy(); }, 60000);
+    return QTest::qWaitFor([this] { return !window->IsBusy(); }, kWaitMs);
+  }
+  // Waits until a whole-card job started after `finishedBefore` jobs had ended (by a shortcut,
+  // say, which clicks its button a moment later) has ended too; false when it did not.
+  bool WaitForJobEnd(int finishedBefore) {
+    return QTest::qWaitFor([this, finishedBefore] { return jobsFinished > finishedBefore; }, kWaitMs);
   }
   // The same without waiting.
   bool ClickOnly(const char* name) {
@@ -134,7 +144,7 @@ class MainWindowHarness {
   Bytes PlaceAndRegister(const std::string& card) {
     const Bytes uid = sim->placeCard(reader, card);
     const int wanted = Obj().NumberOfRegisteredCards() + 1;
-    if (!QTest::qWaitFor([&] { return Tree().rowCount() == wanted; }, 5000)) return {};
+    if (!QTest::qWaitFor([&] { return Tree().rowCount() == wanted; }, kWaitMs)) return {};
     uids.push_back(uid);
     return uid;
   }
@@ -219,6 +229,7 @@ class MainWindowHarness {
   std::unique_ptr<mainWndController> window;
   std::unique_ptr<QAbstractItemModelTester> tester;
   std::vector<RecordedAlert> alerts;
+  int jobsFinished = 0;  // whole-card jobs ended since the window opened
   std::vector<RecordedAlert> confirms;  // questions asked, each answered with confirmAnswer
   bool confirmAnswer = true;
   QString fileToChoose;  // what the file dialogs answer

@@ -157,7 +157,7 @@ class AccessBitsTest : public QObject {
     QCOMPARE(h->alerts[0].title, QStringLiteral("Information"));
     QCOMPARE(h->Tree().rowCount(), 0);  // rebuilt at the next tick with the new key texts
 
-    QTRY_COMPARE(h->Tree().rowCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
     const Shown again = Open();
     QCOMPARE(again.rows.mid(0, 2), (QList<int>{3, 3}));

@@ -142,7 +142,7 @@ class CardDataSafetyTest : public QObject {
 
     h->sim->placeCard(h->reader, "classic1k:uid=01020304");
     h->sim->setCardMemory(h->reader, h->uids[0], before);
-    QTRY_COMPARE(h->Tree().rowCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);
     QVERIFY(h->SelectCard(0));
     QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
     QVERIFY(h->Click("writeAllBtn"));
@@ -177,7 +177,7 @@ class CardDataSafetyTest : public QObject {
     h->sim->setInstructionHook(h->reader, SlowReader());
     QVERIFY(h->ClickOnly("readAllBtn"));
     auto* progress = h->Child<QProgressBar>("jobProgress");
-    QTRY_VERIFY(progress->value() >= 3);
+    QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 3, kWaitMs);
     QVERIFY(!h->ScanTimer()->isActive());
     QVERIFY(!h->Child<QWidget>("readAllBtn")->isEnabled());
     QVERIFY(h->Click("cancelBtn"));
@@ -195,7 +195,7 @@ class CardDataSafetyTest : public QObject {
     // The window closed while a read runs: the job ends first, nothing is used after it went.
     h->sim->setInstructionHook(h->reader, SlowReader());
     QVERIFY(h->ClickOnly("readAllBtn"));
-    QTRY_VERIFY(h->window->IsBusy() && progress->value() >= 2);
+    QTRY_VERIFY_WITH_TIMEOUT(h->window->IsBusy() && progress->value() >= 2, kWaitMs);
     h->window.reset();
   }
 

@@ -47,7 +47,7 @@ class MainWindowTest : public QObject {
     QVERIFY(h->ScanTimer()->isSingleShot());
     QCOMPARE(h->ScanTimer()->interval(), 100);
     h->sim->placeCard(h->reader, "classic1k");
-    QTRY_COMPARE_WITH_TIMEOUT(h->Obj().NumberOfRegisteredCards(), 1, 3000);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Obj().NumberOfRegisteredCards(), 1, kWaitMs);
     QCOMPARE(h->Tree().rowCount(), 1);
     QVERIFY(h->alerts.empty());
     QVERIFY(h->Click("stopBtn"));
@@ -416,10 +416,12 @@ class MainWindowTest : public QObject {
     h->FillDataBlocks(16);
     h->window->activateWindow();  // shortcuts act in the active window
     QVERIFY(QTest::qWaitForWindowActive(h->window.get()));
+    const int jobs = h->jobsFinished;
     QTest::keyClick(h->window.get(), Qt::Key_R, Qt::ControlModifier);
+    QVERIFY(h->WaitForJobEnd(jobs));  // a button's shortcut clicks it a moment later
     const QByteArray card = h->DataImage(16);
     QVHexTextView* view = h->DataView();
-    QTRY_COMPARE(view->getBufferData().left(768), card);  // a button's shortcut clicks it soon
+    QCOMPARE(view->getBufferData().left(768), card);
 
     view->contextMenu()->actions().at(0)->trigger();  // Set FF on the whole image
     QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
@@ -437,7 +439,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(view->getBufferData().mid(20, 4), QByteArray::fromHex("DEADBEEF"));
     const Bytes before = h->Memory();
     QTest::keyClick(h->window.get(), Qt::Key_S, Qt::ControlModifier);
-    QTRY_COMPARE(h->confirms.size(), 1u);
+    QVERIFY(h->WaitForJobEnd(jobs + 1));  // Write all runs on the worker thread
+    QCOMPARE(h->confirms.size(), 1u);
     Bytes expected = before;
     for (int i = 0; i < 4; ++i) expected[16 + 4 + i] = static_cast<uint8_t>("\xDE\xAD\xBE\xEF"[i]);
     QCOMPARE(h->Memory(), expected);
@@ -483,7 +486,7 @@ class MainWindowTest : public QObject {
 
     // The tree was emptied; the next tick rebuilds it with the new key texts and the card chosen.
     QCOMPARE(h->Tree().rowCount(), 0);
-    QTRY_COMPARE(h->Tree().rowCount(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);
     const QModelIndex row = h->Tree().index(0, 0);
     QCOMPARE(h->Tree().index(4, 1, row).data().toString(), QStringLiteral("A0A1A2A3A4A5"));
     QCOMPARE(h->Tree().index(5, 1, row).data().toString(), QStringLiteral("FFFFFFFFFFFF"));

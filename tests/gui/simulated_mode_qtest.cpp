@@ -90,7 +90,7 @@ class SimulatedModeTest : public QObject {
         if (card->Uid() == uid && card->CardType() == types[i]) return true;
       return false;
     };
-    QTRY_VERIFY_WITH_TIMEOUT(registered(0) && registered(1), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(registered(0) && registered(1), 30000);  // however loaded the machine
     window.reset();
     mode.reset();
     QVERIFY(!qEnvironmentVariableIsSet("NORVEX_SIMULATOR"));

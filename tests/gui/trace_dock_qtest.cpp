@@ -25,7 +25,7 @@ class TraceDockTest : public QObject {
     QVERIFY(h->ClickMenu("viewMenu", "traceAction"));
     QVERIFY(dock->isVisible());
     QVERIFY(h->Click("readAllBtn"));
-    QTRY_VERIFY(lines->blockCount() > 16);
+    QTRY_VERIFY_WITH_TIMEOUT(lines->blockCount() > 16, kWaitMs);
     const QStringList listed = lines->toPlainText().split(QLatin1Char('\n'));
     const QRegularExpression line(
         QStringLiteral("^ *\\d+\\.\\d{6}  (>>|<<)  [0-9A-F]{2}( [0-9A-F]{2})*$"));
