@@ -1,10 +1,11 @@
 # SPDX-License-Identifier: MIT
-# libnorvexapi: every source of the library folders goes into one static core (used by the unit
-# tests, which reach internal classes) and the shared library is that core with only the API exported.
-set(NORVEX_LIBRARY_DIRS status api transport transport/usb reader mifare desfire)
+# libnorvexapi: every source of the library's layers under lib/ goes into one static core (used by
+# the unit tests, which reach internal classes) and the shared library is that core with only the
+# API exported. Lowest layer first; lib/ is the include root of the library's own headers.
+set(NORVEX_LIBRARY_DIRS status transport transport/usb reader session mifare desfire api)
 set(NORVEX_CORE_SOURCES)
 foreach(dir IN LISTS NORVEX_LIBRARY_DIRS)
-  file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp)
+  file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/lib/${dir}/*.cpp)
   list(APPEND NORVEX_CORE_SOURCES ${dir_sources})
 endforeach()
 
@@ -19,6 +20,7 @@ set(NORVEX_PUBLIC_HEADERS
 
 add_library(norvex_core STATIC ${CMAKE_SOURCE_DIR}/cmake/empty.cpp ${NORVEX_CORE_SOURCES})
 target_include_directories(norvex_core PUBLIC
+  $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/lib>
   $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}>
   $<BUILD_INTERFACE:${CMAKE_SOURCE_DIR}/include>
   $<BUILD_INTERFACE:${NORVEX_GENERATED_INCLUDE_DIR}>)

@@ -3,5 +3,5 @@
 # CI builds set it, so that a warning cannot land.
 option(NORVEX_WERROR "Treat compiler warnings as errors" OFF)
 add_library(norvex_warnings INTERFACE)
-target_compile_options(norvex_warnings INTERFACE -Wall -Wextra -Wpedantic
+target_compile_options(norvex_warnings INTERFACE -Wall -Wextra -Wpedantic -Wshadow
   $<$<BOOL:${NORVEX_WERROR}>:-Werror>)

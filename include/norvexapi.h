@@ -634,7 +634,8 @@ NORVEX_API void DF_FreeBuffer(uint8_t* buffer);
 /* Single-block DES and triple-DES routines. Those that return a pointer return the calling
  * thread's result buffer of that routine (8 bytes), overwritten by its next call. A non-null iv is
  * read as the chaining value and receives the new one. Keys: key8 single DES, key16 two-key
- * triple DES, key24 three-key triple DES. */
+ * triple DES, key24 three-key triple DES. Should the cipher fail to run (memory ran out), those
+ * return NULL and the others leave zeros in the output. */
 NORVEX_API uint8_t* DES_ede3_cbc_encrypt_VOP(const uint8_t* key16, const uint8_t* in8,
                                              uint8_t* iv8);
 NORVEX_API uint8_t* DES_ede3_cbc_decrypt_VOP(const uint8_t* key16, const uint8_t* in8,

@@ -3,7 +3,7 @@
 
 #include <stdexcept>
 
-#include "transport/Crc16.h"
+#include "sim/device/FrameCrc.h"
 
 namespace norvexsim {
 
@@ -33,7 +33,7 @@ std::optional<RequestFrame> decodeRequest(std::span<const uint8_t> frame) {
   request.sequence = frame[1];
   request.instruction = frame[2];
   request.params.assign(frame.begin() + kFrameHeaderSize, frame.begin() + crcOffset);
-  const uint16_t crc = crc16Mcrf4xx(frame.data(), crcOffset);
+  const uint16_t crc = frameCrc(frame.data(), crcOffset);
   request.crcValid = frame[0] == kFrameStart && readLe16(frame, crcOffset) == crc;
   return request;
 }
@@ -47,7 +47,7 @@ std::vector<uint8_t> encodeReply(uint8_t sequence, int8_t status, std::span<cons
   frame.push_back(static_cast<uint8_t>(status));
   appendLe16(frame, static_cast<uint16_t>(data.size()));
   frame.insert(frame.end(), data.begin(), data.end());
-  appendLe16(frame, crc16Mcrf4xx(frame.data(), frame.size()));
+  appendLe16(frame, frameCrc(frame.data(), frame.size()));
   return frame;
 }
 

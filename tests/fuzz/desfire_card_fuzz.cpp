@@ -8,17 +8,13 @@
 // Checked: every answer carries a status (native: at least the status byte; wrapped: at least
 // SW1 SW2) and fits one frame (59 data bytes, the status byte or the status word).
 
-#include <openssl/des.h>
-
 #include <array>
 #include <cstring>
 #include <vector>
 
+#include "desfire/DesCipher.h"
 #include "sim/cards/desfire/DesfireApp.h"
 #include "support/Fuzz.h"
-
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 
 namespace {
 
@@ -39,16 +35,14 @@ const Bytes kSetup[] = {
 void authenticate(DesfireApp& card) {
   const Bytes challenge = card.process(Bytes{0x0A, 0x00}).data;
   FUZZ_CHECK(challenge.size() == 9);
-  DES_cblock zero{}, block, rndB;
-  DES_key_schedule key;
-  DES_set_key_unchecked(&zero, &key);
-  std::memcpy(block, challenge.data() + 1, 8);
-  DES_ecb_encrypt(&block, &rndB, &key, DES_DECRYPT);
-  DES_cblock rndA{}, first, second, rotated;
+  const uint8_t zero[8] = {};
+  const desfire::DesCipher key(zero, desfire::DesCipher::KeyLength::Single);
+  uint8_t rndB[8], rndA[8] = {}, first[8], second[8], rotated[8];
+  key.Decipher(challenge.data() + 1, rndB);
   for (int i = 0; i < 8; ++i) rotated[i] = rndB[(i + 1) % 8];
-  DES_ecb_encrypt(&rndA, &first, &key, DES_DECRYPT);
+  key.Decipher(rndA, first);
   for (int i = 0; i < 8; ++i) rotated[i] ^= first[i];
-  DES_ecb_encrypt(&rotated, &second, &key, DES_DECRYPT);
+  key.Decipher(rotated, second);
   Bytes answer{0xAF};
   answer.insert(answer.end(), first, first + 8);
   answer.insert(answer.end(), second, second + 8);
@@ -72,4 +66,3 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   return 0;
 }
 
-#pragma GCC diagnostic pop

@@ -13,7 +13,7 @@
 #include <iterator>
 #include <memory>
 
-#include "api/Session.h"
+#include "session/Session.h"
 #include "mifare/SectorGeometry.h"
 #include "norvexapi.h"
 #include "reader/Host2IPNorvex.h"

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "transport/usb/VirtualBusProtocol.h"
+#include "lib/transport/usb/VirtualBusProtocol.h"
 
 namespace simtest {
 

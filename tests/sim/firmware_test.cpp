@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "OpenReaderHarness.h"
+#include "sim/device/FrameCrc.h"
 
 namespace {
 
@@ -12,6 +13,13 @@ using simtest::Bytes;
 using namespace std::chrono_literals;
 
 using FirmwareTest = simtest::OpenReaderTest;
+
+// The device side's own frame checksum against the published CRC-16/MCRF4XX check value.
+TEST(FrameCrc, PublishedCheckValue) {
+  const uint8_t check[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+  EXPECT_EQ(norvexsim::frameCrc(check, sizeof check), 0x6F91);
+  EXPECT_EQ(norvexsim::frameCrc(nullptr, 0), 0xFFFF);
+}
 
 TEST_F(FirmwareTest, FramesTravelAsPaddedPacketsBothWays) {
   // The host's first frame: RdPcdConfig, sequence 0, CRC 0x798D.

@@ -2,7 +2,7 @@
 // Sessions without a reader: the handle check, flags and user data, and the connect paths that fail
 // before any device is touched.
 
-#include "api/Session.h"
+#include "session/Session.h"
 
 #include <gtest/gtest.h>
 

@@ -14,7 +14,7 @@
 #include <set>
 #include <string>
 
-#include "api/StatusTable.h"
+#include "status/StatusTable.h"
 #include "norvexapi.h"
 #include "status/StatusCodes.h"
 

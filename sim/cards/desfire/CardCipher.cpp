@@ -1,38 +1,44 @@
 // SPDX-License-Identifier: MIT
 #include "sim/cards/desfire/CardCipher.h"
 
-#include <openssl/des.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <cstring>
-
-// OpenSSL 3 deprecates the DES_* interface; the card model keeps to it in this file only.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+#include <memory>
+#include <new>
+#include <stdexcept>
 
 namespace norvexsim::desfire {
 namespace {
 
 constexpr size_t kBlock = 8;
 
+// One block enciphered at a time with EDE triple DES (K3 = K1; a DES key is K1 = K2), through
+// OpenSSL's EVP interface in ECB mode: the card does its own chaining, as the card's documentation
+// describes it, rather than borrow a CBC routine.
 class Ede {
  public:
-  explicit Ede(const Key& key) {
-    DES_cblock half;
-    std::memcpy(half, key.data(), kBlock);
-    DES_set_key_unchecked(&half, &k1_);
-    std::memcpy(half, key.data() + kBlock, kBlock);
-    DES_set_key_unchecked(&half, &k2_);
+  explicit Ede(const Key& key) : context_(EVP_CIPHER_CTX_new()) {
+    if (!context_) throw std::bad_alloc();
+    uint8_t ede3[3 * kBlock];
+    std::memcpy(ede3, key.data(), 2 * kBlock);
+    std::memcpy(ede3 + 2 * kBlock, key.data(), kBlock);
+    if (EVP_EncryptInit_ex(context_.get(), EVP_des_ede3_ecb(), nullptr, ede3, nullptr) != 1 ||
+        EVP_CIPHER_CTX_set_padding(context_.get(), 0) != 1)
+      throw std::runtime_error("card cipher unavailable");
   }
   void encipher(const uint8_t* in, uint8_t* out) {
-    DES_cblock input, output;
-    std::memcpy(input, in, kBlock);
-    DES_ecb3_encrypt(&input, &output, &k1_, &k2_, &k1_, DES_ENCRYPT);
-    std::memcpy(out, output, kBlock);
+    int written = 0;
+    if (EVP_EncryptUpdate(context_.get(), out, &written, in, kBlock) != 1 || written != kBlock)
+      throw std::runtime_error("card cipher failed");
   }
 
  private:
-  DES_key_schedule k1_{}, k2_{};
+  struct Free {
+    void operator()(EVP_CIPHER_CTX* context) const { EVP_CIPHER_CTX_free(context); }
+  };
+  std::unique_ptr<EVP_CIPHER_CTX, Free> context_;
 };
 
 }  // namespace
@@ -63,4 +69,3 @@ std::vector<uint8_t> recoverFromReader(const Key& key, std::span<const uint8_t> 
 
 }  // namespace norvexsim::desfire
 
-#pragma GCC diagnostic pop

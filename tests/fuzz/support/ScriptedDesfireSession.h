@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "api/Session.h"
+#include "session/Session.h"
 #include "norvexapi.h"
 #include "support/CardScript.h"
 #include "support/Fuzz.h"
