@@ -6,6 +6,7 @@
 #include "status/StatusCodes.h"
 #include "transport/ProtocolBase.h"
 #include "transport/StatusNarrowing.h"
+#include "reader/ReaderInstruction.h"
 
 Host2NorvexBase::Host2NorvexBase(ProtocolBase* sessionProtocol) {
   protocol = sessionProtocol;
@@ -62,23 +63,23 @@ long Host2NorvexBase::CopyLeadingReply(std::span<uint8_t> out) {
 // Reader-level instructions.
 
 long Host2NorvexBase::RdPcdConfig() {
-  BeginInstruction(0x10);
+  BeginInstruction(instruction::kConfigure);
   return Execute();
 }
 
 long Host2NorvexBase::RdPcdRfReset(uint16_t duration) {
-  BeginInstruction(0x20);
+  BeginInstruction(instruction::kRfReset);
   command->AddParam(duration);
   return Execute();
 }
 
 long Host2NorvexBase::RdPcdSetDefaultAttrib() {
-  BeginInstruction(0x45);
+  BeginInstruction(instruction::kSetDefaultAttrib);
   return Execute();
 }
 
 long Host2NorvexBase::RdPcdSetAttrib(uint8_t a, uint8_t b) {
-  BeginInstruction(0x46);
+  BeginInstruction(instruction::kSetAttrib);
   command->AddParam(a);
   command->AddParam(b);
   return Execute();
@@ -89,7 +90,7 @@ long Host2NorvexBase::RdPcdGetAttrib(uint8_t* a, uint8_t* b, uint8_t* c, uint8_t
   if (std::find(std::begin(outs), std::end(outs), nullptr) != std::end(outs)) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0x47);
+  BeginInstruction(instruction::kGetAttrib);
   if (const long result = SendInstruction(); result != 0) return result;
   const auto reply = Reply();
   if (reply.size() != std::size(outs)) return MalformedReply(resp_too_short);
@@ -100,7 +101,7 @@ long Host2NorvexBase::RdPcdGetAttrib(uint8_t* a, uint8_t* b, uint8_t* c, uint8_t
 // The reply is a signed 16-bit count followed by that many version bytes.
 long Host2NorvexBase::PcdGetFwVersion(uint8_t* version, uint8_t* len) {
   if (version == nullptr || len == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x63);
+  BeginInstruction(instruction::kGetFirmwareVersion);
   if (const long result = SendInstruction(); result != 0) return result;
   const auto reply = Reply();
   if (reply.size() < 2) return MalformedReply(resp_too_short);
@@ -117,20 +118,20 @@ long Host2NorvexBase::PcdGetFwVersion(uint8_t* version, uint8_t* len) {
 // The key set length is not sent: the reader knows the size of each set.
 long Host2NorvexBase::RdLoadKeySet(uint8_t set, uint8_t len, const uint8_t* keys) {
   if (keys == nullptr && len != 0) return wrong_parameter_value;
-  BeginInstruction(0x98);
+  BeginInstruction(instruction::kLoadKeySet);
   command->AddParam(set);
   if (len != 0) command->AddParam(keys, len);
   return Execute();
 }
 
 long Host2NorvexBase::PcdLoadConfig(uint16_t config) {
-  BeginInstruction(0xED);
+  BeginInstruction(instruction::kLoadConfig);
   command->AddParam(config);
   return Execute();
 }
 
 long Host2NorvexBase::RdPcdSetCardType(uint8_t cardType) {
-  BeginInstruction(0xEA);
+  BeginInstruction(instruction::kSetCardType);
   command->AddParam(cardType);
   return Execute();
 }

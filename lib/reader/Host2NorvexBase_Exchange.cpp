@@ -7,6 +7,7 @@
 #include "reader/CountedReply.h"
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
+#include "reader/ReaderInstruction.h"
 
 namespace {
 
@@ -26,7 +27,7 @@ long Host2NorvexBase::RdPiccExchangeBlock(const uint8_t* data, uint16_t len, uin
   if ((data == nullptr && len != 0) || resp == nullptr || respLen == nullptr) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0x48);
+  BeginInstruction(instruction::kExchangeBlock);
   command->AddParam(len);
   command->AddParam(mode);
   command->AddParam(cardTimeout);
@@ -61,7 +62,7 @@ long Host2NorvexBase::ExchangeByteStream(uint8_t flags, const uint8_t* data, uin
   if ((data == nullptr && len != 0) || respLen == nullptr || (resp == nullptr && *respLen != 0)) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0x03);
+  BeginInstruction(instruction::kExchangeByteStream);
   command->AddParam(flags);
   command->AddParam(len);
   if (len != 0) command->AddParam(data, len);

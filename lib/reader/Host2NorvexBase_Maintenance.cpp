@@ -7,6 +7,7 @@
 
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
+#include "reader/ReaderInstruction.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr unsigned int kDefaultSpeed = 115200;
 }  // namespace
 
 long Host2NorvexBase::RdWriteRC(uint8_t reg, uint8_t value) {
-  BeginInstruction(0x01);
+  BeginInstruction(instruction::kWriteRegister);
   command->AddParam(reg);
   command->AddParam(value);
   return Execute();
@@ -25,7 +26,7 @@ long Host2NorvexBase::RdWriteRC(uint8_t reg, uint8_t value) {
 
 long Host2NorvexBase::RdReadRC(uint8_t reg, uint8_t* value) {
   if (value == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x02);
+  BeginInstruction(instruction::kReadRegister);
   command->AddParam(reg);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyExactReply({value, 1}, read_too_long);
@@ -33,7 +34,7 @@ long Host2NorvexBase::RdReadRC(uint8_t reg, uint8_t* value) {
 
 long Host2NorvexBase::RdPcdReadE2(uint16_t addr, uint8_t len, uint8_t* data) {
   if (data == nullptr && len != 0) return wrong_parameter_value;
-  BeginInstruction(0x23);
+  BeginInstruction(instruction::kReadEeprom);
   command->AddParam(addr);
   command->AddParam(len);
   if (const long result = SendInstruction(); result != 0) return result;
@@ -44,7 +45,7 @@ long Host2NorvexBase::RdPcdReadE2(uint16_t addr, uint8_t len, uint8_t* data) {
 
 long Host2NorvexBase::RdPcdWriteE2(uint16_t addr, uint8_t len, const uint8_t* data) {
   if (data == nullptr && len != 0) return wrong_parameter_value;
-  BeginInstruction(0x24);
+  BeginInstruction(instruction::kWriteEeprom);
   command->AddParam(addr);
   command->AddParam(len);
   if (len != 0) command->AddParam(data, len);
@@ -52,18 +53,18 @@ long Host2NorvexBase::RdPcdWriteE2(uint16_t addr, uint8_t len, const uint8_t* da
 }
 
 long Host2NorvexBase::RdStartDownload() {
-  BeginInstruction(0x62);
+  BeginInstruction(instruction::kStartDownload);
   return Execute();
 }
 
 // The reader leaves the bus for its boot loader: it can be reached again only after a replug.
 long Host2NorvexBase::EnterISPMode() {
-  BeginInstruction(0x66);
+  BeginInstruction(instruction::kEnterIsp);
   return Execute();
 }
 
 long Host2NorvexBase::SetPeriferialState(uint8_t device, uint8_t state) {
-  BeginInstruction(0xE6);
+  BeginInstruction(instruction::kSetPeripheralState);
   command->AddParam(device);
   command->AddParam(state);
   return Execute();
@@ -73,14 +74,14 @@ long Host2NorvexBase::SetPeriferialState(uint8_t device, uint8_t state) {
 long Host2NorvexBase::SetOnLineBaudRate(unsigned int baud) {
   const auto found = std::find(kSpeedOfCode.begin(), kSpeedOfCode.end(), baud);
   if (found == kSpeedOfCode.end()) return wrong_parameter_value;
-  BeginInstruction(0x82);
+  BeginInstruction(instruction::kSetOnlineBaudRate);
   command->AddParam(static_cast<uint8_t>(found - kSpeedOfCode.begin()));
   return Execute();
 }
 
 long Host2NorvexBase::GetJumperBaudRate(unsigned int* baud) {
   if (baud == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x83);
+  BeginInstruction(instruction::kGetJumperBaudRate);
   if (const long result = SendInstruction(); result != 0) return result;
   const auto reply = Reply();
   if (reply.empty()) return MalformedReply(resp_too_short);
@@ -90,25 +91,25 @@ long Host2NorvexBase::GetJumperBaudRate(unsigned int* baud) {
 }
 
 long Host2NorvexBase::TestWatchDog() {
-  BeginInstruction(0x85);
+  BeginInstruction(instruction::kWatchdog);
   return Execute();
 }
 
 long Host2NorvexBase::CheckWDT() {
-  BeginInstruction(0x85);
+  BeginInstruction(instruction::kWatchdog);
   return Execute();
 }
 
 long Host2NorvexBase::PingReader(uint8_t* data, uint16_t* len) {
   if (len == nullptr || (data == nullptr && *len != 0)) return wrong_parameter_value;
-  BeginInstruction(0x86);
+  BeginInstruction(instruction::kPing);
   if (*len != 0) command->AddParam(data, *len);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyExactReply({data, *len}, wrong_parameter_value);
 }
 
 long Host2NorvexBase::ReadBack(uint16_t value) {
-  BeginInstruction(0x87);
+  BeginInstruction(instruction::kReadBack);
   command->AddParam(value);
   return Execute();
 }

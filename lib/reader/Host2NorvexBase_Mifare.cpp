@@ -5,6 +5,7 @@
 
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
+#include "reader/ReaderInstruction.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ constexpr unsigned long kPageLength = 4;
 }  // namespace
 
 long Host2NorvexBase::RdMfPiccAuth(uint8_t a, uint8_t b, uint8_t c) {
-  BeginInstruction(0x14);
+  BeginInstruction(instruction::kAuthenticate);
   command->AddParam(a);
   command->AddParam(b);
   command->AddParam(c);
@@ -27,7 +28,7 @@ long Host2NorvexBase::RdMfPiccAuth(uint8_t a, uint8_t b, uint8_t c) {
 
 long Host2NorvexBase::RdMfPiccAuthE(uint8_t a, const uint8_t* snr, uint8_t c, uint8_t d) {
   if (snr == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x15);
+  BeginInstruction(instruction::kAuthenticateFromEeprom);
   command->AddParam(a);
   command->AddParam(snr, kSerialLength);
   command->AddParam(c);
@@ -37,7 +38,7 @@ long Host2NorvexBase::RdMfPiccAuthE(uint8_t a, const uint8_t* snr, uint8_t c, ui
 
 long Host2NorvexBase::RdPcdLoadKeyE2(uint8_t a, uint8_t b, const uint8_t* key) {
   if (key == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x17);
+  BeginInstruction(instruction::kLoadKeyToEeprom);
   command->AddParam(a);
   command->AddParam(b);
   command->AddParam(key, kKeyLength);
@@ -49,7 +50,7 @@ long Host2NorvexBase::RdPcdLoadKeyE2(uint8_t a, uint8_t b, const uint8_t* key) {
 long Host2NorvexBase::RdMfPiccAuthKey(uint8_t keyType, const uint8_t* snr, const uint8_t* codedKey,
                                       uint8_t block) {
   if (snr == nullptr || codedKey == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x18);
+  BeginInstruction(instruction::kAuthenticateWithKey);
   command->AddParam(keyType);
   command->AddParam(snr, kSerialLength);
   command->AddParam(codedKey, kCodedKeyLength);
@@ -59,7 +60,7 @@ long Host2NorvexBase::RdMfPiccAuthKey(uint8_t keyType, const uint8_t* snr, const
 
 long Host2NorvexBase::RdMfPiccRead(uint8_t block, uint8_t* data) {
   if (data == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x19);
+  BeginInstruction(instruction::kReadBlock);
   command->AddParam(block);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyLeadingReply({data, kBlockLength});
@@ -67,7 +68,7 @@ long Host2NorvexBase::RdMfPiccRead(uint8_t block, uint8_t* data) {
 
 long Host2NorvexBase::RdMfPiccWrite(uint8_t block, const uint8_t* data) {
   if (data == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x1A);
+  BeginInstruction(instruction::kWriteBlock);
   command->AddParam(block);
   command->AddParam(data, kBlockLength);
   return Execute();
@@ -77,7 +78,7 @@ long Host2NorvexBase::RdMfPiccWrite(uint8_t block, const uint8_t* data) {
 long Host2NorvexBase::RdMfPiccValue(uint8_t mode, uint8_t block, const uint8_t* value,
                                     uint8_t transBlock) {
   if (value == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x1B);
+  BeginInstruction(instruction::kValue);
   command->AddParam(mode);
   command->AddParam(block);
   command->AddParam(value, kValueLength);
@@ -87,7 +88,7 @@ long Host2NorvexBase::RdMfPiccValue(uint8_t mode, uint8_t block, const uint8_t* 
 
 long Host2NorvexBase::RdMfPiccValueDebit(uint8_t mode, uint8_t block, const uint8_t* value) {
   if (value == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x1C);
+  BeginInstruction(instruction::kValueDebit);
   command->AddParam(mode);
   command->AddParam(block);
   command->AddParam(value, kValueLength);
@@ -97,7 +98,7 @@ long Host2NorvexBase::RdMfPiccValueDebit(uint8_t mode, uint8_t block, const uint
 // Writes one 4-byte page (Ultralight write).
 long Host2NorvexBase::RdPiccWrite4(uint8_t addr, const uint8_t* data) {
   if (data == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x1E);
+  BeginInstruction(instruction::kWritePage);
   command->AddParam(addr);
   command->AddParam(data, kPageLength);
   return Execute();
@@ -106,7 +107,7 @@ long Host2NorvexBase::RdPiccWrite4(uint8_t addr, const uint8_t* data) {
 long Host2NorvexBase::RdPiccCommonWrite(uint8_t cmd, uint8_t addr, uint8_t len,
                                         const uint8_t* data) {
   if (data == nullptr && len != 0) return wrong_parameter_value;
-  BeginInstruction(0x1F);
+  BeginInstruction(instruction::kCommonWrite);
   command->AddParam(cmd);
   command->AddParam(addr);
   command->AddParam(len);
@@ -117,7 +118,7 @@ long Host2NorvexBase::RdPiccCommonWrite(uint8_t cmd, uint8_t addr, uint8_t len,
 // len is the capacity of data; the whole reply (at most len bytes) is copied there.
 long Host2NorvexBase::RdPiccCommonRead(uint8_t cmd, uint8_t addr, uint8_t len, uint8_t* data) {
   if (data == nullptr && len != 0) return wrong_parameter_value;
-  BeginInstruction(0x28);
+  BeginInstruction(instruction::kCommonRead);
   command->AddParam(cmd);
   command->AddParam(addr);
   command->AddParam(len);

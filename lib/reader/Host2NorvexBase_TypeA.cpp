@@ -5,6 +5,7 @@
 
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
+#include "reader/ReaderInstruction.h"
 
 namespace {
 
@@ -19,7 +20,7 @@ constexpr int kAttemptsPerRound = 5;
 
 long Host2NorvexBase::RdMfPiccRequest(uint8_t reqCode, uint8_t* atq) {
   if (atq == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x11);
+  BeginInstruction(instruction::kRequest);
   command->AddParam(reqCode);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyExactReply({atq, kAtqLength}, wrong_parameter_value);
@@ -28,7 +29,7 @@ long Host2NorvexBase::RdMfPiccRequest(uint8_t reqCode, uint8_t* atq) {
 // snr carries the known part of the serial number out and the whole serial number back.
 long Host2NorvexBase::RdMfPiccAnticoll(uint8_t bitCount, uint8_t* snr) {
   if (snr == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x12);
+  BeginInstruction(instruction::kAnticollision);
   command->AddParam(bitCount);
   command->AddParam(snr, kSerialLength);
   if (const long result = SendInstruction(); result != 0) return result;
@@ -37,20 +38,20 @@ long Host2NorvexBase::RdMfPiccAnticoll(uint8_t bitCount, uint8_t* snr) {
 
 long Host2NorvexBase::RdMfPiccSelect(const uint8_t* snr, uint8_t* sak) {
   if (snr == nullptr || sak == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x13);
+  BeginInstruction(instruction::kSelect);
   command->AddParam(snr, kSerialLength);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyLeadingReply({sak, 1});
 }
 
 long Host2NorvexBase::RdMfPiccHalt() {
-  BeginInstruction(0x1D);
+  BeginInstruction(instruction::kHalt);
   return Execute();
 }
 
 long Host2NorvexBase::RdPiccCommonRequest(uint8_t reqCode, uint8_t* atq) {
   if (atq == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x40);
+  BeginInstruction(instruction::kCommonRequest);
   command->AddParam(reqCode);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyExactReply({atq, kAtqLength}, wrong_parameter_value);
@@ -59,7 +60,7 @@ long Host2NorvexBase::RdPiccCommonRequest(uint8_t reqCode, uint8_t* atq) {
 // selCode names the cascade level (0x93, 0x95, 0x97) of a UID longer than 4 bytes.
 long Host2NorvexBase::RdPiccCascAnticoll(uint8_t selCode, uint8_t bitCount, uint8_t* snr) {
   if (snr == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x41);
+  BeginInstruction(instruction::kCascadedAnticollision);
   command->AddParam(selCode);
   command->AddParam(bitCount);
   command->AddParam(snr, kSerialLength);
@@ -69,7 +70,7 @@ long Host2NorvexBase::RdPiccCascAnticoll(uint8_t selCode, uint8_t bitCount, uint
 
 long Host2NorvexBase::RdPiccCascSelect(uint8_t selCode, const uint8_t* snr, uint8_t* sak) {
   if (snr == nullptr || sak == nullptr) return wrong_parameter_value;
-  BeginInstruction(0x42);
+  BeginInstruction(instruction::kCascadedSelect);
   command->AddParam(selCode);
   command->AddParam(snr, kSerialLength);
   if (const long result = SendInstruction(); result != 0) return result;
@@ -99,7 +100,7 @@ long Host2NorvexBase::RdPiccActivateIdle(uint8_t mode, uint8_t* atq, uint8_t* sa
   if (atq == nullptr || sak == nullptr || uid == nullptr || uidLen == nullptr) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0x43);
+  BeginInstruction(instruction::kActivateIdle);
   command->AddParam(mode);
   if (const long result = SendInstruction(); result != 0) return result;
   return CopyActivationReply(atq, sak, uid, uidLen);
@@ -111,7 +112,7 @@ long Host2NorvexBase::RdPiccActivateWakeup(uint8_t mode, uint8_t* atq, uint8_t* 
   if (atq == nullptr || sak == nullptr || uid == nullptr || uidLen == nullptr) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0x44);
+  BeginInstruction(instruction::kActivateWakeup);
   command->AddParam(mode);
   command->AddParam(*uidLen);
   if (*uidLen != 0) command->AddParam(uid, *uidLen);

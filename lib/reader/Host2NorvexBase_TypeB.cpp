@@ -5,6 +5,7 @@
 #include "reader/CountedReply.h"
 #include "reader/Host2NorvexBase.h"
 #include "status/StatusCodes.h"
+#include "reader/ReaderInstruction.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ long Host2NorvexBase::TypeBCountedReply(uint8_t* resp, uint16_t* respLen) {
 long Host2NorvexBase::PcdISO14443TypeBCommonRequest(uint8_t p1, uint8_t p2, uint8_t p3,
                                                     uint8_t* resp, uint16_t* respLen) {
   if (CountedBufferInvalid(resp, respLen)) return wrong_parameter_value;
-  BeginInstruction(0xB0);
+  BeginInstruction(instruction::kTypeBCommonRequest);
   command->AddParam(p1);
   command->AddParam(p2);
   command->AddParam(p3);
@@ -35,7 +36,7 @@ long Host2NorvexBase::PcdISO14443TypeBCommonRequest(uint8_t p1, uint8_t p2, uint
 long Host2NorvexBase::PcdISO14443TypeBRequestIdle(uint8_t p1, uint8_t p2, uint8_t* resp,
                                                   uint16_t* respLen) {
   if (CountedBufferInvalid(resp, respLen)) return wrong_parameter_value;
-  BeginInstruction(0xB1);
+  BeginInstruction(instruction::kTypeBRequestIdle);
   command->AddParam(p1);
   command->AddParam(p2);
   return TypeBCountedReply(resp, respLen);
@@ -44,7 +45,7 @@ long Host2NorvexBase::PcdISO14443TypeBRequestIdle(uint8_t p1, uint8_t p2, uint8_
 long Host2NorvexBase::PcdISO14443TypeBRequestWakeUp(uint8_t p1, uint8_t p2, uint8_t* resp,
                                                     uint16_t* respLen) {
   if (CountedBufferInvalid(resp, respLen)) return wrong_parameter_value;
-  BeginInstruction(0xB2);
+  BeginInstruction(instruction::kTypeBRequestWakeup);
   command->AddParam(p1);
   command->AddParam(p2);
   return TypeBCountedReply(resp, respLen);
@@ -52,14 +53,14 @@ long Host2NorvexBase::PcdISO14443TypeBRequestWakeUp(uint8_t p1, uint8_t p2, uint
 
 long Host2NorvexBase::PcdISO14443TypeBSlotMarker(uint8_t slot, uint8_t* resp, uint16_t* respLen) {
   if (CountedBufferInvalid(resp, respLen)) return wrong_parameter_value;
-  BeginInstruction(0xB4);
+  BeginInstruction(instruction::kTypeBSlotMarker);
   command->AddParam(slot);
   return TypeBCountedReply(resp, respLen);
 }
 
 long Host2NorvexBase::PcdISO14443TypeBHalt(const uint8_t* pupi) {
   if (pupi == nullptr) return wrong_parameter_value;
-  BeginInstruction(0xB5);
+  BeginInstruction(instruction::kTypeBHalt);
   command->AddParam(pupi, kPupiLength);
   return Execute();
 }
@@ -73,7 +74,7 @@ long Host2NorvexBase::PcdISO14443TypeBAttrib(const uint8_t* pupi, uint8_t p2, ui
       (hl == nullptr && *hlLen != 0)) {
     return wrong_parameter_value;
   }
-  BeginInstruction(0xB3);
+  BeginInstruction(instruction::kTypeBAttrib);
   command->AddParam(pupi, kPupiLength);
   command->AddParam(p2);
   command->AddParam(p3);

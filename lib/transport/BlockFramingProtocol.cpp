@@ -12,9 +12,9 @@
 BlockFramingProtocol::BlockFramingProtocol(ReaderInterface& transport)
     : readerInterface(transport) {}
 
-long BlockFramingProtocol::SendCommand(CommandObject& cmd, unsigned long rxTimeout,
-                                       unsigned long txTimeout) {
-  return DoCommunicationWork(cmd, rxTimeout, txTimeout);
+long BlockFramingProtocol::SendCommand(CommandObject& cmd, unsigned long rxTimeoutMs,
+                                       unsigned long txTimeoutMs) {
+  return DoCommunicationWork(cmd, rxTimeoutMs, txTimeoutMs);
 }
 
 long BlockFramingProtocol::ResetProtocol() {
@@ -26,10 +26,10 @@ long BlockFramingProtocol::ResetProtocol() {
   return readerInterface.ResetInterface();
 }
 
-long BlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned long rxTimeout,
-                                               unsigned long txTimeout) {
-  this->rxTimeout = static_cast<uint32_t>(rxTimeout);
-  this->txTimeout = static_cast<uint32_t>(txTimeout);
+long BlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned long rxTimeoutMs,
+                                               unsigned long txTimeoutMs) {
+  rxTimeout = static_cast<uint32_t>(rxTimeoutMs);
+  txTimeout = static_cast<uint32_t>(txTimeoutMs);
   const long sent = SendFrame(cmd);
   if (sent != 0) return sent;
   return ReceiveFrame(cmd);

@@ -9,10 +9,10 @@
 USBBlockFramingProtocol::USBBlockFramingProtocol(ReaderInterface& transport)
     : BlockFramingProtocol(transport) {}
 
-long USBBlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned long rxTimeout,
-                                                  unsigned long txTimeout) {
-  this->rxTimeout = static_cast<uint32_t>(rxTimeout);
-  this->txTimeout = static_cast<uint32_t>(txTimeout);
+long USBBlockFramingProtocol::DoCommunicationWork(CommandObject& cmd, unsigned long rxTimeoutMs,
+                                                  unsigned long txTimeoutMs) {
+  rxTimeout = static_cast<uint32_t>(rxTimeoutMs);
+  txTimeout = static_cast<uint32_t>(txTimeoutMs);
   const long sent = SendFrame(cmd);
   if (sent != 0) return sent;
 
