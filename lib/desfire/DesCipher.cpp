@@ -59,7 +59,7 @@ void DesCipher::Cbc(const uint8_t* in, uint8_t* out, size_t len, uint8_t* iv, bo
   if (whole == 0) return;
   CipherContext context(EVP_CIPHER_CTX_new());
   if (!context) throw std::bad_alloc();
-  std::array<uint8_t, kBlockSize> nextIv;
+  std::array<uint8_t, kBlockSize> nextIv{};
   if (!encipher) std::copy_n(in + whole - kBlockSize, kBlockSize, nextIv.begin());
   int written = 0;
   if (EVP_CipherInit_ex(context.get(), EVP_des_ede3_cbc(), nullptr, ede3Key_.data(), iv,
