@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   umockdev libumockdev-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   python3
   libpcsclite-dev pcscd pcsc-tools python3-pyscard
 )
