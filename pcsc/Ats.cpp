@@ -28,7 +28,8 @@ AtsInfo parseAts(std::span<const uint8_t> ats) {
   const size_t end = std::min<size_t>(ats[0], ats.size());
   if (end < 2) return info;
   const uint8_t t0 = ats[1];
-  info.frameSize = frameSizeOfCode(t0 & 0x0F);
+  info.fsci = t0 & 0x0F;
+  info.frameSize = frameSizeOfCode(info.fsci);
   size_t at = 2;
   if (t0 & kTaPresent) ++at;
   if (t0 & kTbPresent) {

@@ -11,6 +11,7 @@ namespace norvex::pcsc {
 
 struct AtsInfo {
   std::vector<uint8_t> historicalBytes;
+  uint8_t fsci = 2;            // the code of FSC in T0
   uint16_t frameSize = 32;     // FSC in bytes, at most the 1024 the library exchanges
   uint32_t waitingTimeMs = 5;  // FWT, rounded up to whole milliseconds
 };

@@ -8,7 +8,7 @@
 namespace norvex::pcsc {
 
 namespace {
-constexpr uint8_t kRatsParameter = 0x80;  // FSDI 8: frames of up to 256 bytes to the reader, CID 0
+constexpr uint8_t kRatsFsdi = 8;  // frames of up to 256 bytes to the reader; CID 0
 constexpr uint16_t kDeselectAnswerCapacity = 16;
 
 // REQB for every application family (AFI 00), in one slot, or in 16 when cards collided there.
@@ -19,9 +19,8 @@ constexpr uint16_t kAtqbCapacity = 16;
 // size (Param 2); an ISO 14443-4 card (Param 3); CID 0 (Param 4), as the library's APDU exchange
 // addresses it.
 constexpr uint8_t kAttribParam1 = 0x00, kAttribParam3 = 0x01, kAttribParam4 = 0x00;
-// The library's exchange has one frame size for both ways: the reader announces the card's own
-// (at most 256 bytes, FSDI 8), so that no card frame is longer than what the exchange takes.
-constexpr uint8_t kLargestFsdi = 8;
+// The reader announces the card's own frame size (at most 256 bytes), as for type A below.
+constexpr uint8_t kLargestFsdi = kRatsFsdi;
 constexpr uint8_t kHigherLayerCapacity = 64;
 
 std::optional<CardState> typeBCardOf(const uint8_t* atqb, uint16_t length) {
@@ -68,14 +67,25 @@ std::optional<CardState> selectTypeACard(void* session) {
   return card;
 }
 
-bool requestAts(void* session, CardState& card) {
+bool rats(void* session, CardState& card, uint8_t fsdi) {
   uint8_t ats[256] = {};
   uint16_t atsLength = sizeof ats;
-  if (V2_RequestATS(session, kRatsParameter, &atsLength, ats) != NORVEX_OK) return false;
+  if (V2_RequestATS(session, static_cast<uint8_t>(fsdi << 4), &atsLength, ats) != NORVEX_OK)
+    return false;
   card.ats.assign(ats, ats + atsLength);
   card.atsInfo = parseAts(card.ats);
   card.atr = iso14443_4Atr(card.atsInfo.historicalBytes);
   return true;
+}
+
+// The library's exchange has one frame size for both ways, the card's: a card whose frames are
+// shorter than the 256 bytes first announced (a DESFire takes 64) is activated again with the
+// reader's frame size equal to its own, so that none of its answers is longer than that.
+bool requestAts(void* session, CardState& card) {
+  if (!rats(session, card, kRatsFsdi)) return false;
+  if (card.atsInfo.fsci >= kRatsFsdi) return true;
+  Reset14443_4(session, kDeselectAnswerCapacity);
+  return rats(session, card, card.atsInfo.fsci);
 }
 
 bool attrib(void* session, CardState& card) {

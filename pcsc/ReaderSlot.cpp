@@ -17,8 +17,8 @@ namespace {
 constexpr uint8_t kReaderClass = 0xFF;
 constexpr uint8_t kClassNotSupported[] = {0x6E, 0x00};
 constexpr uint32_t kLongestBlockTimeMs = 4949;
-// A removal is reported to at least two presence checks and for longer than pcscd's polling
-// period (400 ms).
+// After the presence check that finds a card gone, its removal is reported to at least two more
+// and for longer than pcscd's polling period (400 ms).
 constexpr unsigned kLeastRemovalReports = 2;
 constexpr auto kRemovalHold = std::chrono::milliseconds(500);
 

@@ -94,8 +94,8 @@ TEST_F(TypeB, HaltedCardAnswersOnlyAWakeUp) {
 }
 
 // After ATTRIB (CID 0) the card takes APDUs through the block protocol: with 64-byte frames both
-// ways (Max_Frame_Size 5, FSDI 5) a 150-byte UPDATE BINARY goes out in chained I-blocks and lands in the card's
-// file, and its READ BINARY answer comes back chained and whole.
+// ways (Max_Frame_Size 5, FSDI 5) a 150-byte UPDATE BINARY goes out in chained I-blocks and lands
+// in the card's file, and its READ BINARY answer comes back chained and whole.
 TEST_F(TypeB, SendRawApduReachesTheCardAfterAttrib) {
   const Bytes pupi{0x4E, 0x56, 0x58, 0x42};
   Place("typeb:pupi=4E565842,proto=005171");

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What the driver reads from outside: ATS and ATQB bytes from the card, device names from pcscd's
-// configuration, APDUs from applications; and the ATRs it builds from them. Short or inconsistent input must be refused or read to
-// its defaults, never past its end.
+// configuration, APDUs from applications; and the ATRs it builds from them. Short or inconsistent
+// input must be refused or read to its defaults, never past its end.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -58,9 +58,9 @@ TEST(PcscAtqb, IdentityAndProtocolInfo) {
     bool cid;
   };
   const Case cases[] = {
-      {"504E5658421C2D9411F77185", true, "4E565842", 128, 78, true},  // Max_Frame_Size 7, FWI 8
-      {"5001020304000000000081710F", true, "01020304", 256, 39, true},  // extended ATQB byte
-      {"50010203040000000000C040", true, "01020304", 1024, 5, false},   // beyond 1024; FWI 4
+      {"504E5658421C2D9411F77185", true, "4E565842", 128, 78, true},      // Max_Frame_Size 7, FWI 8
+      {"5001020304000000000081710F", true, "01020304", 256, 39, true},    // extended ATQB byte
+      {"50010203040000000000C040", true, "01020304", 1024, 5, false},     // beyond 1024; FWI 4
       {"50010203040000000000F1F0", true, "01020304", 1024, 4965, false},  // FWI 15 as 14
       {"504E5658421C2D9411F771", false, "", 0, 0, false},                 // protocol info cut
       {"514E5658421C2D9411F77185", false, "", 0, 0, false},               // not an ATQB
@@ -81,7 +81,7 @@ TEST(PcscAtqb, IdentityAndProtocolInfo) {
 // card, from ATQB application data 1C2D9411, protocol info F77185 and MBLI 0; a DESFire (ATS
 // historical byte 80).
 TEST(PcscAtr, PublishedContactlessAtrs) {
-  const auto ezLink = parseAtqb(bytes("5001020304" "1C2D9411" "F77185"));
+  const auto ezLink = parseAtqb(bytes("50010203041C2D9411F77185"));
   ASSERT_TRUE(ezLink);
   EXPECT_EQ(typeBAtr(ezLink->applicationData, ezLink->protocolInfo, 0x00),
             bytes("3B8880011C2D9411F7718500BE"));

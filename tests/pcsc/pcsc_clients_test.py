@@ -179,11 +179,18 @@ def connect(reader):
     hresult, card, _ = scard.SCardConnect(context, reader, scard.SCARD_SHARE_SHARED,
                                           scard.SCARD_PROTOCOL_T0 | scard.SCARD_PROTOCOL_T1)
     check(hresult == scard.SCARD_S_SUCCESS, f"connect {reader}: {scard.SCardGetErrorMessage(hresult)}")
-    return card
+    return card if hresult == scard.SCARD_S_SUCCESS else None
+
+
+def disconnect(card):
+    if card is not None:
+        scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
 
 
 def transmit(card, apdu):
     """(hresult, response bytes) of one APDU, and the time it took."""
+    if card is None:  # not connected: the failure is already reported
+        return scard.SCARD_E_INVALID_HANDLE, b"", 0.0
     began = time.monotonic()
     hresult, response = scard.SCardTransmit(card, scard.SCARD_PCI_T1, hexbytes(apdu))
     return hresult, bytes(response), time.monotonic() - began
@@ -229,7 +236,7 @@ for card_kind, atr, exchanges in ATRS:
         for apdu, expected in exchanges:
             hresult, response, _ = transmit(card, apdu)
             check(response.hex().upper() == expected, f"{card_kind} {apdu}: {response.hex()}")
-        scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+        disconnect(card)
     control("clear", "1")
     check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, f"{card_kind} removal")
 # ---------------------------------------------------------------- a card swapped for another
@@ -274,7 +281,7 @@ for delay, old_kind, old_uid, new_kind, new_uid, new_atr in SWAPS:
     card = connect(classic_reader)
     hresult, response, _ = transmit(card, "FFCA000000")
     check(response.hex().upper() == new_uid + "9000", f"{what}: GET DATA {response.hex()}")
-    scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+    disconnect(card)
 control("clear", "1")
 wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
 
@@ -297,9 +304,24 @@ for apdu, expected in TYPEB:
     hresult, response, _ = transmit(card, apdu)
     check(response.hex().upper() == expected, f"type B {apdu}: {response.hex()} expected {expected}")
 hresult, response, _ = transmit(card, "00B0000000")
+typeb_file = response
 check(len(response) == 258 and response[-2:] == b"\x90\x00" and b"Line " in response,
       f"type B READ BINARY: {response.hex()}")
-scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+disconnect(card)
+control("clear", "1")
+wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
+
+# A card with 64-byte frames (FSCI 5, as a DESFire has) answers 256 bytes in frames no longer
+# than its own: the same file as the type B card's.
+control("place", "1", "iso14443-4:fsci=5")
+wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
+card = connect(classic_reader)
+for apdu in (f"00A4040C07{NDEF_AID}", "00A4000C02E104"):
+    transmit(card, apdu)
+hresult, response, _ = transmit(card, "00B0000000")
+check(len(response) == 258 and response == typeb_file, f"FSCI 5 card READ BINARY: {response.hex()} "
+      f"({scard.SCardGetErrorMessage(hresult)})")
+disconnect(card)
 control("clear", "1")
 wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
 control("place", "1", f"classic1k:uid={CLASSIC_UID}")
@@ -331,7 +353,7 @@ for apdu, expected in [("FFCA000000", ISO_UID + "9000"), ("FFCA010000", "80534E5
                        ("FFCA000003", "6C07"), ("FFCA020000", "6B00")]:
     hresult, response, _ = transmit(card, apdu)
     check(response.hex().upper() == expected, f"{apdu}: {response.hex()} expected {expected}")
-scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+disconnect(card)
 
 # ---------------------------------------------------------------- Mifare Classic pseudo-APDUs
 block4 = bytes(range(0x40, 0x50))
@@ -363,7 +385,7 @@ for apdu, expected in CLASSIC:
     hresult, response, _ = transmit(card, apdu)
     check(hresult == scard.SCARD_S_SUCCESS and response.hex().upper() == expected.upper(),
           f"{apdu}: {response.hex()} expected {expected} ({scard.SCardGetErrorMessage(hresult)})")
-scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+disconnect(card)
 
 # ---------------------------------------------------------------- card gone mid-transaction
 # The card leaves within a transaction: the next command fails with a PC/SC error, promptly. The
@@ -390,7 +412,7 @@ for uid, setup, leave, command in GONE:
     check(hresult != scard.SCARD_S_SUCCESS, f"{command}: card gone, yet {response.hex()}")
     check(took < 10, f"{command}: the failing command took {took:.1f} s")
     scard.SCardEndTransaction(card, scard.SCARD_LEAVE_CARD)
-    scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+    disconnect(card)
 scard.SCardReleaseContext(context)
 
 # ---------------------------------------------------------------- shutdown and card memory

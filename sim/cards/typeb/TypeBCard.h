@@ -56,7 +56,8 @@ class TypeBCard {
   // ATTRIB (Param 1 to 4): the card with this PUPI that has declared itself becomes ACTIVE and
   // answers its MBLI/CID byte, then its higher-layer response when the ATTRIB carried
   // higher-layer data.
-  std::optional<std::vector<uint8_t>> onAttrib(const Pupi& pupi, const std::array<uint8_t, 4>& param,
+  std::optional<std::vector<uint8_t>> onAttrib(const Pupi& pupi,
+                                               const std::array<uint8_t, 4>& param,
                                                std::span<const uint8_t> higherLayer);
   // HLTB: true when the card with this PUPI was READY or ACTIVE and is now halted.
   bool onHalt(const Pupi& pupi);
