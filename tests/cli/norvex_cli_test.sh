@@ -155,9 +155,12 @@ expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
 [ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
 expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
 expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000
-expect 1 "ultralight write to a locked page" "$norvex" ultralight write 4 01020304
+# The tag goes idle at the refused page 4; it is activated again and page 5 still written.
+expect 1 "ultralight write across a locked page" "$norvex" ultralight write 4 0102030405060708
+grep -q "writing page 4: .*(8002)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
-grep -q "^4 *DEADBEEF$" out.txt || fail "ultralight page 4: $(cat out.txt)"
+grep -q "^4 *DEADBEEF$" out.txt && grep -q "^5 *05060708$" out.txt ||
+  fail "ultralight pages 4 and 5: $(cat out.txt)"
 expect 2 "ultralight page of 2 bytes" "$norvex" ultralight write 5 BEEF
 # Two type B cards beside it, resolved with slot markers.
 control place 0 typeb:pupi=11223344,slot=1
