@@ -34,8 +34,8 @@ std::string keyFileText(std::size_t bytes) {
 
 void BM_LoadKeyFile(benchmark::State& state) {
   const std::string text = keyFileText(static_cast<std::size_t>(state.range(0)));
-  const std::vector<norvex::dump::Key> defaults = {
-      {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5}};
+  const std::vector<norvex::dump::Key> defaults = {{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF},
+                                                   {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5}};
   std::size_t keys = 0;
   for (auto _ : state) {
     norvex::dump::KeyList list = norvex::dump::parseKeyFile(text);

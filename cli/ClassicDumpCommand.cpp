@@ -19,7 +19,8 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic dump [-k KEYFILE]... [-o FILE [--force]] [--json] [-v] [--reader USB_n]\n"
+    "usage: norvex classic dump [-k KEYFILE]... [-o FILE [--force]] [--json] [-v]\n"
+    "                           [--reader USB_n]\n"
     "Reads the whole Mifare Classic card in the field. For each sector the default keys\n"
     "(FFFFFFFFFFFF first) and those of the key files are tried as key A and key B. The dump goes\n"
     "to FILE, its format chosen by the extension: .mfd/.bin (raw image), .json, .mct/.txt (one\n"

@@ -48,8 +48,8 @@ Parsed<std::vector<NumberedBlock>> readBlockMap(const JsonValue& blocks) {
   for (const JsonMember& member : blocks.members) {
     auto number = numberedName(member.name, kMaxBlocks);
     if (!number)
-      return Blocks::failure(jsonError(member.value, "\"" + member.name +
-                                                         "\" is not a block number (0 to 255)"));
+      return Blocks::failure(
+          jsonError(member.value, "\"" + member.name + "\" is not a block number (0 to 255)"));
     const std::string block = "block " + member.name;
     if (seen[*number]) return Blocks::failure(jsonError(member.value, block + " appears twice"));
     seen[*number] = true;
@@ -66,10 +66,14 @@ Parsed<std::vector<NumberedBlock>> readBlockMap(const JsonValue& blocks) {
 
 std::optional<CardSize> sizeOfSak(uint8_t sak) {
   switch (sak) {
-    case 0x09: return CardSize::Mini;
-    case 0x08: return CardSize::Classic1K;
-    case 0x18: return CardSize::Classic4K;
-    default: return std::nullopt;
+    case 0x09:
+      return CardSize::Mini;
+    case 0x08:
+      return CardSize::Classic1K;
+    case 0x18:
+      return CardSize::Classic4K;
+    default:
+      return std::nullopt;
   }
 }
 
@@ -112,14 +116,17 @@ std::string readSectorKeys(const JsonValue& root, CardImage& image) {
   for (const JsonMember& member : sectors->members) {
     auto sector = numberedName(member.name, image.sectorCount());
     if (!sector || member.value.kind != JsonValue::Kind::Object)
-      return jsonError(member.value, "\"SectorKeys\" holds an object per sector number of the card, "
-                                     "not \"" + member.name + "\"");
+      return jsonError(member.value,
+                       "\"SectorKeys\" holds an object per sector number of the card, "
+                       "not \"" +
+                           member.name + "\"");
     std::string error;
     auto a = hexMember(member.value, "KeyA", {6}, error);
     auto b = hexMember(member.value, "KeyB", {6}, error);
     auto access = hexMember(member.value, "AccessConditions", {4}, error);
     if (!a || !b || !access) return error;
-    const std::size_t trailer = (firstBlockOfSector(*sector) + blocksInSector(*sector) - 1) * kBlockSize;
+    const std::size_t trailer =
+        (firstBlockOfSector(*sector) + blocksInSector(*sector) - 1) * kBlockSize;
     for (auto [bytes, offset] : {std::pair{&*a, kKeyAOffset}, std::pair{&*b, kKeyBOffset},
                                  std::pair{&*access, kAccessOffset}})
       for (std::size_t i = 0; i < bytes->size(); ++i)
@@ -136,11 +143,11 @@ Result readFileType(const JsonValue& root) {
   if (type == nullptr) return {};
   for (const char* classic : {"mfcard", "mfc v2", "mfc v3"})
     if (type->kind == JsonValue::Kind::String && type->string == classic) return {};
-  return Result::failure(jsonError(*type, "\"FileType\" " +
-                                              (type->kind == JsonValue::Kind::String
-                                                   ? jsonQuoted(type->string)
-                                                   : std::string("(not a string)")) +
-                                              " is not a Mifare Classic dump"));
+  return Result::failure(
+      jsonError(*type, "\"FileType\" " +
+                           (type->kind == JsonValue::Kind::String ? jsonQuoted(type->string)
+                                                                  : std::string("(not a string)")) +
+                           " is not a Mifare Classic dump"));
 }
 
 }  // namespace
@@ -155,8 +162,8 @@ Parsed<CardImage> parseJsonBlockMap(const JsonValue& root) {
                  ? hexMember(*card, "SAK", {1}, error)
                  : std::vector<uint8_t>{};
   if (!sak) return Result::failure(error);
-  CardImage image(sizeOf(*blocks.value, sak->empty() ? std::nullopt
-                                                     : std::optional<uint8_t>((*sak)[0])));
+  CardImage image(
+      sizeOf(*blocks.value, sak->empty() ? std::nullopt : std::optional<uint8_t>((*sak)[0])));
   if (!sak->empty()) image.sak = (*sak)[0];
   // The size covers the highest block, so every block has its place.
   for (const NumberedBlock& block : *blocks.value)
@@ -194,7 +201,8 @@ std::string keyOrTrailerBytes(const CardImage& image, std::size_t offset, std::s
 }
 
 std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
-  const std::size_t trailer = (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
+  const std::size_t trailer =
+      (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
   const SectorKeys keys = sector < image.keys.size() ? image.keys[sector] : SectorKeys{};
   struct Field {
     const char* name;
@@ -202,13 +210,14 @@ std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
     std::optional<Key> key;
   };
   std::string members;
-  for (const Field& field : {Field{"KeyA", kKeyAOffset, 6, keys.a},
-                             Field{"KeyB", kKeyBOffset, 6, keys.b},
-                             Field{"AccessConditions", kAccessOffset, 4, std::nullopt}}) {
+  for (const Field& field :
+       {Field{"KeyA", kKeyAOffset, 6, keys.a}, Field{"KeyB", kKeyBOffset, 6, keys.b},
+        Field{"AccessConditions", kAccessOffset, 4, std::nullopt}}) {
     const char* name = field.name;
     std::string hex = keyOrTrailerBytes(image, trailer + field.offset, field.length, field.key);
     if (hex.empty()) continue;
-    members += std::string(members.empty() ? "" : ",\n") + "      \"" + name + "\": \"" + hex + "\"";
+    members +=
+        std::string(members.empty() ? "" : ",\n") + "      \"" + name + "\": \"" + hex + "\"";
   }
   return members;
 }
@@ -218,7 +227,8 @@ std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
 std::string writeJson(const CardImage& image) {
   std::string text = "{\n  \"Created\": \"norvex\",\n  \"FileType\": \"mfc v2\",\n";
   std::vector<std::string> card;
-  if (!image.uid.empty()) card.push_back("\"UID\": \"" + hexOf(image.uid.data(), image.uid.size()) + "\"");
+  if (!image.uid.empty())
+    card.push_back("\"UID\": \"" + hexOf(image.uid.data(), image.uid.size()) + "\"");
   if (image.atqa) {
     const uint8_t sent[2] = {(*image.atqa)[1], (*image.atqa)[0]};
     card.push_back("\"ATQA\": \"" + hexOf(sent, 2) + "\"");

@@ -30,7 +30,8 @@ std::optional<std::vector<uint8_t>> hexMember(const JsonValue& object, const cha
     for (const auto& byte : *bytes) out.push_back(*byte);
     return out;
   }
-  error = jsonError(*member, std::string("\"") + name + "\" is not a hex string of the right length");
+  error =
+      jsonError(*member, std::string("\"") + name + "\" is not a hex string of the right length");
   return std::nullopt;
 }
 

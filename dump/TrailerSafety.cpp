@@ -49,8 +49,9 @@ TrailerVerdict judgeTrailer(std::size_t sector, const Block& trailer) {
   using Kind = TrailerVerdict::Kind;
   const uint8_t* acl = trailer.data() + kAccessOffset;
   if (!accessBitsConsistent(acl))
-    return {Kind::Malformed, "its access bytes are inconsistent (the inverted copies do not "
-                             "match): the card would block the whole sector"};
+    return {Kind::Malformed,
+            "its access bytes are inconsistent (the inverted copies do not "
+            "match): the card would block the whole sector"};
   const AccessCondition trailerCondition = accessCondition(acl, kTrailerGroup);
   const unsigned usableKeys = kKeyBReadable[trailerCondition] ? kA : kAB;
   for (std::size_t group = 0; group < kTrailerGroup; ++group) {
@@ -64,8 +65,10 @@ TrailerVerdict judgeTrailer(std::size_t sector, const Block& trailer) {
                                  bits(condition) + ": " + why + ")"};
   }
   if ((kAccessWriters[trailerCondition] & usableKeys) == 0)
-    return {Kind::Permanent, "the trailer's access bits, and with them its keys, could no longer "
-                             "be changed (trailer C1C2C3 " + bits(trailerCondition) + ")"};
+    return {Kind::Permanent,
+            "the trailer's access bits, and with them its keys, could no longer "
+            "be changed (trailer C1C2C3 " +
+                bits(trailerCondition) + ")"};
   return {};
 }
 

@@ -161,7 +161,8 @@ void AccessBitsDialog::btnWriteACL() {
                         "Access bits %3 %4 %5 for sector %2 on Card ID: %1 would lock the sector "
                         "for good: %6. Nothing was written.\nChoose other conditions for the data "
                         "blocks and the trailer, or read the sector again.")
-                   .arg(Hex(newB6), Hex(newB7), Hex(newB8), QString::fromStdString(verdict.reason)));
+                   .arg(Hex(newB6), Hex(newB7), Hex(newB8),
+                        QString::fromStdString(verdict.reason)));
     return;
   }
   const std::array<uint8_t, 4> acl{newB6, newB7, newB8, newB9};

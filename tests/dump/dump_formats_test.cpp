@@ -45,7 +45,8 @@ CardImage sampleImage(bool withHoles, bool withIdentity) {
     image.keys.assign(image.sectorCount(), {});
     for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
       std::size_t trailer = (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * 16;
-      for (auto [key, offset] : {std::pair{&image.keys[sector].a, 0}, {&image.keys[sector].b, 10}}) {
+      SectorKeys& keys = image.keys[sector];
+      for (auto [key, offset] : {std::pair{&keys.a, 0}, {&keys.b, 10}}) {
         if (!image.isKnown(trailer + offset)) continue;
         Key bytes{};
         for (std::size_t i = 0; i < 6; ++i) bytes[i] = image.byte(trailer + offset + i);
@@ -117,7 +118,8 @@ TEST(DumpFormats, OtherToolsFilesLoad) {
 // ("mfcard", blocks only, block numbers 4 * sector, "-" for unread digits).
 TEST(DumpFormats, JsonOfOtherToolsLoads) {
   std::string pm3 = "{\n  \"Created\": \"proxmark3\",\n  \"FileType\": \"mfc v2\",\n  \"Card\": {\n"
-                    "    \"UID\": \"04A1B2C3\",\n    \"ATQA\": \"0400\",\n    \"SAK\": \"08\"\n  },\n"
+                    "    \"UID\": \"04A1B2C3\",\n    \"ATQA\": \"0400\",\n"
+                    "    \"SAK\": \"08\"\n  },\n"
                     "  \"blocks\": {\n";
   for (int block = 0; block < 64; ++block) {
     char hex[33];
@@ -127,7 +129,8 @@ TEST(DumpFormats, JsonOfOtherToolsLoads) {
   }
   pm3 += "  },\n  \"SectorKeys\": {\n    \"0\": {\n      \"KeyA\": \"A0A1A2A3A4A5\",\n"
          "      \"KeyB\": \"B0B1B2B3B4B5\",\n      \"AccessConditions\": \"FF078069\",\n"
-         "      \"AccessConditionsText\": {\n        \"block0\": \"read AB; write AB; increment AB; "
+         "      \"AccessConditionsText\": {\n"
+         "        \"block0\": \"read AB; write AB; increment AB; "
          "decrement transfer restore AB\",\n        \"UserData\": \"69\"\n      }\n    }\n  }\n}\n";
   auto parsed = parseJson(pm3);
   ASSERT_TRUE(parsed.value) << parsed.error;
@@ -165,7 +168,8 @@ TEST(DumpFormats, EarlierJsonLayoutStillLoads) {
   for (int block = 0; block < 64; ++block)
     json += block == 9 ? "    null,\n" : "    \"" + (block == 7 ? kTrailer : kZeroBlock) + "\",\n";
   json.replace(json.size() - 2, 1, "");
-  json += "  ],\n  \"keys\": [\n    {\"sector\": 1, \"a\": \"FFFFFFFFFFFF\", \"b\": null}\n  ]\n}\n";
+  json += "  ],\n  \"keys\": [\n"
+          "    {\"sector\": 1, \"a\": \"FFFFFFFFFFFF\", \"b\": null}\n  ]\n}\n";
   auto parsed = parseJson(json);
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->atqa, (std::array<uint8_t, 2>{0x00, 0x04}));
@@ -225,9 +229,11 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
       {"json deep nesting", DumpFormat::Json, std::string(100, '['), "nested too deeply"},
       {"json block name", DumpFormat::Json, "{\"blocks\": {\"0x1\": \"" + kZeroBlock + "\"}}",
        "line 1: \"0x1\" is not a block number"},
-      {"json block 256", DumpFormat::Json, "{\"blocks\": {\"256\": null}}", "is not a block number"},
+      {"json block 256", DumpFormat::Json, "{\"blocks\": {\"256\": null}}",
+       "is not a block number"},
       {"json block twice", DumpFormat::Json,
-       "{\"blocks\": {\"1\": null,\n\"1\": \"" + kZeroBlock + "\"}}", "line 2: block 1 appears twice"},
+       "{\"blocks\": {\"1\": null,\n\"1\": \"" + kZeroBlock + "\"}}",
+       "line 2: block 1 appears twice"},
       {"json short block", DumpFormat::Json, "{\"blocks\": {\"4\": \"00\"}}",
        "line 1: block 4: 2 characters"},
       {"json ultralight", DumpFormat::Json, "{\"FileType\": \"mfu\", \"blocks\": {}}",
@@ -238,7 +244,8 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
       {"json bad KeyB", DumpFormat::Json,
        "{\"blocks\": {},\n\"SectorKeys\": {\"1\": {\n\"KeyB\": \"FFFF\"}}}",
        "line 3: \"KeyB\" is not a hex string"},
-      {"json blocks a string", DumpFormat::Json, "{\"blocks\": \"x\"}", "\"blocks\" must be an object"},
+      {"json blocks a string", DumpFormat::Json, "{\"blocks\": \"x\"}",
+       "\"blocks\" must be an object"},
       {"json trailing text", DumpFormat::Json, jsonBlocks + "\n}", "line 67: text after"},
       {"mct given to json", DumpFormat::Json, mct1k, "line 1: a JSON value expected"},
       {"json given to mct", DumpFormat::Mct, jsonBlocks, "line 1: block data before"},
