@@ -19,12 +19,15 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic dump [-k KEYFILE]... [-o FILE] [--json] [-v] [--reader USB_n]\n"
+    "usage: norvex classic dump [-k KEYFILE]... [-o FILE [--force]] [--json] [-v]\n"
+    "                           [--reader USB_n]\n"
     "Reads the whole Mifare Classic card in the field. For each sector the default keys\n"
     "(FFFFFFFFFFFF first) and those of the key files are tried as key A and key B. The dump goes\n"
     "to FILE, its format chosen by the extension: .mfd/.bin (raw image), .json, .mct/.txt (one\n"
     "line per block, - for unread bytes) or .eml; without -o it is printed in the .mct layout\n"
-    "(in JSON with --json, which then holds the keys found instead of the table).\n"
+    "(in JSON with --json, which then holds the keys found instead of the table). FILE is\n"
+    "replaced in one step once the card is read; an incomplete dump does not replace an existing\n"
+    "FILE but goes to FILE.partial, unless --force is given.\n"
     "A table of sectors x (key A, key B, blocks read) follows (JSON with --json). Unreadable\n"
     "sectors do not stop the dump; the exit status is 1 when any block stayed unread. --verbose\n"
     "adds the keys tried, card operations and time taken on stderr.\n";
@@ -55,6 +58,17 @@ dump::CardImage readCard(ClassicCard& card, const std::vector<dump::Key>& candid
   return image;
 }
 
+// Where the dump goes: FILE, or FILE.partial when an incomplete dump would replace an existing
+// file without --force.
+std::string outputPath(const Arguments& options, const dump::CardImage& image) {
+  const std::string output = options.value("output");
+  if (unreadBlocks(image) == 0 || options.has("force") || !dump::regularFileExists(output))
+    return output;
+  std::cerr << "norvex: incomplete dump: " << output << " kept as it was; the dump goes to "
+            << output << ".partial (--force replaces " << output << ")\n";
+  return output + ".partial";
+}
+
 // The dump to the file, or to stdout without one; then the table of keys.
 void writeResult(const Arguments& options, const dump::CardImage& image,
                  const std::vector<std::size_t>& blocksRead) {
@@ -64,10 +78,12 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
     std::cout << (json ? dump::writeJson(image) : dump::writeMct(image));
     if (json) return;  // the JSON dump holds the keys found: no table after it
   } else {
-    if (std::string error = dump::saveDumpFile(output, image); !error.empty())
+    const dump::DumpFormat format = *dump::formatOfPath(output);
+    const std::string path = outputPath(options, image);
+    if (std::string error = dump::saveDumpFile(path, image, format); !error.empty())
       throw CliError(kExitCardError, error);
-    if (!dump::formatKeepsUnreadBytes(*dump::formatOfPath(output)) && unreadBlocks(image) > 0)
-      std::cerr << "norvex: " << output << ": unread bytes are written as 00 in this format\n";
+    if (!dump::formatKeepsUnreadBytes(format) && unreadBlocks(image) > 0)
+      std::cerr << "norvex: " << path << ": unread bytes are written as 00 in this format\n";
   }
   printKeyTable(std::cout, image, blocksRead, json);
 }
@@ -76,12 +92,16 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
 
 int runClassicDump(const Words& args) {
   Arguments options(args, readerOptions({{"key", 'k', true}, {"output", 'o', true},
-                                         {"json", 0, false}, {"verbose", 'v', false}}));
+                                         {"force", 0, false}, {"json", 0, false},
+                                         {"verbose", 'v', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("classic dump takes no arguments besides options");
   const std::string output = options.value("output");
   if (!output.empty() && !dump::formatOfPath(output))
     usageError(output + ": unknown dump format (use .mfd, .bin, .json, .mct, .txt or .eml)");
+  // Checked before the card is read, and again (with FILE.partial) when the dump is written.
+  if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
+    usageError(refused);
   const std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
 
   const auto start = std::chrono::steady_clock::now();

@@ -3,12 +3,13 @@
 //
 // Data blocks are written with whichever key the card accepts (key B first, the usual writing
 // key), never block 0, and read back. Trailers are written only with --trailers, after every data
-// block of their sector, and only when the dump holds them whole with consistent access bytes:
-// one bad trailer refuses the whole restore before anything is written.
+// block of their sector, and only when the dump holds them whole and they leave the sector usable
+// (see dump/TrailerSafety.h; --allow-permanent accepts well-formed trailers that do not): one bad
+// trailer refuses the whole restore before anything is written. A card that leaves the field
+// stops the restore, and the table still shows what was written up to there.
 #include <algorithm>
 #include <iostream>
 
-#include "cli/AccessBytes.h"
 #include "cli/Arguments.h"
 #include "cli/CliError.h"
 #include "cli/ClassicCard.h"
@@ -17,6 +18,8 @@
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "dump/DumpFile.h"
+#include "dump/KeyFile.h"
+#include "dump/TrailerSafety.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -24,12 +27,15 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic restore FILE [-k KEYFILE]... [--trailers] [--reader USB_n]\n"
+    "usage: norvex classic restore FILE [-k KEYFILE]... [--trailers [--allow-permanent]]\n"
+    "                              [--reader USB_n]\n"
     "Writes the data blocks of a dump (.mfd/.bin, .json, .mct/.txt, .eml) to the Mifare Classic\n"
     "card in the field, never block 0, and reads each back. Sector trailers are written only with\n"
-    "--trailers, and a dump with a trailer that is incomplete or has inconsistent access bytes is\n"
-    "refused whole. The card's keys are searched among the default keys, the key files and the\n"
-    "keys the dump holds. Exit status 1 when any block was not written or read back differently.\n";
+    "--trailers, and a dump with a trailer that is incomplete, has inconsistent access bytes, or\n"
+    "would leave a data block unreadable or the access bits unchangeable with its keys is refused\n"
+    "whole. --allow-permanent writes the last two kinds anyway: on a real card that is for good.\n"
+    "The card's keys are searched among the default keys, the key files and the keys the dump\n"
+    "holds. Exit status 1 when any block was not written or read back differently.\n";
 
 constexpr std::size_t kManufacturerBlock = 0;
 
@@ -37,31 +43,34 @@ std::size_t trailerOf(std::size_t sector) {
   return dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
 }
 
-// Refuses the restore when a trailer to be written is not whole or would block its sector.
-void checkTrailers(const dump::CardImage& image) {
+// Refuses the restore when a trailer to be written is not whole, is malformed, or would take part
+// of its sector out of use for good (unless allowPermanent).
+void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
   for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
     auto trailer = image.block(trailerOf(sector));
     std::string where = "sector " + std::to_string(sector) + ": ";
     if (!trailer)
       throw CliError(kExitCardError, where + "the dump's trailer is incomplete (unread keys); "
                                              "nothing written");
-    if (!accessBytesConsistent(trailer->data() + 6))
-      throw CliError(kExitCardError, where + "access bytes " + hex(trailer->data() + 6, 4) +
-                                             " are inconsistent and would block the sector; "
-                                             "nothing written");
+    const dump::TrailerVerdict verdict = dump::judgeTrailer(sector, *trailer);
+    using Kind = dump::TrailerVerdict::Kind;
+    if (verdict.kind == Kind::Malformed ||
+        (verdict.kind == Kind::Permanent && !allowPermanent))
+      throw CliError(kExitCardError,
+                     where + "access bytes " + hex(trailer->data() + 6, 4) + ": " + verdict.reason +
+                         "; nothing written" +
+                         (verdict.kind == Kind::Permanent ? " (--allow-permanent writes it)" : ""));
   }
 }
 
 // The dump's own keys join the candidates: a card restored before carries them.
 std::vector<dump::Key> candidatesWithDumpKeys(std::vector<dump::Key> keys,
                                               const dump::CardImage& image) {
-  auto add = [&keys](const std::optional<dump::Key>& key) {
-    if (key && std::find(keys.begin(), keys.end(), *key) == keys.end()) keys.push_back(*key);
-  };
-  for (const dump::SectorKeys& found : image.keys) {
-    add(found.a);
-    add(found.b);
-  }
+  std::vector<dump::Key> fromDump;
+  for (const dump::SectorKeys& found : image.keys)
+    for (const auto& key : {found.a, found.b})
+      if (key) fromDump.push_back(*key);
+  dump::appendNewKeys(keys, fromDump);
   return keys;
 }
 
@@ -95,16 +104,23 @@ class SectorWriter {
   dump::SectorKeys keys_;
 };
 
+// How far one sector got: blocks written and verified, and where it is (for a restore cut short).
+struct SectorProgress {
+  std::size_t written = 0;
+  std::string at = "its key search";
+};
+
 // Writes the data blocks of one sector and reads them back; returns the problem, or "".
 std::string restoreData(ClassicCard& card, std::size_t sector, const dump::SectorKeys& keys,
-                        const dump::CardImage& image, std::size_t& written) {
+                        const dump::CardImage& image, SectorProgress& progress) {
   SectorWriter writer(card, sector, keys);
   for (std::size_t block = dump::firstBlockOfSector(sector); block < trailerOf(sector); ++block) {
     auto data = image.block(block);
     if (block == kManufacturerBlock || !data) continue;
+    progress.at = "block " + std::to_string(block);
     if (!writer.write(block, *data)) return "block " + std::to_string(block) + ": write refused";
     if (writer.read(block) != data) return "block " + std::to_string(block) + ": reads back differently";
-    ++written;
+    ++progress.written;
   }
   return {};
 }
@@ -127,14 +143,18 @@ std::string restoreTrailer(ClassicCard& card, std::size_t sector, const dump::Se
 }  // namespace
 
 int runClassicRestore(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true}, {"trailers", 0, false}}));
+  Arguments options(args, readerOptions({{"key", 'k', true},
+                                         {"trailers", 0, false},
+                                         {"allow-permanent", 0, false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (options.positional().size() != 1) usageError("classic restore needs one dump file");
   auto loaded = dump::loadDumpFile(options.positional()[0]);
   if (!loaded.value) usageError(loaded.error);
   const dump::CardImage& image = *loaded.value;
   const bool trailers = options.has("trailers");
-  if (trailers) checkTrailers(image);
+  if (options.has("allow-permanent") && !trailers)
+    usageError("--allow-permanent only applies with --trailers");
+  if (trailers) checkTrailers(image, options.has("allow-permanent"));
   std::vector<dump::Key> candidates =
       candidatesWithDumpKeys(loadCandidateKeys(options.values("key")), image);
 
@@ -147,23 +167,40 @@ int runClassicRestore(const Words& args) {
   KeySearch search(card, candidates);
   bool complete = true;
   std::vector<std::vector<std::string>> rows;
-  {
-    Progress progress("writing sectors", card.sectorCount());
-    for (std::size_t sector = 0; sector < card.sectorCount(); ++sector) {
-      progress.update(sector);
+  const auto dataText = [](const SectorProgress& progress) {
+    return std::to_string(progress.written) + " written, verified";
+  };
+  std::size_t sector = 0;
+  SectorProgress progress;
+  try {
+    Progress bar("writing sectors", card.sectorCount());
+    for (; sector < card.sectorCount(); ++sector) {
+      bar.update(sector);
+      progress = {};
       dump::SectorKeys keys = search.find(sector);
-      std::size_t written = 0;
       std::string problem = !keys.a && !keys.b ? "no key opens the sector"
-                                               : restoreData(card, sector, keys, image, written);
+                                               : restoreData(card, sector, keys, image, progress);
       std::string trailerResult = trailers ? "-" : "not written";
       if (problem.empty() && trailers) {
+        progress.at = "the trailer";
         problem = restoreTrailer(card, sector, keys, image);
         if (problem.empty()) trailerResult = "written, verified";
       }
       complete = complete && problem.empty();
-      rows.push_back({std::to_string(sector), std::to_string(written) + " written, verified",
-                      trailerResult, problem.empty() ? "ok" : problem});
+      rows.push_back({std::to_string(sector), dataText(progress), trailerResult,
+                      problem.empty() ? "ok" : problem});
     }
+  } catch (const CliError&) {
+    // The card or reader failed (the card left the field, most often): the table still says
+    // what was written before, and where the restore stopped; the error itself follows it.
+    const bool atTrailer = progress.at == "the trailer";
+    rows.push_back({std::to_string(sector), dataText(progress),
+                    atTrailer ? "not verified" : "not written", "stopped at " + progress.at});
+    for (std::size_t rest = sector + 1; rest < card.sectorCount(); ++rest)
+      rows.push_back({std::to_string(rest), "-", "-", "not reached"});
+    printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+    std::cerr << "norvex: restore stopped in sector " << sector << " at " << progress.at << "\n";
+    throw;
   }
   printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
   if (!complete) std::cerr << "norvex: restore incomplete: see the sectors not marked ok\n";

@@ -31,8 +31,7 @@ std::vector<dump::Key> loadCandidateKeys(const std::vector<std::string>& keyFile
     dump::KeyList list = dump::parseKeyFile(*contents.value);
     for (const std::string& warning : list.warnings)
       std::cerr << "norvex: " << path << ": " << warning << " (skipped)\n";
-    for (const dump::Key& key : list.keys)
-      if (std::find(keys.begin(), keys.end(), key) == keys.end()) keys.push_back(key);
+    dump::appendNewKeys(keys, list.keys);
   }
   return keys;
 }

@@ -3,7 +3,7 @@
 //
 // The tag does not say how many pages it has through the library, so the dump reads four pages at
 // a time until the tag refuses an address, then page by page from the last good read. A refused
-// address sends the tag back to IDLE, so it is selected again after each.
+// address or write sends the tag back to IDLE, so it is selected again after each.
 #include <exception>
 #include <fstream>
 #include <iostream>
@@ -26,8 +26,9 @@ constexpr const char* kUsage =
     "       norvex ultralight write PAGE HEX [--reader USB_n] [--product ID]\n"
     "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
     "per page (PAGE, 4 bytes in hex), or writes the pages byte for byte to FILE with -o.\n"
-    "write stores 4 bytes (8 hex digits) in page PAGE; lock bits make pages read-only for good\n"
-    "and the tag refuses writes to them.\n";
+    "write stores HEX (4 bytes, 8 hex digits, per page) in page PAGE and the pages after it;\n"
+    "lock bits make pages read-only for good and the tag refuses writes to them: the other\n"
+    "pages are still written, and the refused ones named.\n";
 
 constexpr unsigned kPageSize = 4;
 constexpr unsigned kPagesPerRead = 4;
@@ -103,12 +104,24 @@ int write(const Words& args) {
   }
   if (used != words[0].size() || page >= kMaxPages) usageError(words[0] + ": not a page number");
   std::vector<uint8_t> data;
-  if (!parseHex(words[1], data) || data.size() != kPageSize)
+  if (!parseHex(words[1], data) || data.empty() || data.size() % kPageSize != 0)
     usageError(words[1] + ": a page takes 4 bytes (8 hex digits)");
+  const std::size_t pages = data.size() / kPageSize;
+  if (page + pages > kMaxPages) usageError(words[1] + ": more pages than the tag can have");
   ReaderSession reader(options);
   selectTag(reader.handle());
-  check(MifU_WritePage(reader.handle(), static_cast<uint8_t>(page), data.data()),
-        "writing page " + words[0]);
+  std::string refused;
+  for (std::size_t i = 0; i < pages; ++i) {
+    const unsigned at = static_cast<unsigned>(page + i);
+    const long status =
+        MifU_WritePage(reader.handle(), static_cast<uint8_t>(at), data.data() + i * kPageSize);
+    if (status == NORVEX_OK) continue;
+    refused +=
+        (refused.empty() ? "" : "; ") + statusMessage("writing page " + std::to_string(at), status);
+    // A tag that refuses a write goes idle: it is activated again for the pages that follow.
+    if (i + 1 < pages) selectTag(reader.handle());
+  }
+  if (!refused.empty()) throw CliError(kExitCardError, refused);
   return kExitOk;
 }
 

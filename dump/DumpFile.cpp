@@ -42,13 +42,11 @@ Parsed<CardImage> loadDumpFile(const std::string& path) {
 std::string saveDumpFile(const std::string& path, const CardImage& image) {
   auto format = formatOfPath(path);
   if (!format) return path + ": unknown dump format (use .mfd, .bin, .json, .mct, .txt or .eml)";
-  std::string contents = writeDump(*format, image);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return path + ": " + std::strerror(errno);
-  out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-  out.close();
-  if (!out) return path + ": write error";
-  return {};
+  return saveDumpFile(path, image, *format);
+}
+
+std::string saveDumpFile(const std::string& path, const CardImage& image, DumpFormat format) {
+  return writeFileAtomically(path, writeDump(format, image));
 }
 
 }  // namespace norvex::dump

@@ -3,8 +3,9 @@
 //
 //   Raw (.mfd, .bin)  the card memory byte for byte: 320, 1024 or 4096 bytes. Unread bytes are
 //                     written as zero (the format cannot mark them).
-//   JSON (.json)      UID, ATQA, SAK, every block as a hex string (null when unread, "--" for an
-//                     unread byte in a partly read block) and the keys found per sector.
+//   JSON (.json)      the card tools' layout: Card (UID, ATQA, SAK), blocks keyed by number (a
+//                     block not read whole left out) and per sector the keys and access bytes;
+//                     MIFARE Classic Tool's export and this program's first layout also load.
 //   MCT (.mct, .txt)  for each sector a line "+Sector: N", then one line of 32 hex digits per
 //                     block, "-" for each digit of an unread byte.
 //   EML (.eml)        one line of 32 hex digits per block. Unread bytes are written as zero.

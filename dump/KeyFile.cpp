@@ -2,13 +2,40 @@
 #include "dump/KeyFile.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "dump/HexLines.h"
 
 namespace norvex::dump {
 
+namespace {
+
+// A key as one 48-bit number, to hash.
+uint64_t keyNumber(const Key& key) {
+  uint64_t number = 0;
+  for (uint8_t byte : key) number = number << 8 | byte;
+  return number;
+}
+
+// The keys seen so far; add() is true for a key not seen before.
+class KeySet {
+ public:
+  KeySet() = default;
+  explicit KeySet(const std::vector<Key>& keys) {
+    seen_.reserve(keys.size() * 2);
+    for (const Key& key : keys) seen_.insert(keyNumber(key));
+  }
+  bool add(const Key& key) { return seen_.insert(keyNumber(key)).second; }
+
+ private:
+  std::unordered_set<uint64_t> seen_;
+};
+
+}  // namespace
+
 KeyList parseKeyFile(std::string_view text) {
   KeyList list;
+  KeySet seen;
   for (const Line& line : splitLines(text)) {
     std::string_view content = line.text.substr(0, line.text.find('#'));
     while (!content.empty() && (content.back() == ' ' || content.back() == '\t'))
@@ -22,10 +49,15 @@ KeyList parseKeyFile(std::string_view text) {
     }
     Key key{};
     std::transform(bytes->begin(), bytes->end(), key.begin(), [](auto byte) { return *byte; });
-    if (std::find(list.keys.begin(), list.keys.end(), key) == list.keys.end())
-      list.keys.push_back(key);
+    if (seen.add(key)) list.keys.push_back(key);
   }
   return list;
+}
+
+void appendNewKeys(std::vector<Key>& keys, const std::vector<Key>& more) {
+  KeySet seen(keys);
+  for (const Key& key : more)
+    if (seen.add(key)) keys.push_back(key);
 }
 
 }  // namespace norvex::dump

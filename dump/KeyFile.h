@@ -16,6 +16,10 @@ struct KeyList {
   std::vector<std::string> warnings;  // "line N: ..." for each skipped line
 };
 
+// Linear in the size of the text: repeats are dropped through a hash set, not a search.
 KeyList parseKeyFile(std::string_view text);
+
+// Appends the keys of `more` that `keys` does not hold yet, in their order; linear in both sizes.
+void appendNewKeys(std::vector<Key>& keys, const std::vector<Key>& more);
 
 }  // namespace norvex::dump

@@ -11,6 +11,7 @@
 
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
+#include "dump/TrailerSafety.h"
 
 using access_bits::AccessBytes;
 using access_bits::AreaBits;
@@ -141,23 +142,32 @@ void AccessBitsDialog::btnWriteACL() {
                         "written.\nOpen the dialog again with a key that can read the trailer."));
     return;
   }
-  // Access bytes whose inverted copies contradict the true bits (all zeros after a failed read,
-  // for one) would lock the sector for good: they are never sent.
-  if (!access_bits::InvertedCopiesAgree({newB6, newB7, newB8})) {
+  // The keys as the card record would take them from the fields (a malformed text keeps the
+  // record's key), tried on a copy: the record changes only once the trailer is written.
+  QVMifareCard chosen;
+  card->copyTo(chosen);
+  chosen.setNewKeyA(ACLnewKeyA->text());
+  chosen.setNewKeyB(ACLnewKeyB->text());
+  SetKey(_newKeyA, kKeyA, chosen.GetKeyA());
+  SetKey(_newKeyB, kKeyB, chosen.GetKeyB());
+  // A trailer that would take part of the sector out of use for good (malformed access bytes, a
+  // data block no key may read, access bits no key may change) is never sent; the same judgement
+  // as norvex's restore.
+  const norvex::dump::TrailerVerdict verdict =
+      norvex::dump::judgeTrailer(static_cast<std::size_t>(sector), NewTrailer());
+  if (verdict.kind != norvex::dump::TrailerVerdict::Kind::Safe) {
     host.Alert(QStringLiteral("Error"),
                CardText(sector, *card,
-                        "Access bits %3 %4 %5 for sector %2 on Card ID: %1 are not valid: their "
-                        "inverted copies do not match. A card would lock the sector for good, so "
-                        "nothing was written.\nChoose the conditions for the data blocks and the "
-                        "trailer, or read the sector again.")
-                   .arg(Hex(newB6), Hex(newB7), Hex(newB8)));
+                        "Access bits %3 %4 %5 for sector %2 on Card ID: %1 would lock the sector "
+                        "for good: %6. Nothing was written.\nChoose other conditions for the data "
+                        "blocks and the trailer, or read the sector again.")
+                   .arg(Hex(newB6), Hex(newB7), Hex(newB8),
+                        QString::fromStdString(verdict.reason)));
     return;
   }
   const std::array<uint8_t, 4> acl{newB6, newB7, newB8, newB9};
   card->setNewKeyA(ACLnewKeyA->text());
   card->setNewKeyB(ACLnewKeyB->text());
-  SetKey(_newKeyA, kKeyA, card->GetKeyA());
-  SetKey(_newKeyB, kKeyB, card->GetKeyB());
   if (!host.ReselectCard(*card)) return;
   if (host.MifareObj().WriteACL(*card, sector, _writeKey, acl, _newKeyA, _newKeyB) != 0) {
     host.Alert(QStringLiteral("Error"),
@@ -169,6 +179,17 @@ void AccessBitsDialog::btnWriteACL() {
   host.Alert(QStringLiteral("Information"),
              CardText(sector, *card, "Data changed successful for sector %2 on Card ID: %1"));
   host.ResetCardTree();
+}
+
+norvex::dump::Block AccessBitsDialog::NewTrailer() const {
+  norvex::dump::Block trailer{};
+  std::copy_n(_newKeyA.KeyValue, 6, trailer.begin());
+  trailer[6] = newB6;
+  trailer[7] = newB7;
+  trailer[8] = newB8;
+  trailer[9] = newB9;
+  std::copy_n(_newKeyB.KeyValue, 6, trailer.begin() + 10);
+  return trailer;
 }
 
 void AccessBitsDialog::btnCloseAccessBits() {

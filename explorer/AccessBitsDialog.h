@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "AccessBits.h"
+#include "dump/CardImage.h"
 #include "norvexapi.h"
 
 class QCheckBox;
@@ -77,6 +78,8 @@ class AccessBitsDialog : public QDialog {
   // Bytes 6, 7, 8 in hex and binary and the C1, C2, C3 boxes of both areas.
   static void ShowConditions(const access_bits::AccessBytes& bytes, const ConditionFields& fields);
   QString CardText(int sector, const QVMifareCard& card, const char* format) const;
+  // The trailer the dialog would write: new key A, bytes 6 to 9, new key B.
+  norvex::dump::Block NewTrailer() const;
 
   AccessBitsHost& host;
 

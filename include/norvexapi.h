@@ -145,7 +145,17 @@ NORVEX_API long V2_RequestATS(void* session, uint8_t param, uint16_t* atsLen, ui
  * Status: 0; 8046 (FRAME_TOO_SMALL) for a frame size below 5, 8031 (WRONG_PARAMETER_VALUE) above
  * 1024, for an empty APDU or a null pointer, all before anything is sent; 8034 (READ_TOO_LONG)
  * when the answer exceeds *respLen (which keeps its value); 8044 (MI_COMM_ABORT) for a block
- * protocol error of the card; otherwise the reader's or the transport's status. */
+ * protocol error of the card (a malformed frame, one longer than frameSize, a block out of turn);
+ * 6029 (RD_CHAINING_ERROR) after a broken exchange, see below; otherwise the reader's or the
+ * transport's status.
+ *
+ * A broken exchange ends the card's session. When an exchange fails once a block went to the
+ * card, the card may be left in the middle of a chain, and the next APDU would be joined to the
+ * broken one. The library therefore sends S(DESELECT) (best effort: the card, if it hears it,
+ * goes to HALT) and refuses every later APDU of the session (Send_Raw_APDU, KstSend_APDU and the
+ * DF_ functions) with 6029, sending nothing, until a card is activated again: by Request_ATS,
+ * V2_RequestATS, DF_Connect or TypeB_Attrib. A halted card answers only after an RF reset, so use
+ * V2_RequestATS, or RfReset before Request_ATS or DF_Connect. */
 NORVEX_API long Send_Raw_APDU(void* session, uint8_t* blockNumber, uint16_t frameSize,
                               const uint8_t* apdu, uint16_t apduLen, uint8_t* resp,
                               uint16_t* respLen, uint32_t timeout);
@@ -549,7 +559,11 @@ NORVEX_API long WRITE_CMD(void* session, uint8_t block, const uint8_t* data);
 
 /* Ultralight and NTAG memory is a row of 4-byte pages, read four pages (16 bytes) at a time, with
  * wrap-around past the last page, and written one page at a time. No keys, no authentication:
- * lock bits make pages read-only for good and the card refuses writes to them. */
+ * lock bits make pages read-only for good and the card refuses writes to them (8002).
+ *
+ * A tag that refuses a command (a write to a locked page, an address past its last page) answers
+ * with a NAK and goes idle, as real tags do: every later MifU_ call then fails with 8001
+ * (NORVEX_E_NO_CARD_IN_RF) until MifU_GetCard activates the tag again. */
 
 /* Activates an idle card and stores its 7-byte UID in uid (room for 8 bytes). Returns -1 (not a
  * status code) when the card's UID is not 7 bytes long; uid is then untouched. */
@@ -679,7 +693,9 @@ NORVEX_API long DF_SetCmdFormat(void* session, unsigned format);
 NORVEX_API long DF_GetCmdFormat(void* session, unsigned* format);
 NORVEX_API long DF_SetFrameSize(void* session, uint16_t size);
 NORVEX_API long DF_GetFrameSize(void* session, uint16_t* size);
-/* A fresh record, then Request_ATS with parameter 0 (the idle card's ATS); frame size 16. */
+/* A fresh record, then Request_ATS with parameter 0 (the idle card's ATS); frame size 16. After a
+ * broken exchange (see Send_Raw_APDU) every DF_ command returns 6029 (NORVEX_E_RD_CHAINING_ERROR),
+ * nothing sent, until RfReset and DF_Connect activate the card again. */
 NORVEX_API long DF_Connect(void* session);
 /* One exchange: *respLen is resp's capacity on entry, the answer's length (status byte
  * included) on return. */
@@ -877,8 +893,10 @@ NORVEX_API long ReadSectorEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* 
 NORVEX_API long WriteSectorEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector);
 NORVEX_API long WriteSectorDataEx(void* session, _MIF_KEY_* key, MIF_SECTOR_DATA_EX* sector);
 /* ReadSectorBytes: the whole sector 0-39 (64 bytes, or 256: 240 data bytes then the trailer) in a
- * new library buffer; the record must be empty (DataBuffer NULL, else 8031: release the old buffer
- * with FreeAppDataStruct first) and is left alone on failure. WriteSectorBytes takes the whole
+ * new library buffer, which the caller owns and releases with FreeAppDataStruct. What the record
+ * held before is not looked at, so an uninitialised record will do; a buffer it still held is not
+ * freed (release it with FreeAppDataStruct first). On failure the record is left alone (another
+ * sector gives 8031 before anything is sent). WriteSectorBytes takes the whole
  * sector (DataLength 64 or 256), WriteSectorDataBytes the sector data (48 or 240). */
 NORVEX_API long ReadSectorBytes(void* session, _MIF_KEY_* key, unsigned short sector,
                                 _MIF_APPLICATION_DATA_* data);

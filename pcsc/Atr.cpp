@@ -26,6 +26,15 @@ std::vector<uint8_t> iso14443_4Atr(std::span<const uint8_t> historicalBytes) {
   return atr;
 }
 
+std::vector<uint8_t> typeBAtr(std::span<const uint8_t, 4> applicationData,
+                              std::span<const uint8_t, 3> protocolInfo, uint8_t attribAnswer) {
+  constexpr uint8_t kMbliMask = 0xF0;  // the low nibble of the ATTRIB answer is the CID
+  std::vector<uint8_t> historical(applicationData.begin(), applicationData.end());
+  historical.insert(historical.end(), protocolInfo.begin(), protocolInfo.end());
+  historical.push_back(attribAnswer & kMbliMask);
+  return iso14443_4Atr(historical);
+}
+
 std::vector<uint8_t> storageCardAtr(uint16_t cardName) {
   // After TS, T0, TD1 and TD2: the category indicator 80, then the application identifier TLV
   // (4F 0C): the registered application provider A0 00 00 03 06 and the standard.

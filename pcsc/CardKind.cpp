@@ -25,6 +25,10 @@ CardKind classifyCard(uint8_t sak, uint16_t atqa) {
   }
 }
 
+bool speaksIso14443_4(CardKind kind) {
+  return kind == CardKind::Iso14443_4 || kind == CardKind::TypeB;
+}
+
 bool isMifareClassic(CardKind kind) {
   return kind == CardKind::Classic1K || kind == CardKind::Classic4K ||
          kind == CardKind::ClassicMini;

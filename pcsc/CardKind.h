@@ -1,15 +1,29 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// What kind of ISO 14443-A card answered the selection, told from its SAK and ATQA, and what
-// PC/SC needs to know of it: the card name of the storage-card ATR and the memory layout.
+// What kind of card answered the selection: an ISO 14443-A card told from its SAK and ATQA, or a
+// type B card; and what PC/SC needs to know of it: whether APDUs reach it through the ISO 14443-4
+// block protocol, the card name of the storage-card ATR and the memory layout.
 
 #include <cstdint>
 
 namespace norvex::pcsc {
 
-enum class CardKind { Iso14443_4, Classic1K, Classic4K, ClassicMini, Ultralight, OtherStorage };
+// Iso14443_4 is a type A card with ISO 14443-4 (SAK bit 6), TypeB a type B card, which speaks
+// ISO 14443-4 after ATTRIB.
+enum class CardKind {
+  Iso14443_4,
+  Classic1K,
+  Classic4K,
+  ClassicMini,
+  Ultralight,
+  OtherStorage,
+  TypeB
+};
 
 CardKind classifyCard(uint8_t sak, uint16_t atqa);
+
+// Cards that take APDUs through the ISO 14443-4 block protocol (type A with RATS, type B).
+bool speaksIso14443_4(CardKind kind);
 
 bool isMifareClassic(CardKind kind);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "norvexapi.h"
+#include "pcsc/Atqb.h"
 #include "pcsc/Ats.h"
 #include "pcsc/CardKind.h"
 
@@ -21,18 +22,25 @@ struct ClassicAuthentication {
   _MIF_KEY_ key{};
 };
 
+// A card stays the same card for as long as kind and uid do; the slot keeps both while the card
+// is powered down, so that a card put in its place is told apart.
 struct CardState {
   CardKind kind = CardKind::OtherStorage;
-  std::vector<uint8_t> uid;
+  std::vector<uint8_t> uid;  // type B: the PUPI
   uint16_t atqa = 0;
   uint8_t sak = 0;
-  std::vector<uint8_t> ats;  // ISO 14443-4 cards: the ATS, TL first
-  AtsInfo atsInfo;
+  std::optional<AtqbInfo> atqb;  // type B cards
+  std::vector<uint8_t> ats;      // ISO 14443-4 type A cards: the ATS, TL first
+  AtsInfo atsInfo;  // frame size and waiting time of ISO 14443-4 cards (type B: from the ATQB)
   std::vector<uint8_t> atr;
   bool powered = false;     // activated for an application (ATR handed to pcscd)
   uint8_t blockNumber = 0;  // ISO 14443-4 block number of the next exchange
   std::optional<ClassicAuthentication> authentication;
 };
+
+inline bool sameCard(const CardState& a, const CardState& b) {
+  return a.kind == b.kind && a.uid == b.uid;
+}
 
 // Volatile key slots of LOAD KEYS: 6-byte Mifare keys, lost when the reader is closed.
 inline constexpr size_t kKeySlotCount = 16;

@@ -54,7 +54,7 @@ std::optional<std::vector<uint8_t>> PseudoApdu::run(std::span<const uint8_t> apd
 }
 
 PseudoApdu::Answer PseudoApdu::dispatch(const CommandApdu& c) {
-  const bool storage = card_.kind != CardKind::Iso14443_4;
+  const bool storage = !speaksIso14443_4(card_.kind);
   switch (c.ins) {
     case kInsGetData:
       return getData(c);
@@ -184,7 +184,7 @@ PseudoApdu::Answer PseudoApdu::updateBinary(const CommandApdu& c) {
 
 PseudoApdu::Answer PseudoApdu::cardFailure() {
   const auto again = selectCard(session_);
-  if (!again || again->uid != card_.uid) {
+  if (!again || !sameCard(*again, card_)) {
     cardLost_ = true;
     return {};
   }

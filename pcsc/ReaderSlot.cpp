@@ -17,6 +17,10 @@ namespace {
 constexpr uint8_t kReaderClass = 0xFF;
 constexpr uint8_t kClassNotSupported[] = {0x6E, 0x00};
 constexpr uint32_t kLongestBlockTimeMs = 4949;
+// After the presence check that finds a card gone, its removal is reported to at least two more
+// and for longer than pcscd's polling period (400 ms).
+constexpr unsigned kLeastRemovalReports = 2;
+constexpr auto kRemovalHold = std::chrono::milliseconds(500);
 
 // The library reads the simulator's socket from the environment when it opens a reader; the
 // environment is process-wide, so connections that name a socket take turns.
@@ -87,24 +91,26 @@ ReaderSlot::~ReaderSlot() {
 
 RESPONSECODE ReaderSlot::presence() {
   std::lock_guard lock(mutex_);
-  if (std::exchange(cardLost_, false)) {
-    card_.reset();
-    return IFD_ICC_NOT_PRESENT;
-  }
-  if (card_ && card_->powered && card_->kind == CardKind::Iso14443_4) {
+  if (reportingRemoval()) return IFD_ICC_NOT_PRESENT;
+  if (card_ && card_->powered && speaksIso14443_4(card_->kind)) {
     // An R(NAK) leaves the card's protocol state as it is.
     uint8_t blockNumber = card_->blockNumber;
     if (TCLPing(session_, &blockNumber, card_->atsInfo.frameSize, blockTimeoutMs(*card_)) ==
         NORVEX_OK)
       return IFD_ICC_PRESENT;
+    loseCard();  // perhaps for another card already in the field
+    return IFD_ICC_NOT_PRESENT;
+  }
+  // Storage cards and cards not powered (also powered down after use): select anew and compare
+  // with the card the slot holds. A storage card keeps what the application did with it, as
+  // every block access authenticates again.
+  auto found = selectCard(session_);
+  if (!found) {
     card_.reset();
     return IFD_ICC_NOT_PRESENT;
   }
-  // Storage cards and cards not powered: select anew. A storage card keeps what the application
-  // did with it, as every block access authenticates again.
-  auto found = selectCard(session_);
-  if (!found || (card_ && found->uid != card_->uid)) {
-    card_.reset();  // another card in its place is reported after the removal, at the next poll
+  if (card_ && !sameCard(*found, *card_)) {
+    loseCard();  // another card in its place is reported after the removal
     return IFD_ICC_NOT_PRESENT;
   }
   if (!card_) card_ = std::move(found);
@@ -113,15 +119,30 @@ RESPONSECODE ReaderSlot::presence() {
 
 RESPONSECODE ReaderSlot::power(DWORD action, uint8_t* atr, DWORD* atrLength) {
   std::lock_guard lock(mutex_);
-  cardLost_ = false;
   if (action == IFD_POWER_DOWN) {
+    // The card stays known by its identity: the next presence poll tells it from another card
+    // put in its place.
     if (card_ && card_->powered) deactivateCard(session_, *card_);
-    card_.reset();
+    if (card_) {
+      CardState identity;
+      identity.kind = card_->kind;
+      identity.uid = std::move(card_->uid);
+      card_ = std::move(identity);
+    }
     *atrLength = 0;
     return IFD_SUCCESS;
   }
   if (action != IFD_POWER_UP && action != IFD_RESET) return IFD_NOT_SUPPORTED;
-  card_ = activateCard(session_);
+  auto activated = activateCard(session_);
+  if (activated && card_ && !sameCard(*activated, *card_)) {
+    // Another card took the place of the one pcscd knows: that one is gone, and the new one is
+    // reported as inserted after the removal.
+    deactivateCard(session_, *activated);
+    loseCard();
+    *atrLength = 0;
+    return IFD_ERROR_POWER_ACTION;
+  }
+  card_ = std::move(activated);
   if (!card_) {
     *atrLength = 0;
     return IFD_ERROR_POWER_ACTION;
@@ -145,7 +166,7 @@ RESPONSECODE ReaderSlot::transmit(std::span<const uint8_t> command, uint8_t* ans
     }
     return copyOut(*response, answer, answerLength);
   }
-  if (card_->kind != CardKind::Iso14443_4) return copyOut(kClassNotSupported, answer, answerLength);
+  if (!speaksIso14443_4(card_->kind)) return copyOut(kClassNotSupported, answer, answerLength);
   return exchangeApdu(command, answer, answerLength);
 }
 
@@ -177,7 +198,23 @@ std::vector<uint8_t> ReaderSlot::atr() {
 
 void ReaderSlot::loseCard() {
   card_.reset();
-  cardLost_ = true;
+  removalSince_ = std::chrono::steady_clock::now();
+  removalReports_ = 0;
+}
+
+// pcscd asks for presence from its polling thread and also right before each power action, which
+// keeps the answer to itself: a removal is repeated for a whole polling period so that the
+// polling thread sees it too.
+bool ReaderSlot::reportingRemoval() {
+  if (!removalSince_) return false;
+  const bool held = removalReports_ < kLeastRemovalReports ||
+                    std::chrono::steady_clock::now() - *removalSince_ < kRemovalHold;
+  if (!held) {
+    removalSince_.reset();
+    return false;
+  }
+  ++removalReports_;
+  return true;
 }
 
 }  // namespace norvex::pcsc

@@ -9,6 +9,7 @@ extern "C" {
 #include <ifdhandler.h>
 }
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,7 +32,9 @@ class ReaderSlot {
 
   // Polls the field: IFD_ICC_PRESENT or IFD_ICC_NOT_PRESENT.
   RESPONSECODE presence();
-  // IFD_POWER_UP and IFD_RESET activate the card and give its ATR; IFD_POWER_DOWN deactivates it.
+  // IFD_POWER_UP and IFD_RESET activate the card and give its ATR (another card than the one
+  // reported is a removal: the power action fails and the next poll reports the card gone);
+  // IFD_POWER_DOWN deactivates it and keeps its identity for the presence polls.
   RESPONSECODE power(DWORD action, uint8_t* atr, DWORD* atrLength);
   RESPONSECODE transmit(std::span<const uint8_t> command, uint8_t* answer, DWORD* answerLength);
   // The ATR of the powered card; empty when none is powered.
@@ -40,14 +43,18 @@ class ReaderSlot {
  private:
   explicit ReaderSlot(void* session) : session_(session) {}
   RESPONSECODE exchangeApdu(std::span<const uint8_t> command, uint8_t* answer, DWORD* answerLength);
-  // The card failed in the middle of a command: the next poll reports it gone, so that pcscd
-  // tells the applications and activates it anew if it is still there.
+  // The card failed in the middle of a command, or another card took its place: the next polls
+  // report it gone, so that pcscd tells the applications and then activates whatever card is
+  // there as a new one.
   void loseCard();
+  // True while a removal is still to be reported (see loseCard).
+  bool reportingRemoval();
 
   std::mutex mutex_;
   void* session_;
   std::optional<CardState> card_;
-  bool cardLost_ = false;
+  std::optional<std::chrono::steady_clock::time_point> removalSince_;
+  unsigned removalReports_ = 0;
   KeySlots keys_;
 };
 

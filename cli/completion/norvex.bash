@@ -33,9 +33,10 @@ _norvex() {
     "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
     "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
     "classic value"*) COMPREPLY=($(compgen -W "--key $common" -- "$current")) ;;
-    "classic dump"*) COMPREPLY=($(compgen -W "--key --output --json $common" -- "$current")) ;;
+    "classic dump"*) COMPREPLY=($(compgen -W "--key --output --force --json $common" -- "$current")) ;;
     "classic restore"*)
-      COMPREPLY=($(compgen -W "--key --trailers $common" -- "$current") $(compgen -f -- "$current"))
+      COMPREPLY=($(compgen -W "--key --trailers --allow-permanent $common" -- "$current")
+                 $(compgen -f -- "$current"))
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;

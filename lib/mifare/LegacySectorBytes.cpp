@@ -84,13 +84,13 @@ NORVEX_API long ReadSectorDataBytes(void* handle, const _MIF_KEY_* key, uint16_t
 
 }  // extern "C"
 
-// A record that still holds a buffer is refused rather than overwritten (its buffer would be
-// lost): the caller releases it with FreeAppDataStruct first.
+// The record is only written, never read: a caller may hand in an uninitialised one. A buffer it
+// still held stays the caller's to release with FreeAppDataStruct beforehand.
 NORVEX_API long ReadSectorBytes(void* handle, _MIF_KEY_* key, unsigned short sector,
                                 _MIF_APPLICATION_DATA_* data) try {
   if (AnyNull({key, data})) return wrong_parameter_value;
   const std::optional<SectorGeometry> geometry = AnySector(sector);
-  if (!geometry || data->DataBuffer != nullptr) return wrong_parameter_value;
+  if (!geometry) return wrong_parameter_value;
   const unsigned size = geometry->WholeSize();
   auto bytes = std::make_unique<uint8_t[]>(size);
   MIF_SECTOR_DATA_EX record = RecordOf(*geometry, bytes.get());

@@ -126,10 +126,16 @@ class Host2NorvexBase : public Host2RDCom {
   // (frame_too_small below, wrong_parameter_value above, before anything is sent). Each card
   // frame is received into a 1024-byte block buffer with the frame size as its capacity.
   // Statuses: unknown_command (8036) for an R-block nak other than 0/1 or an S-block type other
-  // than DESELECT (0x00) / WTX (0x30); mi_comm_abort (8044) for a protocol error of the card;
-  // read_too_long (8034) when the joined answer exceeds *respLen (which then keeps its value);
-  // wrong_parameter_value (8031) for a null pointer, an empty APDU or a NAD (not supported);
-  // reader and transport failures as they are.
+  // than DESELECT (0x00) / WTX (0x30); mi_comm_abort (8044) for a protocol error of the card,
+  // a card frame longer than the frame size included; read_too_long (8034) when the joined answer
+  // exceeds *respLen (which then keeps its value); wrong_parameter_value (8031) for a null
+  // pointer, an empty APDU or a NAD (not supported); reader and transport failures as they are.
+  //
+  // A broken APDU exchange ends the card's session: once a block of an APDU went out, a failure
+  // may leave the card in the middle of a chain, where the next APDU would be joined to the
+  // broken one. SendAPDU then sends S(DESELECT) (best effort, its outcome ignored) and refuses
+  // every later APDU with rd_chaining_error (6029), nothing sent, until a card is activated
+  // again (a successful RATS or ATTRIB).
 
   // One I-block with the caller's PCB: the CID byte follows when the PCB has the CID bit, the
   // NAD byte when it has the NAD bit, then data.
@@ -155,7 +161,8 @@ class Host2NorvexBase : public Host2RDCom {
   // S(DESELECT) with the object's time-out.
   long Reset14443_4Card(uint8_t cidFlag, uint8_t cid, uint8_t* resp, uint16_t* respLen) override;
   // The reader's RATS (instruction 0xE7); param is the RATS parameter byte (FSDI, CID). An ATS
-  // longer than *atsLen gives wrong_parameter_value with *atsLen unchanged.
+  // longer than *atsLen gives wrong_parameter_value with *atsLen unchanged. A card that sends its
+  // ATS starts a new ISO 14443-4 session.
   long RequestATS(uint8_t param, uint8_t* ats, uint16_t* atsLen) override;
   // PPS request; an answer that does not repeat the PPSS byte gives mi_comm_abort.
   long ISO4PPSRequest(uint8_t cid, uint8_t dsi, uint8_t dri) override;
@@ -194,6 +201,12 @@ class Host2NorvexBase : public Host2RDCom {
 
  private:
   struct ApduExchange;
+  // The block protocol of one APDU; SendAPDU ends the card's session when it fails.
+  long ExchangeApdu(ApduExchange& exchange, const uint8_t* apdu, uint16_t apduLen);
+  // S(DESELECT) after a broken exchange, answer ignored; later APDUs are refused.
+  void EndCardSession(const ApduExchange& exchange);
+  // Returns status; a card activated (status 0) is in a fresh ISO 14443-4 session.
+  long StartCardSession(long status);
   // Sets the reader's response time-out, then exchanges the first frameLength bytes of
   // blockFrame with the card.
   long ExchangeBlock(size_t frameLength, uint8_t* resp, uint16_t* respLen, uint32_t cardTimeout);
@@ -209,4 +222,6 @@ class Host2NorvexBase : public Host2RDCom {
   std::array<uint8_t, tcl::kBlockBufferSize> blockFrame{};
   std::array<uint8_t, tcl::kBlockBufferSize> blockReply{};
   uint16_t blockReplyLength = 0;
+  // Set by a broken APDU exchange, cleared by the next activation (RATS or ATTRIB).
+  bool cardSessionEnded = false;
 };

@@ -35,6 +35,13 @@ long ParseBlockReply(std::span<const uint8_t> reply, CardFrame& frame) {
   return 0;
 }
 
+// Inside an APDU every card frame is received with the frame size as capacity. The byte-stream
+// exchange reports a longer frame as wrong_parameter_value with the frame's length; here it is
+// the card breaking the protocol, not a wrong argument.
+long CardFrameStatus(long status, uint16_t received, uint16_t frameSize) {
+  return status == wrong_parameter_value && received > frameSize ? mi_comm_abort : status;
+}
+
 }  // namespace
 
 // One APDU exchange in progress: the caller's answer buffer and the block-protocol state.
@@ -102,17 +109,20 @@ long Host2NorvexBase::SendSBlock(uint8_t cidFlag, uint8_t cid, uint8_t type, uin
 }
 
 // Sends one I-block. When the exchange fails, the card may still have received it: after a pause
-// an R(NAK) with the same block number asks it to repeat its answer.
+// an R(NAK) with the same block number asks it to repeat its answer. A frame the card did send but
+// too long is a protocol error like any other malformed frame, without the retry.
 long Host2NorvexBase::ExchangeChunk(ApduExchange& ex, const uint8_t* chunk, uint16_t length,
                                     bool chaining) {
   uint16_t n = ex.frameSize;
   long status = SendIBlock(tcl::IBlockPcb(ex.cid, ex.blockNumber, chaining), ex.cidValue, 0, chunk,
                            length, blockReply.data(), &n, ex.timeout);
-  if (status != 0) {
+  status = CardFrameStatus(status, n, ex.frameSize);
+  if (status != 0 && status != mi_comm_abort) {
     PauseBeforeRetry();
     n = ex.frameSize;
     status = SendRBlock(tcl::IBlockPcb(ex.cid, ex.blockNumber, false), ex.cidValue, 1,
                         blockReply.data(), &n, ex.timeout);
+    status = CardFrameStatus(status, n, ex.frameSize);
   }
   blockReplyLength = n;
   return status;
@@ -125,9 +135,10 @@ long Host2NorvexBase::AnswerWaitingTimeExtensions(ApduExchange& ex, CardFrame& f
     if (count == kMaxWaitingTimeExtensions) return mi_comm_abort;
     const uint8_t wtxm = frame.inf[0] & tcl::kWtxmMask;
     uint16_t n = ex.frameSize;
-    if (long status =
+    if (long status = CardFrameStatus(
             SendSBlock(ex.cid, ex.cidValue, tcl::kWaitingTimeExtension, wtxm, blockReply.data(), &n,
-                       tcl::ExtendedWaitingTime(ex.timeout, wtxm))) {
+                       tcl::ExtendedWaitingTime(ex.timeout, wtxm)),
+            n, ex.frameSize)) {
       return status;
     }
     if (long status = ParseBlockReply({blockReply.data(), n}, frame)) return status;
@@ -164,8 +175,9 @@ long Host2NorvexBase::SendChunk(ApduExchange& ex, const uint8_t* chunk, uint16_t
 // R(ACK) asking for the card's next I-block, after the last frame the card sent.
 long Host2NorvexBase::RequestNextBlock(ApduExchange& ex, CardFrame& frame) {
   uint16_t n = ex.frameSize;
-  if (long status = SendRBlock(tcl::AckForNextBlock(ex.lastCardPcb, ex.cid), ex.cidValue, 0,
-                               blockReply.data(), &n, ex.timeout)) {
+  if (long status = CardFrameStatus(SendRBlock(tcl::AckForNextBlock(ex.lastCardPcb, ex.cid),
+                                               ex.cidValue, 0, blockReply.data(), &n, ex.timeout),
+                                    n, ex.frameSize)) {
     return status;
   }
   if (long status = ParseBlockReply({blockReply.data(), n}, frame)) return status;
@@ -198,6 +210,7 @@ long Host2NorvexBase::SendAPDU(const uint8_t* apdu, uint16_t apduLen, uint8_t* r
     return wrong_parameter_value;
   }
   if (long status = tcl::CheckFrameSize(frameSize)) return status;
+  if (cardSessionEnded) return rd_chaining_error;
   ApduExchange ex{resp,
                   *respLen,
                   frameSize,
@@ -205,7 +218,17 @@ long Host2NorvexBase::SendAPDU(const uint8_t* apdu, uint16_t apduLen, uint8_t* r
                   cid,
                   cardTimeout,
                   static_cast<uint8_t>(*blockNum & tcl::kBlockNumberBit)};
-  const uint16_t maxInf = tcl::MaxInf(frameSize, ex.cid);
+  if (long status = ExchangeApdu(ex, apdu, apduLen)) {
+    EndCardSession(ex);
+    return status;
+  }
+  *respLen = ex.received;
+  *blockNum = ex.blockNumber;
+  return 0;
+}
+
+long Host2NorvexBase::ExchangeApdu(ApduExchange& ex, const uint8_t* apdu, uint16_t apduLen) {
+  const uint16_t maxInf = tcl::MaxInf(ex.frameSize, ex.cid);
   std::optional<CardFrame> answer;
   for (uint16_t sent = 0; sent < apduLen && !answer;) {
     const uint16_t remaining = static_cast<uint16_t>(apduLen - sent);
@@ -220,10 +243,21 @@ long Host2NorvexBase::SendAPDU(const uint8_t* apdu, uint16_t apduLen, uint8_t* r
   } else if (long status = RequestNextBlock(ex, first)) {
     return status;
   }
-  if (long status = ReceiveAnswer(ex, first)) return status;
-  *respLen = ex.received;
-  *blockNum = ex.blockNumber;
-  return 0;
+  return ReceiveAnswer(ex, first);
+}
+
+// The card's state after a broken exchange is unknown (it may wait for the rest of a chain, or
+// be sending one): S(DESELECT) sends it to HALT if it still listens, and whatever it answers,
+// nothing more goes to it as part of this session.
+void Host2NorvexBase::EndCardSession(const ApduExchange& ex) {
+  cardSessionEnded = true;
+  uint16_t n = ex.frameSize;
+  SendSBlock(ex.cid, ex.cidValue, tcl::kDeselect, 0, blockReply.data(), &n, ex.timeout);
+}
+
+long Host2NorvexBase::StartCardSession(long status) {
+  if (status == 0) cardSessionEnded = false;
+  return status;
 }
 
 long Host2NorvexBase::Send_NOP_APDU(uint16_t respCapacity, uint8_t cid, uint8_t cidFlag,
@@ -248,7 +282,7 @@ long Host2NorvexBase::RequestATS(uint8_t param, uint8_t* ats, uint16_t* atsLen) 
   if (reply.size() > *atsLen) return wrong_parameter_value;
   std::copy(reply.begin(), reply.end(), ats);
   *atsLen = static_cast<uint16_t>(reply.size());
-  return ReplyStatus();
+  return StartCardSession(ReplyStatus());
 }
 
 // The card confirms a PPS by sending PPSS back.

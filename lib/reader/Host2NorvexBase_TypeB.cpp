@@ -66,7 +66,8 @@ long Host2NorvexBase::PcdISO14443TypeBHalt(const uint8_t* pupi) {
 }
 
 // The higher-layer answer is taken only from bytes that arrived: the reply must carry exactly the
-// number of bytes its length byte announces.
+// number of bytes its length byte announces. A card that accepts ATTRIB is activated: a new
+// ISO 14443-4 session starts.
 long Host2NorvexBase::PcdISO14443TypeBAttrib(const uint8_t* pupi, uint8_t p2, uint8_t p3,
                                              uint8_t p4, uint8_t* p5, uint8_t* p6, uint8_t* hlLen,
                                              uint8_t* hl) {
@@ -96,5 +97,5 @@ long Host2NorvexBase::PcdISO14443TypeBAttrib(const uint8_t* pupi, uint8_t p2, ui
   std::copy(reply.begin() + kAttribHeader, reply.end(), hl);
   *p5 = reply[0];
   *p6 = reply[1];
-  return ReplyStatus();
+  return StartCardSession(ReplyStatus());
 }

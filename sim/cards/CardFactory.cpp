@@ -234,7 +234,10 @@ std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
     if (number < 1 || number > 16) throw std::invalid_argument("option slot is a number 1-16");
     identity.fixedSlot = static_cast<unsigned>(number);
   }
-  return std::make_unique<TypeBCard>(std::move(identity));
+  uint32_t seed = 0;
+  for (uint8_t byte : identity.pupi) seed = seed * 31 + byte;
+  return std::make_unique<TypeBCard>(std::move(identity),
+                                     std::make_unique<iso7816::Iso7816App>(seed));
 }
 
 }  // namespace norvexsim

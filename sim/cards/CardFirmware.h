@@ -18,6 +18,7 @@
 #include "sim/cards/Card.h"
 #include "sim/cards/ParamReader.h"
 #include "sim/cards/ReaderKeyStore.h"
+#include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim {
 
@@ -25,6 +26,10 @@ class CardFirmware {
  public:
   CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys, AirLink& link)
       : air_(cards), keys_(keys), link_(link) {}
+
+  // The reader's front end is set to type B (the last card instruction was a type B one): the
+  // raw frame instructions reach the ACTIVE type B card, with CRC_B, and no type A card hears them.
+  void talkTypeB(const std::vector<std::unique_ptr<TypeBCard>>& cards) { typeBCards_ = &cards; }
 
   // std::nullopt when the code is not a card instruction.
   std::optional<Reply> run(uint8_t code, std::span<const uint8_t> params);
@@ -51,6 +56,9 @@ class CardFirmware {
                                       std::chrono::microseconds timeout, bool blocks,
                                       Reply& failure);
   void trace(std::string line, std::span<const uint8_t> frame, bool blocks);
+  // Hands a raw frame to the ACTIVE card of the reader's type (cardThere false: none is).
+  CardAnswer deliver(std::span<const uint8_t> frame, CardFrame& answer, bool& cardThere);
+  std::array<uint8_t, 2> crcOf(std::span<const uint8_t> frame) const;
 
   // Mifare memory commands (CardFirmwareMifare.cpp)
   Reply authenticateWithKey(ParamReader& p);
@@ -69,6 +77,7 @@ class CardFirmware {
   AirInterface air_;
   ReaderKeyStore& keys_;
   AirLink& link_;
+  const std::vector<std::unique_ptr<TypeBCard>>* typeBCards_ = nullptr;
 };
 
 }  // namespace norvexsim

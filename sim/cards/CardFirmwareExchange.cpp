@@ -78,7 +78,7 @@ Reply CardFirmware::exchangeBlock(ParamReader& p) {
   if (!answer) return heard;
   std::vector<uint8_t> bytes = std::move(answer->bytes);
   if (crcInBuffer) {
-    const auto crc = crcA(bytes);
+    const auto crc = crcOf(bytes);
     bytes.insert(bytes.end(), crc.begin(), crc.end());
   }
   std::vector<uint8_t> data{static_cast<uint8_t>(bytes.size()),
@@ -89,14 +89,15 @@ Reply CardFirmware::exchangeBlock(ParamReader& p) {
 
 std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame,
                                                   microseconds timeout, bool blocks, Reply& heard) {
-  Card* card = air_.commandTarget();
-  if (!card) {
+  CardFrame answer;
+  bool cardThere = false;
+  const CardAnswer result = deliver(frame, answer, cardThere);
+  if (!cardThere) {
     heard = failure(cardstatus::kNoCard);
     return std::nullopt;
   }
   trace(">>", frame, blocks);
-  CardFrame answer;
-  if (card->transceive(frame, answer) != CardAnswer::Ok) {
+  if (result != CardAnswer::Ok) {
     link_.trace.push_back("<< (no answer)");
     heard = failure(cardstatus::kCardTimeout);
     return std::nullopt;
@@ -112,9 +113,35 @@ std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame
   return answer;
 }
 
+CardAnswer CardFirmware::deliver(std::span<const uint8_t> frame, CardFrame& answer,
+                                 bool& cardThere) {
+  if (typeBCards_) {
+    // Every ACTIVE type B card hears the frame and keeps it or not by its CID; two answers at
+    // once reach the reader garbled.
+    unsigned answering = 0;
+    for (const auto& card : *typeBCards_) {
+      if (card->state() != TypeBState::Active) continue;
+      cardThere = true;
+      CardFrame heard;
+      if (card->transceive(frame, heard) != CardAnswer::Ok) continue;
+      answer = std::move(heard);
+      ++answering;
+    }
+    return answering == 1 ? CardAnswer::Ok : CardAnswer::NoAnswer;
+  }
+  Card* card = air_.commandTarget();
+  if (!card) return CardAnswer::NoAnswer;
+  cardThere = true;
+  return card->transceive(frame, answer);
+}
+
+std::array<uint8_t, 2> CardFirmware::crcOf(std::span<const uint8_t> frame) const {
+  return typeBCards_ ? crcB(frame) : crcA(frame);
+}
+
 // "<< after 0.5 ms: 0A 00 90 00 [CRC 1F 2E] I(0) CID 0, 2 INF bytes"
 void CardFirmware::trace(std::string line, std::span<const uint8_t> frame, bool blocks) {
-  const auto crc = crcA(frame);
+  const auto crc = crcOf(frame);
   if (!frame.empty()) line += " " + toSpacedHexText(frame);
   line += " [CRC " + toSpacedHexText(crc) + "]";
   if (blocks) line += " " + tcl::describeBlock(frame);

@@ -8,6 +8,7 @@
 #include "sim/cards/CardDescription.h"
 #include "sim/cards/CardFactory.h"
 #include "sim/cards/CardFirmware.h"
+#include "sim/cards/CardInstructionCodes.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/TclCard.h"
 #include "sim/cards/typeb/TypeBCard.h"
@@ -110,12 +111,21 @@ void Field::rfReset() {
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
-  if (auto reply = runTypeBInstruction(typeBCards_, link_, instruction, params)) return reply;
-  auto reply = CardFirmware(cards_, keys_, link_).run(instruction, params);
+  if (auto reply = runTypeBInstruction(typeBCards_, link_, instruction, params)) {
+    typeB_ = true;
+    return reply;
+  }
+  const bool rawFrame =
+      instruction == cardinstr::kExchangeByteStream || instruction == cardinstr::kExchangeBlock;
+  CardFirmware firmware(cards_, keys_, link_);
+  if (typeB_ && rawFrame) firmware.talkTypeB(typeBCards_);
+  auto reply = firmware.run(instruction, params);
+  if (reply && !rawFrame) typeB_ = false;  // a type A card instruction switches the front end back
   std::erase_if(cards_, [this](const auto& card) {
     if (card->hasLeftField()) placedAs_.erase(card.get());
     return card->hasLeftField();
   });
+  std::erase_if(typeBCards_, [](const auto& card) { return card->hasLeftField(); });
   return reply;
 }
 
@@ -138,6 +148,11 @@ size_t Field::injectTclFault(const tcl::TclFault& fault, const std::vector<uint8
     tclCard->armFault(fault);
     ++armed;
   }
+  for (const auto& card : typeBCards_) {
+    if (!uid.empty() && pupiBytes(*card) != uid) continue;
+    card->armFault(fault);
+    ++armed;
+  }
   return armed;
 }
 
@@ -145,19 +160,23 @@ void Field::clearTclFaults() {
   for (const auto& card : cards_) {
     if (auto* tclCard = dynamic_cast<TclCard*>(card.get())) tclCard->clearFaults();
   }
+  for (const auto& card : typeBCards_) card->clearFaults();
 }
 
 std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {
-  if (findTypeB(uid)) return {};
+  if (const TypeBCard* typeB = findTypeB(uid)) return typeB->memory();
   Card* card = find(uid);
   if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
   return card->memory();
 }
 
 void Field::setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t>& bytes) {
+  TypeBCard* typeB = findTypeB(uid);
   Card* card = find(uid);
-  if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
-  if (!card->setMemory(bytes)) {
+  if (!card && !typeB) {
+    throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
+  }
+  if (!(card ? card->setMemory(bytes) : typeB->setMemory(bytes))) {
     throw std::invalid_argument("a memory image of " + std::to_string(bytes.size()) +
                                 " bytes does not fit card " + toHexText(uid));
   }

@@ -66,7 +66,8 @@ class Field {
   std::optional<Reply> execute(uint8_t instruction, const std::vector<uint8_t>& params);
 
   // The card's whole memory image (1024 bytes for a Classic 1K, 4096 for a 4K, 4 bytes a page
-  // for Ultralight and NTAG), trailers with their real keys; empty for a type B card. Throws
+  // for Ultralight and NTAG), trailers with their real keys; the file system of an ISO 14443-4
+  // card (type A or B). Throws
   // std::invalid_argument when no card has this UID.
   std::vector<uint8_t> memory(const std::vector<uint8_t>& uid) const;
   // Replaces the memory image (same size required); the card's identity on the air stays.
@@ -83,7 +84,8 @@ class Field {
   // The frames that went over the air during the last instruction, one "; "-separated line
   // (empty when none did); reading it clears it.
   std::string takeAirTrace();
-  // Arms a fault on every ISO 14443-4 card in the field, or only on the card with this UID;
+  // Arms a fault on every ISO 14443-4 card in the field (type A or B), or only on the card with
+  // this UID (PUPI);
   // returns how many cards took it.
   size_t injectTclFault(const tcl::TclFault& fault, const std::vector<uint8_t>& uid = {});
   void clearTclFaults();
@@ -104,6 +106,7 @@ class Field {
   ReaderKeyStore keys_;
   AirLink link_;
   uint32_t uidCounter_ = 0;
+  bool typeB_ = false;  // the last card instruction was a type B one: raw frames go to type B
 };
 
 }  // namespace norvexsim

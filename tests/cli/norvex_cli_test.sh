@@ -112,6 +112,17 @@ grep "card operations" err.txt | sed 's/^norvex: /figures, 1K dump with a 20-key
 expect 1 "dump 1K without keys" "$norvex" classic dump -o partial.mct
 grep -q "^5 *- *- *no" out.txt || fail "incomplete dump table: $(cat out.txt)"
 [ "$(grep -c -- '^--------------------------------$' partial.mct)" -eq 4 ] || fail "unread sector in .mct"
+# An incomplete dump never replaces a complete one: it goes to FILE.partial, unless --force.
+expect 1 "incomplete dump over a complete one" "$norvex" classic dump -o dump1k.mfd
+cmp -s dump1k.mfd card1k.bin && [ -f dump1k.mfd.partial ] || fail "dump1k.mfd replaced: $(cat err.txt)"
+grep -q "dump1k.mfd.partial" err.txt || fail "the .partial file is not named: $(cat err.txt)"
+cp dump1k.mfd forced.mfd
+expect 1 "incomplete dump with --force" "$norvex" classic dump -o forced.mfd --force
+cmp -s forced.mfd dump1k.mfd.partial && [ ! -e forced.mfd.partial ] || fail "--force did not replace"
+# A FIFO (or any file that is not a regular one) is refused before the card is read.
+mkfifo pipe.mfd
+expect 2 "dump into a FIFO" timeout 20 "$norvex" classic dump -k keys.txt -o pipe.mfd
+grep -q "pipe.mfd: exists and is not a regular file" err.txt || fail "FIFO: $(cat err.txt)"
 
 # A 4K dump on the second model, in every format; the JSON one parses.
 expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
@@ -120,7 +131,18 @@ grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" out.txt || fail "dump 4K table: $
 for format in json mct eml; do
   expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
 done
-python3 -m json.tool dump4k.json >/dev/null || fail "dump4k.json is not JSON"
+# Our JSON read back as another tool reads it: blocks keyed by number, UID and keys beside them.
+python3 - "$uid4k" <<'PY' || fail "dump4k.json does not hold the card"
+import json, sys
+dump = json.load(open("dump4k.json"))
+card = open("card4k.bin", "rb").read()
+assert dump["FileType"] == "mfc v2" and dump["Card"]["UID"] == sys.argv[1], dump["Card"]
+assert dump["Card"]["SAK"] == "18" and dump["Card"]["ATQA"] == "0200", dump["Card"]
+image = b"".join(bytes.fromhex(dump["blocks"][str(block)]) for block in range(256))
+assert image == card, "blocks differ"
+assert dump["SectorKeys"]["35"] == {"KeyA": "C1C2C3C4C5C6", "KeyB": "D1D2D3D4D5D6",
+                                    "AccessConditions": "FF078069"}, dump["SectorKeys"]["35"]
+PY
 
 # Restore the 1K dump to a blank card with the same UID: the card then dumps the same.
 control clear 0
@@ -129,17 +151,64 @@ expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers
 expect 0 "dump after restore" "$norvex" classic dump -k keys.txt -o restored.mfd
 cmp -s restored.mfd card1k.bin || fail "the restored card differs from the dump"
 
-# A dump whose trailer would block its sector is refused whole: the card keeps what it held.
-python3 - <<'PY'
+# A dump whose trailer would lock its sector is refused whole: the card keeps what it held.
+# 0F 07 80 breaks an inverted copy; 00 F0 FF is consistent but no key may read a block or change
+# the trailer again.
+for case in "0F0780:access bytes 0F078069: its access bytes are inconsistent" \
+            "00F0FF:access bytes 00F0FF69: block 4 could no longer be read"; do
+  python3 - "${case%%:*}" <<'PY'
+import sys
 image = bytearray(open("dump1k.mfd", "rb").read())
-image[7 * 16 + 6] = 0x0F  # trailer of sector 1 (block 7), byte 6: inverted copies broken
+image[7 * 16 + 6:7 * 16 + 9] = bytes.fromhex(sys.argv[1])  # trailer of sector 1 (block 7)
 image[5 * 16:6 * 16] = b"\x55" * 16  # and new data in block 5
-open("brick.mfd", "wb").write(image)
+open("lock.mfd", "wb").write(image)
 PY
-expect 1 "restore of a bricking trailer" "$norvex" classic restore brick.mfd --trailers
-grep -q "sector 1: access bytes .* inconsistent" err.txt || fail "bricking trailer: $(cat err.txt)"
+  expect 1 "restore of a locking trailer ${case%%:*}" "$norvex" classic restore lock.mfd --trailers
+  grep -q "sector 1: ${case#*:}.*nothing written" err.txt || fail "locking trailer: $(cat err.txt)"
+done
 expect 0 "dump after refusal" "$norvex" classic dump -k keys.txt -o after.mfd
 cmp -s after.mfd card1k.bin || fail "the refused restore changed the card"
+
+# JSON dumps other tools write, built from their documented layouts, restored byte for byte to a
+# new card: the Proxmark3 client's "mfc v2" and MIFARE Classic Tool's export.
+python3 - <<'PY'
+import json
+card = open("card1k.bin", "rb").read()
+def image(step):  # new data in every data block but block 0; the trailers of the card
+    out = bytearray(card)
+    for block in range(1, 64):
+        if block % 4 != 3:
+            out[16 * block:16 * block + 16] = bytes((block * step + i) & 0xFF for i in range(16))
+    return bytes(out)
+pm3, mct = image(3), image(5)
+blocks = lambda data: {str(b): data[16 * b:16 * b + 16].hex().upper() for b in range(64)}
+keys = {str(s): {"KeyA": pm3[64 * s + 48:64 * s + 54].hex().upper(),
+                 "KeyB": pm3[64 * s + 58:64 * s + 64].hex().upper(),
+                 "AccessConditions": pm3[64 * s + 54:64 * s + 58].hex().upper()} for s in range(16)}
+json.dump({"Created": "proxmark3", "FileType": "mfc v2",
+           "Card": {"UID": card[0:4].hex().upper(), "ATQA": "0400", "SAK": "08"},
+           "blocks": blocks(pm3), "SectorKeys": keys}, open("pm3.json", "w"), indent=2)
+json.dump({"Created": "MifareClassicTool", "FileType": "mfcard", "blocks": blocks(mct)},
+          open("mct.json", "w"), indent=2)
+open("pm3.bin", "wb").write(pm3)
+open("mct.bin", "wb").write(mct)
+PY
+control clear 0
+control place 0 "classic1k:uid=$uid1k"
+for tool in pm3 mct; do
+  expect 0 "restore $tool.json" "$norvex" classic restore "$tool.json" -k keys.txt --trailers
+  expect 0 "dump after restore of $tool.json" "$norvex" classic dump -k keys.txt -o "$tool-card.mfd"
+  cmp -s "$tool-card.mfd" "$tool.bin" || fail "$tool.json restored differently"
+done
+
+# A card that leaves mid-restore: the table still shows what was written and where it stopped.
+control fault 0 leave 60
+expect 1 "restore cut short" "$norvex" classic restore dump1k.mfd -k keys.txt
+grep -q "^0 *2 written, verified .* ok$" out.txt && grep -q "stopped at block" out.txt &&
+  grep -q "^15 *- *- *not reached$" out.txt || fail "restore cut short: $(cat out.txt)"
+grep -q "the card left the field" err.txt || fail "restore cut short: $(cat err.txt)"
+control clear 0
+control place 0 "classic1k:uid=$uid1k"
 
 # Value blocks: created, debited through the card, and a plain data block refused as a value.
 expect 0 "value set" "$norvex" classic value set 4 1000
@@ -147,6 +216,10 @@ expect 0 "value dec" "$norvex" classic value dec 4 250
 grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
 expect 1 "value of a data block" "$norvex" classic value get 8
 grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
+# --allow-permanent writes the 00 F0 FF trailer anyway: sector 1 can no longer be read.
+expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent
+expect 1 "dump of the locked sector" "$norvex" classic dump -k keys.txt
+grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" out.txt || fail "locked sector: $(cat out.txt)"
 
 # An Ultralight in place of the 1K card: every page dumped, a page written, a locked page refused.
 control remove 0 $uid1k
@@ -155,9 +228,12 @@ expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
 [ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
 expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
 expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000
-expect 1 "ultralight write to a locked page" "$norvex" ultralight write 4 01020304
+# The tag goes idle at the refused page 4; it is activated again and page 5 still written.
+expect 1 "ultralight write across a locked page" "$norvex" ultralight write 4 0102030405060708
+grep -q "writing page 4: .*(8002)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
-grep -q "^4 *DEADBEEF$" out.txt || fail "ultralight page 4: $(cat out.txt)"
+grep -q "^4 *DEADBEEF$" out.txt && grep -q "^5 *05060708$" out.txt ||
+  fail "ultralight pages 4 and 5: $(cat out.txt)"
 expect 2 "ultralight page of 2 bytes" "$norvex" ultralight write 5 BEEF
 # Two type B cards beside it, resolved with slot markers.
 control place 0 typeb:pupi=11223344,slot=1

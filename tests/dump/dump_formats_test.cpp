@@ -3,6 +3,7 @@
 // malformed files give one error naming the line or offset.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "dump/DumpFormats.h"
@@ -37,12 +38,21 @@ CardImage sampleImage(bool withHoles, bool withIdentity) {
     for (std::size_t i = 0; i < 6; ++i) image.forgetByte(trailer * 16 + i);
   }
   if (withIdentity) {
+    // The keys found are those the trailers hold, as a dump of a card records them.
     image.uid = {0xDE, 0xAD, 0xBE, 0xEF};
     image.atqa = std::array<uint8_t, 2>{0x00, 0x02};
     image.sak = 0x18;
     image.keys.assign(image.sectorCount(), {});
-    image.keys[0].a = Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-    image.keys[7].b = Key{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5};
+    for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+      std::size_t trailer = (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * 16;
+      SectorKeys& keys = image.keys[sector];
+      for (auto [key, offset] : {std::pair{&keys.a, 0}, {&keys.b, 10}}) {
+        if (!image.isKnown(trailer + offset)) continue;
+        Key bytes{};
+        for (std::size_t i = 0; i < 6; ++i) bytes[i] = image.byte(trailer + offset + i);
+        *key = bytes;
+      }
+    }
   }
   return image;
 }
@@ -94,12 +104,79 @@ TEST(DumpFormats, OtherToolsFilesLoad) {
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->size(), CardSize::Mini);
 
-  // EML: 64 lines of lower-case hex, no final line end.
-  std::string eml = repeat("00112233445566778899aabbccddeeff", 64);
+  // EML: 64 lines of lower-case hex, no final line end, "#" comment lines anywhere.
+  std::string eml = "# emulator memory\n" + repeat("00112233445566778899aabbccddeeff", 32) +
+                    "# second half\n" + repeat("00112233445566778899aabbccddeeff", 32);
   eml.pop_back();
   parsed = parseEml(eml);
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->byte(1023), 0xFF);
+}
+
+// A Proxmark3 "mfc v2" file as its client writes one (2-space indent, upper-case hex, ATQA as the
+// card sends it, AccessConditionsText beside the keys), and MIFARE Classic Tool's JSON export
+// ("mfcard", blocks only, block numbers 4 * sector, "-" for unread digits).
+TEST(DumpFormats, JsonOfOtherToolsLoads) {
+  std::string pm3 = "{\n  \"Created\": \"proxmark3\",\n  \"FileType\": \"mfc v2\",\n  \"Card\": {\n"
+                    "    \"UID\": \"04A1B2C3\",\n    \"ATQA\": \"0400\",\n"
+                    "    \"SAK\": \"08\"\n  },\n"
+                    "  \"blocks\": {\n";
+  for (int block = 0; block < 64; ++block) {
+    char hex[33];
+    for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02X", (block * 16 + i) & 0xFF);
+    std::string data = block % 4 == 3 ? "A0A1A2A3A4A5FF078069B0B1B2B3B4B5" : hex;
+    pm3 += "    \"" + std::to_string(block) + "\": \"" + data + (block < 63 ? "\",\n" : "\"\n");
+  }
+  pm3 += "  },\n  \"SectorKeys\": {\n    \"0\": {\n      \"KeyA\": \"A0A1A2A3A4A5\",\n"
+         "      \"KeyB\": \"B0B1B2B3B4B5\",\n      \"AccessConditions\": \"FF078069\",\n"
+         "      \"AccessConditionsText\": {\n"
+         "        \"block0\": \"read AB; write AB; increment AB; "
+         "decrement transfer restore AB\",\n        \"UserData\": \"69\"\n      }\n    }\n  }\n}\n";
+  auto parsed = parseJson(pm3);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  const CardImage& card = *parsed.value;
+  EXPECT_EQ(card.size(), CardSize::Classic1K);
+  EXPECT_EQ(card.uid, (std::vector<uint8_t>{0x04, 0xA1, 0xB2, 0xC3}));
+  EXPECT_EQ(card.atqa, (std::array<uint8_t, 2>{0x00, 0x04}));
+  EXPECT_EQ(card.sak, 0x08);
+  EXPECT_EQ(card.byte(5 * 16 + 7), 5 * 16 + 7);
+  EXPECT_EQ(card.block(7), (Block{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xFF, 0x07, 0x80, 0x69, 0xB0,
+                                  0xB1, 0xB2, 0xB3, 0xB4, 0xB5}));
+  ASSERT_EQ(card.keys.size(), 16u);
+  EXPECT_EQ(card.keys[0].b, (Key{0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5}));
+
+  // MCT: sector 1 not read (left out), key A of sector 0 unknown; a 4K card by its block 128.
+  std::string mct = "{\n  \"Created\": \"MifareClassicTool\",\n  \"FileType\": \"mfcard\",\n"
+                    "  \"blocks\": {\n    \"0\": \"" + std::string(32, 'a') + "\",\n"
+                    "    \"3\": \"------------FF078069FFFFFFFFFFFF\",\n"
+                    "    \"8\": \"" + kZeroBlock + "\",\n    \"128\": \"" + kTrailer + "\"\n  }\n}";
+  parsed = parseJson(mct);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  EXPECT_EQ(parsed.value->size(), CardSize::Classic4K);
+  EXPECT_EQ(parsed.value->byte(0), 0xAA);
+  EXPECT_FALSE(parsed.value->isKnown(3 * 16));
+  EXPECT_EQ(parsed.value->byte(3 * 16 + 6), 0xFF);
+  EXPECT_TRUE(parsed.value->blockUnknown(4));
+  EXPECT_TRUE(parsed.value->blockKnown(128));
+  EXPECT_TRUE(parsed.value->keys.empty());
+}
+
+// Files this program wrote before: "blocks" as an array, lower-case identity members, "keys".
+TEST(DumpFormats, EarlierJsonLayoutStillLoads) {
+  std::string json = "{\n  \"uid\": \"DEADBEEF\",\n  \"atqa\": \"0004\",\n  \"sak\": \"08\",\n"
+                     "  \"blocks\": [\n";
+  for (int block = 0; block < 64; ++block)
+    json += block == 9 ? "    null,\n" : "    \"" + (block == 7 ? kTrailer : kZeroBlock) + "\",\n";
+  json.replace(json.size() - 2, 1, "");
+  json += "  ],\n  \"keys\": [\n"
+          "    {\"sector\": 1, \"a\": \"FFFFFFFFFFFF\", \"b\": null}\n  ]\n}\n";
+  auto parsed = parseJson(json);
+  ASSERT_TRUE(parsed.value) << parsed.error;
+  EXPECT_EQ(parsed.value->atqa, (std::array<uint8_t, 2>{0x00, 0x04}));
+  EXPECT_TRUE(parsed.value->blockUnknown(9));
+  EXPECT_EQ(parsed.value->byte(7 * 16 + 7), 0x07);
+  EXPECT_EQ(parsed.value->keys[1].a, (Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+  EXPECT_FALSE(parsed.value->keys[1].b);
 }
 
 TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
@@ -150,6 +227,25 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
        jsonBlocks.substr(0, jsonBlocks.size() - 1) + ",\n\"keys\": [{\"sector\": 16, \"a\": null}]}",
        "line 67: a key entry needs"},
       {"json deep nesting", DumpFormat::Json, std::string(100, '['), "nested too deeply"},
+      {"json block name", DumpFormat::Json, "{\"blocks\": {\"0x1\": \"" + kZeroBlock + "\"}}",
+       "line 1: \"0x1\" is not a block number"},
+      {"json block 256", DumpFormat::Json, "{\"blocks\": {\"256\": null}}",
+       "is not a block number"},
+      {"json block twice", DumpFormat::Json,
+       "{\"blocks\": {\"1\": null,\n\"1\": \"" + kZeroBlock + "\"}}",
+       "line 2: block 1 appears twice"},
+      {"json short block", DumpFormat::Json, "{\"blocks\": {\"4\": \"00\"}}",
+       "line 1: block 4: 2 characters"},
+      {"json ultralight", DumpFormat::Json, "{\"FileType\": \"mfu\", \"blocks\": {}}",
+       "line 1: \"FileType\" \"mfu\" is not a Mifare Classic dump"},
+      {"json sector 16 of a 1K", DumpFormat::Json,
+       "{\"blocks\": {\"0\": null},\n\"SectorKeys\": {\"16\": {\"KeyA\": \"FFFFFFFFFFFF\"}}}",
+       "line 2: \"SectorKeys\" holds an object per sector number"},
+      {"json bad KeyB", DumpFormat::Json,
+       "{\"blocks\": {},\n\"SectorKeys\": {\"1\": {\n\"KeyB\": \"FFFF\"}}}",
+       "line 3: \"KeyB\" is not a hex string"},
+      {"json blocks a string", DumpFormat::Json, "{\"blocks\": \"x\"}",
+       "\"blocks\" must be an object"},
       {"json trailing text", DumpFormat::Json, jsonBlocks + "\n}", "line 67: text after"},
       {"mct given to json", DumpFormat::Json, mct1k, "line 1: a JSON value expected"},
       {"json given to mct", DumpFormat::Mct, jsonBlocks, "line 1: block data before"},

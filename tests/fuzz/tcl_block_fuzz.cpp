@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (result == 0) FUZZ_CHECK(length <= capacity && blockNumber <= 1);
   // Each card frame costs at least 3 input bytes and two instructions; a failed I-block adds one
-  // R(NAK) exchange.
+  // R(NAK) exchange, a failed APDU one S(DESELECT).
   FUZZ_CHECK(script.instructions <= 4 * static_cast<long>(size) + 8);
   return 0;
 }

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The access bits dialog: its bit layout (rows to trailer bytes 6, 7, 8 and back; FF 07 80 is the
 // Mifare Classic transport configuration), and the dialog opened with a click in the sector manager
-// on a simulated 1K card and driven by clicks and keys: factory trailer, rows 3 and 3 with new
-// keys, a failed read never written back.
+// on a simulated 1K card and driven by clicks and keys: factory trailer, rows 3 and 5 with new
+// keys, a trailer that would lock the sector refused, a failed read never written back.
 
 #include <QAbstractItemView>
 #include <QCheckBox>
@@ -136,19 +136,19 @@ class AccessBitsTest : public QObject {
              QStringLiteral("Data changed successful for sector 01 on Card ID: %1").arg(uid));
   }
 
-  void rows3And3AreWrittenWithNewKeysAndReadBackAsRows3And3() {
+  void rows3And5AreWrittenWithNewKeysAndReadBackAsRows3And5() {
     const Shown chosen = Open(
         [](QDialog& dialog) {
           ChooseRow(dialog, QStringLiteral("ACLnewDataArea"), 3);
-          ChooseRow(dialog, QStringLiteral("ACLnewTrailerArea"), 3);
+          ChooseRow(dialog, QStringLiteral("ACLnewTrailerArea"), 5);
           TypeKey(dialog, QStringLiteral("ACLnewKeyA"), QStringLiteral("A0A1A2A3A4A5"));
           TypeKey(dialog, QStringLiteral("ACLnewKeyB"), QStringLiteral("B0B1B2B3B4B5"));
         },
         ClickWrite);
-    QCOMPARE(chosen.newBytes, (QStringList{"00", "FF", "0F", "00000000", "11111111", "00001111"}));
+    QCOMPARE(chosen.newBytes, (QStringList{"08", "77", "8F", "00001000", "01110111", "10001111"}));
     QCOMPARE(chosen.currentBytes.first(), QStringLiteral("FF"));  // as read, not read again
 
-    QCOMPARE(h->Block(7), (Bytes{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0x00, 0xFF, 0x0F, 0x69, 0xB0,
+    QCOMPARE(h->Block(7), (Bytes{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0x08, 0x77, 0x8F, 0x69, 0xB0,
                                  0xB1, 0xB2, 0xB3, 0xB4, 0xB5}));
     const auto& card = *h->Obj().RegisteredCards()[0];
     QCOMPARE(card.GetKeyA(), QStringLiteral("A0A1A2A3A4A5"));
@@ -160,9 +160,36 @@ class AccessBitsTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);
     QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
     const Shown again = Open();
-    QCOMPARE(again.rows.mid(0, 2), (QList<int>{3, 3}));
-    QCOMPARE(again.currentBytes.mid(0, 3), (QStringList{"00", "FF", "0F"}));
+    QCOMPARE(again.rows.mid(0, 2), (QList<int>{3, 5}));
+    QCOMPARE(again.currentBytes.mid(0, 3), (QStringList{"08", "77", "8F"}));
     QCOMPARE(again.newKeyA, QStringLiteral("A0A1A2A3A4A5"));
+  }
+
+  // Trailer row 3 (C1C2C3 110) lets no key change the access bits again; data row 7 lets no key
+  // read the blocks. Neither is sent, and the card record keeps its keys.
+  void aTrailerThatWouldLockTheSectorIsNotWritten() {
+    const struct {
+      int data, trailer;
+      const char* reason;
+    } cases[] = {{3, 3, "access bits, and with them its keys, could no longer be changed"},
+                 {7, 4, "block 4 could no longer be read"}};
+    for (const auto& c : cases) {
+      const Bytes before = h->Memory();
+      h->alerts.clear();
+      Open(
+          [&](QDialog& dialog) {
+            ChooseRow(dialog, QStringLiteral("ACLnewDataArea"), c.data);
+            ChooseRow(dialog, QStringLiteral("ACLnewTrailerArea"), c.trailer);
+            TypeKey(dialog, QStringLiteral("ACLnewKeyA"), QStringLiteral("A0A1A2A3A4A5"));
+          },
+          ClickWrite);
+      QCOMPARE(h->alerts.size(), 1u);
+      QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
+      QVERIFY2(h->alerts[0].text.contains(QLatin1String(c.reason)), qPrintable(h->alerts[0].text));
+      QVERIFY(h->alerts[0].text.contains(QStringLiteral("Nothing was written")));
+      QCOMPARE(h->Memory(), before);
+      QCOMPARE(h->Obj().RegisteredCards()[0]->GetKeyA(), QStringLiteral("FFFFFFFFFFFF"));
+    }
   }
 
   void aFailedReadIsNotWrittenBack() {

@@ -371,4 +371,24 @@ TEST_F(DesfireCard, LongEncipheredWriteInAdditionalFrames) {
   EXPECT_EQ(Deciphered(Bytes(read.begin() + 1, read.end())), Cat({data, Crc(data), Bytes(6, 0)}));
 }
 
+// A native command whose chain of I-blocks breaks ends the card's session: the next command
+// (here the AbortTransaction that would drop the write) is refused without being sent, so it
+// cannot be joined to the broken chain, and the card keeps its file as it was.
+TEST_F(DesfireCard, ABrokenChainEndsTheDesfireSession) {
+  Personalise();
+  Expect({{"standard file of 32 bytes", CreateStd(0, 0, {0xEE, 0xEE}, 32), {kOk}},
+          {"old data", Write(0x3D, 0, 0, Bytes(32, 0x11)), {kOk}}});
+  bus->injectCardFault(reader, {norvexsim::tcl::TclFaultKind::EmptyAnswer, 1});
+  const Bytes data(32, 0x22);
+  EXPECT_EQ(DF_WriteData(session, 0, COMM_PLAIN, 0, 32, data.data(), &sessionKey),
+            NORVEX_E_MI_COMM_ABORT);
+  ClearLog();
+  EXPECT_EQ(DF_Abort(session), NORVEX_E_RD_CHAINING_ERROR);
+  EXPECT_TRUE(Log().empty());
+  ASSERT_EQ(RfReset(session, 10), 0);
+  ASSERT_EQ(DF_Connect(session), 0);
+  Enter();
+  Expect({{"old data kept", Read(0xBD, 0, 0, 0), Cat({{kOk}, Bytes(32, 0x11)})}});
+}
+
 }  // namespace

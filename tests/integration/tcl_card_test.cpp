@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 // An ISO 7816-4 session with the simulated ISO 14443-4 card through the flat API: activation
 // (RATS), application selection, a 700-byte file read through a chained answer, an update sent as
-// chained I-blocks and read back, and the DESELECT; each checked on the card and over the air.
+// chained I-blocks and read back, and the DESELECT; each checked on the card and over the air. The
+// card's faults: recovered, or reported with the card's session ended.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <tuple>
 
@@ -46,6 +48,23 @@ class TclCard : public TclTest {
   static Bytes Ok(Bytes data = {}) {
     data.insert(data.end(), {0x90, 0x00});
     return data;
+  }
+
+  // RATS, then the NDEF application and its file E104 selected.
+  void OpenNdefFile(uint8_t (&ats)[64], uint16_t& atsLen, bool resetField) {
+    atsLen = sizeof ats;
+    ASSERT_EQ((resetField ? V2_RequestATS : Request_ATS)(session, kRatsParam, &atsLen, ats), 0);
+    blockNumber = 0;
+    Bytes select{0x00, 0xA4, 0x04, 0x0C, 0x07};
+    select.insert(select.end(), kNdefApplication.begin(), kNdefApplication.end());
+    ASSERT_EQ(Transmit(select), Ok());
+    ASSERT_EQ(Transmit({0x00, 0xA4, 0x00, 0x0C, 0x02, 0xE1, 0x04}), Ok());
+  }
+  // UPDATE BINARY of count bytes of fill at offset (short Lc).
+  static Bytes Update(uint16_t offset, uint8_t count, uint8_t fill) {
+    Bytes apdu{0x00, 0xD6, static_cast<uint8_t>(offset >> 8), static_cast<uint8_t>(offset), count};
+    apdu.insert(apdu.end(), count, fill);
+    return apdu;
   }
 
   Bytes uid;
@@ -104,7 +123,7 @@ TEST_F(TclCard, SessionReadsAndUpdatesALongFileThroughChaining) {
 }
 
 // The card's own faults: the library recovers where the block rules allow it and otherwise
-// stops with a status, leaving the block number alone.
+// stops with a status, leaving the block number alone, and deselects the card.
 TEST_F(TclCard, CardFaultsAreRecoveredOrReported) {
   using norvexsim::tcl::TclFaultKind;
   const Bytes select{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
@@ -113,14 +132,14 @@ TEST_F(TclCard, CardFaultsAreRecoveredOrReported) {
     frame.insert(frame.end(), select.begin(), select.end());
     return frame;
   }();
-  const Bytes wtx{0xFA, 0x00, 0x01}, nak{0xBA, 0x00};
+  const Bytes wtx{0xFA, 0x00, 0x01}, nak{0xBA, 0x00}, deselect{0xCA, 0x00};
   const std::tuple<TclFaultKind, long, std::vector<Bytes>> cases[] = {
       {TclFaultKind::WtxRequests, 0, {iBlock, wtx, wtx, wtx}},
       {TclFaultKind::WrongAckNumber, 0, {iBlock, iBlock}},
       {TclFaultKind::LoseIBlock, 0, {iBlock, nak, iBlock}},
-      {TclFaultKind::NakIBlock, NORVEX_E_MI_COMM_ABORT, {iBlock}},
-      {TclFaultKind::EmptyAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock}},
-      {TclFaultKind::OneByteAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock}},
+      {TclFaultKind::NakIBlock, NORVEX_E_MI_COMM_ABORT, {iBlock, deselect}},
+      {TclFaultKind::EmptyAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock, deselect}},
+      {TclFaultKind::OneByteAnswer, NORVEX_E_MI_COMM_ABORT, {iBlock, deselect}},
   };
   for (const auto& [fault, status, sent] : cases) {
     SCOPED_TRACE(static_cast<int>(fault));
@@ -141,6 +160,61 @@ TEST_F(TclCard, CardFaultsAreRecoveredOrReported) {
     if (status == 0) {
       EXPECT_EQ(Bytes(resp, resp + respLen), (Bytes{0x90, 0x00}));
     }
+  }
+}
+
+// A card whose frame is lost in the middle of an APDU may still be inside the reader's chain: its
+// session is ended (S(DESELECT)) and no later APDU goes to it until it is activated again, so the
+// next APDU can never be joined to the broken one. A frame longer than the frame size is the
+// card's protocol error as well.
+TEST_F(TclCard, ABrokenExchangeEndsTheCardsSession) {
+  using norvexsim::tcl::TclFaultKind;
+  const Bytes readAll{0x00, 0xB0, 0x00, 0x00, 0x00, 0x02, 0xBC};
+  const std::tuple<TclFaultKind, Bytes> cases[] = {
+      {TclFaultKind::EmptyAnswer, Update(0, 184, 0xA5)},
+      {TclFaultKind::OneByteAnswer, Update(0, 184, 0xA5)},
+      {TclFaultKind::OversizeFrame, readAll},
+  };
+  const Bytes deselect{0xCA, 0x00};
+  const Bytes later = Update(0x100, 184, 0x5A);
+  for (const auto& [fault, broken] : cases) {
+    SCOPED_TRACE(static_cast<int>(fault));
+    uint8_t ats[64];
+    uint16_t atsLen = 0;
+    OpenNdefFile(ats, atsLen, true);
+    const Bytes before = FileContent();
+    bus->injectCardFault(reader, {fault, 1});
+    ClearLog();
+    Bytes resp(2048);
+    uint16_t respLen = static_cast<uint16_t>(resp.size());
+    EXPECT_EQ(Send_Raw_APDU(session, &blockNumber, kFrameSize, broken.data(),
+                            static_cast<uint16_t>(broken.size()), resp.data(), &respLen, kTimeout),
+              NORVEX_E_MI_COMM_ABORT);
+    ASSERT_FALSE(SentFrames().empty());
+    EXPECT_EQ(SentFrames().back(), deselect);
+
+    // Refused at once, with nothing sent, by Send_Raw_APDU and KstSend_APDU alike.
+    ClearLog();
+    respLen = static_cast<uint16_t>(resp.size());
+    EXPECT_EQ(Send_Raw_APDU(session, &blockNumber, kFrameSize, later.data(),
+                            static_cast<uint16_t>(later.size()), resp.data(), &respLen, kTimeout),
+              NORVEX_E_RD_CHAINING_ERROR);
+    APDU_CHANNEL channel{blockNumber, kFrameSize, kTimeout};
+    uint16_t statusWord = 0;
+    respLen = static_cast<uint16_t>(resp.size());
+    EXPECT_EQ(KstSend_APDU(session, &channel, later.data(), static_cast<uint16_t>(later.size()),
+                           resp.data(), &respLen, &statusWord),
+              NORVEX_E_RD_CHAINING_ERROR);
+    EXPECT_TRUE(Log().empty());
+    EXPECT_EQ(FileContent(), before);
+
+    // Activated again (the card was deselected: the field is reset), the update lands where it
+    // was addressed.
+    OpenNdefFile(ats, atsLen, true);
+    EXPECT_EQ(Transmit(later), Ok());
+    Bytes expected = before;
+    std::fill_n(expected.begin() + 0x100, 184, 0x5A);
+    EXPECT_EQ(FileContent(), expected);
   }
 }
 

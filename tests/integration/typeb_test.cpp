@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
 // ISO 14443-3 type B cards through the exported TypeB_ functions against the simulated cards:
-// polling with slots, slot markers, ATTRIB and HLTB.
+// polling with slots, slot markers, ATTRIB and HLTB; after ATTRIB, APDUs with Send_Raw_APDU.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -91,6 +91,48 @@ TEST_F(TypeB, HaltedCardAnswersOnlyAWakeUp) {
   ASSERT_EQ(TypeB_Halt(session, pupi.data()), 0);
   EXPECT_EQ(RequestIdle(kOneSlot).status, NORVEX_E_NO_CARD_IN_RF);
   EXPECT_EQ(Pupi(WakeUp()), pupi);
+}
+
+// After ATTRIB (CID 0) the card takes APDUs through the block protocol: with 64-byte frames both
+// ways (Max_Frame_Size 5, FSDI 5) a 150-byte UPDATE BINARY goes out in chained I-blocks and lands
+// in the card's file, and its READ BINARY answer comes back chained and whole.
+TEST_F(TypeB, SendRawApduReachesTheCardAfterAttrib) {
+  const Bytes pupi{0x4E, 0x56, 0x58, 0x42};
+  Place("typeb:pupi=4E565842,proto=005171");
+  ASSERT_EQ(Pupi(RequestIdle(kOneSlot)), pupi);
+  uint8_t cid = 0x00, second = 0, hl[1] = {}, hlLen = 0;
+  // Param 2: FSDI 5, the reader's frames as long as the card's
+  ASSERT_EQ(TypeB_Attrib(session, pupi.data(), 0x00, 0x05, 0x01, &cid, &second, &hlLen, hl), 0);
+
+  uint8_t blockNumber = 0;
+  const auto transmit = [&](const Bytes& apdu) {
+    Bytes resp(512);
+    uint16_t respLen = static_cast<uint16_t>(resp.size());
+    EXPECT_EQ(Send_Raw_APDU(session, &blockNumber, 64, apdu.data(),
+                            static_cast<uint16_t>(apdu.size()), resp.data(), &respLen, 1000),
+              0);
+    resp.resize(respLen);
+    return resp;
+  };
+  const Bytes ok{0x90, 0x00};
+  EXPECT_EQ(transmit({0x00, 0xA4, 0x04, 0x0C, 0x07, 0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01}), ok);
+  EXPECT_EQ(transmit({0x00, 0xA4, 0x00, 0x0C, 0x02, 0xE1, 0x04}), ok);
+  Bytes data(150);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + 7);
+  Bytes update{0x00, 0xD6, 0x00, 0x20, static_cast<uint8_t>(data.size())};
+  update.insert(update.end(), data.begin(), data.end());
+  ClearLog();
+  EXPECT_EQ(transmit(update), ok);
+  EXPECT_EQ(Log().size(), 2u * 3) << "three I-blocks, each with its response time-out";
+  Bytes expected = data;
+  expected.insert(expected.end(), ok.begin(), ok.end());
+  EXPECT_EQ(transmit({0x00, 0xB0, 0x00, 0x20, static_cast<uint8_t>(data.size())}), expected);
+  constexpr size_t kNdefFileOffset = 16 + 64 + 15;  // EF E104 in the card's memory image
+  const Bytes memory = Memory(pupi);
+  ASSERT_GE(memory.size(), kNdefFileOffset + 0x20 + data.size());
+  EXPECT_EQ(Bytes(memory.begin() + kNdefFileOffset + 0x20,
+                  memory.begin() + kNdefFileOffset + 0x20 + data.size()),
+            data);
 }
 
 }  // namespace

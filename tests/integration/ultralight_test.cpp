@@ -126,13 +126,16 @@ TEST_F(Ultralight, TransfersCarryTheCardCommandsAndOnlyTheirBytes) {
 }
 
 // Lock bit L4 (page 2, byte 2, bit 4) makes page 4 read-only: both write forms report the tag's
-// refusal and the page keeps its data. (Which bits lock what is the tag's own business.)
+// refusal and the page keeps its data; the tag is idle until activated again. (Which bits lock
+// what is the tag's own business.)
 TEST_F(Ultralight, LockedPageWritesAreReportedAsRefused) {
   const Bytes uid = PlaceTag("ultralight");
   const Bytes kept{0xC0, 0xFF, 0xEE, 0x01};
   ASSERT_EQ(Write(4, kept), 0);
   ASSERT_EQ(Write(2, {0, 0, 0x10, 0x00}), 0);
   EXPECT_EQ(Write(4, {9, 9, 9, 9}), kLockedPage);
+  uint8_t out[4] = {};
+  EXPECT_EQ(MifU_ReadPage(session, 4, out), NORVEX_E_NO_CARD_IN_RF) << "the tag went idle";
   Reselect();
   const Bytes sixteen(16, 0x77);
   EXPECT_EQ(MifU_Write16Bytes(session, 4, sixteen.data()), kLockedPage);

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-// What the driver reads from outside: ATS bytes from the card, device names from pcscd's
-// configuration, APDUs from applications. Short or inconsistent input must be refused or read to
-// its defaults, never past its end.
+// What the driver reads from outside: ATS and ATQB bytes from the card, device names from pcscd's
+// configuration, APDUs from applications; and the ATRs it builds from them. Short or inconsistent
+// input must be refused or read to its defaults, never past its end.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "pcsc/Atqb.h"
 #include "pcsc/Atr.h"
 #include "pcsc/Ats.h"
 #include "pcsc/CommandApdu.h"
@@ -45,6 +46,49 @@ TEST(PcscAts, HistoricalBytesFrameSizeAndWaitingTime) {
     EXPECT_EQ(info.frameSize, c.frameSize) << c.ats;
     EXPECT_EQ(info.waitingTimeMs, c.waitingTimeMs) << c.ats;
   }
+}
+
+TEST(PcscAtqb, IdentityAndProtocolInfo) {
+  struct Case {
+    const char* atqb;
+    bool valid;
+    const char* pupi;
+    uint16_t frameSize;
+    uint32_t waitingTimeMs;
+    bool cid;
+  };
+  const Case cases[] = {
+      {"504E5658421C2D9411F77185", true, "4E565842", 128, 78, true},      // Max_Frame_Size 7, FWI 8
+      {"5001020304000000000081710F", true, "01020304", 256, 39, true},    // extended ATQB byte
+      {"50010203040000000000C040", true, "01020304", 1024, 5, false},     // beyond 1024; FWI 4
+      {"50010203040000000000F1F0", true, "01020304", 1024, 4965, false},  // FWI 15 as 14
+      {"504E5658421C2D9411F771", false, "", 0, 0, false},                 // protocol info cut
+      {"514E5658421C2D9411F77185", false, "", 0, 0, false},               // not an ATQB
+      {"", false, "", 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    const auto info = parseAtqb(bytes(c.atqb));
+    ASSERT_EQ(info.has_value(), c.valid) << c.atqb;
+    if (!info) continue;
+    EXPECT_EQ(std::vector<uint8_t>(info->pupi.begin(), info->pupi.end()), bytes(c.pupi)) << c.atqb;
+    EXPECT_EQ(info->frameSize, c.frameSize) << c.atqb;
+    EXPECT_EQ(info->waitingTimeMs, c.waitingTimeMs) << c.atqb;
+    EXPECT_EQ(info->cidSupported, c.cid) << c.atqb;
+  }
+}
+
+// Published ATRs of contactless cards (the smart card list of pcsc-tools): an EZ-Link type B
+// card, from ATQB application data 1C2D9411, protocol info F77185 and MBLI 0; a DESFire (ATS
+// historical byte 80).
+TEST(PcscAtr, PublishedContactlessAtrs) {
+  const auto ezLink = parseAtqb(bytes("50010203041C2D9411F77185"));
+  ASSERT_TRUE(ezLink);
+  EXPECT_EQ(typeBAtr(ezLink->applicationData, ezLink->protocolInfo, 0x00),
+            bytes("3B8880011C2D9411F7718500BE"));
+  EXPECT_EQ(typeBAtr(ezLink->applicationData, ezLink->protocolInfo, 0x03),
+            bytes("3B8880011C2D9411F7718500BE"))
+      << "the CID in the ATTRIB answer is no part of the ATR";
+  EXPECT_EQ(iso14443_4Atr(bytes("80")), bytes("3B8180018080"));
 }
 
 TEST(PcscAtr, AtMostFifteenHistoricalBytes) {

@@ -11,6 +11,8 @@ import atexit
 import os
 import shutil
 import signal
+import socket
+import struct
 import subprocess
 import sys
 import tempfile
@@ -87,9 +89,21 @@ def stop(process):
 
 
 def control(*words):
-    result = subprocess.run([simulator, "--control", sim_socket, *words], capture_output=True,
-                            text=True, timeout=10)
-    check(result.returncode == 0, f"control {' '.join(words)}: {result.stdout}{result.stderr}")
+    """One command on the simulator's control socket, sent from here: a card swap takes a few
+    milliseconds, not the start of a control process. Messages: type 'C', u16 length LE, text."""
+    line = " ".join(words).encode()
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as connection:
+        connection.settimeout(10)
+        connection.connect(sim_socket)
+        connection.sendall(b"C" + struct.pack("<H", len(line)) + line)
+        received = b""
+        while len(received) < 3 or len(received) < 3 + struct.unpack("<H", received[1:3])[0]:
+            chunk = connection.recv(4096)
+            if not chunk:
+                break
+            received += chunk
+    answer = received[3:].decode(errors="replace")
+    check(answer.startswith("ok"), f"control {' '.join(words)}: {answer}")
 
 
 def hexbytes(text):
@@ -165,11 +179,18 @@ def connect(reader):
     hresult, card, _ = scard.SCardConnect(context, reader, scard.SCARD_SHARE_SHARED,
                                           scard.SCARD_PROTOCOL_T0 | scard.SCARD_PROTOCOL_T1)
     check(hresult == scard.SCARD_S_SUCCESS, f"connect {reader}: {scard.SCardGetErrorMessage(hresult)}")
-    return card
+    return card if hresult == scard.SCARD_S_SUCCESS else None
+
+
+def disconnect(card):
+    if card is not None:
+        scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
 
 
 def transmit(card, apdu):
     """(hresult, response bytes) of one APDU, and the time it took."""
+    if card is None:  # not connected: the failure is already reported
+        return scard.SCARD_E_INVALID_HANDLE, b"", 0.0
     began = time.monotonic()
     hresult, response = scard.SCardTransmit(card, scard.SCARD_PCI_T1, hexbytes(apdu))
     return hresult, bytes(response), time.monotonic() - began
@@ -215,9 +236,94 @@ for card_kind, atr, exchanges in ATRS:
         for apdu, expected in exchanges:
             hresult, response, _ = transmit(card, apdu)
             check(response.hex().upper() == expected, f"{card_kind} {apdu}: {response.hex()}")
-        scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+        disconnect(card)
     control("clear", "1")
     check(wait_state(classic_reader, scard.SCARD_STATE_EMPTY) is not None, f"{card_kind} removal")
+# ---------------------------------------------------------------- a card swapped for another
+# A card replaces the one whose insertion pcscd reported 0.2 to 0.35 s earlier (while powered for
+# its ATR, or powered down again): pcscd must report a removal and an insertion, then hold the new
+# card's ATR, and GET DATA must give the new UID. The same-ATR swap shows only by those events.
+def events_and_atr(reader):
+    hresult, states = scard.SCardGetStatusChange(context, 0, [(reader, scard.SCARD_STATE_UNAWARE)])
+    _, state, atr = states[0]
+    return state >> 16, state, bytes(atr)
+
+
+def wait_new_card(reader, events_before, seconds=6):
+    """The ATR once pcscd counted a removal and an insertion since events_before, else None."""
+    deadline = time.monotonic() + seconds
+    while time.monotonic() < deadline:
+        events, state, atr = events_and_atr(reader)
+        if (events - events_before) & 0xFFFF >= 2 and state & scard.SCARD_STATE_PRESENT:
+            return atr
+        time.sleep(0.05)
+    return None
+
+
+ATR_1K, ATR_4K = ATRS[0][1], ATRS[1][1]
+ATR_ISO = with_check_byte("3B8580018053 4E5658")
+SWAPS = [(0.2, "classic1k", "04000001", "classic4k", "04000002", ATR_4K),
+         (0.3, "classic1k", "04000003", "classic1k", "04000004", ATR_1K),
+         (0.35, "iso14443-4", "04000005", "iso14443-4", "04000006", ATR_ISO),
+         (0.35, "classic1k", "04000007", "iso14443-4", "04000008", ATR_ISO)]
+for delay, old_kind, old_uid, new_kind, new_uid, new_atr in SWAPS:
+    what = f"{old_kind} {old_uid} -> {new_kind} {new_uid} after {delay} s"
+    control("clear", "1")
+    wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
+    control("place", "1", f"{old_kind}:uid={old_uid}")
+    check(wait_state(classic_reader, scard.SCARD_STATE_PRESENT) is not None, f"{what}: insertion")
+    events_before = events_and_atr(classic_reader)[0]
+    time.sleep(delay)
+    control("remove", "1", old_uid)
+    control("place", "1", f"{new_kind}:uid={new_uid}")
+    seen = wait_new_card(classic_reader, events_before)
+    check(seen == new_atr, f"{what}: " + (f"ATR {seen.hex()}" if seen else "no removal seen"))
+    card = connect(classic_reader)
+    hresult, response, _ = transmit(card, "FFCA000000")
+    check(response.hex().upper() == new_uid + "9000", f"{what}: GET DATA {response.hex()}")
+    disconnect(card)
+control("clear", "1")
+wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
+
+# ---------------------------------------------------------------- a type B card
+# Application data and protocol info of an EZ-Link card: the ATR PC/SC builds from them is the
+# published one. GET DATA gives the PUPI; APDUs reach the card's files over ISO 14443-4.
+TYPEB_PUPI = "4E565842"
+TYPEB_ATR = "3B888001" "1C2D9411" "F77185" "00" "BE"
+control("place", "1", f"typeb:pupi={TYPEB_PUPI},appdata=1C2D9411,proto=F77185")
+seen = wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
+check(seen is not None and bytes(seen).hex().upper() == TYPEB_ATR,
+      f"type B ATR {bytes(seen or []).hex()} expected {TYPEB_ATR}")
+scan = subprocess.run(["pcsc_scan", "-c", "-n"], capture_output=True, text=True, timeout=30)
+spaced = " ".join(TYPEB_ATR[i:i + 2] for i in range(0, len(TYPEB_ATR), 2))
+check(spaced in scan.stdout, f"pcsc_scan does not list the type B card:\n{scan.stdout}{scan.stderr}")
+card = connect(classic_reader)
+TYPEB = [("FFCA000000", TYPEB_PUPI + "9000"), ("FFCA000002", "6C04"), ("FFCA010000", "6A81"),
+         (f"00A4040C07{NDEF_AID}", "9000"), ("00A4000C02E104", "9000")]
+for apdu, expected in TYPEB:
+    hresult, response, _ = transmit(card, apdu)
+    check(response.hex().upper() == expected, f"type B {apdu}: {response.hex()} expected {expected}")
+hresult, response, _ = transmit(card, "00B0000000")
+typeb_file = response
+check(len(response) == 258 and response[-2:] == b"\x90\x00" and b"Line " in response,
+      f"type B READ BINARY: {response.hex()}")
+disconnect(card)
+control("clear", "1")
+wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
+
+# A card with 64-byte frames (FSCI 5, as a DESFire has) answers 256 bytes in frames no longer
+# than its own: the same file as the type B card's.
+control("place", "1", "iso14443-4:fsci=5")
+wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
+card = connect(classic_reader)
+for apdu in (f"00A4040C07{NDEF_AID}", "00A4000C02E104"):
+    transmit(card, apdu)
+hresult, response, _ = transmit(card, "00B0000000")
+check(len(response) == 258 and response == typeb_file, f"FSCI 5 card READ BINARY: {response.hex()} "
+      f"({scard.SCardGetErrorMessage(hresult)})")
+disconnect(card)
+control("clear", "1")
+wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
 control("place", "1", f"classic1k:uid={CLASSIC_UID}")
 check(wait_state(classic_reader, scard.SCARD_STATE_PRESENT) is not None, "classic card back")
 
@@ -247,7 +353,7 @@ for apdu, expected in [("FFCA000000", ISO_UID + "9000"), ("FFCA010000", "80534E5
                        ("FFCA000003", "6C07"), ("FFCA020000", "6B00")]:
     hresult, response, _ = transmit(card, apdu)
     check(response.hex().upper() == expected, f"{apdu}: {response.hex()} expected {expected}")
-scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+disconnect(card)
 
 # ---------------------------------------------------------------- Mifare Classic pseudo-APDUs
 block4 = bytes(range(0x40, 0x50))
@@ -279,7 +385,7 @@ for apdu, expected in CLASSIC:
     hresult, response, _ = transmit(card, apdu)
     check(hresult == scard.SCARD_S_SUCCESS and response.hex().upper() == expected.upper(),
           f"{apdu}: {response.hex()} expected {expected} ({scard.SCardGetErrorMessage(hresult)})")
-scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+disconnect(card)
 
 # ---------------------------------------------------------------- card gone mid-transaction
 # The card leaves within a transaction: the next command fails with a PC/SC error, promptly. The
@@ -306,7 +412,7 @@ for uid, setup, leave, command in GONE:
     check(hresult != scard.SCARD_S_SUCCESS, f"{command}: card gone, yet {response.hex()}")
     check(took < 10, f"{command}: the failing command took {took:.1f} s")
     scard.SCardEndTransaction(card, scard.SCARD_LEAVE_CARD)
-    scard.SCardDisconnect(card, scard.SCARD_LEAVE_CARD)
+    disconnect(card)
 scard.SCardReleaseContext(context)
 
 # ---------------------------------------------------------------- shutdown and card memory

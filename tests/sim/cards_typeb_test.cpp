@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: MIT
 // ISO 14443-3 type B cards in the simulated field: REQB/WUPB with slots, slot markers resolving
-// several cards, ATTRIB with and without higher-layer data, HLTB, and the AFI.
+// several cards, ATTRIB with and without higher-layer data, HLTB, and the AFI; after ATTRIB the
+// ISO 14443-4 block protocol.
 
 #include <set>
 
 #include "CardsHarness.h"
+#include "TclHarness.h"
 #include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim::test {
@@ -23,7 +25,6 @@ TEST(CardsTypeB, SlotMarkersResolveCardsThatTookDifferentSlots) {
   h.place("typeb:pupi=A1A2A3A4,slot=1,appdata=11223344,proto=018171,hlr=9000");
   h.place("typeb:pupi=B1B2B3B4,slot=3,afi=12");
   EXPECT_EQ(h.field.list(), (std::vector<std::string>{"typeb A1A2A3A4", "typeb B1B2B3B4"}));
-  EXPECT_TRUE(h.field.memory(kPupiA).empty());
   struct Step {
     uint8_t code;
     Bytes params;
@@ -65,6 +66,38 @@ TEST(CardsTypeB, SlotMarkersResolveCardsThatTookDifferentSlots) {
   }
   h.field.rfReset();
   EXPECT_EQ(h.field.typeBCard(kPupiA)->state(), TypeBState::Idle);
+}
+
+// ATTRIB opens ISO 14443-4 with the card's frame size (Max_Frame_Size 5: 64 bytes), the CID of
+// Param 4 and the 7816-4 files of the type A card; S(DESELECT) halts the card. Raw frames reach
+// type B cards only while the reader talks type B.
+TEST(CardsTypeB, AttribOpensTheBlockProtocol) {
+  TclHarness h("typeb:pupi=A1A2A3A4,proto=005171");
+  const Bytes selectWithCid3{0x0A, 0x03, 0x00, 0xA4, 0x00, 0x0C, 0x02, 0x01, 0x01};
+  EXPECT_EQ(h.send(selectWithCid3), kNoCardThere) << "no ATTRIB yet";
+  ASSERT_EQ(h.run(0xB1, {0x00, 0x00}).status, kOk);
+  ASSERT_EQ(h.run(0xB3, cat({kPupiA, {0x00, 0x08, 0x01, 0x03, 0}})).data, (Bytes{0x03, 0, 0}));
+  const Step steps[] = {
+      {cat({{0x0A, 0x00}, Bytes(selectWithCid3.begin() + 2, selectWithCid3.end())}), kSilent},
+      {selectWithCid3, answer({0x0A, 0x03, 0x90, 0x00})},
+      {{0x0B, 0x03, 0x00, 0xB0, 0x00, 0x00, 0x04},
+       answer(cat({{0x0B, 0x03}, text("NORV"), {0x90, 0x00}}))},
+      {cat({{0x0A, 0x03, 0x00, 0xD6, 0x00, 0x00, 58}, Bytes(58, 0x55)}), kSilent},  // 65 > 64
+      {{0xCA, 0x03}, answer({0xCA, 0x03})},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    EXPECT_EQ(h.send(steps[i].frame), steps[i].expected) << "step " << i;
+  }
+  EXPECT_NE(h.field.takeAirTrace().find("CA 03 [CRC 06 0A]"), std::string::npos) << "CRC_B";
+  EXPECT_EQ(h.field.typeBCard(kPupiA)->state(), TypeBState::Halt);
+  EXPECT_EQ(h.send(selectWithCid3), kNoCardThere);
+
+  Harness typeA;
+  EXPECT_EQ(h.field.memory(kPupiA), typeA.field.memory(typeA.place("iso14443-4")));
+  ASSERT_EQ(h.run(0xB2, {0x00, 0x00}).status, kOk);
+  ASSERT_EQ(h.run(0xB3, cat({kPupiA, {0x00, 0x08, 0x01, 0x00, 0}})).status, kOk);
+  h.activateIdle();  // a type A instruction: the front end leaves type B
+  EXPECT_EQ(h.send({0x02, 0x00, 0xA4, 0x00, 0x0C, 0x02, 0x01, 0x01}), kNoCardThere);
 }
 
 TEST(CardsTypeB, CardsDrawTheirOwnSlotsAndEveryOneIsFoundInTheEnd) {

@@ -63,6 +63,7 @@ TEST(TclActivation, PpsIsConfirmedOnlyRightAfterTheAtsAndForOfferedBitRates) {
   const auto crc = crcA(Bytes{0xD0});
   EXPECT_EQ(crc, (std::array<uint8_t, 2>{0x73, 0x87}));
   EXPECT_EQ(crcA(Bytes{0x12, 0x34}), (std::array<uint8_t, 2>{0x26, 0xCF})) << "ISO 14443-3 annex B";
+  EXPECT_EQ(crcB(Bytes{0x0F, 0xAA, 0xFF}), (std::array<uint8_t, 2>{0xFC, 0xD1})) << "annex B";
 
   TclHarness h;
   ASSERT_EQ(h.activate(0x80).status, kOk);

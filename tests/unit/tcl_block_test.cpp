@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The ISO 14443-4 block prologue (PCB coding, classification, splitting of card frames, frame-size
-// limits, waiting time extension) and the arguments the block protocol refuses before any traffic.
+// limits, waiting time extension), the arguments the block protocol refuses before any traffic,
+// and the card session that a broken exchange ends until the card is activated again.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -8,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ScriptedProtocol.h"
 #include "reader/Host2NorvexBase.h"
 #include "reader/Iso14443_4Block.h"
 #include "status/StatusCodes.h"
@@ -156,6 +158,67 @@ TEST(TclBlock, RefusesBadArgumentsBeforeAnyTraffic) {
     EXPECT_EQ(protocol.instructions, 0) << name;
     EXPECT_EQ(respLen, sizeof resp) << name;
     EXPECT_EQ(bn, 1) << name;
+  }
+}
+
+// After a broken APDU exchange (here an empty card frame) the card is deselected and every APDU is
+// refused with nothing sent, until an activation succeeds: RATS or ATTRIB, not a failed one.
+TEST(TclSession, ABrokenExchangeIsRefusedUntilTheCardIsActivatedAgain) {
+  constexpr uint8_t kSetTimeout = 0x27, kByteStream = 0x03;
+  const std::tuple<const char*, std::function<long(Host2NorvexBase&)>, long, bool> cases[] = {
+      {"RATS",
+       [](Host2NorvexBase& r) {
+         uint8_t ats[8];
+         uint16_t atsLen = sizeof ats;
+         return r.RequestATS(0x50, ats, &atsLen);
+       },
+       0, true},
+      {"ATTRIB",
+       [](Host2NorvexBase& r) {
+         const uint8_t pupi[4] = {1, 2, 3, 4};
+         uint8_t p5 = 0, p6 = 0, hlLen = 0;
+         return r.PcdISO14443TypeBAttrib(pupi, 0, 8, 1, &p5, &p6, &hlLen, nullptr);
+       },
+       0, true},
+      {"RATS the reader reports failed",
+       [](Host2NorvexBase& r) {
+         uint8_t ats[8];
+         uint16_t atsLen = sizeof ats;
+         return r.RequestATS(0x50, ats, &atsLen);
+       },
+       no_card_in_rf, false},
+  };
+  const Bytes apdu{0x00, 0xA4, 0x00, 0x0C};
+  for (const auto& [name, activate, activation, reopened] : cases) {
+    SCOPED_TRACE(name);
+    ScriptedProtocol protocol;
+    Host2IPNorvex reader(&protocol);
+    uint8_t resp[16], bn = 0;
+    uint16_t respLen = sizeof resp;
+    protocol.replies = {{0, 0, {}}, {0, 0, {}}};  // time-out set, empty card frame
+    EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, 100),
+              mi_comm_abort);
+    ASSERT_EQ(protocol.sent.size(), 4u);
+    EXPECT_EQ(protocol.sent[3].code, kByteStream);
+    EXPECT_EQ(protocol.sent[3].params, (Bytes{0x1E, 0x02, 0x00, 0xCA, 0x00})) << "S(DESELECT)";
+
+    protocol.sent.clear();
+    EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, 100),
+              rd_chaining_error);
+    EXPECT_TRUE(protocol.sent.empty());
+
+    protocol.replies = {{0, activation, {0x00, 0x00, 0x00}}};
+    EXPECT_EQ(activate(reader), activation);
+    protocol.sent.clear();
+    protocol.replies = {{0, 0, {}}, {0, 0, {0x0A, 0x00, 0x90, 0x00}}};
+    EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, 100),
+              reopened ? 0 : rd_chaining_error);
+    const std::vector<uint8_t> codes = [&] {
+      std::vector<uint8_t> c;
+      for (const auto& sent : protocol.sent) c.push_back(sent.code);
+      return c;
+    }();
+    EXPECT_EQ(codes, reopened ? (Bytes{kSetTimeout, kByteStream}) : Bytes());
   }
 }
 

@@ -65,9 +65,13 @@ uint8_t Ats::fwi() const {
   return fwi == 15 ? kDefaultFwi : fwi;  // 15 is RFU: read as the default
 }
 
-std::chrono::microseconds Ats::fwt() const {
+std::chrono::microseconds frameWaitingTimeOf(uint8_t fwi) {
   // 256 * 16 / 13.56 MHz = 302.06 us, doubled FWI times.
-  return std::chrono::microseconds((302064LL << fwi()) / 1000);
+  return std::chrono::microseconds((302064LL << fwi) / 1000);
+}
+
+std::chrono::microseconds Ats::fwt() const {
+  return frameWaitingTimeOf(fwi());
 }
 
 bool Ats::cidSupported() const {

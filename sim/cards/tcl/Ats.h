@@ -16,6 +16,8 @@ namespace norvexsim::tcl {
 // FSDI/FSCI to a frame size in bytes (PCB to CRC): 16, 24, 32, 40, 48, 64, 96, 128, 256, then
 // 512 to 4096 for 9 to 12; the RFU codes 13 to 15 count as 256.
 size_t frameSizeOf(uint8_t code);
+// The frame waiting time of FWI 0-14: (256 * 16 / fc) * 2^FWI, fc = 13.56 MHz.
+std::chrono::microseconds frameWaitingTimeOf(uint8_t fwi);
 
 class Ats {
  public:

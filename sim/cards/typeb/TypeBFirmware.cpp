@@ -92,7 +92,7 @@ Reply attrib(const Cards& cards, AirLink& link, ParamReader& p) {
   link.trace.push_back(">> ATTRIB " + toSpacedHexText(pupi) + " " + toSpacedHexText(param) +
                        (higherLayer.empty() ? "" : " + " + toSpacedHexText(higherLayer)));
   for (const auto& card : cards) {
-    auto answer = card->onAttrib(pupi, param[3], higherLayer);
+    auto answer = card->onAttrib(pupi, param, higherLayer);
     if (!answer) continue;
     link.trace.push_back("<< " + toSpacedHexText(*answer));
     const uint8_t responseLength = static_cast<uint8_t>(answer->size() - 1);
