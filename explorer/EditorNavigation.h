@@ -15,7 +15,8 @@ struct NavigationSteps {
   int end;   // the last caret position a move can reach
 };
 
-// Where Up, Down, Page Up, Page Down, Home or End put a caret standing at p; nullopt for other keys.
+// Where Up, Down, Page Up, Page Down, Home or End put a caret standing at p; nullopt for other
+// keys.
 inline std::optional<int> VerticalMove(int key, int p, const NavigationSteps& steps) {
   switch (key) {
     case Qt::Key_Up:

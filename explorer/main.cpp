@@ -3,8 +3,8 @@
 // simulator with a Mifare Classic 1K and a 4K card in the field of each virtual reader.
 
 #include <QApplication>
-#include <QScreen>
 #include <QCommandLineParser>
+#include <QScreen>
 #include <cstdio>
 #include <exception>
 #include <memory>

@@ -211,8 +211,8 @@ NORVEX_API long TypeB_Halt(void* session, const uint8_t* pupi);
  * in hl, with *hlLen its capacity on entry and its length after. 8034 when the answer does not
  * fit (then *hlLen is its length and nothing else is written) or when the reader's reply is not
  * as long as it announces. */
-NORVEX_API long TypeB_Attrib(void* session, const uint8_t* pupi, uint8_t p2, uint8_t p3,
-                             uint8_t p4, uint8_t* p5, uint8_t* p6, uint8_t* hlLen, uint8_t* hl);
+NORVEX_API long TypeB_Attrib(void* session, const uint8_t* pupi, uint8_t p2, uint8_t p3, uint8_t p4,
+                             uint8_t* p5, uint8_t* p6, uint8_t* hlLen, uint8_t* hl);
 
 /* ---------------------------------------------------------------- Reader configuration and
  * maintenance */
@@ -616,7 +616,8 @@ NORVEX_API void DESFireCBCRecv(const uint8_t* key, const uint8_t* in, uint8_t* o
  * already is one; one zero block for len 0), CBC-enciphered, first 4 bytes of the last block. */
 NORVEX_API void CalculateMAC(const uint8_t* data, unsigned len, _tag_mac_data* mac,
                              const tag_des_key* key);
-/* 1 when the last 4 of the len bytes are the MAC of those before them, else 0 (also for len < 4). */
+/* 1 when the last 4 of the len bytes are the MAC of those before them, else 0 (also for len < 4).
+ */
 NORVEX_API int VerifyMAC(const uint8_t* data, unsigned len, const tag_des_key* key);
 /* Appends CRC_A (low byte first) to the data, zero-pads to a multiple of 8 and ciphers it in send
  * mode into a new buffer (*out, *outLen bytes; free it with DF_FreeBuffer, or delete[] from
@@ -777,8 +778,8 @@ NORVEX_API long DF_ChangeCurKey(void* session, uint8_t keyNo, const uint8_t* new
 /* ChangeKey (C4) of another key, authenticated with the key that the key settings name for key
  * changes (the application master key by default): keyA is the key replaced, keyB the new one
  * (16 bytes each). */
-NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA,
-                             const uint8_t* keyB, const tag_des_key* sessionKey);
+NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA, const uint8_t* keyB,
+                             const tag_des_key* sessionKey);
 /* GetKeySettings (45) of the selected application or PICC (its master key unless the settings
  * allow free listing): the settings byte and the number of keys. */
 NORVEX_API long DF_GetKeySettings(void* session, uint8_t* settings, uint8_t* maxKeys);
@@ -829,8 +830,8 @@ NORVEX_API long DF_ChangeFileSettings(void* session, uint8_t fileNo, uint8_t com
 
 /* WriteData (3D) to a standard or backup file: len bytes (0 to 16777215) at offset, sent in
  * frames of 52 and then 59 data bytes. Changes of a backup file take effect at DF_Commit. */
-NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
-                             int len, const uint8_t* data, const tag_des_key* sessionKey);
+NORVEX_API long DF_WriteData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset, int len,
+                             const uint8_t* data, const tag_des_key* sessionKey);
 /* ReadData (BD): *len bytes (1 to 65535) at offset into out, which has room for *len; on return
  * *len is the number of plain bytes stored. */
 NORVEX_API long DF_ReadData(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
@@ -851,8 +852,9 @@ NORVEX_API long DF_LimitedCredit(void* session, uint8_t fileNo, FILE_COMM_SET se
 /* Record files. WriteRecord (3B) adds to the record being written (write or read-write key; len
  * and offset within the record size); it is kept at DF_Commit. ReadRecords (BB) (read or
  * read-write key): *count records (at least 1) of recordSize bytes from the offset-th newest
- * into out, which has room for *count * recordSize bytes (recordSize at least 1); on return *count is the number of
- * records stored. ClearRecordFile (EB) (read-write key) empties the file at DF_Commit. */
+ * into out, which has room for *count * recordSize bytes (recordSize at least 1); on return *count
+ * is the number of records stored. ClearRecordFile (EB) (read-write key) empties the file at
+ * DF_Commit. */
 NORVEX_API long DF_WriteRecord(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                                int len, const uint8_t* data, const tag_des_key* sessionKey);
 NORVEX_API long DF_ReadRecords(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 #include "status/StatusCodes.h"
 
 namespace {

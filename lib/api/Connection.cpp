@@ -3,11 +3,11 @@
 
 #include <memory>
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2IPNorvex.h"
 #include "reader/Host2NorvexBase.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 #include "status/StatusCodes.h"
 #include "transport/BlockFramingProtocol.h"
 #include "transport/HIDUSB.h"

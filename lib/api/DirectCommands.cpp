@@ -2,10 +2,10 @@
 // Any reader instruction with raw parameters, and the RF-scan control built on it (so that it
 // works with every command set, not only the network readers' one).
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 #include "status/StatusCodes.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "session/ExceptionBoundary.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
 #include "transport/HIDUSB.h"
 

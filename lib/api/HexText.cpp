@@ -32,8 +32,12 @@ NORVEX_API void bin2c(int value, char* out, int n) {
   }
 }
 
-NORVEX_API int c2bin2(const char* text) { return c2bin(text, 2); }
+NORVEX_API int c2bin2(const char* text) {
+  return c2bin(text, 2);
+}
 
-NORVEX_API void bin2c2(int value, char* out) { bin2c(value, out, 2); }
+NORVEX_API void bin2c2(int value, char* out) {
+  bin2c(value, out, 2);
+}
 
 }  // extern "C"

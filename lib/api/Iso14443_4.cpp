@@ -5,10 +5,10 @@
 #include <array>
 #include <limits>
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 #include "status/StatusCodes.h"
 
 namespace {

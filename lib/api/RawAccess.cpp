@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Raw transport access: bytes written to and read from the reader without the block framing.
 
+#include "norvexapi.h"
 #include "session/ExceptionBoundary.h"
 #include "session/Session.h"
-#include "norvexapi.h"
 #include "status/StatusCodes.h"
 #include "transport/ReaderInterface.h"
 

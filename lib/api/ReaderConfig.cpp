@@ -2,10 +2,10 @@
 // Reader configuration: RF attributes, card type, configuration sets, firmware version and the
 // time-out the command set hands to the protocol.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

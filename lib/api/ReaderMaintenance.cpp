@@ -2,10 +2,10 @@
 // Reader maintenance: front-end registers, peripherals (LED, buzzer) and the entry into in-system
 // programming.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

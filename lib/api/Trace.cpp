@@ -4,9 +4,9 @@
 #include <chrono>
 #include <type_traits>
 
+#include "norvexapi.h"
 #include "session/ExceptionBoundary.h"
 #include "session/Session.h"
-#include "norvexapi.h"
 
 static_assert(std::is_same_v<NorvexTraceCallback, FrameTrace::Callback>,
               "the public trace callback and the framing's must be one type");

@@ -2,10 +2,10 @@
 // ISO 14443-3 type B: polling with slots, slot markers, ATTRIB and HLTB. The parameter bytes pass
 // through to the reader unchanged.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

@@ -4,9 +4,9 @@
 
 #include <array>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/AnswerDecoders.h"
 #include "desfire/NativeCommand.h"
+#include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
 
 using desfire::AppendLe;

@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <array>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/DesCipher.h"
 #include "desfire/DesfirePreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

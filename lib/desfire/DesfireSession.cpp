@@ -4,9 +4,9 @@
 #include <array>
 #include <memory>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/DesfirePreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <initializer_list>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/NativeCommand.h"
+#include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
 
 using desfire::Bytes;

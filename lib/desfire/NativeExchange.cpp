@@ -8,9 +8,9 @@
 #include <memory>
 #include <utility>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/DesfirePreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

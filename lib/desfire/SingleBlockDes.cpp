@@ -63,23 +63,30 @@ extern "C" {
 NORVEX_API uint8_t* DES_ede3_cbc_encrypt_VOP(const uint8_t* key16, const uint8_t* in8,
                                              uint8_t* iv8) {
   thread_local Block result{};
-  return OneBlockOrNull([&] { return OneBlock(DesCipher(key16, DesCipher::KeyLength::TwoKey), in8, iv8, true, result); });
+  return OneBlockOrNull([&] {
+    return OneBlock(DesCipher(key16, DesCipher::KeyLength::TwoKey), in8, iv8, true, result);
+  });
 }
 
 NORVEX_API uint8_t* DES_ede3_cbc_decrypt_VOP(const uint8_t* key16, const uint8_t* in8,
                                              uint8_t* iv8) {
   thread_local Block result{};
-  return OneBlockOrNull([&] { return OneBlock(DesCipher(key16, DesCipher::KeyLength::TwoKey), in8, iv8, false, result); });
+  return OneBlockOrNull([&] {
+    return OneBlock(DesCipher(key16, DesCipher::KeyLength::TwoKey), in8, iv8, false, result);
+  });
 }
 
 NORVEX_API uint8_t* DES_cbc_decrypt(const uint8_t* key8, const uint8_t* in8, uint8_t* iv8) {
   thread_local Block result{};
-  return OneBlockOrNull([&] { return OneBlock(DesCipher(key8, DesCipher::KeyLength::Single), in8, iv8, false, result); });
+  return OneBlockOrNull([&] {
+    return OneBlock(DesCipher(key8, DesCipher::KeyLength::Single), in8, iv8, false, result);
+  });
 }
 
 NORVEX_API uint8_t* DES_cbc_decrypt_DF(const uint8_t* key16, const uint8_t* in8, uint8_t* iv8) {
   thread_local Block result{};
-  return OneBlockOrNull([&] { return OneBlock(DesCipher::ForDesfireKey(key16), in8, iv8, false, result); });
+  return OneBlockOrNull(
+      [&] { return OneBlock(DesCipher::ForDesfireKey(key16), in8, iv8, false, result); });
 }
 
 NORVEX_API void DES_cbc_decrypt_ex(const uint8_t* key8, const uint8_t* in, uint8_t* out,

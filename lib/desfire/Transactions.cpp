@@ -2,8 +2,8 @@
 // DESFire transactions: the changes to backup, value and record files of the selected
 // application take effect at CommitTransaction and are dropped by AbortTransaction.
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/NativeCommand.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

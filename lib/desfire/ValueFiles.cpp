@@ -5,9 +5,9 @@
 #include <array>
 #include <memory>
 
-#include "session/ExceptionBoundary.h"
 #include "desfire/AnswerDecoders.h"
 #include "desfire/NativeCommand.h"
+#include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
 
 using desfire::Bytes;

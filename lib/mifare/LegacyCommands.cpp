@@ -2,11 +2,11 @@
 // The single-instruction functions of the older interface: each runs exactly one ISO 14443-A or
 // Mifare instruction of the reader, so a caller can drive a card step by step.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <array>
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <optional>
 
-#include "session/ExceptionBoundary.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // a real sector of the card's layout; a block count of 0 or a run that strays into other
 // sectors' blocks (and trailers) is refused before the card is touched.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 // 4*s+3, so only sectors 0-31 are addressed this way; any other number is refused before the
 // card is touched, rather than being folded onto some other sector's blocks.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

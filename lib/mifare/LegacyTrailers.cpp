@@ -7,11 +7,11 @@
 #include <algorithm>
 #include <array>
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -2,13 +2,13 @@
 // Value blocks through the older interface: each call selects the card itself. CreateValueBlock
 // turns a sector of the 4-block layout into a value sector and lays out one value block in it.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifACL.h"
 #include "mifare/MifcPreconditions.h"
 #include "mifare/ValueBlockFormat.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

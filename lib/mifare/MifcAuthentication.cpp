@@ -5,11 +5,11 @@
 // first block. The card keeps that authentication until it is selected again or another sector is
 // authenticated; nothing is cached on the host side.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // Reading and writing single 16-byte Mifare Classic blocks, in the plain, authenticating and
 // self-contained forms. The card itself enforces the sector's access conditions.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

@@ -3,11 +3,11 @@
 // sectors, 240 bytes for the 16-block sectors of a 4K card. The blocks go in ascending order and
 // the first failing block ends the transfer; blocks already transferred are kept.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 
-#include "session/ExceptionBoundary.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

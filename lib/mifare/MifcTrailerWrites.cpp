@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <array>
 
-#include "session/ExceptionBoundary.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 namespace {
 

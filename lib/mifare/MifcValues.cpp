@@ -2,14 +2,14 @@
 // Value blocks through the MifC_ family: preparing a sector for value blocks, laying out a value
 // block, and the card's increment and decrement with the result transferred back into the block.
 
-#include "session/ExceptionBoundary.h"
-#include "session/Session.h"
 #include "mifare/LegacySteps.h"
 #include "mifare/MifACL.h"
 #include "mifare/MifcPreconditions.h"
 #include "mifare/ValueBlockFormat.h"
 #include "norvexapi.h"
 #include "reader/Host2RDCom.h"
+#include "session/ExceptionBoundary.h"
+#include "session/Session.h"
 
 extern "C" {
 

@@ -2,9 +2,9 @@
 // Writing a whole sector: its data blocks first, then its trailer, so that new keys or access
 // conditions take effect only after the data has gone in under the old ones.
 
-#include "session/ExceptionBoundary.h"
 #include "mifare/MifcPreconditions.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 
 extern "C" {
 

@@ -3,8 +3,8 @@
 
 #include "mifare/SectorGeometry.h"
 
-#include "session/ExceptionBoundary.h"
 #include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "reader/Host2IPNorvex.h"
 
-#include "status/StatusCodes.h"
 #include "reader/ReaderInstruction.h"
+#include "status/StatusCodes.h"
 
 Host2IPNorvex::Host2IPNorvex(ProtocolBase* framing) : Host2NorvexBase(framing) {}
 

@@ -3,10 +3,10 @@
 
 #include <algorithm>
 
+#include "reader/ReaderInstruction.h"
 #include "status/StatusCodes.h"
 #include "transport/ProtocolBase.h"
 #include "transport/StatusNarrowing.h"
-#include "reader/ReaderInstruction.h"
 
 Host2NorvexBase::Host2NorvexBase(ProtocolBase* sessionProtocol) {
   protocol = sessionProtocol;

@@ -6,8 +6,8 @@
 
 #include "reader/CountedReply.h"
 #include "reader/Host2NorvexBase.h"
-#include "status/StatusCodes.h"
 #include "reader/ReaderInstruction.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "reader/Host2NorvexBase.h"
-#include "status/StatusCodes.h"
 #include "reader/ReaderInstruction.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

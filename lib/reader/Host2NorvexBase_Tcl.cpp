@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "reader/Host2NorvexBase.h"
+#include "reader/ReaderInstruction.h"
 #include "status/StatusCodes.h"
 
 using tcl::Block;
@@ -16,8 +17,6 @@ using tcl::CardFrame;
 
 namespace {
 
-constexpr uint8_t kSetResponseTimeout = 0x27;
-constexpr uint8_t kRequestAts = 0xE7;
 constexpr uint8_t kByteStreamFlags = 0x1E;  // reader firmware: CRC added and checked
 // A card that keeps asking for more time, or keeps missing an I-block, ends the exchange.
 constexpr int kMaxWaitingTimeExtensions = 32;
@@ -68,7 +67,8 @@ long Host2NorvexBase::ExchangeBlock(size_t frameLength, uint8_t* resp, uint16_t*
       static_cast<uint8_t>(cardTimeout >> 16), static_cast<uint8_t>(cardTimeout >> 24)};
   uint8_t ignored[4] = {};
   uint32_t ignoredLength = sizeof ignored;
-  if (long status = ExecCommand(kSetResponseTimeout, time, sizeof time, ignored, &ignoredLength)) {
+  if (long status = ExecCommand(instruction::kSetResponseTimeout, time, sizeof time, ignored,
+                                &ignoredLength)) {
     return status;
   }
   return ExchangeByteStream(kByteStreamFlags, blockFrame.data(), static_cast<uint16_t>(frameLength),
@@ -275,7 +275,7 @@ long Host2NorvexBase::Reset14443_4Card(uint8_t cidFlag, uint8_t cid, uint8_t* re
 
 long Host2NorvexBase::RequestATS(uint8_t param, uint8_t* ats, uint16_t* atsLen) {
   if (atsLen == nullptr || (ats == nullptr && *atsLen != 0)) return wrong_parameter_value;
-  BeginInstruction(kRequestAts);
+  BeginInstruction(instruction::kRequestAts);
   command->AddParam(param);
   if (long status = SendInstruction()) return status;
   const auto reply = Reply();

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "reader/Host2NorvexBase.h"
-#include "status/StatusCodes.h"
 #include "reader/ReaderInstruction.h"
+#include "status/StatusCodes.h"
 
 namespace {
 

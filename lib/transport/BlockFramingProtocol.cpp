@@ -71,7 +71,8 @@ long BlockFramingProtocol::SendFrame(CommandObject& cmd) {
   frameBuffer[kHeaderSize + n] = static_cast<unsigned char>(crc);
   frameBuffer[kHeaderSize + n + 1] = static_cast<unsigned char>(crc >> 8);
 
-  if (trace != nullptr) trace->Record(FrameDirection::ToReader, frameBuffer.data(), frameBuffer.size());
+  if (trace != nullptr)
+    trace->Record(FrameDirection::ToReader, frameBuffer.data(), frameBuffer.size());
   unsigned long written = 0;
   const long result = readerInterface.WriteBytesUnblocked(frameBuffer.data(), frameBuffer.size(),
                                                           written, txTimeout);
@@ -97,8 +98,8 @@ long BlockFramingProtocol::ReceiveFrame(CommandObject& cmd) {
     frameBuffer.resize(m + kOverhead);
     std::memcpy(frameBuffer.data(), header, kHeaderSize);
     const unsigned long rest = m + 2;
-    if (readerInterface.ReadBytesUnblocked(frameBuffer.data() + kHeaderSize, rest, got,
-                                           timeout) != 0 ||
+    if (readerInterface.ReadBytesUnblocked(frameBuffer.data() + kHeaderSize, rest, got, timeout) !=
+            0 ||
         got != rest) {
       return Failed(com_read_error);
     }

@@ -149,8 +149,8 @@ void BusServer::stopAccepting(std::chrono::milliseconds duration) {
 
 int BusServer::frozenForMs() {
   std::lock_guard lock(mutex_);
-  const auto left = std::chrono::ceil<std::chrono::milliseconds>(frozenUntil_ -
-                                                                  std::chrono::steady_clock::now());
+  const auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(frozenUntil_ - std::chrono::steady_clock::now());
   return static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30));
 }
 

@@ -32,27 +32,36 @@ Atq MifareClassic::defaultAtq(ClassicModel model, size_t uidLength) {
 
 uint8_t MifareClassic::defaultSak(ClassicModel model) {
   switch (model) {
-    case ClassicModel::kMini: return 0x09;
-    case ClassicModel::k1K: return 0x08;
-    case ClassicModel::k4K: return 0x18;
+    case ClassicModel::kMini:
+      return 0x09;
+    case ClassicModel::k1K:
+      return 0x08;
+    case ClassicModel::k4K:
+      return 0x18;
   }
   return 0x08;
 }
 
 size_t MifareClassic::memorySize(ClassicModel model) {
   switch (model) {
-    case ClassicModel::kMini: return 320;
-    case ClassicModel::k1K: return 1024;
-    case ClassicModel::k4K: return 4096;
+    case ClassicModel::kMini:
+      return 320;
+    case ClassicModel::k1K:
+      return 1024;
+    case ClassicModel::k4K:
+      return 4096;
   }
   return 1024;
 }
 
 std::string_view MifareClassic::kind() const {
   switch (model_) {
-    case ClassicModel::kMini: return "classicmini";
-    case ClassicModel::k1K: return "classic1k";
-    case ClassicModel::k4K: return "classic4k";
+    case ClassicModel::kMini:
+      return "classicmini";
+    case ClassicModel::k1K:
+      return "classic1k";
+    case ClassicModel::k4K:
+      return "classic4k";
   }
   return "classic1k";
 }

@@ -15,7 +15,8 @@ inline uint16_t frameCrc(const uint8_t* data, size_t length) {
   for (size_t i = 0; i < length; ++i) {
     crc ^= data[i];
     for (int bit = 0; bit < 8; ++bit)
-      crc = (crc & 1u) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408u) : static_cast<uint16_t>(crc >> 1);
+      crc = (crc & 1u) ? static_cast<uint16_t>((crc >> 1) ^ 0x8408u)
+                       : static_cast<uint16_t>(crc >> 1);
   }
   return crc;
 }

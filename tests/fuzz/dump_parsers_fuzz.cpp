@@ -43,7 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint8_t selector = input.Byte() % 5;
   const auto rest = input.Bytes(size);
   const std::string_view contents(reinterpret_cast<const char*>(rest.data()), rest.size());
-  if (selector < 4) CheckDump(kFormats[selector], contents);
-  else CheckKeys(contents);
+  if (selector < 4)
+    CheckDump(kFormats[selector], contents);
+  else
+    CheckKeys(contents);
   return 0;
 }

@@ -13,10 +13,10 @@
 #include <iterator>
 #include <memory>
 
-#include "session/Session.h"
 #include "mifare/SectorGeometry.h"
 #include "norvexapi.h"
 #include "reader/Host2IPNorvex.h"
+#include "session/Session.h"
 #include "status/StatusCodes.h"
 #include "support/Fuzz.h"
 #include "transport/CommandObject.h"

@@ -105,7 +105,8 @@ class MainWindowHarness {
   // Waits until a whole-card job started after `finishedBefore` jobs had ended (by a shortcut,
   // say, which clicks its button a moment later) has ended too; false when it did not.
   bool WaitForJobEnd(int finishedBefore) {
-    return QTest::qWaitFor([this, finishedBefore] { return jobsFinished > finishedBefore; }, kWaitMs);
+    return QTest::qWaitFor([this, finishedBefore] { return jobsFinished > finishedBefore; },
+                           kWaitMs);
   }
   // The same without waiting.
   bool ClickOnly(const char* name) {
@@ -229,7 +230,7 @@ class MainWindowHarness {
   std::unique_ptr<mainWndController> window;
   std::unique_ptr<QAbstractItemModelTester> tester;
   std::vector<RecordedAlert> alerts;
-  int jobsFinished = 0;  // whole-card jobs ended since the window opened
+  int jobsFinished = 0;                 // whole-card jobs ended since the window opened
   std::vector<RecordedAlert> confirms;  // questions asked, each answered with confirmAnswer
   bool confirmAnswer = true;
   QString fileToChoose;  // what the file dialogs answer

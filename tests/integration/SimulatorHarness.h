@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// An in-process simulator on a socket in a fresh temporary directory, with NORVEX_SIMULATOR pointing
-// at it for as long as the harness lives; ReaderTest adds a reader and a session connected to it.
+// An in-process simulator on a socket in a fresh temporary directory, with NORVEX_SIMULATOR
+// pointing at it for as long as the harness lives; ReaderTest adds a reader and a session connected
+// to it.
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -52,8 +53,8 @@ constexpr uint8_t kRead = 0x19;
 constexpr uint8_t kWrite = 0x1A;
 
 // A Mifare Classic key; by default the factory-state key of every sector.
-constexpr _MIF_KEY_ MakeKey(uint8_t type, std::array<uint8_t, 6> value = {0xFF, 0xFF, 0xFF, 0xFF,
-                                                                        0xFF, 0xFF}) {
+constexpr _MIF_KEY_ MakeKey(uint8_t type,
+                            std::array<uint8_t, 6> value = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}) {
   _MIF_KEY_ key{type, {}};
   for (int i = 0; i < 6; ++i) key.KeyValue[i] = value[i];
   return key;

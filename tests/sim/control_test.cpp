@@ -55,13 +55,31 @@ TEST_F(ControlTest, CardAndReaderCommands) {
 
 TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {
   sim.addReader();
-  for (const char* line :
-       {"", "fly 0", "place 0", "place 1 classic1k", "place -1 classic1k",
-        "place 0 classic1k extra", "place 0 toaster", "place 0 classic1k:uid=1122334",
-        "place 0 classic1k:uid=88223344", "place 0 classic1k:sak=0C",
-        "place 0 classic1k:file=/nonexistent", "remove 0 ZZ", "remove 0 ABC", "remove 0 DEADBEEF",
-        "list 7", "add 0x10000", "unplug", "replug 3", "delay 0", "delay 0 -5", "delay 0 1e3",
-        "delay 9 100", "trickle 0 x", "freeze", "freeze 3600001"}) {
+  for (const char* line : {"",
+                           "fly 0",
+                           "place 0",
+                           "place 1 classic1k",
+                           "place -1 classic1k",
+                           "place 0 classic1k extra",
+                           "place 0 toaster",
+                           "place 0 classic1k:uid=1122334",
+                           "place 0 classic1k:uid=88223344",
+                           "place 0 classic1k:sak=0C",
+                           "place 0 classic1k:file=/nonexistent",
+                           "remove 0 ZZ",
+                           "remove 0 ABC",
+                           "remove 0 DEADBEEF",
+                           "list 7",
+                           "add 0x10000",
+                           "unplug",
+                           "replug 3",
+                           "delay 0",
+                           "delay 0 -5",
+                           "delay 0 1e3",
+                           "delay 9 100",
+                           "trickle 0 x",
+                           "freeze",
+                           "freeze 3600001"}) {
     EXPECT_EQ(sim.control(line).rfind("error ", 0), 0u) << '"' << line << '"';
   }
   EXPECT_EQ(sim.readerCount(), 1);

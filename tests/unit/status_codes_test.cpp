@@ -14,9 +14,9 @@
 #include <set>
 #include <string>
 
-#include "status/StatusTable.h"
 #include "norvexapi.h"
 #include "status/StatusCodes.h"
+#include "status/StatusTable.h"
 
 namespace {
 

@@ -14,7 +14,9 @@
 
 namespace {
 
-usbdevfs_urb& UrbOf(UMockdevIoctlData* data) { return *reinterpret_cast<usbdevfs_urb*>(data->data); }
+usbdevfs_urb& UrbOf(UMockdevIoctlData* data) {
+  return *reinterpret_cast<usbdevfs_urb*>(data->data);
+}
 
 void Release(UMockdevIoctlData* data) {
   if (data != nullptr) g_object_unref(data);
@@ -156,7 +158,8 @@ void UsbfsReader::OutPacket(const Urb& urb) {
   if (assembled.outcome != norvexsim::FrameAssembler::Outcome::kFrame) return;
   const auto reply = reader_.handleFrame(assembled.frame);
   if (!reply) return;
-  for (const norvexsim::Packet& out : norvexsim::splitIntoPackets(*reply)) inPackets_.push_back(out);
+  for (const norvexsim::Packet& out : norvexsim::splitIntoPackets(*reply))
+    inPackets_.push_back(out);
   ServeInUrbs();
 }
 

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "UsbfsReader.h"
-#include "status/StatusCodes.h"
 #include "norvexapi.h"
 #include "sim/reader/VirtualReader.h"
+#include "status/StatusCodes.h"
 
 namespace {
 
@@ -44,13 +44,56 @@ std::vector<uint8_t> Descriptors(uint16_t productId, bool swapEndpoints = false)
   uint8_t first = UsbfsReader::kInEndpoint;
   uint8_t second = UsbfsReader::kOutEndpoint;
   if (swapEndpoints) std::swap(first, second);
-  return {18,   1,    0x00, 0x02, 0, 0, 0, 64,  // USB 2.0, vendor-specific at interface level
-          0x5A, 0x2E, static_cast<uint8_t>(productId), static_cast<uint8_t>(productId >> 8),
-          0x00, 0x01, 0,    0,    0, 1,                    // bcdDevice 1.00, no strings, 1 config
-          9,    2,    32,   0,    1, 1, 0, 0x80, 50,       // configuration 1, bus powered
-          9,    4,    0,    0,    2, 0xFF, 0, 0, 0,        // interface 0, two endpoints
-          7,    5,    first,  3, 32, 0, 1,
-          7,    5,    second, 3, 32, 0, 1};
+  return {18,
+          1,
+          0x00,
+          0x02,
+          0,
+          0,
+          0,
+          64,  // USB 2.0, vendor-specific at interface level
+          0x5A,
+          0x2E,
+          static_cast<uint8_t>(productId),
+          static_cast<uint8_t>(productId >> 8),
+          0x00,
+          0x01,
+          0,
+          0,
+          0,
+          1,  // bcdDevice 1.00, no strings, 1 config
+          9,
+          2,
+          32,
+          0,
+          1,
+          1,
+          0,
+          0x80,
+          50,  // configuration 1, bus powered
+          9,
+          4,
+          0,
+          0,
+          2,
+          0xFF,
+          0,
+          0,
+          0,  // interface 0, two endpoints
+          7,
+          5,
+          first,
+          3,
+          32,
+          0,
+          1,
+          7,
+          5,
+          second,
+          3,
+          32,
+          0,
+          1};
 }
 
 // The device in umockdev's record format: sysfs path, device node, udev properties, sysfs
@@ -67,8 +110,7 @@ std::string DeviceRecord(uint16_t productId, int port = 1, bool swapEndpoints = 
   const std::string number = std::to_string(port + 1);  // device address
   const std::string devnode = "/dev/bus/usb/001/00" + number;
   return "P: /devices/pci0000:00/usb1/1-" + std::to_string(port) + "\n" +
-         "N: " + devnode.substr(5) + "\n" +
-         "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
+         "N: " + devnode.substr(5) + "\n" + "E: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n" +
          "E: DEVNAME=" + devnode + "\nE: BUSNUM=001\nE: DEVNUM=00" + number + "\n" +
          "A: busnum=1\\n\nA: devnum=" + number + "\\n\nA: dev=189:" + number +
          "\\n\nA: speed=12\\n\n" +
@@ -108,8 +150,8 @@ class LibusbUmockdev : public testing::Test {
     if (!UnderPreload()) GTEST_SKIP() << kPreload << " is not available";
     testbed_ = umockdev_testbed_new();
     GError* error = nullptr;
-    const bool added = umockdev_testbed_add_from_string(testbed_, DeviceRecord(kProductId).c_str(),
-                                                         &error);
+    const bool added =
+        umockdev_testbed_add_from_string(testbed_, DeviceRecord(kProductId).c_str(), &error);
     ASSERT_TRUE(added) << (error != nullptr ? error->message : "");
     reader_ = std::make_unique<norvexsim::VirtualReader>(kProductId);
     device_ = std::make_unique<UsbfsReader>(testbed_, kDevnode, *reader_);

@@ -68,4 +68,3 @@ std::vector<uint8_t> recoverFromReader(const Key& key, std::span<const uint8_t> 
 }
 
 }  // namespace norvexsim::desfire
-

@@ -48,8 +48,9 @@ Reply request(const Cards& cards, AirLink& link, uint8_t afi, uint8_t param, boo
   const uint8_t slotCode = param & kSlotCodeMask;
   if (slotCode > kHighestSlotCode) return badFrame();
   const unsigned slots = 1u << slotCode;
-  link.trace.push_back(std::string(wakeUp ? ">> WUPB" : ">> REQB") + " AFI " + toSpacedHexText({&afi, 1}) +
-                       ", " + std::to_string(slots) + " slot" + (slots > 1 ? "s" : ""));
+  link.trace.push_back(std::string(wakeUp ? ">> WUPB" : ">> REQB") + " AFI " +
+                       toSpacedHexText({&afi, 1}) + ", " + std::to_string(slots) + " slot" +
+                       (slots > 1 ? "s" : ""));
   std::vector<const TypeBCard*> answering;
   for (const auto& card : cards) {
     if (card->onRequest(afi, slots, wakeUp)) answering.push_back(card.get());

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "session/Session.h"
 #include "norvexapi.h"
+#include "session/Session.h"
 #include "support/CardScript.h"
 #include "support/Fuzz.h"
 
