@@ -8,10 +8,6 @@
 // lines that follow. Between inputs every reader is plugged in again with one card in its field,
 // its faults and log cleared.
 
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -23,6 +19,7 @@
 #include "sim/bus/Message.h"
 #include "sim/bus/UnixSocket.h"
 #include "support/Fuzz.h"
+#include "support/HostStream.h"
 
 namespace {
 
@@ -57,33 +54,6 @@ struct Bench {
     }
   }
 };
-
-// Writes the whole stream while reading what comes back, until the simulator closes.
-std::vector<uint8_t> converse(int fd, const uint8_t* data, size_t size) {
-  std::vector<uint8_t> received;
-  size_t sent = 0;
-  bool writing = true;
-  if (size == 0) ::shutdown(fd, SHUT_WR);
-  for (;;) {
-    pollfd watched{fd, static_cast<short>(POLLIN | (writing && size > 0 ? POLLOUT : 0)), 0};
-    FUZZ_CHECK(::poll(&watched, 1, 5000) > 0);  // the simulator neither hangs nor stalls
-    if (watched.revents & POLLIN || watched.revents & POLLHUP) {
-      uint8_t chunk[4096];
-      const ssize_t got = ::recv(fd, chunk, sizeof chunk, MSG_DONTWAIT);
-      if (got <= 0) return received;
-      received.insert(received.end(), chunk, chunk + got);
-    }
-    if (writing && size > 0 && (watched.revents & POLLOUT)) {
-      const ssize_t put = ::send(fd, data + sent, size - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
-      if (put > 0) sent += static_cast<size_t>(put);
-      if (put < 0 && errno != EAGAIN) writing = false;
-      if (sent == size) {
-        ::shutdown(fd, SHUT_WR);
-        writing = false;
-      }
-    }
-  }
-}
 
 void checkControlAnswer(const std::string& answer) {
   if (answer.rfind("error ", 0) == 0) {
@@ -125,6 +95,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bench.reset();
   norvexsim::Fd host = norvexsim::connectUnix(bench.sim->socketPath(), 2000ms);
   FUZZ_CHECK(host.valid());
-  checkReplies(converse(host.get(), data, size));
+  // Far above what the simulator may take with the bench's limits (a message or a reply stalled
+  // for 1 s ends the connection; delayed or trickled replies end with the host's stream).
+  const auto conversation = fuzzhost::converse(host.get(), {data, size}, 5000ms);
+  FUZZ_CHECK(!conversation.stalled);  // the simulator answers or ends the connection in time
+  checkReplies(conversation.received);
   return 0;
 }
