@@ -41,8 +41,8 @@ void SetKey(_MIF_KEY_& key, uint8_t type, const QString& hex) {
 
 }  // namespace
 
-AccessBitsDialog::AccessBitsDialog(AccessBitsHost& host, QWidget* parent)
-    : QDialog(parent), host(host) {
+AccessBitsDialog::AccessBitsDialog(AccessBitsHost& cardHost, QWidget* parent)
+    : QDialog(parent), host(cardHost) {
   BuildLayout();
   RefreshInfo();
 }

@@ -682,16 +682,16 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
 }
 
 bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum,
-                                         QByteArray& data, QString& why) {
+                                         QByteArray& bytesRead, QString& why) {
   const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
   QStringList reasons;
   for (const int key : {keyNum, other}) {
     // A failed authentication leaves the card idle: select it again before the next try.
     if (!reasons.isEmpty() && !ReselectCard(card)) break;
     int numBytes = 0;
-    const int status = theMifareObj->ReadSector(card, sector, key, data, numBytes);
+    const int status = theMifareObj->ReadSector(card, sector, key, bytesRead, numBytes);
     if (status == 0) {
-      data.truncate(numBytes);
+      bytesRead.truncate(numBytes);
       return true;
     }
     reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
@@ -871,9 +871,9 @@ void mainWndController::RunSectorOperation(const QString& statusText,
 void mainWndController::readDataForSector() {
   RunSectorOperation(
       QStringLiteral("Reading data ..."), [this](QVMifareCard& card, int keyNum, int sector) {
-        QByteArray data;
+        QByteArray bytesRead;
         int numBytes = 0;
-        const int status = theMifareObj->ReadSector(card, sector, keyNum, data, numBytes);
+        const int status = theMifareObj->ReadSector(card, sector, keyNum, bytesRead, numBytes);
         if (status != 0) {
           ReportFailure("read", tr("Sector %1, %2: %3")
                                     .arg(sector, 2, 10, QLatin1Char('0'))
@@ -883,7 +883,7 @@ void mainWndController::readDataForSector() {
         // Only the sector's own bytes are data; the rest of the view shows "--".
         editor::KnownBytes known;
         for (int i = 0; i < numBytes; ++i) known.set(i);
-        sectorData->showImage(data.left(numBytes), known);
+        sectorData->showImage(bytesRead.left(numBytes), known);
         sectorData->setLineLabels([sector](int line) {
           return BlockLabel(line * editor::kBytesPerLine, sector + 1, sector);
         });
@@ -893,7 +893,7 @@ void mainWndController::readDataForSector() {
         // Write all never puts its older bytes back.
         StashEditor();
         if (const auto image = images.find(card.Uid()); image != images.end()) {
-          image->second.RefreshRead(sector, data.left(numBytes));
+          image->second.RefreshRead(sector, bytesRead.left(numBytes));
           if (shownUid == card.Uid()) ShowImage(image->second);
         }
         sectoroperation->button(kWriteSector)->setEnabled(true);
@@ -920,9 +920,9 @@ void mainWndController::clearDataForSector() {
 }
 
 void mainWndController::WriteSectorData(const QString& statusText, const char* verb,
-                                        const std::function<QByteArray(int sector)>& data) {
+                                        const std::function<QByteArray(int sector)>& sectorBytes) {
   RunSectorOperation(statusText, [&](QVMifareCard& card, int keyNum, int sector) {
-    const int status = theMifareObj->WriteSector(card, sector, keyNum, data(sector));
+    const int status = theMifareObj->WriteSector(card, sector, keyNum, sectorBytes(sector));
     if (status != 0) ReportFailure(verb, FailureText(status));
   });
 }

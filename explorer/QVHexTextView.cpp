@@ -285,10 +285,10 @@ void QVHexTextView::updateAsciiView(TextRange range) {
   textDataView->setBytesFromHex(Bytes(), {first, end - first});
 }
 
-void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage& data) {
+void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage& image) {
   bool changed = false;
   for (int i = 0; i < editor::kImageBytes; ++i) {
-    const uint8_t byte = data[static_cast<std::size_t>(i)];
+    const uint8_t byte = image[static_cast<std::size_t>(i)];
     if (!known[i] || ByteAt(i) == byte) continue;
     WriteByte(i, byte);
     changed = true;
@@ -494,10 +494,10 @@ void QVHexTextView::Backspace(TextRange selection) {
   const int p = selection.location;
   if (p == 0 || p > editor::kHexChars) return;
   const int q = p - 1;
-  const bool edits = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
-  if (edits) buffer[static_cast<std::size_t>(q)] = '0';
+  const bool editsByte = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
+  if (editsByte) buffer[static_cast<std::size_t>(q)] = '0';
   updateData({q, selection.length});
-  if (edits) EditDone();
+  if (editsByte) EditDone();
 }
 
 void QVHexTextView::MoveHorizontally(bool right, TextRange selection) {

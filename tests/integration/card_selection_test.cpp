@@ -25,8 +25,8 @@ class CardSelection : public ReaderTest {
     Bytes uid;
   };
   Selected SelectIdle() {
-    uint8_t uid[10] = {}, uidLen = sizeof uid, atq[2] = {}, sak = 0;
-    const long status = SelectIdleCard(session, uid, &uidLen, atq, &sak);
+    uint8_t uid[10] = {}, uidLen = sizeof uid, answerToRequest[2] = {}, selectAck = 0;
+    const long status = SelectIdleCard(session, uid, &uidLen, answerToRequest, &selectAck);
     return {status, status == 0 ? Bytes(uid, uid + uidLen) : Bytes{}};
   }
   uint32_t serial = 0;

@@ -153,9 +153,9 @@ INSTANTIATE_TEST_SUITE_P(Cards, MifcWholeCard,
                                            std::make_tuple("classic1k", 16u, false),
                                            std::make_tuple("classic4k", 40u, true),
                                            std::make_tuple("classic4k", 40u, false)),
-                         [](const auto& info) {
-                           return std::get<0>(info.param) +
-                                  (std::get<2>(info.param) ? "_Auth" : "_Single");
+                         [](const auto& instance) {
+                           return std::get<0>(instance.param) +
+                                  (std::get<2>(instance.param) ? "_Auth" : "_Single");
                          });
 
 }  // namespace

@@ -150,13 +150,13 @@ TEST_F(TclCard, CardFaultsAreRecoveredOrReported) {
     ASSERT_EQ(Request_ATS(session, kRatsParam, &atsLen, ats), 0);
     bus->injectCardFault(reader, {fault, 3});
     ClearLog();
-    uint8_t resp[64], blockNumber = 0;
+    uint8_t resp[64], apduBlockNumber = 0;
     uint16_t respLen = sizeof resp;
-    EXPECT_EQ(Send_Raw_APDU(session, &blockNumber, kFrameSize, select.data(),
+    EXPECT_EQ(Send_Raw_APDU(session, &apduBlockNumber, kFrameSize, select.data(),
                             static_cast<uint16_t>(select.size()), resp, &respLen, kTimeout),
               status);
     EXPECT_EQ(SentFrames(), sent);
-    EXPECT_EQ(blockNumber, status == 0 ? 1 : 0);
+    EXPECT_EQ(apduBlockNumber, status == 0 ? 1 : 0);
     if (status == 0) {
       EXPECT_EQ(Bytes(resp, resp + respLen), (Bytes{0x90, 0x00}));
     }

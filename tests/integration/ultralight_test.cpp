@@ -91,9 +91,9 @@ TEST_F(Ultralight, WholeMemoryReadAndWrittenPageByPage) {
     for (unsigned page = 4; page <= lastUserPage; ++page)
       ASSERT_EQ(Write(static_cast<uint8_t>(page), pattern(page)), 0) << kind << page;
     for (unsigned page = 4; page <= lastUserPage; ++page) {
-      const Bytes expected = pattern(page);
-      EXPECT_EQ(Pages(uid, page), expected) << kind << page;
-      EXPECT_EQ(ReadPage(static_cast<uint8_t>(page)), expected) << kind << page;
+      const Bytes written = pattern(page);
+      EXPECT_EQ(Pages(uid, page), written) << kind << page;
+      EXPECT_EQ(ReadPage(static_cast<uint8_t>(page)), written) << kind << page;
     }
   }
 }

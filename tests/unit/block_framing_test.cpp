@@ -102,7 +102,7 @@ class Framing : public ::testing::TestWithParam<bool> {
     if (GetParam()) return std::make_unique<USBBlockFramingProtocol>(link);
     return std::make_unique<BlockFramingProtocol>(link);
   }
-  long Exchange(CommandObject& cmd) { return protocol->SendCommand(cmd, 2000, 2000); }
+  long Exchange(CommandObject& command) { return protocol->SendCommand(command, 2000, 2000); }
 
   ScriptedTransport transport;
   std::unique_ptr<BlockFramingProtocol> protocol = Over(transport);
@@ -214,7 +214,7 @@ TEST_P(Framing, FramesOf32768BytesOrMoreAreRefused) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothVariants, Framing, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Usb" : "Stream"; });
+                         [](const auto& instance) { return instance.param ? "Usb" : "Stream"; });
 
 TEST(TruncatedReply, Is1005ForBothVariants) {
   ScriptedTransport transport;

@@ -24,7 +24,7 @@ using Bytes = std::vector<uint8_t>;
 // The scripted bus, owned by the transport: its devices, what went out and what will come in.
 struct Bus : UsbBackend {
   struct Device : UsbDeviceHandle {
-    explicit Device(Bus* bus) : bus(bus) {}
+    explicit Device(Bus* owner) : bus(owner) {}
     long AbortInPipe() override {
       ++bus->aborts;
       return 0;

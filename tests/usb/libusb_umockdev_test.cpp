@@ -22,7 +22,7 @@
 #include "UsbfsReader.h"
 #include "norvexapi.h"
 #include "sim/reader/VirtualReader.h"
-#include "status/StatusCodes.h"
+#include "lib/status/StatusCodes.h"
 
 namespace {
 
