@@ -35,7 +35,10 @@ constexpr const char* kUsage =
     "would leave a data block unreadable or the access bits unchangeable with its keys is refused\n"
     "whole. --allow-permanent writes the last two kinds anyway: on a real card that is for good.\n"
     "The card's keys are searched among the default keys, the key files and the keys the dump\n"
-    "holds. Exit status 1 when any block was not written or read back differently.\n";
+    "holds (its key list and the keys in its trailers, in every format); the table says where the\n"
+    "keys that opened each sector came from. A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those\n"
+    "formats store unread bytes as 00): it is skipped. The table of sectors goes to stderr. Exit status 1 when any block was not\n"
+    "written or read back differently.\n";
 
 constexpr std::size_t kManufacturerBlock = 0;
 
@@ -43,10 +46,27 @@ std::size_t trailerOf(std::size_t sector) {
   return dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
 }
 
+// Whether the dump holds nothing of the sector (it was not read): it is skipped.
+bool sectorAbsent(const dump::CardImage& image, std::size_t sector) {
+  for (std::size_t block = dump::firstBlockOfSector(sector); block <= trailerOf(sector); ++block)
+    if (!image.blockUnknown(block)) return false;
+  return true;
+}
+
+// A raw or EML dump stores sectors it never read as zeros: they are forgotten, and said so.
+void forgetNeverReadSectors(const std::string& path, dump::CardImage& image) {
+  const auto format = dump::formatOfPath(path);
+  if (!format || dump::formatKeepsUnreadBytes(*format)) return;
+  for (std::size_t sector : dump::forgetNeverReadSectors(image))
+    std::cerr << "norvex: " << path << ": sector " << sector
+              << " has an all-zero trailer (never read): skipped\n";
+}
+
 // Refuses the restore when a trailer to be written is not whole, is malformed, or would take part
 // of its sector out of use for good (unless allowPermanent).
 void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
   for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+    if (sectorAbsent(image, sector)) continue;
     auto trailer = image.block(trailerOf(sector));
     std::string where = "sector " + std::to_string(sector) + ": ";
     if (!trailer)
@@ -63,16 +83,42 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
   }
 }
 
-// The dump's own keys join the candidates: a card restored before carries them.
-std::vector<dump::Key> candidatesWithDumpKeys(std::vector<dump::Key> keys,
-                                              const dump::CardImage& image) {
+// The dump's own keys, from its key list and from its trailers: a card restored before, or the
+// card the dump was read from, carries them.
+std::vector<dump::Key> keysOfDump(const dump::CardImage& image) {
   std::vector<dump::Key> fromDump;
-  for (const dump::SectorKeys& found : image.keys)
+  std::vector<dump::SectorKeys> sectors = image.keys;
+  for (std::size_t sector = 0; sector < image.sectorCount(); ++sector)
+    sectors.push_back(dump::keysOfTrailer(image, sector));
+  for (const dump::SectorKeys& found : sectors)
     for (const auto& key : {found.a, found.b})
       if (key) fromDump.push_back(*key);
-  dump::appendNewKeys(keys, fromDump);
-  return keys;
+  return fromDump;
 }
+
+// Where the keys that opened a sector came from: "A transport, B dump".
+class KeyOrigins {
+ public:
+  explicit KeyOrigins(std::vector<dump::Key> fromFiles) : fromFiles_(std::move(fromFiles)) {}
+
+  std::string describe(const dump::SectorKeys& keys) const {
+    std::string text;
+    if (keys.a) text = "A " + origin(*keys.a);
+    if (keys.b) text += (text.empty() ? "B " : ", B ") + origin(*keys.b);
+    return text.empty() ? "-" : text;
+  }
+
+ private:
+  std::string origin(const dump::Key& key) const {
+    const auto& defaults = defaultKeys();
+    if (key == defaults.front()) return "transport";
+    if (std::find(defaults.begin(), defaults.end(), key) != defaults.end()) return "default";
+    if (std::find(fromFiles_.begin(), fromFiles_.end(), key) != fromFiles_.end()) return "key file";
+    return "dump";
+  }
+
+  std::vector<dump::Key> fromFiles_;
+};
 
 class SectorWriter {
  public:
@@ -150,13 +196,15 @@ int runClassicRestore(const Words& args) {
   if (options.positional().size() != 1) usageError("classic restore needs one dump file");
   auto loaded = dump::loadDumpFile(options.positional()[0]);
   if (!loaded.value) usageError(loaded.error);
-  const dump::CardImage& image = *loaded.value;
+  dump::CardImage image = std::move(*loaded.value);
+  forgetNeverReadSectors(options.positional()[0], image);
   const bool trailers = options.has("trailers");
   if (options.has("allow-permanent") && !trailers)
     usageError("--allow-permanent only applies with --trailers");
   if (trailers) checkTrailers(image, options.has("allow-permanent"));
-  std::vector<dump::Key> candidates =
-      candidatesWithDumpKeys(loadCandidateKeys(options.values("key")), image);
+  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  const KeyOrigins origins(candidates);
+  dump::appendNewKeys(candidates, keysOfDump(image));
 
   ReaderSession reader(options);
   ClassicCard card(reader.handle());
@@ -177,6 +225,10 @@ int runClassicRestore(const Words& args) {
     for (; sector < card.sectorCount(); ++sector) {
       bar.update(sector);
       progress = {};
+      if (sectorAbsent(image, sector)) {
+        rows.push_back({std::to_string(sector), "-", "-", "-", "not in the dump"});
+        continue;
+      }
       dump::SectorKeys keys = search.find(sector);
       std::string problem = !keys.a && !keys.b ? "no key opens the sector"
                                                : restoreData(card, sector, keys, image, progress);
@@ -188,21 +240,21 @@ int runClassicRestore(const Words& args) {
       }
       complete = complete && problem.empty();
       rows.push_back({std::to_string(sector), dataText(progress), trailerResult,
-                      problem.empty() ? "ok" : problem});
+                      origins.describe(keys), problem.empty() ? "ok" : problem});
     }
   } catch (const CliError&) {
     // The card or reader failed (the card left the field, most often): the table still says
     // what was written before, and where the restore stopped; the error itself follows it.
     const bool atTrailer = progress.at == "the trailer";
     rows.push_back({std::to_string(sector), dataText(progress),
-                    atTrailer ? "not verified" : "not written", "stopped at " + progress.at});
+                    atTrailer ? "not verified" : "not written", "-", "stopped at " + progress.at});
     for (std::size_t rest = sector + 1; rest < card.sectorCount(); ++rest)
-      rows.push_back({std::to_string(rest), "-", "-", "not reached"});
-    printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+      rows.push_back({std::to_string(rest), "-", "-", "-", "not reached"});
+    printTable(std::cerr, {"SECTOR", "DATA BLOCKS", "TRAILER", "KEYS", "RESULT"}, rows);
     std::cerr << "norvex: restore stopped in sector " << sector << " at " << progress.at << "\n";
     throw;
   }
-  printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+  printTable(std::cerr, {"SECTOR", "DATA BLOCKS", "TRAILER", "KEYS", "RESULT"}, rows);
   if (!complete) std::cerr << "norvex: restore incomplete: see the sectors not marked ok\n";
   return complete ? kExitOk : kExitCardError;
 }

@@ -80,7 +80,7 @@ int dump(const Words& args) {
     file.write(reinterpret_cast<const char*>(memory.data()),
                static_cast<std::streamsize>(memory.size()));
     if (!file.flush()) throw CliError(kExitCardError, output + ": cannot write the dump");
-    std::cout << memory.size() / kPageSize << " pages written to " << output << "\n";
+    std::cerr << "norvex: " << memory.size() / kPageSize << " pages written to " << output << "\n";
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows;

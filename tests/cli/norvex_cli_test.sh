@@ -102,23 +102,34 @@ wait $watch_pid || fail "scan --watch: exit status $?"
 python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
   fail "watch: not JSON lines"
 
+# A 1K dump to standard output is the dump alone: restore reads it back (the table is on stderr).
+expect 0 "dump 1K to stdout" "$norvex" classic dump -k keys.txt
+cp out.txt stdout.mct
+expect 0 "restore of the dump printed" "$norvex" classic restore stdout.mct -k keys.txt
 # A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
 expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
 cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
-grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" out.txt || fail "dump 1K table: $(cat out.txt)"
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" err.txt || fail "dump 1K table: $(cat err.txt)"
 grep -q "keys.txt: line 23: " err.txt || fail "the bad key line is not reported: $(cat err.txt)"
 grep "card operations" err.txt | sed 's/^norvex: /figures, 1K dump with a 20-key file: /'
 # Without the key file sector 5 stays closed: the dump is incomplete, and says so.
 expect 1 "dump 1K without keys" "$norvex" classic dump -o partial.mct
-grep -q "^5 *- *- *no" out.txt || fail "incomplete dump table: $(cat out.txt)"
+grep -q "^5 *- *- *no" err.txt || fail "incomplete dump table: $(cat err.txt)"
 [ "$(grep -c -- '^--------------------------------$' partial.mct)" -eq 4 ] || fail "unread sector in .mct"
 # An incomplete dump never replaces a complete one: it goes to FILE.partial, unless --force.
-expect 1 "incomplete dump over a complete one" "$norvex" classic dump -o dump1k.mfd
-cmp -s dump1k.mfd card1k.bin && [ -f dump1k.mfd.partial ] || fail "dump1k.mfd replaced: $(cat err.txt)"
-grep -q "dump1k.mfd.partial" err.txt || fail "the .partial file is not named: $(cat err.txt)"
+cp stdout.mct complete.mct
+expect 1 "incomplete dump over a complete one" "$norvex" classic dump -o complete.mct
+cmp -s complete.mct stdout.mct && cmp -s complete.mct.partial partial.mct ||
+  fail "complete.mct replaced: $(cat err.txt)"
+grep -q "complete.mct.partial" err.txt || fail "the .partial file is not named: $(cat err.txt)"
+# A raw image would store the unread sector as 00: written only with --force, which says so.
+expect 1 "incomplete raw dump" "$norvex" classic dump -o dump1k.mfd
+cmp -s dump1k.mfd card1k.bin && [ ! -e dump1k.mfd.partial ] && grep -q "would store as 00" err.txt ||
+  fail "incomplete raw dump written: $(cat err.txt)"
 cp dump1k.mfd forced.mfd
 expect 1 "incomplete dump with --force" "$norvex" classic dump -o forced.mfd --force
-cmp -s forced.mfd dump1k.mfd.partial && [ ! -e forced.mfd.partial ] || fail "--force did not replace"
+! cmp -s forced.mfd dump1k.mfd && [ ! -e forced.mfd.partial ] && grep -q "stored as 00" err.txt ||
+  fail "--force did not replace: $(cat err.txt)"
 # A FIFO (or any file that is not a regular one) is refused before the card is read.
 mkfifo pipe.mfd
 expect 2 "dump into a FIFO" timeout 20 "$norvex" classic dump -k keys.txt -o pipe.mfd
@@ -127,7 +138,7 @@ grep -q "pipe.mfd: exists and is not a regular file" err.txt || fail "FIFO: $(ca
 # A 4K dump on the second model, in every format; the JSON one parses.
 expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
 cmp -s dump4k.bin card4k.bin || fail "dump 4K differs from the card's memory"
-grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" out.txt || fail "dump 4K table: $(cat out.txt)"
+grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" err.txt || fail "dump 4K table: $(cat err.txt)"
 for format in json mct eml; do
   expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
 done
@@ -150,6 +161,19 @@ control place 0 "classic1k:uid=$uid1k"
 expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers
 expect 0 "dump after restore" "$norvex" classic dump -k keys.txt -o restored.mfd
 cmp -s restored.mfd card1k.bin || fail "the restored card differs from the dump"
+# The raw dump without sector 5 (all-zero trailer: never read) leaves the card's sector 5 as it was.
+expect 0 "restore of a partial raw dump" "$norvex" classic restore forced.mfd -k keys.txt --trailers
+grep -q "sector 5 has an all-zero trailer (never read): skipped" err.txt &&
+  grep -q "^5 *- *- *- *not in the dump$" err.txt || fail "partial raw restore: $(cat err.txt)"
+expect 0 "dump after the partial restore" "$norvex" classic dump -k keys.txt -o restored.mfd
+cmp -s restored.mfd card1k.bin || fail "the partial raw restore changed sector 5"
+# Sector 5 opens with the keys in the dump's own trailers, in every format, and the table says so.
+for format in mfd mct eml; do
+  [ $format = mfd ] || expect 0 "dump 1K .$format" "$norvex" classic dump -k keys.txt -o "dump1k.$format"
+  expect 0 "restore dump1k.$format with its own keys" "$norvex" classic restore "dump1k.$format"
+  grep -q "^5 .* A dump, B dump *ok$" err.txt && grep -q "^1 .* A transport, B transport *ok$" err.txt ||
+    fail "dump1k.$format keys: $(cat err.txt)"
+done
 
 # A dump whose trailer would lock its sector is refused whole: the card keeps what it held.
 # 0F 07 80 breaks an inverted copy; 00 F0 FF is consistent but no key may read a block or change
@@ -204,9 +228,9 @@ done
 # A card that leaves mid-restore: the table still shows what was written and where it stopped.
 control fault 0 leave 60
 expect 1 "restore cut short" "$norvex" classic restore dump1k.mfd -k keys.txt
-grep -q "^0 *2 written, verified .* ok$" out.txt && grep -q "stopped at block" out.txt &&
-  grep -q "^15 *- *- *not reached$" out.txt || fail "restore cut short: $(cat out.txt)"
-grep -q "the card left the field" err.txt || fail "restore cut short: $(cat err.txt)"
+grep -q "^0 *2 written, verified .* ok$" err.txt && grep -q "stopped at block" err.txt &&
+  grep -q "^15 *- *- *- *not reached$" err.txt && grep -q "the card left the field" err.txt ||
+  fail "restore cut short: $(cat err.txt)"
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
 
@@ -219,7 +243,7 @@ grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
 # --allow-permanent writes the 00 F0 FF trailer anyway: sector 1 can no longer be read.
 expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent
 expect 1 "dump of the locked sector" "$norvex" classic dump -k keys.txt
-grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" out.txt || fail "locked sector: $(cat out.txt)"
+grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" err.txt || fail "locked sector: $(cat err.txt)"
 
 # An Ultralight in place of the 1K card: every page dumped, a page written, a locked page refused.
 control remove 0 $uid1k
