@@ -14,6 +14,7 @@
 #include "cli/CliError.h"
 #include "cli/ClassicCard.h"
 #include "cli/Commands.h"
+#include "cli/Confirm.h"
 #include "cli/KeySearch.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
@@ -28,16 +29,20 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: norvex classic restore FILE [-k KEYFILE]... [--trailers [--allow-permanent]]\n"
-    "                              [--reader USB_n]\n"
+    "                              [--dry-run] [--yes] [--reader USB_n]\n"
     "Writes the data blocks of a dump (.mfd/.bin, .json, .mct/.txt, .eml) to the Mifare Classic\n"
     "card in the field, never block 0, and reads each back. Sector trailers are written only with\n"
     "--trailers, and a dump with a trailer that is incomplete, has inconsistent access bytes, or\n"
     "would leave a data block unreadable or the access bits unchangeable with its keys is refused\n"
     "whole. --allow-permanent writes the last two kinds anyway: on a real card that is for good.\n"
+    "Writing trailers is confirmed on a terminal and needs --yes elsewhere; --dry-run prints the\n"
+    "plan (per sector the data blocks and trailer to be written) and touches no card. A dump read\n"
+    "from another card (another UID) is written after a warning.\n"
+    "A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those formats\n"
+    "store unread bytes as 00): it is skipped, and said so.\n"
     "The card's keys are searched among the default keys, the key files and the keys the dump\n"
-    "holds (its key list and the keys in its trailers, in every format); the table says where the\n"
-    "keys that opened each sector came from. A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those\n"
-    "formats store unread bytes as 00): it is skipped. The table of sectors goes to stderr. Exit status 1 when any block was not\n"
+    "holds (its key list and the keys in its trailers, in every format); the table, on stderr,\n"
+    "says where the keys that opened each sector came from. Exit status 1 when any block was not\n"
     "written or read back differently.\n";
 
 constexpr std::size_t kManufacturerBlock = 0;
@@ -81,6 +86,42 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
                          "; nothing written" +
                          (verdict.kind == Kind::Permanent ? " (--allow-permanent writes it)" : ""));
   }
+}
+
+// The plan of a restore, without a card: what each sector would get.
+void printPlan(const dump::CardImage& image, bool trailers) {
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+    if (sectorAbsent(image, sector)) {
+      rows.push_back({std::to_string(sector), "-", "-", "not in the dump"});
+      continue;
+    }
+    std::size_t blocks = 0;
+    for (std::size_t block = dump::firstBlockOfSector(sector); block < trailerOf(sector); ++block)
+      if (block != kManufacturerBlock && image.blockKnown(block)) ++blocks;
+    std::string trailer = "not written";
+    if (trailers) {
+      const dump::Block bytes = *image.block(trailerOf(sector));
+      trailer = "keys and access bytes " + hex(bytes.data() + 6, 4);
+    }
+    rows.push_back({std::to_string(sector), std::to_string(blocks), trailer, "planned"});
+  }
+  printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+}
+
+// The UID the dump was read from: its own field, or the first bytes of block 0.
+std::vector<uint8_t> uidOfDump(const dump::CardImage& image) {
+  if (!image.uid.empty()) return image.uid;
+  std::vector<uint8_t> uid;
+  if (auto block0 = image.block(kManufacturerBlock)) uid.assign(block0->begin(), block0->begin() + 4);
+  return uid;
+}
+
+void warnOnOtherCard(const dump::CardImage& image, const std::vector<uint8_t>& cardUid) {
+  const std::vector<uint8_t> dumpUid = uidOfDump(image);
+  if (dumpUid.empty() || dumpUid == cardUid) return;
+  std::cerr << "norvex: warning: the dump was read from card " << hex(dumpUid)
+            << ", the card in the field is " << hex(cardUid) << "\n";
 }
 
 // The dump's own keys, from its key list and from its trailers: a card restored before, or the
@@ -191,7 +232,9 @@ std::string restoreTrailer(ClassicCard& card, std::size_t sector, const dump::Se
 int runClassicRestore(const Words& args) {
   Arguments options(args, readerOptions({{"key", 'k', true},
                                          {"trailers", 0, false},
-                                         {"allow-permanent", 0, false}}));
+                                         {"allow-permanent", 0, false},
+                                         {"dry-run", 0, false},
+                                         {"yes", 'y', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (options.positional().size() != 1) usageError("classic restore needs one dump file");
   auto loaded = dump::loadDumpFile(options.positional()[0]);
@@ -202,6 +245,7 @@ int runClassicRestore(const Words& args) {
   if (options.has("allow-permanent") && !trailers)
     usageError("--allow-permanent only applies with --trailers");
   if (trailers) checkTrailers(image, options.has("allow-permanent"));
+  if (options.has("dry-run")) return printPlan(image, trailers), kExitOk;
   std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
   const KeyOrigins origins(candidates);
   dump::appendNewKeys(candidates, keysOfDump(image));
@@ -212,6 +256,10 @@ int runClassicRestore(const Words& args) {
     throw CliError(kExitCardError, "the dump holds " + std::to_string(image.byteCount()) +
                                        " bytes, the card " +
                                        std::to_string(static_cast<std::size_t>(card.size())));
+  warnOnOtherCard(image, card.uid());
+  if (trailers)
+    confirmIrreversible(options, "writing the sector trailers of " + options.positional()[0] +
+                                     " (keys and access bits: wrong ones lock a sector for good)");
   KeySearch search(card, candidates);
   bool complete = true;
   std::vector<std::vector<std::string>> rows;

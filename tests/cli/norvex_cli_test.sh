@@ -158,11 +158,11 @@ PY
 # Restore the 1K dump to a blank card with the same UID: the card then dumps the same.
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
-expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers
+expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers --yes
 expect 0 "dump after restore" "$norvex" classic dump -k keys.txt -o restored.mfd
 cmp -s restored.mfd card1k.bin || fail "the restored card differs from the dump"
 # The raw dump without sector 5 (all-zero trailer: never read) leaves the card's sector 5 as it was.
-expect 0 "restore of a partial raw dump" "$norvex" classic restore forced.mfd -k keys.txt --trailers
+expect 0 "restore of a partial raw dump" "$norvex" classic restore forced.mfd -k keys.txt --trailers --yes
 grep -q "sector 5 has an all-zero trailer (never read): skipped" err.txt &&
   grep -q "^5 *- *- *- *not in the dump$" err.txt || fail "partial raw restore: $(cat err.txt)"
 expect 0 "dump after the partial restore" "$norvex" classic dump -k keys.txt -o restored.mfd
@@ -190,8 +190,23 @@ PY
   expect 1 "restore of a locking trailer ${case%%:*}" "$norvex" classic restore lock.mfd --trailers
   grep -q "sector 1: ${case#*:}.*nothing written" err.txt || fail "locking trailer: $(cat err.txt)"
 done
+# Trailers are written only when confirmed (--yes without a terminal); --dry-run prints the plan
+# and writes nothing; a dump of another card (another UID in block 0) is named before writing.
+python3 - <<'PY'
+image = bytearray(open("lock.mfd", "rb").read())
+image[7 * 16 + 6:7 * 16 + 9] = bytes.fromhex("FF0780")
+image[0:4] = bytes.fromhex("01020304")
+open("other.mfd", "wb").write(image)
+PY
+expect 2 "trailers without confirmation" "$norvex" classic restore other.mfd --trailers
+grep -q "not done without confirmation (--yes confirms)" err.txt || fail "confirmation: $(cat err.txt)"
+expect 0 "restore --dry-run" "$norvex" classic restore other.mfd --trailers --dry-run
+grep -q "^1 *3 *keys and access bytes FF078069 *planned$" out.txt || fail "dry run: $(cat out.txt)"
 expect 0 "dump after refusal" "$norvex" classic dump -k keys.txt -o after.mfd
 cmp -s after.mfd card1k.bin || fail "the refused restore changed the card"
+expect 0 "restore of another card's dump" "$norvex" classic restore other.mfd -k keys.txt
+grep -q "warning: the dump was read from card 01020304, the card in the field is $uid1k" err.txt ||
+  fail "UID warning: $(cat err.txt)"
 
 # JSON dumps other tools write, built from their documented layouts, restored byte for byte to a
 # new card: the Proxmark3 client's "mfc v2" and MIFARE Classic Tool's export.
@@ -220,7 +235,7 @@ PY
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
 for tool in pm3 mct; do
-  expect 0 "restore $tool.json" "$norvex" classic restore "$tool.json" -k keys.txt --trailers
+  expect 0 "restore $tool.json" "$norvex" classic restore "$tool.json" -k keys.txt --trailers --yes
   expect 0 "dump after restore of $tool.json" "$norvex" classic dump -k keys.txt -o "$tool-card.mfd"
   cmp -s "$tool-card.mfd" "$tool.bin" || fail "$tool.json restored differently"
 done
@@ -241,7 +256,7 @@ grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
 expect 1 "value of a data block" "$norvex" classic value get 8
 grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
 # --allow-permanent writes the 00 F0 FF trailer anyway: sector 1 can no longer be read.
-expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent
+expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent --yes
 expect 1 "dump of the locked sector" "$norvex" classic dump -k keys.txt
 grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" err.txt || fail "locked sector: $(cat err.txt)"
 
@@ -250,11 +265,13 @@ control remove 0 $uid1k
 control place 0 ultralight:uid=04112233445566
 expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
 [ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
+expect 2 "ultralight lock bits without confirmation" "$norvex" ultralight write 2 00001000
+grep -q "writing page 2 (static lock bits.*--yes confirms" err.txt || fail "lock bits: $(cat err.txt)"
 expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
-expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000
+expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000 --yes
 # The tag goes idle at the refused page 4; it is activated again and page 5 still written.
 expect 1 "ultralight write across a locked page" "$norvex" ultralight write 4 0102030405060708
-grep -q "writing page 4: .*(8002)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
+grep -q "page 4 is locked (lock bits in page 2)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
 grep -q "^4 *DEADBEEF$" out.txt && grep -q "^5 *05060708$" out.txt ||
   fail "ultralight pages 4 and 5: $(cat out.txt)"
