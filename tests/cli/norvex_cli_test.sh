@@ -250,11 +250,18 @@ control clear 0
 control place 0 "classic1k:uid=$uid1k"
 
 # Value blocks: created, debited through the card, and a plain data block refused as a value.
+# Values are signed: a negative one is an argument, and a debit below zero shows as negative.
 expect 0 "value set" "$norvex" classic value set 4 1000
 expect 0 "value dec" "$norvex" classic value dec 4 250
 grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
+expect 0 "value dec below zero" "$norvex" classic value dec 4 4984
+grep -q "^block 4: -4234$" out.txt || fail "value below zero: $(cat out.txt)"
+expect 0 "value set negative" "$norvex" classic value set 5 -5
+grep -q "^block 5: -5$" out.txt || fail "value set -5: $(cat out.txt)"
+expect 2 "value beyond 32 bits" "$norvex" classic value set 5 -2147483649
 expect 1 "value of a data block" "$norvex" classic value get 8
-grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
+grep -q "^norvex: block 8 is not a value block (.*(8030))$" err.txt ||
+  fail "value of a data block: $(cat err.txt)"
 # --allow-permanent writes the 00 F0 FF trailer anyway: sector 1 can no longer be read.
 expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent --yes
 expect 1 "dump of the locked sector" "$norvex" classic dump -k keys.txt
