@@ -83,6 +83,16 @@ for listing in "readers --json" "scan --json" "classic keys -k keys.txt --json" 
   expect 0 "$listing" "$norvex" $listing
   python3 -m json.tool out.txt >/dev/null || fail "$listing: not JSON: $(head -c 300 out.txt)"
 done
+# Under FF 07 80 key B can be read from the trailer: the card accepts it, but not for data.
+expect 0 "keys" "$norvex" classic keys -k keys.txt
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 (readable, not a key for data)$" out.txt ||
+  fail "keys: key B readable: $(cat out.txt)"
+expect 0 "acl decode FF078069" "$norvex" classic acl decode FF078069
+grep -q "^0 *000 *read, write, increment, decrement/transfer/restore *never (key B is readable" out.txt ||
+  fail "acl decode: $(cat out.txt)"
+expect 0 "acl decode 7F078869" "$norvex" classic acl decode 7F078869
+grep -q "^0 *000 *read, write, increment, decrement/transfer/restore *read, write, incr" out.txt ||
+  fail "acl decode with key B secret: $(cat out.txt)"
 expect 0 "scan" "$norvex" scan
 grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.txt)"
 expect 0 "scan 4K" "$norvex" scan --product 0x0120
@@ -109,7 +119,7 @@ expect 0 "restore of the dump printed" "$norvex" classic restore stdout.mct -k k
 # A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
 expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
 cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
-grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" err.txt || fail "dump 1K table: $(cat err.txt)"
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 (readable, not a key for data) *yes" err.txt || fail "dump 1K table: $(cat err.txt)"
 grep -q "keys.txt: line 23: " err.txt || fail "the bad key line is not reported: $(cat err.txt)"
 grep "card operations" err.txt | sed 's/^norvex: /figures, 1K dump with a 20-key file: /'
 # Without the key file sector 5 stays closed: the dump is incomplete, and says so.
@@ -138,7 +148,7 @@ grep -q "pipe.mfd: exists and is not a regular file" err.txt || fail "FIFO: $(ca
 # A 4K dump on the second model, in every format; the JSON one parses.
 expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
 cmp -s dump4k.bin card4k.bin || fail "dump 4K differs from the card's memory"
-grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" err.txt || fail "dump 4K table: $(cat err.txt)"
+grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 (readable, not a key for data) *yes" err.txt || fail "dump 4K table: $(cat err.txt)"
 for format in json mct eml; do
   expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
 done
