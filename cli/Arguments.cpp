@@ -28,7 +28,8 @@ Arguments::Arguments(const std::vector<std::string>& args, const std::vector<Opt
                          args.end());
       return;
     }
-    if (word.size() < 2 || word[0] != '-') {
+    // A negative number ("-5") is an argument, not an option: no option name starts with a digit.
+    if (word.size() < 2 || word[0] != '-' || (word[1] >= '0' && word[1] <= '9')) {
       positional_.push_back(word);
       continue;
     }

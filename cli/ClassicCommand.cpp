@@ -12,6 +12,7 @@
 #include "cli/KeyTable.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "dump/TrailerSafety.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -49,6 +50,10 @@ int runKeys(const Words& args) {
   bool allOpen = true;
   for (std::size_t sector = 0; sector < card.sectorCount(); ++sector) {
     image.keys[sector] = search.find(sector);
+    // The access bytes say whether the key B found is a key or data readable in the trailer.
+    const std::size_t trailer = dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
+    if (image.keys[sector].a || image.keys[sector].b)
+      if (auto bytes = card.read(trailer)) image.setBlock(trailer, *bytes);
     allOpen = allOpen && (image.keys[sector].a || image.keys[sector].b);
   }
   printKeyTable(std::cout, image, {}, options.has("json"));
@@ -82,6 +87,9 @@ int runAcl(const Words& args) {
   if (!accessBytesConsistent(acl.data()))
     throw CliError(kExitCardError, "access bytes " + hex(acl) +
                                        " are inconsistent: a card would block the sector");
+  // Where key B can be read from the trailer the card refuses it for data access, whatever the
+  // data rows grant it.
+  const bool keyBIsData = !dump::keyBUsable(acl.data());
   std::vector<std::vector<std::string>> rows;
   for (uint32_t block = 0; block < 4; ++block) {
     uint32_t keyA = 0, keyB = 0;
@@ -90,7 +98,9 @@ int runAcl(const Words& args) {
     rows.push_back({block < 3 ? std::to_string(block) : "trailer",
                     std::to_string(index >> 2 & 1) + std::to_string(index >> 1 & 1) +
                         std::to_string(index & 1),
-                    privilegesText(keyA, block == 3), privilegesText(keyB, block == 3)});
+                    privilegesText(keyA, block == 3),
+                    block < 3 && keyBIsData && keyB != 0 ? "never (key B is readable: not a key)"
+                                                         : privilegesText(keyB, block == 3)});
   }
   printTable(std::cout, {"BLOCK", "C1C2C3", "KEY A", "KEY B"}, rows);
   std::cout << "(in a 16-block sector, data rows 0-2 stand for blocks 0-4, 5-9 and 10-14)\n";

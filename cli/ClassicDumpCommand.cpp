@@ -27,10 +27,12 @@ constexpr const char* kUsage =
     "line per block, - for unread bytes) or .eml; without -o it is printed in the .mct layout\n"
     "(in JSON with --json, which then holds the keys found instead of the table). FILE is\n"
     "replaced in one step once the card is read; an incomplete dump does not replace an existing\n"
-    "FILE but goes to FILE.partial, unless --force is given.\n"
-    "A table of sectors x (key A, key B, blocks read) follows (JSON with --json). Unreadable\n"
-    "sectors do not stop the dump; the exit status is 1 when any block stayed unread. --verbose\n"
-    "adds the keys tried, card operations and time taken on stderr.\n";
+    "FILE but goes to FILE.partial, unless --force is given. .mfd/.bin and .eml store unread\n"
+    "blocks as 00: an incomplete dump is written in them only with --force.\n"
+    "A table of sectors x (key A, key B, blocks read) follows on stderr, so that standard output\n"
+    "carries only the dump (with -o and --json the table is printed as JSON on standard output).\n"
+    "Unreadable sectors do not stop the dump; the exit status is 1 when any block stayed unread.\n"
+    "--verbose adds the keys tried, card operations and time taken on stderr.\n";
 
 std::size_t unreadBlocks(const dump::CardImage& image) {
   std::size_t unread = 0;
@@ -69,7 +71,8 @@ std::string outputPath(const Arguments& options, const dump::CardImage& image) {
   return output + ".partial";
 }
 
-// The dump to the file, or to stdout without one; then the table of keys.
+// The dump to stdout, then the table of keys on stderr (standard output stays a dump that restore
+// reads back); or the table (as JSON on stdout with --json), then the dump to the file.
 void writeResult(const Arguments& options, const dump::CardImage& image,
                  const std::vector<std::size_t>& blocksRead) {
   const std::string output = options.value("output");
@@ -78,14 +81,21 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
     std::cout << (json ? dump::writeJson(image) : dump::writeMct(image));
     if (json) return;  // the JSON dump holds the keys found: no table after it
   } else {
+    printKeyTable(json ? std::cout : std::cerr, image, blocksRead, json);
     const dump::DumpFormat format = *dump::formatOfPath(output);
+    if (!dump::formatKeepsUnreadBytes(format) && unreadBlocks(image) > 0 && !options.has("force"))
+      throw CliError(kExitCardError,
+                     "incomplete dump: " + std::to_string(unreadBlocks(image)) +
+                         " blocks not read, which " + output + " would store as 00; nothing "
+                         "written (save as .mct or .json, or --force writes it)");
     const std::string path = outputPath(options, image);
     if (std::string error = dump::saveDumpFile(path, image, format); !error.empty())
       throw CliError(kExitCardError, error);
     if (!dump::formatKeepsUnreadBytes(format) && unreadBlocks(image) > 0)
-      std::cerr << "norvex: " << path << ": unread bytes are written as 00 in this format\n";
+      std::cerr << "norvex: " << path << ": unread blocks are stored as 00 in this format\n";
+    return;
   }
-  printKeyTable(std::cout, image, blocksRead, json);
+  printKeyTable(std::cerr, image, blocksRead, false);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "cli/CliError.h"
 #include "cli/ClassicCard.h"
 #include "cli/Commands.h"
+#include "cli/Confirm.h"
 #include "cli/KeySearch.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
@@ -28,14 +29,21 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: norvex classic restore FILE [-k KEYFILE]... [--trailers [--allow-permanent]]\n"
-    "                              [--reader USB_n]\n"
+    "                              [--dry-run] [--yes] [--reader USB_n]\n"
     "Writes the data blocks of a dump (.mfd/.bin, .json, .mct/.txt, .eml) to the Mifare Classic\n"
     "card in the field, never block 0, and reads each back. Sector trailers are written only with\n"
     "--trailers, and a dump with a trailer that is incomplete, has inconsistent access bytes, or\n"
     "would leave a data block unreadable or the access bits unchangeable with its keys is refused\n"
     "whole. --allow-permanent writes the last two kinds anyway: on a real card that is for good.\n"
+    "Writing trailers is confirmed on a terminal and needs --yes elsewhere; --dry-run prints the\n"
+    "plan (per sector the data blocks and trailer to be written) and touches no card. A dump read\n"
+    "from another card (another UID) is written after a warning.\n"
+    "A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those formats\n"
+    "store unread bytes as 00): it is skipped, and said so.\n"
     "The card's keys are searched among the default keys, the key files and the keys the dump\n"
-    "holds. Exit status 1 when any block was not written or read back differently.\n";
+    "holds (its key list and the keys in its trailers, in every format); the table, on stderr,\n"
+    "says where the keys that opened each sector came from. Exit status 1 when any block was not\n"
+    "written or read back differently.\n";
 
 constexpr std::size_t kManufacturerBlock = 0;
 
@@ -43,10 +51,27 @@ std::size_t trailerOf(std::size_t sector) {
   return dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
 }
 
+// Whether the dump holds nothing of the sector (it was not read): it is skipped.
+bool sectorAbsent(const dump::CardImage& image, std::size_t sector) {
+  for (std::size_t block = dump::firstBlockOfSector(sector); block <= trailerOf(sector); ++block)
+    if (!image.blockUnknown(block)) return false;
+  return true;
+}
+
+// A raw or EML dump stores sectors it never read as zeros: they are forgotten, and said so.
+void forgetNeverReadSectors(const std::string& path, dump::CardImage& image) {
+  const auto format = dump::formatOfPath(path);
+  if (!format || dump::formatKeepsUnreadBytes(*format)) return;
+  for (std::size_t sector : dump::forgetNeverReadSectors(image))
+    std::cerr << "norvex: " << path << ": sector " << sector
+              << " has an all-zero trailer (never read): skipped\n";
+}
+
 // Refuses the restore when a trailer to be written is not whole, is malformed, or would take part
 // of its sector out of use for good (unless allowPermanent).
 void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
   for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+    if (sectorAbsent(image, sector)) continue;
     auto trailer = image.block(trailerOf(sector));
     std::string where = "sector " + std::to_string(sector) + ": ";
     if (!trailer)
@@ -63,16 +88,78 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
   }
 }
 
-// The dump's own keys join the candidates: a card restored before carries them.
-std::vector<dump::Key> candidatesWithDumpKeys(std::vector<dump::Key> keys,
-                                              const dump::CardImage& image) {
+// The plan of a restore, without a card: what each sector would get.
+void printPlan(const dump::CardImage& image, bool trailers) {
+  std::vector<std::vector<std::string>> rows;
+  for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+    if (sectorAbsent(image, sector)) {
+      rows.push_back({std::to_string(sector), "-", "-", "not in the dump"});
+      continue;
+    }
+    std::size_t blocks = 0;
+    for (std::size_t block = dump::firstBlockOfSector(sector); block < trailerOf(sector); ++block)
+      if (block != kManufacturerBlock && image.blockKnown(block)) ++blocks;
+    std::string trailer = "not written";
+    if (trailers) {
+      const dump::Block bytes = *image.block(trailerOf(sector));
+      trailer = "keys and access bytes " + hex(bytes.data() + 6, 4);
+    }
+    rows.push_back({std::to_string(sector), std::to_string(blocks), trailer, "planned"});
+  }
+  printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+}
+
+// The UID the dump was read from: its own field, or the first bytes of block 0.
+std::vector<uint8_t> uidOfDump(const dump::CardImage& image) {
+  if (!image.uid.empty()) return image.uid;
+  std::vector<uint8_t> uid;
+  if (auto block0 = image.block(kManufacturerBlock)) uid.assign(block0->begin(), block0->begin() + 4);
+  return uid;
+}
+
+void warnOnOtherCard(const dump::CardImage& image, const std::vector<uint8_t>& cardUid) {
+  const std::vector<uint8_t> dumpUid = uidOfDump(image);
+  if (dumpUid.empty() || dumpUid == cardUid) return;
+  std::cerr << "norvex: warning: the dump was read from card " << hex(dumpUid)
+            << ", the card in the field is " << hex(cardUid) << "\n";
+}
+
+// The dump's own keys, from its key list and from its trailers: a card restored before, or the
+// card the dump was read from, carries them.
+std::vector<dump::Key> keysOfDump(const dump::CardImage& image) {
   std::vector<dump::Key> fromDump;
-  for (const dump::SectorKeys& found : image.keys)
+  std::vector<dump::SectorKeys> sectors = image.keys;
+  for (std::size_t sector = 0; sector < image.sectorCount(); ++sector)
+    sectors.push_back(dump::keysOfTrailer(image, sector));
+  for (const dump::SectorKeys& found : sectors)
     for (const auto& key : {found.a, found.b})
       if (key) fromDump.push_back(*key);
-  dump::appendNewKeys(keys, fromDump);
-  return keys;
+  return fromDump;
 }
+
+// Where the keys that opened a sector came from: "A transport, B dump".
+class KeyOrigins {
+ public:
+  explicit KeyOrigins(std::vector<dump::Key> fromFiles) : fromFiles_(std::move(fromFiles)) {}
+
+  std::string describe(const dump::SectorKeys& keys) const {
+    std::string text;
+    if (keys.a) text = "A " + origin(*keys.a);
+    if (keys.b) text += (text.empty() ? "B " : ", B ") + origin(*keys.b);
+    return text.empty() ? "-" : text;
+  }
+
+ private:
+  std::string origin(const dump::Key& key) const {
+    const auto& defaults = defaultKeys();
+    if (key == defaults.front()) return "transport";
+    if (std::find(defaults.begin(), defaults.end(), key) != defaults.end()) return "default";
+    if (std::find(fromFiles_.begin(), fromFiles_.end(), key) != fromFiles_.end()) return "key file";
+    return "dump";
+  }
+
+  std::vector<dump::Key> fromFiles_;
+};
 
 class SectorWriter {
  public:
@@ -145,18 +232,23 @@ std::string restoreTrailer(ClassicCard& card, std::size_t sector, const dump::Se
 int runClassicRestore(const Words& args) {
   Arguments options(args, readerOptions({{"key", 'k', true},
                                          {"trailers", 0, false},
-                                         {"allow-permanent", 0, false}}));
+                                         {"allow-permanent", 0, false},
+                                         {"dry-run", 0, false},
+                                         {"yes", 'y', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (options.positional().size() != 1) usageError("classic restore needs one dump file");
   auto loaded = dump::loadDumpFile(options.positional()[0]);
   if (!loaded.value) usageError(loaded.error);
-  const dump::CardImage& image = *loaded.value;
+  dump::CardImage image = std::move(*loaded.value);
+  forgetNeverReadSectors(options.positional()[0], image);
   const bool trailers = options.has("trailers");
   if (options.has("allow-permanent") && !trailers)
     usageError("--allow-permanent only applies with --trailers");
   if (trailers) checkTrailers(image, options.has("allow-permanent"));
-  std::vector<dump::Key> candidates =
-      candidatesWithDumpKeys(loadCandidateKeys(options.values("key")), image);
+  if (options.has("dry-run")) return printPlan(image, trailers), kExitOk;
+  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  const KeyOrigins origins(candidates);
+  dump::appendNewKeys(candidates, keysOfDump(image));
 
   ReaderSession reader(options);
   ClassicCard card(reader.handle());
@@ -164,6 +256,10 @@ int runClassicRestore(const Words& args) {
     throw CliError(kExitCardError, "the dump holds " + std::to_string(image.byteCount()) +
                                        " bytes, the card " +
                                        std::to_string(static_cast<std::size_t>(card.size())));
+  warnOnOtherCard(image, card.uid());
+  if (trailers)
+    confirmIrreversible(options, "writing the sector trailers of " + options.positional()[0] +
+                                     " (keys and access bits: wrong ones lock a sector for good)");
   KeySearch search(card, candidates);
   bool complete = true;
   std::vector<std::vector<std::string>> rows;
@@ -177,6 +273,10 @@ int runClassicRestore(const Words& args) {
     for (; sector < card.sectorCount(); ++sector) {
       bar.update(sector);
       progress = {};
+      if (sectorAbsent(image, sector)) {
+        rows.push_back({std::to_string(sector), "-", "-", "-", "not in the dump"});
+        continue;
+      }
       dump::SectorKeys keys = search.find(sector);
       std::string problem = !keys.a && !keys.b ? "no key opens the sector"
                                                : restoreData(card, sector, keys, image, progress);
@@ -188,21 +288,21 @@ int runClassicRestore(const Words& args) {
       }
       complete = complete && problem.empty();
       rows.push_back({std::to_string(sector), dataText(progress), trailerResult,
-                      problem.empty() ? "ok" : problem});
+                      origins.describe(keys), problem.empty() ? "ok" : problem});
     }
   } catch (const CliError&) {
     // The card or reader failed (the card left the field, most often): the table still says
     // what was written before, and where the restore stopped; the error itself follows it.
     const bool atTrailer = progress.at == "the trailer";
     rows.push_back({std::to_string(sector), dataText(progress),
-                    atTrailer ? "not verified" : "not written", "stopped at " + progress.at});
+                    atTrailer ? "not verified" : "not written", "-", "stopped at " + progress.at});
     for (std::size_t rest = sector + 1; rest < card.sectorCount(); ++rest)
-      rows.push_back({std::to_string(rest), "-", "-", "not reached"});
-    printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+      rows.push_back({std::to_string(rest), "-", "-", "-", "not reached"});
+    printTable(std::cerr, {"SECTOR", "DATA BLOCKS", "TRAILER", "KEYS", "RESULT"}, rows);
     std::cerr << "norvex: restore stopped in sector " << sector << " at " << progress.at << "\n";
     throw;
   }
-  printTable(std::cout, {"SECTOR", "DATA BLOCKS", "TRAILER", "RESULT"}, rows);
+  printTable(std::cerr, {"SECTOR", "DATA BLOCKS", "TRAILER", "KEYS", "RESULT"}, rows);
   if (!complete) std::cerr << "norvex: restore incomplete: see the sectors not marked ok\n";
   return complete ? kExitOk : kExitCardError;
 }

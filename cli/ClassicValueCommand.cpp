@@ -4,6 +4,9 @@
 // The sector's keys are searched as for a dump; each operation is tried with the key that usually
 // holds the right (key A reads and decrements, key B writes and increments), then the other.
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
 #include <iostream>
 
 #include "cli/Arguments.h"
@@ -22,7 +25,9 @@ constexpr const char* kUsage =
     "usage: norvex classic value get|set|inc|dec BLOCK [VALUE] [-k KEYFILE]... [--reader USB_n]\n"
     "get prints the value of a value block; set makes BLOCK a value block holding VALUE; inc and\n"
     "dec add VALUE to it or take VALUE from it (the card computes) and print the result. BLOCK is\n"
-    "a data block other than block 0; VALUE is 0 to 4294967295 (decimal, or hex with 0x).\n";
+    "a data block other than block 0. Values are signed 32-bit numbers: set takes -2147483648 to\n"
+    "2147483647 (or 0x0 to 0xFFFFFFFF, the bits as stored); inc and dec take 0 to 4294967295.\n"
+    "A negative number is an argument, not an option (or put it after --).\n";
 
 unsigned long parseNumber(const std::string& text, unsigned long max, const char* what) {
   char* end = nullptr;
@@ -31,6 +36,25 @@ unsigned long parseNumber(const std::string& text, unsigned long max, const char
     usageError(std::string(what) + " \"" + text + "\" is not a number from 0 to " +
                std::to_string(max));
   return value;
+}
+
+// The value of `set`: signed decimal, or the 32 bits in hex.
+int32_t parseSignedValue(const std::string& text) {
+  if (text.starts_with("0x") || text.starts_with("0X"))
+    return static_cast<int32_t>(parseNumber(text, 0xFFFFFFFF, "value"));
+  char* end = nullptr;
+  errno = 0;
+  const long long value = std::strtoll(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || errno != 0 || value < INT32_MIN || value > INT32_MAX)
+    usageError("value \"" + text + "\" is not a number from -2147483648 to 2147483647");
+  return static_cast<int32_t>(value);
+}
+
+// The card checks the format of a value block: copies or address bytes that disagree mean the
+// block holds plain data.
+bool notAValueBlock(long status) {
+  return status == NORVEX_E_VB_VALUE_DIFF || status == NORVEX_E_VB_ADDR_DIFF ||
+         status == NORVEX_E_VB_INVALID_ADDR;
 }
 
 std::size_t sectorOfBlock(std::size_t block) {
@@ -42,7 +66,7 @@ std::size_t sectorOfBlock(std::size_t block) {
 // malformed value block says more than the other key's refusal).
 template <typename Operation>
 void withKeys(const dump::SectorKeys& keys, std::initializer_list<uint8_t> order,
-              const std::string& what, Operation operation) {
+              const std::string& what, unsigned block, Operation operation) {
   long reported = NORVEX_E_NO_AUTH_ALLOWED;
   for (uint8_t type : order) {
     const std::optional<dump::Key>& key = type == MIF_KEY_TYPE_A ? keys.a : keys.b;
@@ -53,6 +77,9 @@ void withKeys(const dump::SectorKeys& keys, std::initializer_list<uint8_t> order
     if (status == NORVEX_OK) return;
     if (reported == NORVEX_E_NO_AUTH_ALLOWED) reported = status;
   }
+  if (notAValueBlock(reported))
+    throw CliError(kExitCardError, "block " + std::to_string(block) + " is not a value block (" +
+                                       statusMessage("its value format", reported) + ")");
   check(reported, what);
 }
 
@@ -67,7 +94,10 @@ int runClassicValue(const Words& args) {
                         words[0] != "dec") || words.size() != (get ? 2u : 3u))
     usageError("usage: norvex classic value get|set|inc|dec BLOCK [VALUE]");
   const auto block = static_cast<uint8_t>(parseNumber(words[1], 255, "block"));
-  const auto operand = get ? 0u : static_cast<uint32_t>(parseNumber(words[2], 0xFFFFFFFF, "value"));
+  const bool set = words[0] == "set";
+  const auto operand = get ? 0u
+                       : set ? static_cast<uint32_t>(parseSignedValue(words[2]))
+                             : static_cast<uint32_t>(parseNumber(words[2], 0xFFFFFFFF, "value"));
   std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
 
   ReaderSession reader(options);
@@ -81,23 +111,24 @@ int runClassicValue(const Words& args) {
   void* session = reader.handle();
   const auto A = MIF_KEY_TYPE_A, B = MIF_KEY_TYPE_B;
   if (words[0] == "set")
-    withKeys(keys, {B, A}, "writing the value", [&](const _MIF_KEY_& key) {
+    withKeys(keys, {B, A}, "writing the value", block, [&](const _MIF_KEY_& key) {
       return MifC_CreateValue(session, operand, block, &key);
     });
   if (words[0] == "inc" || words[0] == "dec") {
     const bool inc = words[0] == "inc";
     withKeys(keys, inc ? std::initializer_list<uint8_t>{B, A} : std::initializer_list<uint8_t>{A, B},
-             inc ? "incrementing" : "decrementing", [&](const _MIF_KEY_& key) {
+             inc ? "incrementing" : "decrementing", block, [&](const _MIF_KEY_& key) {
                return MifC_ProcessValueSingle(session, &key,
                                               inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT,
                                               block, operand);
              });
   }
   uint32_t value = 0;
-  withKeys(keys, {A, B}, "reading the value", [&](const _MIF_KEY_& key) {
+  withKeys(keys, {A, B}, "reading the value", block, [&](const _MIF_KEY_& key) {
     return GetValue(session, block, &key, &value);
   });
-  std::cout << "block " << static_cast<unsigned>(block) << ": " << value << "\n";
+  std::cout << "block " << static_cast<unsigned>(block) << ": " << static_cast<int32_t>(value)
+            << "\n";
   return kExitOk;
 }
 

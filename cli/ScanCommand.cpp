@@ -156,7 +156,7 @@ int runScan(const Words& args) {
     return kExitOk;
   }
   if (cards.empty()) {
-    std::cout << "no card in the field\n";
+    std::cerr << "norvex: no card in the field\n";
     return kExitOk;
   }
   std::vector<std::vector<std::string>> table;

@@ -13,6 +13,7 @@
 #include "cli/Arguments.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
+#include "cli/Confirm.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "norvexapi.h"
@@ -23,16 +24,44 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: norvex ultralight dump [-o FILE] [--reader USB_n] [--product ID]\n"
-    "       norvex ultralight write PAGE HEX [--reader USB_n] [--product ID]\n"
+    "       norvex ultralight write PAGE HEX [--yes] [--reader USB_n] [--product ID]\n"
     "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
     "per page (PAGE, 4 bytes in hex), or writes the pages byte for byte to FILE with -o.\n"
     "write stores HEX (4 bytes, 8 hex digits, per page) in page PAGE and the pages after it;\n"
     "lock bits make pages read-only for good and the tag refuses writes to them: the other\n"
-    "pages are still written, and the refused ones named.\n";
+    "pages are still written, and the refused ones named. Writing the lock or OTP bits (pages\n"
+    "2 and 3) or an Ultralight EV1 / NTAG configuration page cannot be undone: it is confirmed on\n"
+    "a terminal, and needs --yes elsewhere.\n";
 
 constexpr unsigned kPageSize = 4;
 constexpr unsigned kPagesPerRead = 4;
 constexpr unsigned kMaxPages = 256;
+
+// What a write to the page changes for good, or "" for a page of user memory. The configuration
+// pages (dynamic lock bytes, CFG0/CFG1, PWD, PACK) of Ultralight EV1 and NTAG 213/215/216 are
+// named by address, whichever of those tags is in the field.
+std::string irreversibleEffect(unsigned page) {
+  if (page == 2) return "page 2 (static lock bits: the pages they lock become read-only for good)";
+  if (page == 3) return "page 3 (one-time bits: a bit set stays set)";
+  constexpr unsigned kConfigRanges[][2] = {{0x10, 0x13}, {0x24, 0x2C}, {0x82, 0x86}, {0xE2, 0xE6}};
+  for (const auto& range : kConfigRanges)
+    if (page >= range[0] && page <= range[1])
+      return "page " + std::to_string(page) + " (a lock or configuration page on EV1 / NTAG tags)";
+  return {};
+}
+
+// The refusal of a write: "page 4 is locked (lock bits in page 2)" when the static lock bits say
+// so, otherwise the library's status. The tag, idle after the refusal, is activated again.
+std::string refusalText(void* session, unsigned page, long status) {
+  uint8_t uid[8] = {};
+  uint8_t lock[kPageSize] = {};
+  if (page >= 3 && page < 16 && MifU_GetCard(session, uid) == NORVEX_OK &&
+      MifU_ReadPage(session, 2, lock) == NORVEX_OK) {
+    const bool locked = page < 8 ? (lock[2] >> page & 1) != 0 : (lock[3] >> (page - 8) & 1) != 0;
+    if (locked) return "page " + std::to_string(page) + " is locked (lock bits in page 2)";
+  }
+  return statusMessage("writing page " + std::to_string(page), status);
+}
 
 std::vector<uint8_t> selectTag(void* session) {
   uint8_t uid[8] = {};
@@ -80,7 +109,7 @@ int dump(const Words& args) {
     file.write(reinterpret_cast<const char*>(memory.data()),
                static_cast<std::streamsize>(memory.size()));
     if (!file.flush()) throw CliError(kExitCardError, output + ": cannot write the dump");
-    std::cout << memory.size() / kPageSize << " pages written to " << output << "\n";
+    std::cerr << "norvex: " << memory.size() / kPageSize << " pages written to " << output << "\n";
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows;
@@ -91,7 +120,7 @@ int dump(const Words& args) {
 }
 
 int write(const Words& args) {
-  Arguments options(args, readerOptions({}));
+  Arguments options(args, readerOptions({{"yes", 'y', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   const auto& words = options.positional();
   if (words.size() != 2) usageError("ultralight write takes PAGE and HEX");
@@ -108,6 +137,11 @@ int write(const Words& args) {
     usageError(words[1] + ": a page takes 4 bytes (8 hex digits)");
   const std::size_t pages = data.size() / kPageSize;
   if (page + pages > kMaxPages) usageError(words[1] + ": more pages than the tag can have");
+  std::string forGood;
+  for (std::size_t i = 0; i < pages; ++i)
+    if (std::string effect = irreversibleEffect(static_cast<unsigned>(page + i)); !effect.empty())
+      forGood += (forGood.empty() ? "writing " : ", ") + effect;
+  if (!forGood.empty()) confirmIrreversible(options, forGood);
   ReaderSession reader(options);
   selectTag(reader.handle());
   std::string refused;
@@ -116,8 +150,7 @@ int write(const Words& args) {
     const long status =
         MifU_WritePage(reader.handle(), static_cast<uint8_t>(at), data.data() + i * kPageSize);
     if (status == NORVEX_OK) continue;
-    refused +=
-        (refused.empty() ? "" : "; ") + statusMessage("writing page " + std::to_string(at), status);
+    refused += (refused.empty() ? "" : "; ") + refusalText(reader.handle(), at, status);
     // A tag that refuses a write goes idle: it is activated again for the pages that follow.
     if (i + 1 < pages) selectTag(reader.handle());
   }

@@ -84,4 +84,18 @@ void CardImage::setBlock(std::size_t index, const Block& data) {
   for (std::size_t i = 0; i < kBlockSize; ++i) setByte(index * kBlockSize + i, data[i]);
 }
 
+SectorKeys keysOfTrailer(const CardImage& image, std::size_t sector) {
+  const std::size_t trailer = (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
+  const auto keyAt = [&](std::size_t offset) -> std::optional<Key> {
+    Key key{};
+    for (std::size_t i = 0; i < key.size(); ++i) {
+      if (!image.isKnown(offset + i)) return std::nullopt;
+      key[i] = image.byte(offset + i);
+    }
+    return key;
+  };
+  constexpr std::size_t kKeyBOffset = 10;
+  return {keyAt(trailer), keyAt(trailer + kKeyBOffset)};
+}
+
 }  // namespace norvex::dump

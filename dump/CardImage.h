@@ -67,4 +67,7 @@ class CardImage {
   std::vector<bool> known_;
 };
 
+// Key A (bytes 0-5) and key B (bytes 10-15) of the sector's trailer, each where it was read whole.
+SectorKeys keysOfTrailer(const CardImage& image, std::size_t sector);
+
 }  // namespace norvex::dump

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "dump/TrailerSafety.h"
 
+#include <algorithm>
 #include <array>
 
 namespace norvex::dump {
@@ -43,6 +44,27 @@ AccessCondition accessCondition(const uint8_t* acl, std::size_t group) {
   const unsigned c1 = acl[1] >> (4 + group) & 1, c2 = acl[2] >> group & 1,
                  c3 = acl[2] >> (4 + group) & 1;
   return c1 << 2 | c2 << 1 | c3;
+}
+
+bool keyBUsable(const uint8_t* acl) {
+  return accessBitsConsistent(acl) && !kKeyBReadable[accessCondition(acl, kTrailerGroup)];
+}
+
+bool trailerNeverRead(const Block& trailer) {
+  return std::all_of(trailer.begin(), trailer.end(), [](uint8_t byte) { return byte == 0; });
+}
+
+std::vector<std::size_t> forgetNeverReadSectors(CardImage& image) {
+  std::vector<std::size_t> sectors;
+  for (std::size_t sector = 0; sector < image.sectorCount(); ++sector) {
+    const std::size_t first = firstBlockOfSector(sector), count = blocksInSector(sector);
+    const std::optional<Block> trailer = image.block(first + count - 1);
+    if (!trailer || !trailerNeverRead(*trailer)) continue;
+    for (std::size_t offset = first * kBlockSize; offset < (first + count) * kBlockSize; ++offset)
+      image.forgetByte(offset);
+    sectors.push_back(sector);
+  }
+  return sectors;
 }
 
 TrailerVerdict judgeTrailer(std::size_t sector, const Block& trailer) {

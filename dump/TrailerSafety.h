@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dump/CardImage.h"
 
@@ -25,6 +26,17 @@ using AccessCondition = unsigned;
 bool accessBitsConsistent(const uint8_t* acl);
 // The condition of group 0 to 2 (data) or 3 (trailer); meaningful only for consistent bytes.
 AccessCondition accessCondition(const uint8_t* acl, std::size_t group);
+
+// Whether key B authenticates for data access: not where the trailer condition lets key B be read
+// (000, 010 and 001, the transport FF 07 80 among them); there the card refuses it as a key.
+bool keyBUsable(const uint8_t* acl);
+
+// A raw or EML image stores a sector that was never read as zeros. All-zero access bytes are
+// never on a card (their inverted copies contradict the true bits), so an all-zero trailer marks a
+// sector that was not read rather than card data.
+bool trailerNeverRead(const Block& trailer);
+// Marks every byte of the sectors whose trailer is all zeros as unread; returns those sectors.
+std::vector<std::size_t> forgetNeverReadSectors(CardImage& image);
 
 struct TrailerVerdict {
   enum class Kind {

@@ -35,7 +35,7 @@ _norvex() {
     "classic value"*) COMPREPLY=($(compgen -W "--key $common" -- "$current")) ;;
     "classic dump"*) COMPREPLY=($(compgen -W "--key --output --force --json $common" -- "$current")) ;;
     "classic restore"*)
-      COMPREPLY=($(compgen -W "--key --trailers --allow-permanent $common" -- "$current")
+      COMPREPLY=($(compgen -W "--key --trailers --allow-permanent --dry-run --yes $common" -- "$current")
                  $(compgen -f -- "$current"))
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
@@ -44,7 +44,7 @@ _norvex() {
     "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no $common" -- "$current")) ;;
     "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
     "ultralight dump"*) COMPREPLY=($(compgen -W "--output $common" -- "$current")) ;;
-    "ultralight write"*) COMPREPLY=($(compgen -W "$common" -- "$current")) ;;
+    "ultralight write"*) COMPREPLY=($(compgen -W "--yes $common" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex

@@ -83,6 +83,16 @@ for listing in "readers --json" "scan --json" "classic keys -k keys.txt --json" 
   expect 0 "$listing" "$norvex" $listing
   python3 -m json.tool out.txt >/dev/null || fail "$listing: not JSON: $(head -c 300 out.txt)"
 done
+# Under FF 07 80 key B can be read from the trailer: the card accepts it, but not for data.
+expect 0 "keys" "$norvex" classic keys -k keys.txt
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 (readable, not a key for data)$" out.txt ||
+  fail "keys: key B readable: $(cat out.txt)"
+expect 0 "acl decode FF078069" "$norvex" classic acl decode FF078069
+grep -q "^0 *000 *read, write, increment, decrement/transfer/restore *never (key B is readable" out.txt ||
+  fail "acl decode: $(cat out.txt)"
+expect 0 "acl decode 7F078869" "$norvex" classic acl decode 7F078869
+grep -q "^0 *000 *read, write, increment, decrement/transfer/restore *read, write, incr" out.txt ||
+  fail "acl decode with key B secret: $(cat out.txt)"
 expect 0 "scan" "$norvex" scan
 grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.txt)"
 expect 0 "scan 4K" "$norvex" scan --product 0x0120
@@ -102,23 +112,34 @@ wait $watch_pid || fail "scan --watch: exit status $?"
 python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
   fail "watch: not JSON lines"
 
+# A 1K dump to standard output is the dump alone: restore reads it back (the table is on stderr).
+expect 0 "dump 1K to stdout" "$norvex" classic dump -k keys.txt
+cp out.txt stdout.mct
+expect 0 "restore of the dump printed" "$norvex" classic restore stdout.mct -k keys.txt
 # A 1K dump with the key file: complete, equal to the card's memory, the table names the keys.
 expect 0 "dump 1K" "$norvex" classic dump -v -k keys.txt -o dump1k.mfd
 cmp -s dump1k.mfd card1k.bin || fail "dump 1K differs from the card's memory"
-grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 *yes" out.txt || fail "dump 1K table: $(cat out.txt)"
+grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 (readable, not a key for data) *yes" err.txt || fail "dump 1K table: $(cat err.txt)"
 grep -q "keys.txt: line 23: " err.txt || fail "the bad key line is not reported: $(cat err.txt)"
 grep "card operations" err.txt | sed 's/^norvex: /figures, 1K dump with a 20-key file: /'
 # Without the key file sector 5 stays closed: the dump is incomplete, and says so.
 expect 1 "dump 1K without keys" "$norvex" classic dump -o partial.mct
-grep -q "^5 *- *- *no" out.txt || fail "incomplete dump table: $(cat out.txt)"
+grep -q "^5 *- *- *no" err.txt || fail "incomplete dump table: $(cat err.txt)"
 [ "$(grep -c -- '^--------------------------------$' partial.mct)" -eq 4 ] || fail "unread sector in .mct"
 # An incomplete dump never replaces a complete one: it goes to FILE.partial, unless --force.
-expect 1 "incomplete dump over a complete one" "$norvex" classic dump -o dump1k.mfd
-cmp -s dump1k.mfd card1k.bin && [ -f dump1k.mfd.partial ] || fail "dump1k.mfd replaced: $(cat err.txt)"
-grep -q "dump1k.mfd.partial" err.txt || fail "the .partial file is not named: $(cat err.txt)"
+cp stdout.mct complete.mct
+expect 1 "incomplete dump over a complete one" "$norvex" classic dump -o complete.mct
+cmp -s complete.mct stdout.mct && cmp -s complete.mct.partial partial.mct ||
+  fail "complete.mct replaced: $(cat err.txt)"
+grep -q "complete.mct.partial" err.txt || fail "the .partial file is not named: $(cat err.txt)"
+# A raw image would store the unread sector as 00: written only with --force, which says so.
+expect 1 "incomplete raw dump" "$norvex" classic dump -o dump1k.mfd
+cmp -s dump1k.mfd card1k.bin && [ ! -e dump1k.mfd.partial ] && grep -q "would store as 00" err.txt ||
+  fail "incomplete raw dump written: $(cat err.txt)"
 cp dump1k.mfd forced.mfd
 expect 1 "incomplete dump with --force" "$norvex" classic dump -o forced.mfd --force
-cmp -s forced.mfd dump1k.mfd.partial && [ ! -e forced.mfd.partial ] || fail "--force did not replace"
+! cmp -s forced.mfd dump1k.mfd && [ ! -e forced.mfd.partial ] && grep -q "stored as 00" err.txt ||
+  fail "--force did not replace: $(cat err.txt)"
 # A FIFO (or any file that is not a regular one) is refused before the card is read.
 mkfifo pipe.mfd
 expect 2 "dump into a FIFO" timeout 20 "$norvex" classic dump -k keys.txt -o pipe.mfd
@@ -127,7 +148,7 @@ grep -q "pipe.mfd: exists and is not a regular file" err.txt || fail "FIFO: $(ca
 # A 4K dump on the second model, in every format; the JSON one parses.
 expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
 cmp -s dump4k.bin card4k.bin || fail "dump 4K differs from the card's memory"
-grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 *yes" out.txt || fail "dump 4K table: $(cat out.txt)"
+grep -q "^35 *C1C2C3C4C5C6 *D1D2D3D4D5D6 (readable, not a key for data) *yes" err.txt || fail "dump 4K table: $(cat err.txt)"
 for format in json mct eml; do
   expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
 done
@@ -147,9 +168,22 @@ PY
 # Restore the 1K dump to a blank card with the same UID: the card then dumps the same.
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
-expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers
+expect 0 "restore" "$norvex" classic restore dump1k.mfd --trailers --yes
 expect 0 "dump after restore" "$norvex" classic dump -k keys.txt -o restored.mfd
 cmp -s restored.mfd card1k.bin || fail "the restored card differs from the dump"
+# The raw dump without sector 5 (all-zero trailer: never read) leaves the card's sector 5 as it was.
+expect 0 "restore of a partial raw dump" "$norvex" classic restore forced.mfd -k keys.txt --trailers --yes
+grep -q "sector 5 has an all-zero trailer (never read): skipped" err.txt &&
+  grep -q "^5 *- *- *- *not in the dump$" err.txt || fail "partial raw restore: $(cat err.txt)"
+expect 0 "dump after the partial restore" "$norvex" classic dump -k keys.txt -o restored.mfd
+cmp -s restored.mfd card1k.bin || fail "the partial raw restore changed sector 5"
+# Sector 5 opens with the keys in the dump's own trailers, in every format, and the table says so.
+for format in mfd mct eml; do
+  [ $format = mfd ] || expect 0 "dump 1K .$format" "$norvex" classic dump -k keys.txt -o "dump1k.$format"
+  expect 0 "restore dump1k.$format with its own keys" "$norvex" classic restore "dump1k.$format"
+  grep -q "^5 .* A dump, B dump *ok$" err.txt && grep -q "^1 .* A transport, B transport *ok$" err.txt ||
+    fail "dump1k.$format keys: $(cat err.txt)"
+done
 
 # A dump whose trailer would lock its sector is refused whole: the card keeps what it held.
 # 0F 07 80 breaks an inverted copy; 00 F0 FF is consistent but no key may read a block or change
@@ -166,8 +200,23 @@ PY
   expect 1 "restore of a locking trailer ${case%%:*}" "$norvex" classic restore lock.mfd --trailers
   grep -q "sector 1: ${case#*:}.*nothing written" err.txt || fail "locking trailer: $(cat err.txt)"
 done
+# Trailers are written only when confirmed (--yes without a terminal); --dry-run prints the plan
+# and writes nothing; a dump of another card (another UID in block 0) is named before writing.
+python3 - <<'PY'
+image = bytearray(open("lock.mfd", "rb").read())
+image[7 * 16 + 6:7 * 16 + 9] = bytes.fromhex("FF0780")
+image[0:4] = bytes.fromhex("01020304")
+open("other.mfd", "wb").write(image)
+PY
+expect 2 "trailers without confirmation" "$norvex" classic restore other.mfd --trailers
+grep -q "not done without confirmation (--yes confirms)" err.txt || fail "confirmation: $(cat err.txt)"
+expect 0 "restore --dry-run" "$norvex" classic restore other.mfd --trailers --dry-run
+grep -q "^1 *3 *keys and access bytes FF078069 *planned$" out.txt || fail "dry run: $(cat out.txt)"
 expect 0 "dump after refusal" "$norvex" classic dump -k keys.txt -o after.mfd
 cmp -s after.mfd card1k.bin || fail "the refused restore changed the card"
+expect 0 "restore of another card's dump" "$norvex" classic restore other.mfd -k keys.txt
+grep -q "warning: the dump was read from card 01020304, the card in the field is $uid1k" err.txt ||
+  fail "UID warning: $(cat err.txt)"
 
 # JSON dumps other tools write, built from their documented layouts, restored byte for byte to a
 # new card: the Proxmark3 client's "mfc v2" and MIFARE Classic Tool's export.
@@ -196,7 +245,7 @@ PY
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
 for tool in pm3 mct; do
-  expect 0 "restore $tool.json" "$norvex" classic restore "$tool.json" -k keys.txt --trailers
+  expect 0 "restore $tool.json" "$norvex" classic restore "$tool.json" -k keys.txt --trailers --yes
   expect 0 "dump after restore of $tool.json" "$norvex" classic dump -k keys.txt -o "$tool-card.mfd"
   cmp -s "$tool-card.mfd" "$tool.bin" || fail "$tool.json restored differently"
 done
@@ -204,33 +253,42 @@ done
 # A card that leaves mid-restore: the table still shows what was written and where it stopped.
 control fault 0 leave 60
 expect 1 "restore cut short" "$norvex" classic restore dump1k.mfd -k keys.txt
-grep -q "^0 *2 written, verified .* ok$" out.txt && grep -q "stopped at block" out.txt &&
-  grep -q "^15 *- *- *not reached$" out.txt || fail "restore cut short: $(cat out.txt)"
-grep -q "the card left the field" err.txt || fail "restore cut short: $(cat err.txt)"
+grep -q "^0 *2 written, verified .* ok$" err.txt && grep -q "stopped at block" err.txt &&
+  grep -q "^15 *- *- *- *not reached$" err.txt && grep -q "the card left the field" err.txt ||
+  fail "restore cut short: $(cat err.txt)"
 control clear 0
 control place 0 "classic1k:uid=$uid1k"
 
 # Value blocks: created, debited through the card, and a plain data block refused as a value.
+# Values are signed: a negative one is an argument, and a debit below zero shows as negative.
 expect 0 "value set" "$norvex" classic value set 4 1000
 expect 0 "value dec" "$norvex" classic value dec 4 250
 grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
+expect 0 "value dec below zero" "$norvex" classic value dec 4 4984
+grep -q "^block 4: -4234$" out.txt || fail "value below zero: $(cat out.txt)"
+expect 0 "value set negative" "$norvex" classic value set 5 -5
+grep -q "^block 5: -5$" out.txt || fail "value set -5: $(cat out.txt)"
+expect 2 "value beyond 32 bits" "$norvex" classic value set 5 -2147483649
 expect 1 "value of a data block" "$norvex" classic value get 8
-grep -q "(8030)$" err.txt || fail "value of a data block: $(cat err.txt)"
+grep -q "^norvex: block 8 is not a value block (.*(8030))$" err.txt ||
+  fail "value of a data block: $(cat err.txt)"
 # --allow-permanent writes the 00 F0 FF trailer anyway: sector 1 can no longer be read.
-expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent
+expect 0 "restore --allow-permanent" "$norvex" classic restore lock.mfd --trailers --allow-permanent --yes
 expect 1 "dump of the locked sector" "$norvex" classic dump -k keys.txt
-grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" out.txt || fail "locked sector: $(cat out.txt)"
+grep -q "^1 *FFFFFFFFFFFF .* partly (1/4)$" err.txt || fail "locked sector: $(cat err.txt)"
 
 # An Ultralight in place of the 1K card: every page dumped, a page written, a locked page refused.
 control remove 0 $uid1k
 control place 0 ultralight:uid=04112233445566
 expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
 [ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
+expect 2 "ultralight lock bits without confirmation" "$norvex" ultralight write 2 00001000
+grep -q "writing page 2 (static lock bits.*--yes confirms" err.txt || fail "lock bits: $(cat err.txt)"
 expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
-expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000
+expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000 --yes
 # The tag goes idle at the refused page 4; it is activated again and page 5 still written.
 expect 1 "ultralight write across a locked page" "$norvex" ultralight write 4 0102030405060708
-grep -q "writing page 4: .*(8002)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
+grep -q "page 4 is locked (lock bits in page 2)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
 grep -q "^4 *DEADBEEF$" out.txt && grep -q "^5 *05060708$" out.txt ||
   fail "ultralight pages 4 and 5: $(cat out.txt)"
