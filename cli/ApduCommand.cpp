@@ -16,7 +16,8 @@ namespace {
 constexpr const char* kUsage =
     "usage: norvex apdu [--timeout MS] [--reader USB_n] HEX...\n"
     "Activates the ISO 14443-4 card in the field (RATS) and sends each APDU in turn, printing\n"
-    "the answer's data and its status word. Exit status 1 when a status word is not 9000 or 61xx.\n";
+    "the answer's data and its status word. Exit status 1 when a status word is not 9000 or "
+    "61xx.\n";
 
 constexpr uint8_t kRatsParam = 0x80;  // FSDI 8 (256-byte frames to the host), CID 0
 constexpr uint16_t kFscOfFsci[] = {16, 24, 32, 40, 48, 64, 96, 128, 256, 512, 1024, 1024, 1024};
@@ -72,8 +73,8 @@ int runApdu(const Words& args) {
       continue;
     }
     const uint8_t sw1 = response[responseLen - 2];
-    std::cout << "< " << hex(response, responseLen - 2u) << (responseLen > 2 ? " " : "")
-              << "SW " << hex(response + responseLen - 2, 2) << "\n";
+    std::cout << "< " << hex(response, responseLen - 2u) << (responseLen > 2 ? " " : "") << "SW "
+              << hex(response + responseLen - 2, 2) << "\n";
     allSucceeded = allSucceeded && (sw1 == 0x90 || sw1 == 0x61);
   }
   return allSucceeded ? kExitOk : kExitCardError;

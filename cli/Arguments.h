@@ -10,8 +10,8 @@
 namespace norvex::cli {
 
 struct OptionDef {
-  std::string name;      // long name without the dashes
-  char shortName = 0;    // 0 when there is none
+  std::string name;    // long name without the dashes
+  char shortName = 0;  // 0 when there is none
   bool takesValue = false;
 };
 

@@ -20,7 +20,9 @@ std::string atqaText(const uint8_t atqa[2]) {
   return hex(ordered, 2);
 }
 
-bool announcesIso14443_4(uint8_t sak) { return (sak & kSakIso14443_4) != 0; }
+bool announcesIso14443_4(uint8_t sak) {
+  return (sak & kSakIso14443_4) != 0;
+}
 
 std::optional<dump::CardSize> classicSizeOf(uint8_t sak) {
   if (sak == kSakMini) return dump::CardSize::Mini;
@@ -32,7 +34,8 @@ std::string cardTypeName(const uint8_t atqa[2], uint8_t sak) {
   const unsigned atqaValue = static_cast<unsigned>(atqa[1]) << 8 | atqa[0];
   if (sak == kSakMini) return "Mifare Classic Mini";
   if (auto size = classicSizeOf(sak)) {
-    std::string name = *size == dump::CardSize::Classic4K ? "Mifare Classic 4K" : "Mifare Classic 1K";
+    std::string name =
+        *size == dump::CardSize::Classic4K ? "Mifare Classic 4K" : "Mifare Classic 1K";
     return announcesIso14443_4(sak) ? name + " with ISO 14443-4" : name;
   }
   if (sak == 0x10 || sak == 0x11) return "Mifare Plus (security level 2)";

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
+#include "cli/ClassicCard.h"
+
 #include <algorithm>
 #include <string>
-
-#include "cli/ClassicCard.h"
 
 #include "cli/CardType.h"
 #include "cli/CliError.h"
@@ -20,8 +20,9 @@ ClassicCard::ClassicCard(void* session) : session_(session) {
     throw CliError(kExitCardError, "the card (SAK " + hex(&sak_, 1) + ", " +
                                        cardTypeName(atqa_, sak_) + ") is not a Mifare Classic");
   if (uidLen != 4)
-    throw CliError(kExitCardError, "the card's UID " + hex(uid_) +
-                                       " has 7 bytes; the Mifare Classic functions take 4-byte UIDs");
+    throw CliError(kExitCardError,
+                   "the card's UID " + hex(uid_) +
+                       " has 7 bytes; the Mifare Classic functions take 4-byte UIDs");
   size_ = *size;
 }
 

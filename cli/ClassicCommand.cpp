@@ -5,8 +5,8 @@
 
 #include "cli/AccessBytes.h"
 #include "cli/Arguments.h"
-#include "cli/CliError.h"
 #include "cli/ClassicCard.h"
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/KeySearch.h"
 #include "cli/KeyTable.h"
@@ -62,19 +62,25 @@ int runKeys(const Words& args) {
 
 std::string privilegesText(uint32_t mask, bool trailer) {
   static const std::pair<uint32_t, const char*> data[] = {
-      {ACL_DATA_READ, "read"}, {ACL_DATA_WRITE, "write"}, {ACL_DATA_INCREMENT, "increment"},
+      {ACL_DATA_READ, "read"},
+      {ACL_DATA_WRITE, "write"},
+      {ACL_DATA_INCREMENT, "increment"},
       {ACL_DATA_DECREMENT, "decrement/transfer/restore"}};
   static const std::pair<uint32_t, const char*> trailerRights[] = {
-      {ACL_TRAILER_WRITE_KEYA, "write key A"}, {ACL_TRAILER_READ_ACL, "read access bits"},
-      {ACL_TRAILER_WRITE_ACL, "write access bits"}, {ACL_TRAILER_READ_KEYB, "read key B"},
+      {ACL_TRAILER_WRITE_KEYA, "write key A"},
+      {ACL_TRAILER_READ_ACL, "read access bits"},
+      {ACL_TRAILER_WRITE_ACL, "write access bits"},
+      {ACL_TRAILER_READ_KEYB, "read key B"},
       {ACL_TRAILER_WRITE_KEYB, "write key B"}};
   std::string text;
   auto add = [&](const auto& table) {
     for (const auto& [bit, name] : table)
       if (mask & bit) text += (text.empty() ? "" : ", ") + std::string(name);
   };
-  if (trailer) add(trailerRights);
-  else add(data);
+  if (trailer)
+    add(trailerRights);
+  else
+    add(data);
   return text.empty() ? "never" : text;
 }
 
@@ -85,8 +91,8 @@ int runAcl(const Words& args) {
   if (!parseHex(args[1], acl) || acl.size() != 4)
     usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + args[1] + "\"");
   if (!accessBytesConsistent(acl.data()))
-    throw CliError(kExitCardError, "access bytes " + hex(acl) +
-                                       " are inconsistent: a card would block the sector");
+    throw CliError(kExitCardError,
+                   "access bytes " + hex(acl) + " are inconsistent: a card would block the sector");
   // Where key B can be read from the trailer the card refuses it for data access, whatever the
   // data rows grant it.
   const bool keyBIsData = !dump::keyBUsable(acl.data());

@@ -4,8 +4,8 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
-#include "cli/CliError.h"
 #include "cli/ClassicCard.h"
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/KeySearch.h"
 #include "cli/KeyTable.h"
@@ -84,10 +84,10 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
     printKeyTable(json ? std::cout : std::cerr, image, blocksRead, json);
     const dump::DumpFormat format = *dump::formatOfPath(output);
     if (!dump::formatKeepsUnreadBytes(format) && unreadBlocks(image) > 0 && !options.has("force"))
-      throw CliError(kExitCardError,
-                     "incomplete dump: " + std::to_string(unreadBlocks(image)) +
-                         " blocks not read, which " + output + " would store as 00; nothing "
-                         "written (save as .mct or .json, or --force writes it)");
+      throw CliError(kExitCardError, "incomplete dump: " + std::to_string(unreadBlocks(image)) +
+                                         " blocks not read, which " + output +
+                                         " would store as 00; nothing "
+                                         "written (save as .mct or .json, or --force writes it)");
     const std::string path = outputPath(options, image);
     if (std::string error = dump::saveDumpFile(path, image, format); !error.empty())
       throw CliError(kExitCardError, error);
@@ -101,8 +101,10 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
 }  // namespace
 
 int runClassicDump(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true}, {"output", 'o', true},
-                                         {"force", 0, false}, {"json", 0, false},
+  Arguments options(args, readerOptions({{"key", 'k', true},
+                                         {"output", 'o', true},
+                                         {"force", 0, false},
+                                         {"json", 0, false},
                                          {"verbose", 'v', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("classic dump takes no arguments besides options");

@@ -11,8 +11,8 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
-#include "cli/CliError.h"
 #include "cli/ClassicCard.h"
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Confirm.h"
 #include "cli/KeySearch.h"
@@ -38,7 +38,8 @@ constexpr const char* kUsage =
     "Writing trailers is confirmed on a terminal and needs --yes elsewhere; --dry-run prints the\n"
     "plan (per sector the data blocks and trailer to be written) and touches no card. A dump read\n"
     "from another card (another UID) is written after a warning.\n"
-    "A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those formats\n"
+    "A sector whose trailer is all zeros in a .mfd/.bin or .eml dump was never read (those "
+    "formats\n"
     "store unread bytes as 00): it is skipped, and said so.\n"
     "The card's keys are searched among the default keys, the key files and the keys the dump\n"
     "holds (its key list and the keys in its trailers, in every format); the table, on stderr,\n"
@@ -75,12 +76,12 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
     auto trailer = image.block(trailerOf(sector));
     std::string where = "sector " + std::to_string(sector) + ": ";
     if (!trailer)
-      throw CliError(kExitCardError, where + "the dump's trailer is incomplete (unread keys); "
-                                             "nothing written");
+      throw CliError(kExitCardError, where +
+                                         "the dump's trailer is incomplete (unread keys); "
+                                         "nothing written");
     const dump::TrailerVerdict verdict = dump::judgeTrailer(sector, *trailer);
     using Kind = dump::TrailerVerdict::Kind;
-    if (verdict.kind == Kind::Malformed ||
-        (verdict.kind == Kind::Permanent && !allowPermanent))
+    if (verdict.kind == Kind::Malformed || (verdict.kind == Kind::Permanent && !allowPermanent))
       throw CliError(kExitCardError,
                      where + "access bytes " + hex(trailer->data() + 6, 4) + ": " + verdict.reason +
                          "; nothing written" +
@@ -113,7 +114,8 @@ void printPlan(const dump::CardImage& image, bool trailers) {
 std::vector<uint8_t> uidOfDump(const dump::CardImage& image) {
   if (!image.uid.empty()) return image.uid;
   std::vector<uint8_t> uid;
-  if (auto block0 = image.block(kManufacturerBlock)) uid.assign(block0->begin(), block0->begin() + 4);
+  if (auto block0 = image.block(kManufacturerBlock))
+    uid.assign(block0->begin(), block0->begin() + 4);
   return uid;
 }
 
@@ -172,7 +174,8 @@ class SectorWriter {
 
   std::optional<dump::Block> read(std::size_t block) {
     std::optional<dump::Block> data;
-    withEachKey({MIF_KEY_TYPE_A, MIF_KEY_TYPE_B}, [&] { return (data = card_.read(block)).has_value(); });
+    withEachKey({MIF_KEY_TYPE_A, MIF_KEY_TYPE_B},
+                [&] { return (data = card_.read(block)).has_value(); });
     return data;
   }
 
@@ -206,7 +209,8 @@ std::string restoreData(ClassicCard& card, std::size_t sector, const dump::Secto
     if (block == kManufacturerBlock || !data) continue;
     progress.at = "block " + std::to_string(block);
     if (!writer.write(block, *data)) return "block " + std::to_string(block) + ": write refused";
-    if (writer.read(block) != data) return "block " + std::to_string(block) + ": reads back differently";
+    if (writer.read(block) != data)
+      return "block " + std::to_string(block) + ": reads back differently";
     ++progress.written;
   }
   return {};

@@ -10,8 +10,8 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
-#include "cli/CliError.h"
 #include "cli/ClassicCard.h"
+#include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/KeySearch.h"
 #include "cli/ReaderSession.h"
@@ -90,12 +90,13 @@ int runClassicValue(const Words& args) {
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   const Words& words = options.positional();
   const bool get = !words.empty() && words[0] == "get";
-  if (words.empty() || (words[0] != "get" && words[0] != "set" && words[0] != "inc" &&
-                        words[0] != "dec") || words.size() != (get ? 2u : 3u))
+  if (words.empty() ||
+      (words[0] != "get" && words[0] != "set" && words[0] != "inc" && words[0] != "dec") ||
+      words.size() != (get ? 2u : 3u))
     usageError("usage: norvex classic value get|set|inc|dec BLOCK [VALUE]");
   const auto block = static_cast<uint8_t>(parseNumber(words[1], 255, "block"));
   const bool set = words[0] == "set";
-  const auto operand = get ? 0u
+  const auto operand = get   ? 0u
                        : set ? static_cast<uint32_t>(parseSignedValue(words[2]))
                              : static_cast<uint32_t>(parseNumber(words[2], 0xFFFFFFFF, "value"));
   std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
@@ -107,26 +108,25 @@ int runClassicValue(const Words& args) {
       block == dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1)
     usageError("block " + std::to_string(block) + " is not a data block of this card");
   const dump::SectorKeys keys = KeySearch(card, candidates).find(sector);
-  if (!keys.a && !keys.b) throw CliError(kExitCardError, "no key opens sector " + std::to_string(sector));
+  if (!keys.a && !keys.b)
+    throw CliError(kExitCardError, "no key opens sector " + std::to_string(sector));
   void* session = reader.handle();
   const auto A = MIF_KEY_TYPE_A, B = MIF_KEY_TYPE_B;
   if (words[0] == "set")
-    withKeys(keys, {B, A}, "writing the value", block, [&](const _MIF_KEY_& key) {
-      return MifC_CreateValue(session, operand, block, &key);
-    });
+    withKeys(keys, {B, A}, "writing the value", block,
+             [&](const _MIF_KEY_& key) { return MifC_CreateValue(session, operand, block, &key); });
   if (words[0] == "inc" || words[0] == "dec") {
     const bool inc = words[0] == "inc";
-    withKeys(keys, inc ? std::initializer_list<uint8_t>{B, A} : std::initializer_list<uint8_t>{A, B},
+    withKeys(keys,
+             inc ? std::initializer_list<uint8_t>{B, A} : std::initializer_list<uint8_t>{A, B},
              inc ? "incrementing" : "decrementing", block, [&](const _MIF_KEY_& key) {
-               return MifC_ProcessValueSingle(session, &key,
-                                              inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT,
-                                              block, operand);
+               return MifC_ProcessValueSingle(
+                   session, &key, inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT, block, operand);
              });
   }
   uint32_t value = 0;
-  withKeys(keys, {A, B}, "reading the value", block, [&](const _MIF_KEY_& key) {
-    return GetValue(session, block, &key, &value);
-  });
+  withKeys(keys, {A, B}, "reading the value", block,
+           [&](const _MIF_KEY_& key) { return GetValue(session, block, &key, &value); });
   std::cout << "block " << static_cast<unsigned>(block) << ": " << static_cast<int32_t>(value)
             << "\n";
   return kExitOk;

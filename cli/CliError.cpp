@@ -5,7 +5,9 @@
 
 namespace norvex::cli {
 
-void usageError(const std::string& message) { throw CliError(kExitUsage, message); }
+void usageError(const std::string& message) {
+  throw CliError(kExitUsage, message);
+}
 
 std::string statusMessage(const std::string& what, long status) {
   const char* text = GetErrorText(static_cast<int>(status));

@@ -64,8 +64,8 @@ void printKeyTable(std::ostream& out, const dump::CardImage& image,
   }
   std::vector<std::vector<std::string>> rows;
   for (std::size_t sector = 0; sector < image.keys.size(); ++sector) {
-    rows.push_back({std::to_string(sector), keyText(image.keys[sector].a),
-                    keyBText(image, sector)});
+    rows.push_back(
+        {std::to_string(sector), keyText(image.keys[sector].a), keyBText(image, sector)});
     if (withBlocks)
       rows.back().push_back(readableText(blocksRead[sector], dump::blocksInSector(sector)));
   }

@@ -11,8 +11,12 @@
 
 namespace norvex::cli {
 
-std::string hex(const uint8_t* data, std::size_t length) { return dump::hexOf(data, length); }
-std::string hex(const std::vector<uint8_t>& bytes) { return hex(bytes.data(), bytes.size()); }
+std::string hex(const uint8_t* data, std::size_t length) {
+  return dump::hexOf(data, length);
+}
+std::string hex(const std::vector<uint8_t>& bytes) {
+  return hex(bytes.data(), bytes.size());
+}
 
 bool parseHex(const std::string& text, std::vector<uint8_t>& bytes) {
   std::string digits;

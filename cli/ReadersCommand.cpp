@@ -38,8 +38,10 @@ ReaderRow describe(const std::string& name, int productId) {
     uint8_t version[64] = {};
     uint8_t length = sizeof version;
     long status = GetFWVersion(reader.handle(), version, &length);
-    if (status != NORVEX_OK) row.error = statusMessage("firmware version", status);
-    else row.firmware.assign(reinterpret_cast<const char*>(version), length);
+    if (status != NORVEX_OK)
+      row.error = statusMessage("firmware version", status);
+    else
+      row.firmware.assign(reinterpret_cast<const char*>(version), length);
   } catch (const CliError& error) {
     row.error = error.what();
   }

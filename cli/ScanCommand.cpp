@@ -38,7 +38,9 @@ constexpr uint8_t kRatsParam = 0x80;  // FSDI 8: the host takes frames of 256 by
 constexpr auto kWatchInterval = std::chrono::milliseconds(200);
 
 volatile std::sig_atomic_t stopWatching = 0;
-extern "C" void onStopSignal(int) { stopWatching = 1; }
+extern "C" void onStopSignal(int) {
+  stopWatching = 1;
+}
 
 struct CardRow {
   std::vector<uint8_t> uid;
@@ -80,8 +82,10 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
   uint8_t ats[256] = {};
   uint16_t atsLen = sizeof ats;
   long status = Request_ATS(session, kRatsParam, &atsLen, ats);
-  if (status == NORVEX_OK) card.ats.assign(ats, ats + atsLen);
-  else card.atsError = statusMessage("RATS", status);
+  if (status == NORVEX_OK)
+    card.ats.assign(ats, ats + atsLen);
+  else
+    card.atsError = statusMessage("RATS", status);
 }
 
 std::string cardJson(const CardRow& card) {
@@ -102,8 +106,8 @@ bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
 
 void printEvent(char sign, const CardRow& card, bool json) {
   if (json)
-    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left") << "\", \"card\": "
-              << cardJson(card) << "}";
+    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left")
+              << "\", \"card\": " << cardJson(card) << "}";
   else
     std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
               << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
@@ -167,7 +171,9 @@ int runScan(const Words& args) {
     }
     table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),
                      cardTypeName(card.atqa, card.sak),
-                     !card.ats.empty() ? hex(card.ats) : card.atsError.empty() ? "-" : card.atsError});
+                     !card.ats.empty()       ? hex(card.ats)
+                     : card.atsError.empty() ? "-"
+                                             : card.atsError});
   }
   printTable(std::cout, {"UID", "ATQA", "SAK", "TYPE", "ATS"}, table);
   return kExitOk;

@@ -13,8 +13,10 @@ constexpr std::size_t kKeyBOffset = 10;
 
 void storeKey(dump::CardImage& image, std::size_t offset, const std::optional<dump::Key>& key) {
   for (std::size_t i = 0; i < kKeyBytes; ++i) {
-    if (key) image.setByte(offset + i, (*key)[i]);
-    else image.forgetByte(offset + i);
+    if (key)
+      image.setByte(offset + i, (*key)[i]);
+    else
+      image.forgetByte(offset + i);
   }
 }
 

@@ -26,7 +26,8 @@ void printUsage(std::ostream& out) {
   for (const Command& command : kCommands)
     out << "  " << command.name << std::string(12 - std::string(command.name).size(), ' ')
         << command.summary << "\n";
-  out << "\nRun 'norvex COMMAND --help' for a command's options. Exit status: 0 success, 1 card or\n"
+  out << "\nRun 'norvex COMMAND --help' for a command's options. Exit status: 0 success, 1 card "
+         "or\n"
          "reader error (or an incomplete result), 2 usage error. NORVEX_SIMULATOR selects a\n"
          "norvex-sim socket instead of USB readers.\n";
 }

@@ -29,9 +29,12 @@ std::optional<CardSize> cardSizeOfSectors(std::size_t sectors) {
 
 std::size_t sectorCount(CardSize size) {
   switch (size) {
-    case CardSize::Mini: return 5;
-    case CardSize::Classic1K: return 16;
-    case CardSize::Classic4K: return 40;
+    case CardSize::Mini:
+      return 5;
+    case CardSize::Classic1K:
+      return 16;
+    case CardSize::Classic4K:
+      return 40;
   }
   return 0;
 }
@@ -85,7 +88,8 @@ void CardImage::setBlock(std::size_t index, const Block& data) {
 }
 
 SectorKeys keysOfTrailer(const CardImage& image, std::size_t sector) {
-  const std::size_t trailer = (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
+  const std::size_t trailer =
+      (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
   const auto keyAt = [&](std::size_t offset) -> std::optional<Key> {
     Key key{};
     for (std::size_t i = 0; i < key.size(); ++i) {

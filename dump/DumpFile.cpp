@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "dump/DumpFile.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sys/stat.h>
 
 namespace norvex::dump {
 
@@ -30,8 +31,9 @@ Parsed<std::string> readWholeFile(const std::string& path, std::size_t limit) {
 Parsed<CardImage> loadDumpFile(const std::string& path) {
   auto format = formatOfPath(path);
   if (!format)
-    return Parsed<CardImage>::failure(path + ": unknown dump format (use .mfd, .bin, .json, .mct, "
-                                             ".txt or .eml)");
+    return Parsed<CardImage>::failure(path +
+                                      ": unknown dump format (use .mfd, .bin, .json, .mct, "
+                                      ".txt or .eml)");
   auto contents = readWholeFile(path, kMaxDumpFileBytes);
   if (!contents.value) return Parsed<CardImage>::failure(contents.error);
   auto image = parseDump(*format, *contents.value);

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Choosing a dump format by file name, and dispatching to its parser and writer.
+#include "dump/DumpFormats.h"
+
 #include <algorithm>
 #include <cctype>
-
-#include "dump/DumpFormats.h"
 
 namespace norvex::dump {
 
@@ -45,8 +45,12 @@ std::optional<DumpFormat> formatOfPath(std::string_view path) {
   return std::nullopt;
 }
 
-const char* formatName(DumpFormat format) { return entryOf(format).name; }
-bool formatKeepsUnreadBytes(DumpFormat format) { return entryOf(format).keepsUnreadBytes; }
+const char* formatName(DumpFormat format) {
+  return entryOf(format).name;
+}
+bool formatKeepsUnreadBytes(DumpFormat format) {
+  return entryOf(format).keepsUnreadBytes;
+}
 
 Parsed<CardImage> parseDump(DumpFormat format, std::string_view contents) {
   return entryOf(format).parse(contents);

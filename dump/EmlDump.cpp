@@ -21,14 +21,15 @@ Parsed<CardImage> parseEml(std::string_view text) {
   }
   auto size = cardSizeOfBlocks(lines.size());
   if (!size)
-    return Parsed<CardImage>::failure(
-        "line " + std::to_string(lines.empty() ? 1 : lines.back().number + 1) +
-        ": the file ends after " +
-        std::to_string(lines.size()) + " blocks; an EML file holds 20, 64 or 256");
+    return Parsed<CardImage>::failure("line " +
+                                      std::to_string(lines.empty() ? 1 : lines.back().number + 1) +
+                                      ": the file ends after " + std::to_string(lines.size()) +
+                                      " blocks; an EML file holds 20, 64 or 256");
   CardImage image(*size);
   for (std::size_t block = 0; block < lines.size(); ++block) {
     std::string error;
-    storeBytes(image, block * kBlockSize, *parseHexBytes(lines[block].text, kBlockSize, false, error));
+    storeBytes(image, block * kBlockSize,
+               *parseHexBytes(lines[block].text, kBlockSize, false, error));
   }
   return {std::move(image), {}};
 }

@@ -57,9 +57,10 @@ std::optional<std::vector<std::optional<uint8_t>>> parseHexBytes(std::string_vie
     if (allowUnread && high == '-' && low == '-') continue;
     for (std::size_t k : {2 * i, 2 * i + 1}) {
       if (hexDigit(text[k]) < 0) {
-        error = "column " + std::to_string(k + 1) + ": " + printable(text[k]) + " is not a hex digit";
-        if (allowUnread && (text[k] == '-')) error = "column " + std::to_string(k + 1) +
-                                                     ": half of a byte marked unread";
+        error =
+            "column " + std::to_string(k + 1) + ": " + printable(text[k]) + " is not a hex digit";
+        if (allowUnread && (text[k] == '-'))
+          error = "column " + std::to_string(k + 1) + ": half of a byte marked unread";
         return std::nullopt;
       }
     }

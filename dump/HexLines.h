@@ -15,7 +15,7 @@
 namespace norvex::dump {
 
 struct Line {
-  std::size_t number;  // from 1
+  std::size_t number;     // from 1
   std::string_view text;  // without the line end and surrounding blanks
 };
 

@@ -32,8 +32,10 @@ class JsonReader {
   void skipBlanks() {
     while (pos_ < text_.size()) {
       char c = text_[pos_];
-      if (c == '\n') ++line_;
-      else if (c != ' ' && c != '\t' && c != '\r') return;
+      if (c == '\n')
+        ++line_;
+      else if (c != ' ' && c != '\t' && c != '\r')
+        return;
       ++pos_;
     }
   }
@@ -115,8 +117,8 @@ class JsonReader {
 
   bool readNumber(JsonValue& value) {
     value.kind = JsonValue::Kind::Number;
-    auto [end, status] = std::from_chars(text_.data() + pos_, text_.data() + text_.size(),
-                                         value.number);
+    auto [end, status] =
+        std::from_chars(text_.data() + pos_, text_.data() + text_.size(), value.number);
     if (status != std::errc()) return error("a malformed number");
     pos_ = static_cast<std::size_t>(end - text_.data());
     return true;
@@ -180,7 +182,9 @@ const JsonValue* JsonValue::member(std::string_view name) const {
   return nullptr;
 }
 
-Parsed<JsonValue> parseJsonValue(std::string_view text) { return JsonReader(text).document(); }
+Parsed<JsonValue> parseJsonValue(std::string_view text) {
+  return JsonReader(text).document();
+}
 
 std::string jsonQuoted(std::string_view text) {
   std::string out = "\"";

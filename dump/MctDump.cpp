@@ -43,7 +43,8 @@ Parsed<std::vector<SectorLines>> groupSectors(const std::vector<Line>& lines) {
     if (line.text.empty()) continue;
     if (line.text.starts_with(kHeader)) {
       auto sector = sectorNumber(line.text);
-      if (!sector) return Result::failure(at(line, "a sector header needs a decimal sector number"));
+      if (!sector)
+        return Result::failure(at(line, "a sector header needs a decimal sector number"));
       if (*sector >= kMaxSectors)
         return Result::failure(at(line, "sector " + std::to_string(*sector) +
                                             " is beyond the largest card (sectors 0 to 39)"));
@@ -56,10 +57,9 @@ Parsed<std::vector<SectorLines>> groupSectors(const std::vector<Line>& lines) {
     if (sectors.empty())
       return Result::failure(at(line, "block data before the first \"+Sector:\" line"));
     if (sectors.back().blocks.size() == blocksInSector(sectors.back().sector))
-      return Result::failure(at(line, "more than " +
-                                          std::to_string(blocksInSector(sectors.back().sector)) +
-                                          " blocks in sector " +
-                                          std::to_string(sectors.back().sector)));
+      return Result::failure(
+          at(line, "more than " + std::to_string(blocksInSector(sectors.back().sector)) +
+                       " blocks in sector " + std::to_string(sectors.back().sector)));
     sectors.back().blocks.push_back(line);
   }
   if (sectors.empty()) return Result::failure("line 1: no \"+Sector:\" line in the file");

@@ -156,13 +156,13 @@ void AccessBitsDialog::btnWriteACL() {
   const norvex::dump::TrailerVerdict verdict =
       norvex::dump::judgeTrailer(static_cast<std::size_t>(sector), NewTrailer());
   if (verdict.kind != norvex::dump::TrailerVerdict::Kind::Safe) {
-    host.Alert(QStringLiteral("Error"),
-               CardText(sector, *card,
-                        "Access bits %3 %4 %5 for sector %2 on Card ID: %1 would lock the sector "
-                        "for good: %6. Nothing was written.\nChoose other conditions for the data "
-                        "blocks and the trailer, or read the sector again.")
-                   .arg(Hex(newB6), Hex(newB7), Hex(newB8),
-                        QString::fromStdString(verdict.reason)));
+    host.Alert(
+        QStringLiteral("Error"),
+        CardText(sector, *card,
+                 "Access bits %3 %4 %5 for sector %2 on Card ID: %1 would lock the sector "
+                 "for good: %6. Nothing was written.\nChoose other conditions for the data "
+                 "blocks and the trailer, or read the sector again.")
+            .arg(Hex(newB6), Hex(newB7), Hex(newB8), QString::fromStdString(verdict.reason)));
     return;
   }
   const std::array<uint8_t, 4> acl{newB6, newB7, newB8, newB9};

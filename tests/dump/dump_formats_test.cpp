@@ -117,21 +117,23 @@ TEST(DumpFormats, OtherToolsFilesLoad) {
 // card sends it, AccessConditionsText beside the keys), and MIFARE Classic Tool's JSON export
 // ("mfcard", blocks only, block numbers 4 * sector, "-" for unread digits).
 TEST(DumpFormats, JsonOfOtherToolsLoads) {
-  std::string pm3 = "{\n  \"Created\": \"proxmark3\",\n  \"FileType\": \"mfc v2\",\n  \"Card\": {\n"
-                    "    \"UID\": \"04A1B2C3\",\n    \"ATQA\": \"0400\",\n"
-                    "    \"SAK\": \"08\"\n  },\n"
-                    "  \"blocks\": {\n";
+  std::string pm3 =
+      "{\n  \"Created\": \"proxmark3\",\n  \"FileType\": \"mfc v2\",\n  \"Card\": {\n"
+      "    \"UID\": \"04A1B2C3\",\n    \"ATQA\": \"0400\",\n"
+      "    \"SAK\": \"08\"\n  },\n"
+      "  \"blocks\": {\n";
   for (int block = 0; block < 64; ++block) {
     char hex[33];
     for (int i = 0; i < 16; ++i) std::snprintf(hex + 2 * i, 3, "%02X", (block * 16 + i) & 0xFF);
     std::string data = block % 4 == 3 ? "A0A1A2A3A4A5FF078069B0B1B2B3B4B5" : hex;
     pm3 += "    \"" + std::to_string(block) + "\": \"" + data + (block < 63 ? "\",\n" : "\"\n");
   }
-  pm3 += "  },\n  \"SectorKeys\": {\n    \"0\": {\n      \"KeyA\": \"A0A1A2A3A4A5\",\n"
-         "      \"KeyB\": \"B0B1B2B3B4B5\",\n      \"AccessConditions\": \"FF078069\",\n"
-         "      \"AccessConditionsText\": {\n"
-         "        \"block0\": \"read AB; write AB; increment AB; "
-         "decrement transfer restore AB\",\n        \"UserData\": \"69\"\n      }\n    }\n  }\n}\n";
+  pm3 +=
+      "  },\n  \"SectorKeys\": {\n    \"0\": {\n      \"KeyA\": \"A0A1A2A3A4A5\",\n"
+      "      \"KeyB\": \"B0B1B2B3B4B5\",\n      \"AccessConditions\": \"FF078069\",\n"
+      "      \"AccessConditionsText\": {\n"
+      "        \"block0\": \"read AB; write AB; increment AB; "
+      "decrement transfer restore AB\",\n        \"UserData\": \"69\"\n      }\n    }\n  }\n}\n";
   auto parsed = parseJson(pm3);
   ASSERT_TRUE(parsed.value) << parsed.error;
   const CardImage& card = *parsed.value;
@@ -146,10 +148,14 @@ TEST(DumpFormats, JsonOfOtherToolsLoads) {
   EXPECT_EQ(card.keys[0].b, (Key{0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5}));
 
   // MCT: sector 1 not read (left out), key A of sector 0 unknown; a 4K card by its block 128.
-  std::string mct = "{\n  \"Created\": \"MifareClassicTool\",\n  \"FileType\": \"mfcard\",\n"
-                    "  \"blocks\": {\n    \"0\": \"" + std::string(32, 'a') + "\",\n"
-                    "    \"3\": \"------------FF078069FFFFFFFFFFFF\",\n"
-                    "    \"8\": \"" + kZeroBlock + "\",\n    \"128\": \"" + kTrailer + "\"\n  }\n}";
+  std::string mct =
+      "{\n  \"Created\": \"MifareClassicTool\",\n  \"FileType\": \"mfcard\",\n"
+      "  \"blocks\": {\n    \"0\": \"" +
+      std::string(32, 'a') +
+      "\",\n"
+      "    \"3\": \"------------FF078069FFFFFFFFFFFF\",\n"
+      "    \"8\": \"" +
+      kZeroBlock + "\",\n    \"128\": \"" + kTrailer + "\"\n  }\n}";
   parsed = parseJson(mct);
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->size(), CardSize::Classic4K);
@@ -163,13 +169,15 @@ TEST(DumpFormats, JsonOfOtherToolsLoads) {
 
 // Files this program wrote before: "blocks" as an array, lower-case identity members, "keys".
 TEST(DumpFormats, EarlierJsonLayoutStillLoads) {
-  std::string json = "{\n  \"uid\": \"DEADBEEF\",\n  \"atqa\": \"0004\",\n  \"sak\": \"08\",\n"
-                     "  \"blocks\": [\n";
+  std::string json =
+      "{\n  \"uid\": \"DEADBEEF\",\n  \"atqa\": \"0004\",\n  \"sak\": \"08\",\n"
+      "  \"blocks\": [\n";
   for (int block = 0; block < 64; ++block)
     json += block == 9 ? "    null,\n" : "    \"" + (block == 7 ? kTrailer : kZeroBlock) + "\",\n";
   json.replace(json.size() - 2, 1, "");
-  json += "  ],\n  \"keys\": [\n"
-          "    {\"sector\": 1, \"a\": \"FFFFFFFFFFFF\", \"b\": null}\n  ]\n}\n";
+  json +=
+      "  ],\n  \"keys\": [\n"
+      "    {\"sector\": 1, \"a\": \"FFFFFFFFFFFF\", \"b\": null}\n  ]\n}\n";
   auto parsed = parseJson(json);
   ASSERT_TRUE(parsed.value) << parsed.error;
   EXPECT_EQ(parsed.value->atqa, (std::array<uint8_t, 2>{0x00, 0x04}));
@@ -195,16 +203,19 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
       {"raw empty", DumpFormat::Raw, "", "offset 0"},
       {"eml truncated", DumpFormat::Eml, repeat(kZeroBlock, 63), "line 64: the file ends after 63"},
       {"eml over-long", DumpFormat::Eml, repeat(kZeroBlock, 257), "line 257: more blocks"},
-      {"eml non-hex", DumpFormat::Eml,
-       eml64.replace(2 * 33 + 4, 1, "x"), "line 3: column 5: 'x' is not a hex digit"},
+      {"eml non-hex", DumpFormat::Eml, eml64.replace(2 * 33 + 4, 1, "x"),
+       "line 3: column 5: 'x' is not a hex digit"},
       {"eml short line", DumpFormat::Eml, std::string(eml64).replace(33, 2, ""),
        "line 2: 30 characters"},
-      {"eml blank line inside", DumpFormat::Eml, "\n" + repeat(kZeroBlock, 64), "line 1: 0 characters"},
+      {"eml blank line inside", DumpFormat::Eml, "\n" + repeat(kZeroBlock, 64),
+       "line 1: 0 characters"},
       {"mct block before header", DumpFormat::Mct, kZeroBlock + "\n" + mct1k,
        "line 1: block data before"},
-      {"mct sectors mixed up", DumpFormat::Mct, mctSector(1) + mctSector(0), "line 6: sector 0 after sector 1"},
-      {"mct duplicate sector", DumpFormat::Mct, mctSector(0) + mctSector(0), "line 6: sector 0 after sector 0"},
-      {"mct truncated", DumpFormat::Mct, mctSector(0, 3) , "line 1: sector 0 has 3 block lines"},
+      {"mct sectors mixed up", DumpFormat::Mct, mctSector(1) + mctSector(0),
+       "line 6: sector 0 after sector 1"},
+      {"mct duplicate sector", DumpFormat::Mct, mctSector(0) + mctSector(0),
+       "line 6: sector 0 after sector 0"},
+      {"mct truncated", DumpFormat::Mct, mctSector(0, 3), "line 1: sector 0 has 3 block lines"},
       {"mct over-long sector", DumpFormat::Mct, mctSector(0, 5), "line 6: more than 4 blocks"},
       {"mct sector 40", DumpFormat::Mct, mctSector(40), "line 1: sector 40 is beyond"},
       {"mct bad header", DumpFormat::Mct, "+Sector: x\n", "line 1: a sector header"},
@@ -212,8 +223,8 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
        "line 2: column 1: half of a byte"},
       {"mct empty", DumpFormat::Mct, "", "no \"+Sector:\" line"},
       {"json truncated", DumpFormat::Json, jsonBlocks.substr(0, 200), "line 7: a string without"},
-      {"json 63 blocks", DumpFormat::Json,
-       "{\"blocks\": [\n" + repeat("null,", 62) + "null\n]}", "line 1: \"blocks\" has 63 entries"},
+      {"json 63 blocks", DumpFormat::Json, "{\"blocks\": [\n" + repeat("null,", 62) + "null\n]}",
+       "line 1: \"blocks\" has 63 entries"},
       {"json bad block", DumpFormat::Json,
        std::string(jsonBlocks).replace(jsonBlocks.find("\"0000"), 3, "\"0G"),
        "line 2: block 0: column 2: 'G' is not a hex digit"},
@@ -224,7 +235,8 @@ TEST(DumpFormats, MalformedFilesNameTheLineOrOffset) {
       {"json bad uid", DumpFormat::Json, "{\"uid\": \"010203\",\n" + jsonBlocks.substr(1),
        "line 1: \"uid\" is not a hex string"},
       {"json bad key sector", DumpFormat::Json,
-       jsonBlocks.substr(0, jsonBlocks.size() - 1) + ",\n\"keys\": [{\"sector\": 16, \"a\": null}]}",
+       jsonBlocks.substr(0, jsonBlocks.size() - 1) +
+           ",\n\"keys\": [{\"sector\": 16, \"a\": null}]}",
        "line 67: a key entry needs"},
       {"json deep nesting", DumpFormat::Json, std::string(100, '['), "nested too deeply"},
       {"json block name", DumpFormat::Json, "{\"blocks\": {\"0x1\": \"" + kZeroBlock + "\"}}",
@@ -263,10 +275,9 @@ TEST(DumpFormats, ExtensionChoosesTheFormat) {
   struct Case {
     const char* path;
     std::optional<DumpFormat> format;
-  } cases[] = {{"card.mfd", DumpFormat::Raw}, {"x/CARD.BIN", DumpFormat::Raw},
-               {"a.json", DumpFormat::Json},  {"a.mct", DumpFormat::Mct},
-               {"a.txt", DumpFormat::Mct},    {"a.eml", DumpFormat::Eml},
-               {"a.dump", std::nullopt},      {"dir.mfd/card", std::nullopt},
-               {"card", std::nullopt}};
+  } cases[] = {
+      {"card.mfd", DumpFormat::Raw}, {"x/CARD.BIN", DumpFormat::Raw}, {"a.json", DumpFormat::Json},
+      {"a.mct", DumpFormat::Mct},    {"a.txt", DumpFormat::Mct},      {"a.eml", DumpFormat::Eml},
+      {"a.dump", std::nullopt},      {"dir.mfd/card", std::nullopt},  {"card", std::nullopt}};
   for (const Case& c : cases) EXPECT_EQ(formatOfPath(c.path), c.format) << c.path;
 }

@@ -12,10 +12,10 @@ TEST(KeyFile, KeysCommentsBlankLinesAndBadLines) {
       "\n"
       "a0a1a2a3a4a5   # MAD key, lower case\r\n"
       "  D3F7D3F7D3F7\t\n"
-      "FFFFFFFFFFFF\n"         // repeated: kept once
-      "FFFFFFFFFFF\n"          // line 7: 11 digits
-      "FFFFFFFFFFFFFF\n"       // line 8: 14 digits
-      "ZZZZZZZZZZZZ\n"         // line 9: not hex
+      "FFFFFFFFFFFF\n"    // repeated: kept once
+      "FFFFFFFFFFF\n"     // line 7: 11 digits
+      "FFFFFFFFFFFFFF\n"  // line 8: 14 digits
+      "ZZZZZZZZZZZZ\n"    // line 9: not hex
       "000000000000");
   ASSERT_EQ(list.keys.size(), 4u);
   EXPECT_EQ(list.keys[0], (Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));

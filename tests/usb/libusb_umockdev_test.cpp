@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "UsbfsReader.h"
+#include "lib/status/StatusCodes.h"
 #include "norvexapi.h"
 #include "sim/reader/VirtualReader.h"
-#include "lib/status/StatusCodes.h"
 
 namespace {
 

@@ -26,8 +26,8 @@ struct HostStreamResult {
 // time left. Returns what poll() last returned.
 inline int pollUntil(pollfd& watched, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     const int ready =
         ::poll(&watched, 1, static_cast<int>(std::clamp<long long>(left.count(), 0, 1 << 30)));
     if (ready >= 0 || errno != EINTR) return ready;
@@ -58,8 +58,8 @@ inline HostStreamResult converse(int fd, std::span<const uint8_t> stream,
       }
     }
     if (writing && (watched.revents & POLLOUT)) {
-      const ssize_t put = ::send(fd, stream.data() + sent, stream.size() - sent,
-                                 MSG_DONTWAIT | MSG_NOSIGNAL);
+      const ssize_t put =
+          ::send(fd, stream.data() + sent, stream.size() - sent, MSG_DONTWAIT | MSG_NOSIGNAL);
       if (put > 0) sent += static_cast<size_t>(put);
       const bool failed = put < 0 && errno != EAGAIN && errno != EINTR;
       if (sent == stream.size() || failed) {
