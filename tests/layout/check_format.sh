@@ -6,10 +6,7 @@
 set -eu
 cd "$1"
 git rev-parse --git-dir >/dev/null 2>&1 || { echo "not a git checkout: nothing to list"; exit 77; }
-unformatted=$(git ls-files '*.cpp' '*.h' | while read -r file; do
-  "$2" --dry-run --Werror "$file" >/dev/null 2>&1 || echo "$file"
-done)
-[ -z "$unformatted" ] && exit 0
+report=$(git ls-files -z '*.cpp' '*.h' | xargs -0 "$2" --dry-run --Werror 2>&1) && exit 0
 echo "not formatted as .clang-format says (run: $2 -i FILE):"
-echo "$unformatted"
+echo "$report" | sed -n 's/^\([^:]*\):[0-9]*:[0-9]*: error:.*/  \1/p' | sort -u
 exit 1
