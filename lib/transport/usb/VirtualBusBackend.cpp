@@ -77,9 +77,25 @@ long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
     return device_notfound;
   }
 
-  const uint8_t index = static_cast<uint8_t>(device.position);
+  // From the open request on, the simulator may hold the reader for this connection: should the
+  // handle not come about (no answer in time, memory ran out), the connection is closed as a
+  // handle closes it, awaiting the simulator, so that an immediate retry does not find the reader
+  // still busy.
+  try {
+    result = RequestOpen(connection, static_cast<uint8_t>(device.position), deadline, handle);
+  } catch (...) {
+    if (connection) connection->CloseAndAwaitPeer(kControlTimeoutMs);
+    throw;
+  }
+  if (result != 0 && connection) connection->CloseAndAwaitPeer(kControlTimeoutMs);
+  return result;
+}
+
+long VirtualBusBackend::RequestOpen(std::unique_ptr<VirtualBusConnection>& connection,
+                                    uint8_t index, Deadline& deadline,
+                                    std::unique_ptr<UsbDeviceHandle>& handle) {
   std::vector<uint8_t> reply;
-  result = Request(*connection, virtualbus::kOpen, &index, 1, deadline, reply);
+  const long result = Request(*connection, virtualbus::kOpen, &index, 1, deadline, reply);
   if (result != 0) return result;
   if (reply.size() != 1) return EPROTO;
   switch (reply[0]) {

@@ -34,6 +34,9 @@ class VirtualBusBackend : public UsbBackend {
                        std::vector<UsbDeviceInfo>& devices);
   static long Request(VirtualBusConnection& connection, uint8_t type, const uint8_t* payload,
                       size_t length, Deadline& deadline, std::vector<uint8_t>& reply);
+  // Asks for the reader at index ('O'); on success the connection becomes the handle's.
+  static long RequestOpen(std::unique_ptr<VirtualBusConnection>& connection, uint8_t index,
+                          Deadline& deadline, std::unique_ptr<UsbDeviceHandle>& handle);
   // What is left of the deadline, at least 1 ms (a time-out of 0 would not wait at all).
   static unsigned Milliseconds(Deadline& deadline);
 };
