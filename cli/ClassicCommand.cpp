@@ -3,7 +3,6 @@
 // key opens which sector) and acl (access bytes in words).
 #include <iostream>
 
-#include "cli/AccessBytes.h"
 #include "cli/Arguments.h"
 #include "cli/ClassicCard.h"
 #include "cli/CliError.h"
@@ -90,7 +89,7 @@ int runAcl(const Words& args) {
   if (args.size() != 2 || args[0] != "decode") usageError("usage: norvex classic acl decode HEX");
   if (!parseHex(args[1], acl) || acl.size() != 4)
     usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + args[1] + "\"");
-  if (!accessBytesConsistent(acl.data()))
+  if (!dump::accessBitsConsistent(acl.data()))
     throw CliError(kExitCardError,
                    "access bytes " + hex(acl) + " are inconsistent: a card would block the sector");
   // Where key B can be read from the trailer the card refuses it for data access, whatever the

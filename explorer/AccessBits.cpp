@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "dump/TrailerSafety.h"
+
 namespace access_bits {
 
 namespace {
@@ -102,14 +104,8 @@ AreaBits TrailerAreaBits(uint8_t b7, uint8_t b8) {
 }
 
 bool InvertedCopiesAgree(const AccessBytes& bytes) {
-  // Inverted C1 and C2 sit in byte 6, inverted C3 in the low nibble of byte 7.
-  const uint8_t c1 = bytes.b7 >> 4;
-  const uint8_t c2 = bytes.b8 & 0x0F;
-  const uint8_t c3 = bytes.b8 >> 4;
-  const uint8_t notC1 = bytes.b6 & 0x0F;
-  const uint8_t notC2 = bytes.b6 >> 4;
-  const uint8_t notC3 = bytes.b7 & 0x0F;
-  return (c1 ^ notC1) == 0x0F && (c2 ^ notC2) == 0x0F && (c3 ^ notC3) == 0x0F;
+  const uint8_t acl[] = {bytes.b6, bytes.b7, bytes.b8};
+  return norvex::dump::accessBitsConsistent(acl);
 }
 
 QString DecToBin(uint8_t byte) {
