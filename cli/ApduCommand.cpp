@@ -7,6 +7,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -57,7 +58,7 @@ int runApdu(const Words& args) {
   uint16_t atsLen = sizeof atsBuffer;
   check(Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer), "activating the card");
   std::vector<uint8_t> ats(atsBuffer, atsBuffer + atsLen);
-  std::cout << "ATS " << hex(ats) << "\n";
+  std::cout << "ATS " << hex::encode(ats) << "\n";
   uint8_t blockNumber = 0;
   bool allSucceeded = true;
   for (const std::vector<uint8_t>& apdu : apdus) {
@@ -65,16 +66,16 @@ int runApdu(const Words& args) {
     uint16_t responseLen = sizeof response;
     check(Send_Raw_APDU(reader.handle(), &blockNumber, frameSizeOf(ats), apdu.data(),
                         static_cast<uint16_t>(apdu.size()), response, &responseLen, timeout),
-          "sending " + hex(apdu));
-    std::cout << "> " << hex(apdu) << "\n";
+          "sending " + hex::encode(apdu));
+    std::cout << "> " << hex::encode(apdu) << "\n";
     if (responseLen < 2) {
-      std::cout << "< " << hex(response, responseLen) << " (no status word)\n";
+      std::cout << "< " << hex::encode(response, responseLen) << " (no status word)\n";
       allSucceeded = false;
       continue;
     }
     const uint8_t sw1 = response[responseLen - 2];
-    std::cout << "< " << hex(response, responseLen - 2u) << (responseLen > 2 ? " " : "") << "SW "
-              << hex(response + responseLen - 2, 2) << "\n";
+    std::cout << "< " << hex::encode(response, responseLen - 2u) << (responseLen > 2 ? " " : "")
+              << "SW " << hex::encode(response + responseLen - 2, 2) << "\n";
     allSucceeded = allSucceeded && (sw1 == 0x90 || sw1 == 0x61);
   }
   return allSucceeded ? kExitOk : kExitCardError;

@@ -6,7 +6,7 @@
 
 #include "cli/CardType.h"
 #include "cli/CliError.h"
-#include "cli/Output.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -17,11 +17,11 @@ ClassicCard::ClassicCard(void* session) : session_(session) {
   uid_.assign(uid, uid + uidLen);
   auto size = classicSizeOf(sak_);
   if (!size)
-    throw CliError(kExitCardError, "the card (SAK " + hex(&sak_, 1) + ", " +
+    throw CliError(kExitCardError, "the card (SAK " + hex::encode(&sak_, 1) + ", " +
                                        cardTypeName(atqa_, sak_) + ") is not a Mifare Classic");
   if (uidLen != 4)
     throw CliError(kExitCardError,
-                   "the card's UID " + hex(uid_) +
+                   "the card's UID " + hex::encode(uid_) +
                        " has 7 bytes; the Mifare Classic functions take 4-byte UIDs");
   size_ = *size;
 }

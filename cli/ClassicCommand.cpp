@@ -11,6 +11,7 @@
 #include "cli/KeyTable.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "dump/Hex.h"
 #include "dump/TrailerSafety.h"
 #include "norvexapi.h"
 
@@ -90,8 +91,8 @@ int runAcl(const Words& args) {
   if (!parseHex(args[1], acl) || acl.size() != 4)
     usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + args[1] + "\"");
   if (!dump::accessBitsConsistent(acl.data()))
-    throw CliError(kExitCardError,
-                   "access bytes " + hex(acl) + " are inconsistent: a card would block the sector");
+    throw CliError(kExitCardError, "access bytes " + hex::encode(acl) +
+                                       " are inconsistent: a card would block the sector");
   // Where key B can be read from the trailer the card refuses it for data access, whatever the
   // data rows grant it.
   const bool keyBIsData = !dump::keyBUsable(acl.data());

@@ -19,6 +19,7 @@
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/KeyFile.h"
 #include "dump/TrailerSafety.h"
 #include "norvexapi.h"
@@ -83,8 +84,8 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
     using Kind = dump::TrailerVerdict::Kind;
     if (verdict.kind == Kind::Malformed || (verdict.kind == Kind::Permanent && !allowPermanent))
       throw CliError(kExitCardError,
-                     where + "access bytes " + hex(trailer->data() + 6, 4) + ": " + verdict.reason +
-                         "; nothing written" +
+                     where + "access bytes " + hex::encode(trailer->data() + 6, 4) + ": " +
+                         verdict.reason + "; nothing written" +
                          (verdict.kind == Kind::Permanent ? " (--allow-permanent writes it)" : ""));
   }
 }
@@ -103,7 +104,7 @@ void printPlan(const dump::CardImage& image, bool trailers) {
     std::string trailer = "not written";
     if (trailers) {
       const dump::Block bytes = *image.block(trailerOf(sector));
-      trailer = "keys and access bytes " + hex(bytes.data() + 6, 4);
+      trailer = "keys and access bytes " + hex::encode(bytes.data() + 6, 4);
     }
     rows.push_back({std::to_string(sector), std::to_string(blocks), trailer, "planned"});
   }
@@ -122,8 +123,8 @@ std::vector<uint8_t> uidOfDump(const dump::CardImage& image) {
 void warnOnOtherCard(const dump::CardImage& image, const std::vector<uint8_t>& cardUid) {
   const std::vector<uint8_t> dumpUid = uidOfDump(image);
   if (dumpUid.empty() || dumpUid == cardUid) return;
-  std::cerr << "norvex: warning: the dump was read from card " << hex(dumpUid)
-            << ", the card in the field is " << hex(cardUid) << "\n";
+  std::cerr << "norvex: warning: the dump was read from card " << hex::encode(dumpUid)
+            << ", the card in the field is " << hex::encode(cardUid) << "\n";
 }
 
 // The dump's own keys, from its key list and from its trailers: a card restored before, or the

@@ -10,6 +10,7 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -76,16 +77,16 @@ class DesfireCard {
 int info(const DesfireCard& card) {
   uint8_t version[28];
   check(DF_GetVersionI(card.handle(), version), "reading the version");
-  std::cout << "UID       " << hex(version + 14, 7) << "\n"
-            << "hardware  " << hex(version, 7) << "\n"
-            << "software  " << hex(version + 7, 7) << "\n"
-            << "batch     " << hex(version + 21, 5) << "\n"
-            << "made      week " << hex(version + 26, 1) << " of 20" << hex(version + 27, 1)
-            << "\n";
+  std::cout << "UID       " << hex::encode(version + 14, 7) << "\n"
+            << "hardware  " << hex::encode(version, 7) << "\n"
+            << "software  " << hex::encode(version + 7, 7) << "\n"
+            << "batch     " << hex::encode(version + 21, 5) << "\n"
+            << "made      week " << hex::encode(version + 26, 1) << " of 20"
+            << hex::encode(version + 27, 1) << "\n";
   uint8_t settings = 0, maxKeys = 0;
   const long status = DF_GetKeySettings(card.handle(), &settings, &maxKeys);
   if (status == NORVEX_OK)
-    std::cout << "settings  " << hex(&settings, 1) << "\n";
+    std::cout << "settings  " << hex::encode(&settings, 1) << "\n";
   else
     std::cout << "settings  (" << statusMessage("key settings", status) << ")\n";
   return kExitOk;
@@ -98,7 +99,7 @@ int apps(const DesfireCard& card) {
   for (uint16_t i = 0; i < count; ++i) {
     const uint8_t aid[3] = {static_cast<uint8_t>(aids[i] >> 16), static_cast<uint8_t>(aids[i] >> 8),
                             static_cast<uint8_t>(aids[i])};
-    std::cout << hex(aid, 3) << "\n";
+    std::cout << hex::encode(aid, 3) << "\n";
   }
   return kExitOk;
 }
@@ -163,7 +164,7 @@ int read(const DesfireCard& card, uint8_t fileNo) {
     if (length > 0)
       check(DF_ReadData(card.handle(), fileNo, set, 0, &length, data.data(), card.sessionKey()),
             "reading file " + std::to_string(fileNo));
-    std::cout << hex(data.data(), length) << "\n";
+    std::cout << hex::encode(data.data(), length) << "\n";
     return kExitOk;
   }
   const unsigned recordSize = file.number(0);
@@ -174,7 +175,7 @@ int read(const DesfireCard& card, uint8_t fileNo) {
                          card.sessionKey()),
           "reading the records of file " + std::to_string(fileNo));
   for (unsigned i = 0; i < count; ++i)
-    std::cout << hex(&records[i * recordSize], recordSize) << "\n";
+    std::cout << hex::encode(&records[i * recordSize], recordSize) << "\n";
   return kExitOk;
 }
 

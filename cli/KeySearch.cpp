@@ -5,8 +5,8 @@
 #include <iostream>
 
 #include "cli/CliError.h"
-#include "cli/Output.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/KeyFile.h"
 #include "norvexapi.h"
 
@@ -57,7 +57,7 @@ dump::SectorKeys KeySearch::find(std::size_t sector) {
 }
 
 std::string keyText(const std::optional<dump::Key>& key) {
-  return key ? hex(key->data(), key->size()) : "-";
+  return key ? hex::encode(key->data(), key->size()) : "-";
 }
 
 }  // namespace norvex::cli

@@ -18,6 +18,7 @@
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/TypeBPoll.h"
+#include "dump/Hex.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
 
@@ -90,12 +91,13 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
 
 std::string cardJson(const CardRow& card) {
   if (!card.atqb.empty())
-    return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": null, \"sak\": null, \"type\": \"" +
-           kTypeBName + "\", \"atqb\": \"" + hex(card.atqb) + "\", \"ats\": null}";
-  return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
-         "\", \"sak\": \"" + hex(&card.sak, 1) +
+    return "{\"uid\": \"" + hex::encode(card.uid) +
+           "\", \"atqa\": null, \"sak\": null, \"type\": \"" + kTypeBName + "\", \"atqb\": \"" +
+           hex::encode(card.atqb) + "\", \"ats\": null}";
+  return "{\"uid\": \"" + hex::encode(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
+         "\", \"sak\": \"" + hex::encode(&card.sak, 1) +
          "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
-         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex(card.ats) + "\"") + "}";
+         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex::encode(card.ats) + "\"") + "}";
 }
 
 bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
@@ -109,8 +111,8 @@ void printEvent(char sign, const CardRow& card, bool json) {
     std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left")
               << "\", \"card\": " << cardJson(card) << "}";
   else
-    std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
-              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
+    std::cout << sign << " " << hex::encode(card.uid) << "  " << atqaText(card.atqa) << "  "
+              << hex::encode(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
   std::cout << std::endl;
 }
 
@@ -166,12 +168,12 @@ int runScan(const Words& args) {
   std::vector<std::vector<std::string>> table;
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
-      table.push_back({hex(card.uid), "-", "-", kTypeBName, "-"});
+      table.push_back({hex::encode(card.uid), "-", "-", kTypeBName, "-"});
       continue;
     }
-    table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),
+    table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
                      cardTypeName(card.atqa, card.sak),
-                     !card.ats.empty()       ? hex(card.ats)
+                     !card.ats.empty()       ? hex::encode(card.ats)
                      : card.atsError.empty() ? "-"
                                              : card.atsError});
   }

@@ -16,6 +16,7 @@
 #include "cli/Confirm.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -114,7 +115,8 @@ int dump(const Words& args) {
   }
   std::vector<std::vector<std::string>> rows;
   for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    rows.push_back({std::to_string(page), hex(memory.data() + page * kPageSize, kPageSize)});
+    rows.push_back(
+        {std::to_string(page), hex::encode(memory.data() + page * kPageSize, kPageSize)});
   printTable(std::cout, {"PAGE", "DATA"}, rows);
   return kExitOk;
 }

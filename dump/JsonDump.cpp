@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "dump/Hex.h"
 #include "dump/HexLines.h"
 #include "dump/JsonFields.h"
 
@@ -190,14 +191,14 @@ namespace {
 
 std::string keyOrTrailerBytes(const CardImage& image, std::size_t offset, std::size_t length,
                               const std::optional<Key>& key) {
-  if (key) return hexOf(key->data(), key->size());
-  std::string hex;
+  if (key) return hex::encode(*key);
+  std::string text;
   for (std::size_t i = 0; i < length; ++i) {
     if (!image.isKnown(offset + i)) return {};
     uint8_t byte = image.byte(offset + i);
-    hex += hexOf(&byte, 1);
+    text += hex::encode(&byte, 1);
   }
-  return hex;
+  return text;
 }
 
 std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
@@ -214,10 +215,10 @@ std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
        {Field{"KeyA", kKeyAOffset, 6, keys.a}, Field{"KeyB", kKeyBOffset, 6, keys.b},
         Field{"AccessConditions", kAccessOffset, 4, std::nullopt}}) {
     const char* name = field.name;
-    std::string hex = keyOrTrailerBytes(image, trailer + field.offset, field.length, field.key);
-    if (hex.empty()) continue;
+    std::string bytes = keyOrTrailerBytes(image, trailer + field.offset, field.length, field.key);
+    if (bytes.empty()) continue;
     members +=
-        std::string(members.empty() ? "" : ",\n") + "      \"" + name + "\": \"" + hex + "\"";
+        std::string(members.empty() ? "" : ",\n") + "      \"" + name + "\": \"" + bytes + "\"";
   }
   return members;
 }
@@ -227,13 +228,12 @@ std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
 std::string writeJson(const CardImage& image) {
   std::string text = "{\n  \"Created\": \"norvex\",\n  \"FileType\": \"mfc v2\",\n";
   std::vector<std::string> card;
-  if (!image.uid.empty())
-    card.push_back("\"UID\": \"" + hexOf(image.uid.data(), image.uid.size()) + "\"");
+  if (!image.uid.empty()) card.push_back("\"UID\": \"" + hex::encode(image.uid) + "\"");
   if (image.atqa) {
     const uint8_t sent[2] = {(*image.atqa)[1], (*image.atqa)[0]};
-    card.push_back("\"ATQA\": \"" + hexOf(sent, 2) + "\"");
+    card.push_back("\"ATQA\": \"" + hex::encode(sent, 2) + "\"");
   }
-  if (image.sak) card.push_back("\"SAK\": \"" + hexOf(&*image.sak, 1) + "\"");
+  if (image.sak) card.push_back("\"SAK\": \"" + hex::encode(&*image.sak, 1) + "\"");
   if (!card.empty()) {
     text += "  \"Card\": {\n";
     for (std::size_t i = 0; i < card.size(); ++i)

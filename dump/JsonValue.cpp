@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "dump/JsonValue.h"
 
+#include <cctype>
 #include <charconv>
 #include <tuple>
+
+#include "dump/Hex.h"
 
 namespace norvex::dump {
 
@@ -193,10 +196,10 @@ std::string jsonQuoted(std::string_view text) {
       out += '\\';
       out += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
-      static const char digits[] = "0123456789abcdef";
+      // Lower-case digits, as JSON writers commonly spell control characters.
+      const auto byte = static_cast<uint8_t>(c);
       out += "\\u00";
-      out += digits[c >> 4];
-      out += digits[c & 0xF];
+      for (char d : hex::encode(&byte, 1)) out += static_cast<char>(std::tolower(d));
     } else {
       out += c;
     }
