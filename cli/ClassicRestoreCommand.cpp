@@ -144,7 +144,8 @@ std::vector<dump::Key> keysOfDump(const dump::CardImage& image) {
 // Where the keys that opened a sector came from: "A transport, B dump".
 class KeyOrigins {
  public:
-  explicit KeyOrigins(std::vector<dump::Key> fromFiles) : fromFiles_(std::move(fromFiles)) {}
+  KeyOrigins(std::vector<dump::Key> fromFiles, std::vector<dump::Key> given)
+      : fromFiles_(std::move(fromFiles)), given_(std::move(given)) {}
 
   std::string describe(const dump::SectorKeys& keys) const {
     std::string text;
@@ -158,11 +159,13 @@ class KeyOrigins {
     const auto& defaults = defaultKeys();
     if (key == defaults.front()) return "transport";
     if (std::find(defaults.begin(), defaults.end(), key) != defaults.end()) return "default";
+    if (std::find(given_.begin(), given_.end(), key) != given_.end()) return "--key";
     if (std::find(fromFiles_.begin(), fromFiles_.end(), key) != fromFiles_.end()) return "key file";
     return "dump";
   }
 
   std::vector<dump::Key> fromFiles_;
+  std::vector<dump::Key> given_;
 };
 
 class SectorWriter {
@@ -252,7 +255,7 @@ int runClassicRestore(const Words& args) {
   if (trailers) checkTrailers(image, options.has("allow-permanent"));
   if (options.has("dry-run")) return printPlan(image, trailers), kExitOk;
   std::vector<dump::Key> candidates = loadCandidateKeys(options);
-  const KeyOrigins origins(candidates);
+  const KeyOrigins origins(candidates, keysGiven(options));
   dump::appendNewKeys(candidates, keysOfDump(image));
 
   ReaderSession reader(options);

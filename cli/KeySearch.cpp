@@ -52,7 +52,7 @@ std::vector<OptionDef> keyOptions(std::vector<OptionDef> more) {
   return more;
 }
 
-std::vector<dump::Key> loadCandidateKeys(const Arguments& options) {
+std::vector<dump::Key> keysGiven(const Arguments& options) {
   std::vector<dump::Key> keys;
   for (const std::string& text : options.values("key")) {
     std::string error;
@@ -62,6 +62,11 @@ std::vector<dump::Key> loadCandidateKeys(const Arguments& options) {
                  text + "\" (" + error + "); key files go with -k FILE");
     keys.push_back(*key);
   }
+  return keys;
+}
+
+std::vector<dump::Key> loadCandidateKeys(const Arguments& options) {
+  std::vector<dump::Key> keys = keysGiven(options);
   dump::appendNewKeys(keys, defaultKeys());
   bool stdinRead = false;
   for (const std::string& path : options.values("key-file")) {

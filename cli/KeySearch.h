@@ -19,6 +19,9 @@ const std::vector<dump::Key>& defaultKeys();
 // The options naming keys: --key HEX (repeatable) and -k/--key-file FILE (repeatable).
 std::vector<OptionDef> keyOptions(std::vector<OptionDef> more);
 
+// The keys given with --key, in their order; one that is not a key is a usage error.
+std::vector<dump::Key> keysGiven(const Arguments& options);
+
 // The keys of --key, the default keys, then those of the key files, without repeats. A file that
 // cannot be read, or a --key that is not a key, is a usage error; a file's bad lines are reported
 // on stderr with their numbers and skipped.

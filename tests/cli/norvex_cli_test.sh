@@ -186,6 +186,9 @@ for keys in "0xA1A2A3A4A5A6|B1 B2 B3 B4 B5 B6" "a1:a2:a3:a4:a5:a6|0xB1, 0xB2, 0x
   expect 0 "-k - ${keys}" sh -c '"$0" classic keys -k - <typed.txt' "$norvex"
   grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6" out.txt || fail "-k - $keys: $(cat out.txt)"
 done
+# The restore table names a typed key as such.
+expect 0 "restore with --key" "$norvex" classic restore dump1k.mfd --key A1A2A3A4A5A6 --key B1B2B3B4B5B6
+grep -q "^5 .* A --key, B --key *ok$" err.txt || fail "restore --key: $(cat err.txt)"
 expect 2 "--key with a file name" "$norvex" classic keys --key keys.txt
 grep -q "key files go with -k FILE" err.txt || fail "--key keys.txt: $(cat err.txt)"
 
