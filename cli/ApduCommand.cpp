@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
@@ -41,8 +42,9 @@ uint32_t parseTimeout(const std::string& text) {
 }  // namespace
 
 int runApdu(const Words& args) {
-  Arguments options(args, readerOptions({{"timeout", 't', true}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  // --timeout is the card's response time here: the wait for a card is bounded by --wait-timeout.
+  Arguments options(args, cardOptions({{"timeout", 't', true}}, "wait-timeout"));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp("wait-timeout"), kExitOk;
   if (options.positional().empty()) usageError("apdu needs at least one APDU in hex");
   std::vector<std::vector<uint8_t>> apdus;
   for (const std::string& text : options.positional()) {
@@ -54,6 +56,7 @@ int runApdu(const Words& args) {
   const uint32_t timeout = parseTimeout(options.value("timeout", "1000"));
 
   ReaderSession reader(options);
+  chooseAndIsolate(reader.handle(), options, "wait-timeout");
   uint8_t atsBuffer[256] = {};
   uint16_t atsLen = sizeof atsBuffer;
   check(Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer), "activating the card");

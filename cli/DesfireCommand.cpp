@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
@@ -48,6 +49,7 @@ unsigned parseNumber(const std::string& text, int base, unsigned max, const char
 class DesfireCard {
  public:
   explicit DesfireCard(const Arguments& options) : reader_(options) {
+    chooseAndIsolate(reader_.handle(), options);
     check(DF_Connect(reader_.handle()), "activating the card");
     if (options.has("app")) {
       const unsigned aid = parseNumber(options.value("app"), 16, 0xFFFFFF, "--app");
@@ -184,11 +186,11 @@ int read(const DesfireCard& card, uint8_t fileNo) {
 int runDesfire(const Words& args) {
   Arguments options(
       args,
-      readerOptions(
+      cardOptions(
           {{"key", 'k', true}, {"key-no", 0, true}, {"app", 'a', true}, {"file", 'f', true}}));
   if (options.has("help") || options.positional().empty()) {
     if (!options.has("help")) usageError("desfire needs a command: info, apps, files or read");
-    return std::cout << kUsage, kExitOk;
+    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   }
   const std::string command = options.positional()[0];
   if (options.positional().size() > 1) usageError("desfire " + command + " takes no arguments");

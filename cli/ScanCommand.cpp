@@ -8,6 +8,7 @@
 // card asked for.
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <iostream>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
 #include "cli/TypeBPoll.h"
 #include "dump/Hex.h"
@@ -27,11 +29,12 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex scan [--watch] [--json] [--reader USB_n] [--product ID]\n"
+    "usage: norvex scan [--watch | --all] [--json] [--reader USB_n] [--product ID]\n"
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
     "ATS of ISO 14443-4 cards; ISO 14443-B cards follow with their PUPI as UID (and their ATQB\n"
     "in JSON). --watch (type A cards) keeps scanning until interrupted and prints a line for\n"
-    "each card that arrives (+) or leaves (-); with --json one JSON object per line.\n";
+    "each card that arrives (+) or leaves (-); with --json one JSON object per line. --all scans\n"
+    "every reader present, naming the reader of each card.\n";
 
 constexpr std::size_t kMaxCards = 16;
 constexpr uint16_t kRfResetMs = 10;
@@ -44,6 +47,7 @@ extern "C" void onStopSignal(int) {
 }
 
 struct CardRow {
+  std::string reader;  // with --all only
   std::vector<uint8_t> uid;
   uint8_t atqa[2] = {};
   uint8_t sak = 0;
@@ -136,26 +140,66 @@ int watch(void* session, bool json) {
 void printJson(const std::vector<CardRow>& cards) {
   std::cout << "[";
   for (std::size_t i = 0; i < cards.size(); ++i)
-    std::cout << (i ? ",\n " : "\n ") << cardJson(cards[i]);
+    std::cout << (i ? ",\n " : "\n ")
+              << (cards[i].reader.empty() ? cardJson(cards[i])
+                                          : "{\"reader\": " + dump::jsonQuoted(cards[i].reader) +
+                                                ", " + cardJson(cards[i]).substr(1));
   std::cout << (cards.empty() ? "]\n" : "\n]\n");
+}
+
+// Every card of one reader's field: type A with their ATS, then type B.
+std::vector<CardRow> scanReader(void* session) {
+  std::vector<CardRow> cards = selectEveryCard(session);
+  for (std::size_t i = 0; i < cards.size(); ++i)
+    if (announcesIso14443_4(cards[i].sak)) requestAts(session, i, cards[i]);
+  for (const std::vector<uint8_t>& atqb : pollTypeBCards(session)) {
+    CardRow card;
+    card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
+    card.atqb = atqb;
+    cards.push_back(card);
+  }
+  return cards;
+}
+
+// The cards of every reader present, each named with its reader ("USB_0/0x0120" for a model
+// other than the first where two models share a name).
+std::vector<CardRow> scanAllReaders() {
+  const std::vector<ReaderId> readers = readersPresent();
+  std::vector<CardRow> cards;
+  for (const ReaderId& id : readers) {
+    bool shared = false;
+    for (const ReaderId& other : readers)
+      shared = shared || (other.name == id.name && other.productId != id.productId);
+    ReaderSession reader(id.name, id.productId);
+    for (CardRow& card : scanReader(reader.handle())) {
+      card.reader = id.name;
+      if (shared && id.productId != knownProductIds().front()) {
+        char product[8];
+        std::snprintf(product, sizeof product, "0x%04X", static_cast<unsigned>(id.productId));
+        card.reader += "/" + std::string(product);
+      }
+      cards.push_back(std::move(card));
+    }
+  }
+  return cards;
 }
 
 }  // namespace
 
 int runScan(const Words& args) {
-  Arguments options(args, readerOptions({{"json", 0, false}, {"watch", 'w', false}}));
+  Arguments options(
+      args, readerOptions({{"json", 0, false}, {"watch", 'w', false}, {"all", 'a', false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("scan takes no arguments");
-  ReaderSession reader(options);
-  if (options.has("watch")) return watch(reader.handle(), options.has("json"));
-  std::vector<CardRow> cards = selectEveryCard(reader.handle());
-  for (std::size_t i = 0; i < cards.size(); ++i)
-    if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);
-  for (const std::vector<uint8_t>& atqb : pollTypeBCards(reader.handle())) {
-    CardRow card;
-    card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
-    card.atqb = atqb;
-    cards.push_back(card);
+  if (options.has("all") && (options.has("watch") || options.has("reader")))
+    usageError("scan --all takes neither --watch nor --reader");
+  std::vector<CardRow> cards;
+  if (options.has("all")) {
+    cards = scanAllReaders();
+  } else {
+    ReaderSession reader(options);
+    if (options.has("watch")) return watch(reader.handle(), options.has("json"));
+    cards = scanReader(reader.handle());
   }
   if (options.has("json")) {
     printJson(cards);
@@ -169,15 +213,18 @@ int runScan(const Words& args) {
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
       table.push_back({hex::encode(card.uid), "-", "-", kTypeBName, "-"});
-      continue;
+    } else {
+      table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
+                       cardTypeName(card.atqa, card.sak),
+                       !card.ats.empty()       ? hex::encode(card.ats)
+                       : card.atsError.empty() ? "-"
+                                               : card.atsError});
     }
-    table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
-                     cardTypeName(card.atqa, card.sak),
-                     !card.ats.empty()       ? hex::encode(card.ats)
-                     : card.atsError.empty() ? "-"
-                                             : card.atsError});
+    if (options.has("all")) table.back().insert(table.back().begin(), card.reader);
   }
-  printTable(std::cout, {"UID", "ATQA", "SAK", "TYPE", "ATS"}, table);
+  std::vector<std::string> header = {"UID", "ATQA", "SAK", "TYPE", "ATS"};
+  if (options.has("all")) header.insert(header.begin(), "READER");
+  printTable(std::cout, header, table);
   return kExitOk;
 }
 

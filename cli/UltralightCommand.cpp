@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Confirm.h"
@@ -98,11 +99,12 @@ std::vector<uint8_t> readAllPages(void* session) {
 }
 
 int dump(const Words& args) {
-  Arguments options(args, readerOptions({{"output", 'o', true}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions({{"output", 'o', true}}));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty())
     usageError("ultralight dump takes no arguments besides options");
   ReaderSession reader(options);
+  chooseAndIsolate(reader.handle(), options);
   const std::vector<uint8_t> memory = readAllPages(reader.handle());
   const std::string output = options.value("output");
   if (!output.empty()) {
@@ -122,8 +124,8 @@ int dump(const Words& args) {
 }
 
 int write(const Words& args) {
-  Arguments options(args, readerOptions({{"yes", 'y', false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions({{"yes", 'y', false}}));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   const auto& words = options.positional();
   if (words.size() != 2) usageError("ultralight write takes PAGE and HEX");
   std::size_t used = 0;
@@ -145,6 +147,7 @@ int write(const Words& args) {
       forGood += (forGood.empty() ? "writing " : ", ") + effect;
   if (!forGood.empty()) confirmIrreversible(options, forGood);
   ReaderSession reader(options);
+  chooseAndIsolate(reader.handle(), options);
   selectTag(reader.handle());
   std::string refused;
   for (std::size_t i = 0; i < pages; ++i) {
@@ -166,7 +169,8 @@ int runUltralight(const Words& args) {
   if (args.empty()) usageError("ultralight needs a command: dump or write");
   const std::string& command = args[0];
   const Words rest(args.begin() + 1, args.end());
-  if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
+  if (command == "--help" || command == "-h")
+    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (command == "dump") return dump(rest);
   if (command == "write") return write(rest);
   usageError("unknown ultralight command '" + command + "' (see norvex ultralight --help)");

@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <algorithm>
@@ -117,6 +118,7 @@ void AccessBitsDialog::ShowUnknown() {
     }
     for (const auto* boxes : {&fields->dataAreaC, &fields->trailerAreaC})
       for (QCheckBox* box : *boxes) box->setChecked(false);
+    fields->keyBNote->clear();
   }
   ACLcurrentKeyB->setText(QStringLiteral("-- -- -- -- -- -- "));
 }
@@ -202,6 +204,13 @@ void AccessBitsDialog::ShowConditions(const AccessBytes& bytes, const ConditionF
     fields.byte[i]->setText(Hex(values[i]));
     fields.byteBits[i]->setText(access_bits::DecToBin(values[i]));
   }
+  // The same rule as the command-line tool's: where the trailer lets key B be read, the card
+  // accepts key B but refuses it for data access.
+  const bool keyBIsData =
+      norvex::dump::accessBitsConsistent(values.data()) && !norvex::dump::keyBUsable(values.data());
+  fields.keyBNote->setText(keyBIsData ? tr("Key B can be read with these access bits: the card "
+                                           "refuses it for data access.")
+                                      : QString());
   const auto show = [](const AreaBits& bits, const std::array<QCheckBox*, 3>& boxes) {
     boxes[0]->setChecked(bits.c1 != 0);
     boxes[1]->setChecked(bits.c2 != 0);
