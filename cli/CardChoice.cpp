@@ -87,9 +87,9 @@ FieldCard chooseCard(void* session, const Arguments& options, const std::string&
   std::vector<FieldCard> cards = cardsInField(session);
   while (options.has("wait") && !arrived(cards, uid)) {
     if (bounded && std::chrono::steady_clock::now() >= deadline)
-      throw CliError(kExitCardError,
-                     (uid.empty() ? std::string("no card") : "no card with UID " + hex::encode(uid)) +
-                         " arrived within " + options.value(waitBound) + " s");
+      throw CliError(kExitCardError, (uid.empty() ? std::string("no card")
+                                                  : "no card with UID " + hex::encode(uid)) +
+                                         " arrived within " + options.value(waitBound) + " s");
     std::this_thread::sleep_for(kPollInterval);
     cards = cardsInField(session);
   }
