@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "desfire/Ev1Handshake.h"
+
+#include "desfire/Ev1Keys.h"
+
+namespace desfire {
+
+Ev1Handshake::Ev1Handshake(KeyType type, const std::vector<uint8_t>& key)
+    : type_(type), cipher_(type, key.data()), iv_(CipherBlock(type), 0) {}
+
+size_t Ev1Handshake::ChallengeLength() const {
+  return type_ == KeyType::Des || type_ == KeyType::TwoKey3Des ? 8 : 16;
+}
+
+std::vector<uint8_t> Ev1Handshake::CardChallenge(const std::vector<uint8_t>& encipheredRndB) {
+  rndB_ = encipheredRndB;
+  cipher_.CbcDecipher(rndB_.data(), rndB_.data(), rndB_.size(), iv_.data());
+  return rndB_;
+}
+
+std::vector<uint8_t> Ev1Handshake::Token(const std::vector<uint8_t>& rndA) {
+  rndA_ = rndA;
+  std::vector<uint8_t> token = rndA;
+  const std::vector<uint8_t> rotatedB = RotateLeft(rndB_);
+  token.insert(token.end(), rotatedB.begin(), rotatedB.end());
+  cipher_.CbcEncipher(token.data(), token.data(), token.size(), iv_.data());
+  return token;
+}
+
+bool Ev1Handshake::CheckCardProof(const std::vector<uint8_t>& proof) {
+  if (proof.size() != ChallengeLength()) return false;
+  std::vector<uint8_t> rotatedA = proof;
+  cipher_.CbcDecipher(rotatedA.data(), rotatedA.data(), rotatedA.size(), iv_.data());
+  return rotatedA == RotateLeft(rndA_);
+}
+
+std::vector<uint8_t> Ev1Handshake::SessionKeyBytes() const {
+  return SessionKey(type_, rndA_, rndB_);
+}
+
+}  // namespace desfire
