@@ -57,9 +57,7 @@ TEST_F(DesfireEv1, RefusedArgumentsSendNothing) {
       {"ChangeKeySettings without channel", [&] { return DF_ChangeKeySettingsEV1(session, 0x0F); },
        NORVEX_E_DF_NO_SESSKEY},
       {"ChangeKey without channel",
-       [&] {
-         return DF_ChangeKeyEV1(session, 0, DF_KEY_AES, kAesKey.data(), 16, 0, nullptr, 0);
-       },
+       [&] { return DF_ChangeKeyEV1(session, 0, DF_KEY_AES, kAesKey.data(), 16, 0, nullptr, 0); },
        NORVEX_E_DF_NO_SESSKEY},
       {"ChangeKey with a key of the wrong length",
        [&] { return DF_ChangeKeyEV1(session, 0, DF_KEY_AES, key24.data(), 24, 0, nullptr, 0); },
@@ -115,10 +113,14 @@ TEST_F(DesfireEv1, AuthenticationRejectsMalformedAnswersAndLeavesNoChannel) {
       {"AES key for a DES application", DF_KEY_AES, {{0xAE}}, NORVEX_E_DF_AUTHENTICATION_ERROR},
       {"key number beyond the application's", DF_KEY_DES, {{0x40}}, NORVEX_E_DF_NO_SUCH_KEY},
       {"AES challenge of 8 bytes", DF_KEY_AES, {challenge8}, NORVEX_E_RD_RESP_TRUNCATED},
-      {"challenge ended with 00", DF_KEY_DES, {{0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
+      {"challenge ended with 00",
+       DF_KEY_DES,
+       {{0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
        NORVEX_E_RD_RESP_TRUNCATED},
       {"proof too short", DF_KEY_DES, {challenge8, {0x00, 1, 2, 3}}, NORVEX_E_RD_RESP_TRUNCATED},
-      {"proof does not match", DF_KEY_DES, {challenge8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
+      {"proof does not match",
+       DF_KEY_DES,
+       {challenge8, {0x00, 1, 2, 3, 4, 5, 6, 7, 8}},
        NORVEX_E_DF_AUTHENTICATION_ERROR},
   };
   for (const auto& c : cases) {
