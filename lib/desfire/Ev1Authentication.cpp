@@ -52,8 +52,9 @@ long Handshake(void* session, DESFIRE_RECORD& record, uint8_t keyNo, KeyType typ
   handshake.CardChallenge(encipheredRndB);
   Bytes rndA(challenge);
   if (RAND_bytes(rndA.data(), static_cast<int>(rndA.size())) != 1) return unknown_error;
-  Bytes frame{kAdditionalFrame};
   const Bytes token = handshake.Token(rndA);
+  Bytes frame{kAdditionalFrame};
+  frame.reserve(1 + token.size());
   frame.insert(frame.end(), token.begin(), token.end());
   Bytes proof;
   if (long status = HandshakeStep(session, record, frame, 0x00, challenge, &proof)) return status;

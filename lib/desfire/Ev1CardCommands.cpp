@@ -90,6 +90,7 @@ NORVEX_API long DF_SetConfigurationEV1(void* session, uint8_t option, const uint
   desfire::SecureChannel channel(record->channel);
   if (!channel.Active()) return df_no_sesskey;
   Bytes command{kSetConfiguration, option};
+  command.reserve(2 + len);
   command.insert(command.end(), data, data + len);
   Bytes plain(data, data + len);
   desfire::AppendCrc32(plain, desfire::Crc32(command.data(), command.size()));
@@ -97,6 +98,7 @@ NORVEX_API long DF_SetConfigurationEV1(void* session, uint8_t option, const uint
   const Bytes cryptogram = channel.Encipher(plain);
   Ev1Request request;
   request.command = {kSetConfiguration, option};
+  request.command.reserve(2 + cryptogram.size());
   request.command.insert(request.command.end(), cryptogram.begin(), cryptogram.end());
   request.secured = true;
   Bytes answer;

@@ -32,6 +32,7 @@ long WriteData(void* session, uint8_t code, uint8_t fileNo, FILE_COMM_SET set, i
       (data == nullptr && len > 0))
     return wrong_parameter_value;
   request.command = {code, fileNo};
+  request.command.reserve(kFileHeader + static_cast<size_t>(len));
   AppendLe(request.command, static_cast<uint32_t>(offset), 3);
   AppendLe(request.command, static_cast<uint32_t>(len), 3);
   request.command.insert(request.command.end(), data, data + len);

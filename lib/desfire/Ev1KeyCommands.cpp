@@ -51,9 +51,10 @@ NORVEX_API long DF_ChangeKeyEV1(void* session, uint8_t keyNo, DF_KEY_TYPE newTyp
   }
   const uint8_t keyNoByte = KeyNumberByte(keyNo, type, record->selectedAid);
   Ev1Request request;
-  request.command = {kChangeKey, keyNoByte};
   const Bytes cryptogram = channel.Encipher(
       desfire::ChangeKeyPlain(keyNoByte, type, key, keyVersion, sameKey ? nullptr : &old));
+  request.command = {kChangeKey, keyNoByte};
+  request.command.reserve(2 + cryptogram.size());
   request.command.insert(request.command.end(), cryptogram.begin(), cryptogram.end());
   request.secured = true;
   request.answerUnchecked = sameKey;
