@@ -4,8 +4,10 @@
 // EV1 data functions (commands split over frames) against the simulated card, read back with the
 // original functions.
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <functional>
+#include <memory>
 
 #include "DesfireHarness.h"
 
@@ -144,6 +146,171 @@ TEST_F(DesfireEv1, AuthenticationRejectsMalformedAnswersAndLeavesNoChannel) {
       EXPECT_EQ(commands[1].size(), 17u) << "AF, RndA and rotated RndB enciphered";
     }
     EXPECT_FALSE(ChannelOpen());
+  }
+}
+
+// A card that opens an AES channel as the published card log did (key 10 18 ... 88, its
+// enciphered RndB), with the test's own AES (OpenSSL EVP, not the library's cipher): it checks the
+// reader's rotated RndB, proves RndA, then answers each later command with the next of `later`.
+class AesCardScript {
+ public:
+  explicit AesCardScript(std::vector<Bytes> later) : later_(std::move(later)) {}
+
+  std::optional<Bytes> Answer(const Bytes& frame) {
+    if (frame.size() < 2) return std::nullopt;
+    const uint8_t blockNumber = frame[0] & 1;
+    const Bytes inf(frame.begin() + 2, frame.end());
+    Bytes answer;
+    if (step_ == 0) {
+      answer = Concat(Bytes{0xAF}, kEncipheredRndB);
+    } else if (step_ == 1) {
+      answer = Proof(inf);
+    } else if (step_ - 2 < later_.size()) {
+      answer = later_[step_ - 2];
+    }
+    ++step_;
+    commands_.push_back(inf);
+    if (answer.empty()) return std::nullopt;
+    answer.insert(answer.begin(), {static_cast<uint8_t>(0x0A | blockNumber), 0x00});
+    return answer;
+  }
+  const std::vector<Bytes>& Commands() const { return commands_; }
+  const Bytes& RndA() const { return rndA_; }
+
+  static Bytes Aes(const Bytes& key, Bytes iv, const Bytes& in, bool encipher) {
+    std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> context(EVP_CIPHER_CTX_new(),
+                                                                            EVP_CIPHER_CTX_free);
+    Bytes out(in.size() + 16);
+    int length = 0;
+    EVP_CipherInit_ex(context.get(), EVP_aes_128_cbc(), nullptr, key.data(), iv.data(),
+                      encipher ? 1 : 0);
+    EVP_CIPHER_CTX_set_padding(context.get(), 0);
+    EVP_CipherUpdate(context.get(), out.data(), &length, in.data(), static_cast<int>(in.size()));
+    out.resize(static_cast<size_t>(length));
+    return out;
+  }
+  static Bytes Concat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  }
+
+  inline static const Bytes kKey{0x10, 0x18, 0x20, 0x28, 0x30, 0x38, 0x40, 0x48,
+                                 0x50, 0x58, 0x60, 0x68, 0x70, 0x78, 0x80, 0x88};
+  inline static const Bytes kEncipheredRndB{0x3E, 0x2B, 0xE6, 0x26, 0xC0, 0x5E, 0x77, 0x98,
+                                            0xEE, 0x51, 0x83, 0x55, 0xA7, 0x51, 0x64, 0x8E};
+  inline static const Bytes kRndB{0x91, 0x03, 0x68, 0x45, 0x7E, 0x2E, 0x9A, 0xA1,
+                                  0x67, 0x35, 0x5B, 0xFB, 0x54, 0x4B, 0x99, 0x31};
+
+ private:
+  // The token is AF || E(RndA || rotl RndB), chained on from the enciphered RndB.
+  Bytes Proof(const Bytes& inf) {
+    if (inf.size() != 33 || inf[0] != 0xAF) return {0x7E};
+    const Bytes token(inf.begin() + 1, inf.end());
+    const Bytes plain = Aes(kKey, kEncipheredRndB, token, false);
+    Bytes rotatedB(kRndB.begin() + 1, kRndB.end());
+    rotatedB.push_back(kRndB[0]);
+    if (Bytes(plain.begin() + 16, plain.end()) != rotatedB) return {0xAE};
+    rndA_.assign(plain.begin(), plain.begin() + 16);
+    Bytes rotatedA(rndA_.begin() + 1, rndA_.end());
+    rotatedA.push_back(rndA_[0]);
+    return Concat(Bytes{0x00}, Aes(kKey, Bytes(token.end() - 16, token.end()), rotatedA, true));
+  }
+
+  std::vector<Bytes> later_;
+  size_t step_ = 0;
+  std::vector<Bytes> commands_;
+  Bytes rndA_;
+};
+
+// After an AES authentication the channel is open; an answer whose CMAC does not match, an error
+// status, an answer too short for its CMAC, an enciphered answer whose CRC32 does not match and a
+// change of the authenticated key each end it, and nothing reaches the caller's buffers.
+TEST_F(DesfireEv1, ChannelEndsAsTheCardEndsIt) {
+  Connect();
+  const Bytes newKey{0x00, 0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70,
+                     0x80, 0x90, 0xA0, 0xB0, 0xB0, 0xA0, 0x90, 0x80};
+  uint8_t version = 0xEE;
+  uint8_t uid[7] = {0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE, 0xEE};
+  struct Case {
+    const char* name;
+    Bytes answer;
+    std::function<long()> call;
+    long status;
+  };
+  const Bytes noise{0x00, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+  const std::vector<Case> cases{
+      {"CMAC does not match",
+       {0x00, 0x10, 1, 2, 3, 4, 5, 6, 7, 8},
+       [&] { return DF_GetKeyVersion(session, 0, &version); },
+       NORVEX_E_DF_BAD_MAC},
+      {"error status",
+       {0x9D},
+       [&] { return DF_GetKeyVersion(session, 0, &version); },
+       NORVEX_E_DF_PERMISSION_DENIED},
+      {"no room for the CMAC",
+       {0x00, 0x10},
+       [&] { return DF_GetKeyVersion(session, 0, &version); },
+       NORVEX_E_RD_RESP_TRUNCATED},
+      {"enciphered UID with a wrong CRC32", noise, [&] { return DF_GetCardUIDEV1(session, uid); },
+       NORVEX_E_DF_BAD_CRC},
+      {"enciphered UID of the wrong length", Bytes(noise.begin(), noise.begin() + 9),
+       [&] { return DF_GetCardUIDEV1(session, uid); }, NORVEX_E_RD_RESP_TRUNCATED},
+      {"the authenticated key changed",
+       {0x00},
+       [&] { return DF_ChangeKeyEV1(session, 0, DF_KEY_AES, newKey.data(), 16, 0x10, nullptr, 0); },
+       0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(DF_InitData(session), 0);
+    ASSERT_EQ(DF_SetFrameSize(session, 64), 0);  // the token in one block
+    auto card = std::make_shared<AesCardScript>(std::vector<Bytes>{c.answer});
+    bus->setInstructionHook(
+        reader,
+        [card](uint8_t instruction, const std::vector<uint8_t>& params,
+               norvexsim::Field&) -> std::optional<norvexsim::Reply> {
+          if (instruction != kByteStream) return std::nullopt;
+          const auto frame = card->Answer(Bytes(params.begin() + kByteStreamHeader, params.end()));
+          if (!frame) return norvexsim::Reply{norvexsim::status::kAccessTimeout, {}};
+          return norvexsim::Reply{norvexsim::status::kOk, *frame};
+        });
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, DF_KEY_AES, AesCardScript::kKey.data(), 16), 0);
+    int active = 0;
+    uint8_t keyNo = 0xFF;
+    DF_KEY_TYPE type = DF_KEY_DES;
+    ASSERT_EQ(DF_GetChannelEV1(session, &active, &keyNo, &type), 0);
+    EXPECT_EQ(active, 1);
+    EXPECT_EQ(keyNo, 0);
+    EXPECT_EQ(type, DF_KEY_AES);
+    EXPECT_EQ(card->Commands()[0], (Bytes{kAesAuthenticate, 0x00}));
+
+    EXPECT_EQ(c.call(), c.status);
+    EXPECT_FALSE(ChannelOpen());
+    EXPECT_EQ(version, 0xEE);
+    EXPECT_EQ(uid[0], 0xEE);
+    if (c.status != 0) continue;
+    // ChangeKey of the authenticated key: newKey || version || CRC32(C4 00 newKey version),
+    // zero-padded, enciphered under the session key from a zero IV.
+    const Bytes& sent = card->Commands()[2];
+    ASSERT_EQ(sent.size(), 34u);
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 2), (Bytes{0xC4, 0x00}));
+    const Bytes& a = card->RndA();
+    const Bytes& b = AesCardScript::kRndB;
+    const Bytes sessionKey{a[0],  a[1],  a[2],  a[3],  b[0],  b[1],  b[2],  b[3],
+                           a[12], a[13], a[14], a[15], b[12], b[13], b[14], b[15]};
+    const Bytes plain =
+        AesCardScript::Aes(sessionKey, Bytes(16, 0), Bytes(sent.begin() + 2, sent.end()), false);
+    EXPECT_EQ(Bytes(plain.begin(), plain.begin() + 16), newKey);
+    EXPECT_EQ(plain[16], 0x10);
+    uint32_t crc = 0xFFFFFFFF;  // CRC-32 without the final inversion
+    for (uint8_t byte :
+         AesCardScript::Concat({0xC4, 0x00}, Bytes(plain.begin(), plain.begin() + 17)))
+      for (int bit = 0; bit < 8; ++bit)
+        crc = ((crc ^ (byte >> bit)) & 1) != 0 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
+    EXPECT_EQ(Bytes(plain.begin() + 17, plain.begin() + 21),
+              (Bytes{static_cast<uint8_t>(crc), static_cast<uint8_t>(crc >> 8),
+                     static_cast<uint8_t>(crc >> 16), static_cast<uint8_t>(crc >> 24)}));
+    EXPECT_EQ(Bytes(plain.begin() + 21, plain.end()), Bytes(11, 0));
   }
 }
 
