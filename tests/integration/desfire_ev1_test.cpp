@@ -289,11 +289,12 @@ TEST_F(DesfireEv1, ChannelEndsAsTheCardEndsIt) {
     EXPECT_EQ(version, 0xEE);
     EXPECT_EQ(uid[0], 0xEE);
     if (c.status != 0) continue;
-    // ChangeKey of the authenticated key: newKey || version || CRC32(C4 00 newKey version),
-    // zero-padded, enciphered under the session key from a zero IV.
+    // ChangeKey of the authenticated key at the PICC level (the key number carries 0x80 for an
+    // AES master key): newKey || version || CRC32(C4 80 newKey version), zero-padded, enciphered
+    // under the session key from a zero IV.
     const Bytes& sent = card->Commands()[2];
     ASSERT_EQ(sent.size(), 34u);
-    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 2), (Bytes{0xC4, 0x00}));
+    EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 2), (Bytes{0xC4, 0x80}));
     const Bytes& a = card->RndA();
     const Bytes& b = AesCardScript::kRndB;
     const Bytes sessionKey{a[0],  a[1],  a[2],  a[3],  b[0],  b[1],  b[2],  b[3],
@@ -304,7 +305,7 @@ TEST_F(DesfireEv1, ChannelEndsAsTheCardEndsIt) {
     EXPECT_EQ(plain[16], 0x10);
     uint32_t crc = 0xFFFFFFFF;  // CRC-32 without the final inversion
     for (uint8_t byte :
-         AesCardScript::Concat({0xC4, 0x00}, Bytes(plain.begin(), plain.begin() + 17)))
+         AesCardScript::Concat({0xC4, 0x80}, Bytes(plain.begin(), plain.begin() + 17)))
       for (int bit = 0; bit < 8; ++bit)
         crc = ((crc ^ (byte >> bit)) & 1) != 0 ? (crc >> 1) ^ 0xEDB88320 : crc >> 1;
     EXPECT_EQ(Bytes(plain.begin() + 17, plain.begin() + 21),
