@@ -201,6 +201,36 @@ TEST(DesfireEv1Card, RandomUidAfterSetConfiguration) {
   EXPECT_NO_THROW(harness.field.memory(kUid));
 }
 
+// SetConfiguration's other options: the key new applications start with (and its version), the
+// ATS announced after the next power-up, FormatPICC refused for good.
+TEST(DesfireEv1Card, SetConfigurationChangesWhatFollows) {
+  const Bytes defaultKey = hex("0102030405060708090A0B0C0D0E0F10");
+  const Bytes ats = hex("06 77 77 81 02 80");
+  TclHarness harness("desfire:uid=04A1B2C3D4E5F6,key=aes:00000000000000000000000000000000");
+  ASSERT_EQ(harness.activate(0x80).status, kOk);
+  Ev1Host host;
+  host.authenticate(harness, 0xAA, 0, kZeroAes, kRndA);
+  const std::pair<Bytes, Bytes> options[] = {
+      {hex("5C 01"), join({defaultKey, Bytes(8, 0), {0x05}})},
+      {hex("5C 02"), ats},
+      {hex("5C 00"), hex("01")},
+  };
+  for (const auto& [header, data] : options) {
+    EXPECT_EQ(host.checkAnswer(send(harness, host.enciphered(header, data))), hex("00"));
+  }
+  EXPECT_EQ(host.plain(harness, hex("CA 010000 0F 81")), hex("00"));
+  EXPECT_EQ(host.plain(harness, hex("FC")), hex("9D")) << "format disabled";
+  EXPECT_EQ(send(harness, hex("5A 010000")), hex("00"));
+  Ev1Host app;
+  app.authenticate(harness, 0xAA, 0, Key::of(KeyType::kAes, defaultKey, 5), kRndA);
+  EXPECT_TRUE(app.open) << "the application's keys are the default key";
+  EXPECT_EQ(app.plain(harness, hex("6400")), hex("00 05"));
+  harness.field.rfReset();
+  ASSERT_EQ(harness.activateIdle().status, kOk);
+  const Reply rats = harness.rats(0x80);
+  EXPECT_EQ(rats.data, ats);
+}
+
 TEST(DesfireEv1Card, OptionsChooseKeyTypeAndMemory) {
   const struct {
     const char* options;
