@@ -79,6 +79,11 @@ TEST(DesfireEv1Card, ApplicationDirectoryRefusesWhatCollides) {
       {"three-key triple DES, no ISO", hex("CA 080000 0F 41"), hex("00")},
       {"a FID in an application without ISO FIDs", hex("5A 080000"), hex("00")},
       {"...is a length error", hex("CD 01 03E1 00 EEEE 100000"), hex("7E")},
+      {"into the ISO application", hex("5A 010000"), hex("00")},
+      {"a file with FID E103", hex("CD 01 03E1 00 EEEE 100000"), hex("00")},
+      {"another file with FID E103", hex("C0 02 03E1 00 EEEE 040000 020000"), hex("DE")},
+      {"a value file has no FID", hex("CC 03 03E1 00 EEEE 00000000 10000000 00000000 00"),
+       hex("7E")},
   };
   DesfireApp card(kUid, Key{}, 7);
   for (const auto& row : rows) EXPECT_EQ(send(card, row.command), row.answer) << row.what;
