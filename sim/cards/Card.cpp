@@ -7,7 +7,7 @@
 namespace norvexsim {
 
 Card::Card(std::vector<uint8_t> uid, Atq atq, uint8_t sak)
-    : uid_(std::move(uid)), atq_(atq), sak_(sak) {
+    : uid_(std::move(uid)), uidOnAir_(uid_), atq_(atq), sak_(sak) {
   if (uid_.size() != 4 && uid_.size() != 7 && uid_.size() != 10) {
     throw std::invalid_argument("a type A UID has 4, 7 or 10 bytes");
   }
@@ -95,6 +95,18 @@ void Card::onFieldReset() {
   wokenFromHalt_ = false;
   readyLevel_ = 1;
   dropSession();
+  onPowerUp();
+}
+
+void Card::answerWithUid(std::vector<uint8_t> uid) {
+  if (uid.empty()) uid = uid_;
+  if (uid.size() != 4 && uid.size() != 7 && uid.size() != 10) {
+    throw std::invalid_argument("a type A UID has 4, 7 or 10 bytes");
+  }
+  constexpr uint8_t kUidSizeBits = 0xC0;
+  const uint8_t sizeBits = uid.size() == 4 ? 0x00 : uid.size() == 7 ? 0x40 : 0x80;
+  atq_[0] = static_cast<uint8_t>((atq_[0] & ~kUidSizeBits) | sizeBits);
+  uidOnAir_ = std::move(uid);
 }
 
 CardAnswer Card::authenticate(uint8_t keyType, uint8_t block, const MifareKey& key,
