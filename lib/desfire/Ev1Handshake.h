@@ -27,11 +27,12 @@ class Ev1Handshake {
   std::vector<uint8_t> Token(const std::vector<uint8_t>& rndA);
   // Step 3: whether the card's proof deciphers to RndA rotated left by one byte.
   bool CheckCardProof(const std::vector<uint8_t>& proof);
-  // The session key of the two challenges.
+  // The session key of the two challenges (a DES or 2K3DES key of equal halves: as single DES).
   std::vector<uint8_t> SessionKeyBytes() const;
 
  private:
   KeyType type_;
+  KeyType derivation_;  // the session key's pieces: DES for a key of equal halves
   Ev1Cipher cipher_;
   std::vector<uint8_t> iv_, rndA_, rndB_;
 };

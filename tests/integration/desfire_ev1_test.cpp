@@ -360,3 +360,142 @@ TEST_F(DesfireEv1, PlainDataTravelsInFramesAndReachesTheCard) {
 }
 
 }  // namespace
+
+namespace {
+
+// Personalisation against the simulated EV1 card for each key type: format under an ISO DES
+// channel, an application of the type with an ISO identifier and DF name, its master key changed
+// and proved by a new authentication, another key changed, files under every communication
+// setting written and read back, values with commit and abort, records, the card's UID, free
+// memory falling as files are created, and the card's refusals.
+TEST_F(DesfireEv1, PersonalisationForEachKeyType) {
+  struct Case {
+    const char* name;
+    DF_KEY_TYPE type;
+    size_t keyLength;
+    uint8_t version;  // sent with AES keys only
+  };
+  const std::vector<Case> cases{
+      {"AES", DF_KEY_AES, 16, 0x10},
+      {"3K3DES", DF_KEY_3K3DES, 24, 0},
+      {"2K3DES under ISO", DF_KEY_2K3DES, 16, 0},
+  };
+  const Bytes desZero(8, 0);
+  const uint8_t dfName[] = {0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01};
+  const tag_file_acl keyZero{0, 0, 0, 0};
+  Connect();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes zero(c.keyLength, 0);
+    Bytes master(c.keyLength), other(c.keyLength);
+    for (size_t i = 0; i < c.keyLength; ++i) {
+      master[i] = static_cast<uint8_t>(0x10 + 8 * i);
+      other[i] = static_cast<uint8_t>(0xA5 ^ (3 * i));
+    }
+    ASSERT_EQ(DF_SelectApp(session, 0), 0);
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, DF_KEY_DES, desZero.data(), 8), 0);
+    ASSERT_EQ(DF_FormatCard(session), 0);
+    unsigned freeBefore = 0, freeAfter = 0;
+    ASSERT_EQ(DF_GetFreeMemoryEV1(session, &freeBefore), 0);
+    const uint16_t appFid = 0xE110;
+    ASSERT_EQ(DF_CreateAppEV1(session, 0x00AE16, 0x0F, 2, c.type, &appFid, dfName, 7), 0);
+    EXPECT_EQ(DF_CreateAppEV1(session, 0x00AE17, 0x0F, 2, c.type, &appFid, nullptr, 0),
+              NORVEX_E_DF_DUPLICATE_ERROR);
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, DF_KEY_DES, desZero.data(), 8), 0);
+    tag_df_name names[2] = {};
+    uint8_t count = 2;
+    ASSERT_EQ(DF_GetDFNamesEV1(session, names, &count), 0);
+    ASSERT_EQ(count, 1);
+    EXPECT_EQ(names[0].aid, 0x00AE16u);
+    EXPECT_EQ(names[0].isoFid, appFid);
+    EXPECT_EQ(Bytes(names[0].name, names[0].name + names[0].nameLen), Bytes(dfName, dfName + 7));
+
+    ASSERT_EQ(DF_SelectApp(session, 0x00AE16), 0);
+    EXPECT_FALSE(ChannelOpen()) << "selection ends the channel";
+    EXPECT_EQ(DF_AuthenticateEV1(session, 2, c.type, zero.data(), c.keyLength),
+              NORVEX_E_DF_NO_SUCH_KEY);
+    if (c.type == DF_KEY_AES) {
+      EXPECT_GE(DF_AuthenticateEV1(session, 0, DF_KEY_DES, desZero.data(), 8), 0xA100)
+          << "a DES key for an AES application: the card refuses";
+    }
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, c.type, zero.data(), c.keyLength), 0);
+    ClearLog();
+    ASSERT_EQ(
+        DF_ChangeKeyEV1(session, 0, c.type, master.data(), c.keyLength, c.version, nullptr, 0), 0);
+    EXPECT_FALSE(ChannelOpen()) << "the authenticated key changed";
+    EXPECT_EQ(DF_AuthenticateEV1(session, 0, c.type, zero.data(), c.keyLength),
+              NORVEX_E_DF_AUTHENTICATION_ERROR);
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, c.type, master.data(), c.keyLength), 0);
+    uint8_t version = 0xEE;
+    ASSERT_EQ(DF_GetKeyVersion(session, 0, &version), 0);
+    if (c.type == DF_KEY_AES) {
+      EXPECT_EQ(version, c.version);
+    }
+    ASSERT_EQ(DF_ChangeKeyEV1(session, 1, c.type, other.data(), c.keyLength, c.version, zero.data(),
+                              c.keyLength),
+              0);
+    EXPECT_TRUE(ChannelOpen()) << "another key changed: the channel goes on";
+
+    // Files under each setting: write, read back.
+    const FILE_COMM_SET sets[] = {COMM_PLAIN, COMM_MACED, COMM_ENCIPHERED};
+    for (uint8_t n = 0; n < 3; ++n) {
+      const uint16_t fid = static_cast<uint16_t>(0xE101 + n);
+      ASSERT_EQ(DF_CreateStdFileEV1(session, n, &fid, sets[n], &keyZero, 1024), 0);
+      Bytes data(1024);
+      for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 13 + n);
+      ASSERT_EQ(DF_WriteDataEV1(session, n, sets[n], 0, 1024, data.data()), 0) << int(n);
+      Bytes back(1024, 0);
+      unsigned len = 1024;
+      ASSERT_EQ(DF_ReadDataEV1(session, n, sets[n], 0, &len, back.data()), 0) << int(n);
+      EXPECT_EQ(back, data) << int(n);
+    }
+    uint16_t fids[4] = {};
+    count = 4;
+    ASSERT_EQ(DF_GetISOFileIDsEV1(session, fids, &count), 0);
+    EXPECT_EQ(count, 3);
+
+    // Values with commit and abort, records.
+    ASSERT_EQ(DF_CreateValueFile(session, 4, COMM_ENCIPHERED, &keyZero, 0, 1000, 100, true), 0);
+    ASSERT_EQ(DF_CreditEV1(session, 4, COMM_ENCIPHERED, 50), 0);
+    ASSERT_EQ(DF_Commit(session), 0);
+    ASSERT_EQ(DF_DebitEV1(session, 4, COMM_ENCIPHERED, 20), 0);
+    ASSERT_EQ(DF_Abort(session), 0);
+    int value = 0;
+    ASSERT_EQ(DF_GetValueEV1(session, 4, COMM_ENCIPHERED, &value), 0);
+    EXPECT_EQ(value, 150);
+    const uint16_t recordFid = 0xE105;
+    ASSERT_EQ(
+        DF_CreateRecordFileEV1(session, 5, &recordFid, COMM_ENCIPHERED, &keyZero, 16, 5, false), 0);
+    for (uint8_t r = 0; r < 2; ++r) {
+      const Bytes record(16, static_cast<uint8_t>(0x30 + r));
+      ASSERT_EQ(DF_WriteRecordEV1(session, 5, COMM_ENCIPHERED, 0, 16, record.data()), 0);
+      ASSERT_EQ(DF_Commit(session), 0);
+    }
+    Bytes records(5 * 16, 0xEE);
+    unsigned recordsRead = 3;
+    EXPECT_EQ(DF_ReadRecordsEV1(session, 5, COMM_ENCIPHERED, 0, &recordsRead, records.data(), 16),
+              NORVEX_E_DF_BOUNDARY_ERROR)
+        << "more records than the file holds";
+    EXPECT_FALSE(ChannelOpen()) << "the card's error ended the channel";
+    ASSERT_EQ(DF_AuthenticateEV1(session, 0, c.type, master.data(), c.keyLength), 0);
+    recordsRead = 2;
+    ASSERT_EQ(DF_ReadRecordsEV1(session, 5, COMM_ENCIPHERED, 0, &recordsRead, records.data(), 16),
+              0);
+    EXPECT_EQ(recordsRead, 2u);
+    EXPECT_EQ(records[0], 0x30) << "in the order written";
+    EXPECT_EQ(records[16], 0x31);
+    EXPECT_EQ(records[32], 0xEE) << "nothing past the records";
+
+    uint8_t uid[7] = {};
+    ASSERT_EQ(DF_GetCardUIDEV1(session, uid), 0);
+    EXPECT_EQ(Bytes(uid, uid + 7), kUid);
+    ASSERT_EQ(DF_SelectApp(session, 0), 0);
+    ASSERT_EQ(DF_GetFreeMemoryEV1(session, &freeAfter), 0);
+    EXPECT_LT(freeAfter + 3 * 1024, freeBefore) << "the files took their room";
+    EXPECT_EQ(DF_AuthenticateEV1(session, 1, c.type, zero.data(), c.keyLength),
+              NORVEX_E_DF_NO_SUCH_KEY)
+        << "the PICC master key is the only PICC key";
+  }
+}
+
+}  // namespace

@@ -167,6 +167,20 @@ std::vector<AuthTrace> AuthTraces() {
        Hex("5020EC826086DF12"),
        {},
        {}},
+      {"ISO single DES zero key",
+       KeyType::Des,
+       Bytes(16, 0),
+       Hex("5D994CE085F24089"),
+       Hex("4FD1B75942A8B8E1"),
+       Hex("849B36C5F8BF4A09"),
+       Hex("21D0AD5F2FD97454A746CC80567F1B1C"),
+       {},
+       {},
+       Hex("849A36C44ED0B658849A36C44ED0B658"),
+       Hex("60"),
+       Hex("5020EC826086DF12"),
+       {},
+       {}},
   };
 }
 
