@@ -499,3 +499,33 @@ TEST_F(DesfireEv1, PersonalisationForEachKeyType) {
 }
 
 }  // namespace
+
+namespace {
+
+// SetConfiguration (PICC master key) turns the random UID on: after a new activation the card
+// answers anticollision with a random 4-byte UID (08 first) while GetCardUID still gives its
+// real one.
+TEST_F(DesfireEv1, RandomUidAfterSetConfiguration) {
+  Connect();
+  const Bytes desZero(8, 0);
+  const uint8_t randomUid = 0x02;
+  uint8_t uid[10] = {};
+  ASSERT_EQ(DF_AuthenticateEV1(session, 0, DF_KEY_DES, desZero.data(), 8), 0);
+  ASSERT_EQ(DF_SetConfigurationEV1(session, 0, &randomUid, 1), 0);
+  const auto commands = SentCommands();
+  ASSERT_EQ(commands.size(), 3u);
+  EXPECT_EQ(commands[2].size(), 2u + 8) << "5C 00, then option byte and CRC32 in one block";
+
+  ASSERT_EQ(RfReset(session, 10), 0);
+  uint8_t uidLen = sizeof uid, atq[2] = {}, sak = 0;
+  ASSERT_EQ(SelectCardEx(session, uid, &uidLen, atq, &sak), 0);
+  ASSERT_EQ(uidLen, 4);
+  EXPECT_EQ(uid[0], 0x08);
+  ASSERT_EQ(DF_Connect(session), 0);
+  EXPECT_EQ(DF_GetCardUIDEV1(session, uid), NORVEX_E_DF_NO_SESSKEY);
+  ASSERT_EQ(DF_AuthenticateEV1(session, 0, DF_KEY_DES, desZero.data(), 8), 0);
+  ASSERT_EQ(DF_GetCardUIDEV1(session, uid), 0);
+  EXPECT_EQ(Bytes(uid, uid + 7), kUid);
+}
+
+}  // namespace
