@@ -867,6 +867,121 @@ NORVEX_API long DF_ClearRecords(void* session, uint8_t fileNo);
 NORVEX_API long DF_Commit(void* session);
 NORVEX_API long DF_Abort(void* session);
 
+/* ---------------------------------------------------------------- DESFire EV1 secure channel
+ *
+ * DF_AuthenticateEV1 opens the EV1 secure channel; it lives in the session's DESFire record (key
+ * type, session key, chaining value, authenticated key number), so callers never hold a session
+ * key or an IV. While it is open every command of this library that reaches the card (the DF_
+ * commands above as well as the ...EV1 ones below, except the legacy data and value functions
+ * that take a sessionKey, and the raw DF_SendNativeCMD family) is CMACed and every answer's
+ * 8-byte CMAC checked, the chaining value advancing as the card's does. The channel ends as the
+ * card ends it: on any card status other than 00 and AF (the call returns 0xA100 + status), on
+ * another authentication (also DF_AuthKey), on DF_SelectApp, when the authenticated key is
+ * changed, and when an answer's CMAC (NORVEX_E_DF_BAD_MAC) or CRC32 (NORVEX_E_DF_BAD_CRC) does
+ * not match or its length is wrong (NORVEX_E_RD_RESP_TRUNCATED); nothing is then stored for the
+ * caller. Functions marked "channel" need it open and give NORVEX_E_DF_NO_SESSKEY, sending
+ * nothing, without it. Enciphered data (COMM_ENCIPHERED) travels as data || CRC32 || zero
+ * padding, ciphered under the session key; MACed data (COMM_MACED) carries 8 CMAC bytes.
+ * Every function here also gives the entry statuses of the DESFire commands (8010, 8011, 8029,
+ * NORVEX_E_NO_DF_SESSION) and NORVEX_E_WRONG_PARAMETER_VALUE for a missing pointer or an argument
+ * out of range, before anything is sent. */
+
+/* Key types. Keys: DES 8 bytes (or 16 with equal halves), 2K3DES 16, 3K3DES 24, AES-128 16. */
+typedef enum DF_KEY_TYPE {
+  DF_KEY_DES = 0,
+  DF_KEY_2K3DES = 1,
+  DF_KEY_3K3DES = 2,
+  DF_KEY_AES = 3
+} DF_KEY_TYPE;
+
+/* An application's ISO identity, as GetDFNames lists it. */
+typedef struct tag_df_name {
+  unsigned aid;
+  uint16_t isoFid;
+  uint8_t nameLen;
+  uint8_t name[16];
+} tag_df_name;
+
+/* Authenticates with key keyNo of the selected application (or the PICC master key): ISO
+ * authentication (1A) for DES, 2K3DES and 3K3DES keys, AES authentication (AA) for AES keys. Ends
+ * the channel that was open; on success opens a new one. A key of the wrong length or an unknown
+ * type: NORVEX_E_WRONG_PARAMETER_VALUE. The card's refusal comes back as its status (a key number
+ * beyond the application's keys NORVEX_E_DF_NO_SUCH_KEY, a key of another type than the
+ * application's NORVEX_E_DF_AUTHENTICATION_ERROR or NORVEX_E_DF_PARAMETER_ERROR); a wrong key
+ * NORVEX_E_DF_AUTHENTICATION_ERROR (the card's proof does not match); a challenge of the wrong
+ * length NORVEX_E_RD_RESP_TRUNCATED. */
+NORVEX_API long DF_AuthenticateEV1(void* session, uint8_t keyNo, DF_KEY_TYPE keyType,
+                                   const uint8_t* key, unsigned keyLen);
+/* The channel's state: *active 1 or 0, and the key number and type it was opened with. Needs the
+ * DESFire record only. */
+NORVEX_API long DF_GetChannelEV1(void* session, int* active, uint8_t* keyNo, DF_KEY_TYPE* keyType);
+
+/* ChangeKey (C4), channel, with the application's change key (or the key itself, as its key
+ * settings say). newKey of newType (an application's key type is fixed at its creation; at the
+ * PICC level, AID 0, the master key may change type: the key number then carries 0x40 for 3K3DES,
+ * 0x80 for AES). keyVersion goes with AES keys; DES keys carry their version in the low bit of
+ * their bytes, as given. Changing the authenticated key: oldKey may be NULL, the card answers
+ * without a CMAC and the channel ends. Changing another key: oldKey (of the same length, or
+ * shorter and zero-extended) is the key it replaces, NULL gives NORVEX_E_WRONG_PARAMETER_VALUE. */
+NORVEX_API long DF_ChangeKeyEV1(void* session, uint8_t keyNo, DF_KEY_TYPE newType,
+                                const uint8_t* newKey, unsigned newKeyLen, uint8_t keyVersion,
+                                const uint8_t* oldKey, unsigned oldKeyLen);
+/* ChangeKeySettings (54), channel (the application's or PICC master key): settings enciphered. */
+NORVEX_API long DF_ChangeKeySettingsEV1(void* session, uint8_t settings);
+/* GetCardUID (51), channel: the card's 7-byte UID (enciphered by the card) into uid[7]. */
+NORVEX_API long DF_GetCardUIDEV1(void* session, uint8_t* uid);
+/* GetFreeMemory (6E), PICC level, any authentication: the free bytes of the card's memory. */
+NORVEX_API long DF_GetFreeMemoryEV1(void* session, unsigned* freeBytes);
+/* GetDFNames (6D), PICC level (the master key when its settings ask for it): the applications
+ * created with an ISO file identifier, one per answer frame. *count is the room on entry and
+ * the number of applications on return; they are stored only when they all fit. */
+NORVEX_API long DF_GetDFNamesEV1(void* session, tag_df_name* names, uint8_t* count);
+/* GetISOFileIDs (61), the selected application: the ISO identifiers of its files. *count is the
+ * room on entry and their number on return; stored only when they all fit. */
+NORVEX_API long DF_GetISOFileIDsEV1(void* session, uint16_t* fids, uint8_t* count);
+/* SetConfiguration (5C), channel with the PICC master key: option 0 data[1] (bit 0 disables
+ * FormatPICC for good, bit 1 turns on the random UID for good), option 1 the default key (24
+ * bytes) and its version, option 2 the user ATS (its first byte its length); len 1 to 32. */
+NORVEX_API long DF_SetConfigurationEV1(void* session, uint8_t option, const uint8_t* data,
+                                       unsigned len);
+
+/* CreateApplication (CA), PICC level (master key when its settings ask for it): numKeys keys
+ * (1-14) of keyType, keySettings as in DF_CreateApp. With isoFid (not NULL) the application
+ * gets that ISO file identifier and its files may get one (key settings 2 bit 5), and dfName
+ * (1-16 bytes, NULL for none; only with isoFid) becomes its DF name. A duplicate identifier or
+ * name gives NORVEX_E_DF_DUPLICATE_ERROR. */
+NORVEX_API long DF_CreateAppEV1(void* session, unsigned aid, uint8_t keySettings, uint8_t numKeys,
+                                DF_KEY_TYPE keyType, const uint16_t* isoFid, const uint8_t* dfName,
+                                uint8_t dfNameLen);
+/* CreateStdDataFile (CD), CreateBackupDataFile (CB), CreateLinear/CyclicRecordFile (C0/C1) with an
+ * ISO file identifier (isoFid not NULL; the application must have been created with one), as
+ * DF_CreateStdFile, DF_CreateBackupFile and DF_CreateRecordFile otherwise. Value files take no
+ * ISO identifier: DF_CreateValueFile works under the channel. */
+NORVEX_API long DF_CreateStdFileEV1(void* session, uint8_t fileNo, const uint16_t* isoFid,
+                                    FILE_COMM_SET set, const tag_file_acl* acl, unsigned size);
+NORVEX_API long DF_CreateBackupFileEV1(void* session, uint8_t fileNo, const uint16_t* isoFid,
+                                       FILE_COMM_SET set, const tag_file_acl* acl, unsigned size);
+NORVEX_API long DF_CreateRecordFileEV1(void* session, uint8_t fileNo, const uint16_t* isoFid,
+                                       FILE_COMM_SET set, const tag_file_acl* acl,
+                                       unsigned recordSize, unsigned maxRecords, bool cyclic);
+
+/* File data under the channel, as DF_WriteData, DF_ReadData, DF_GetValue, DF_Credit, DF_Debit,
+ * DF_LimitedCredit, DF_WriteRecord and DF_ReadRecords with the same access rights, the file's
+ * communication setting set securing the data. COMM_PLAIN works without a channel too; MACed and
+ * enciphered ones need it (channel). An unknown setting: NORVEX_E_DF_BAD_COMMSET. */
+NORVEX_API long DF_WriteDataEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                                int len, const uint8_t* data);
+NORVEX_API long DF_ReadDataEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                               unsigned* len, uint8_t* out);
+NORVEX_API long DF_GetValueEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int* value);
+NORVEX_API long DF_CreditEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int value);
+NORVEX_API long DF_DebitEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int value);
+NORVEX_API long DF_LimitedCreditEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int value);
+NORVEX_API long DF_WriteRecordEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                                  int len, const uint8_t* data);
+NORVEX_API long DF_ReadRecordsEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
+                                  unsigned* count, uint8_t* out, unsigned recordSize);
+
 /* The older interface's functions that take records, and a few more, are exported with C++
  * linkage (further below). */
 

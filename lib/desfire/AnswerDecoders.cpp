@@ -5,6 +5,7 @@
 #include "desfire/AnswerDecoders.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "desfire/DesCipher.h"
 #include "desfire/NativeCommand.h"
@@ -51,6 +52,45 @@ long DecodeFileSettings(const uint8_t* data, size_t length, FileSettings* settin
   settings->acl.writeKey = data[3] & 0x0F;
   settings->extraLength = static_cast<uint8_t>(length - kFileSettingsHeader);
   std::copy_n(data + kFileSettingsHeader, settings->extraLength, settings->extra);
+  return 0;
+}
+
+long DecodeDfNames(const uint8_t* data, const std::vector<size_t>& frames, tag_df_name* names,
+                   uint8_t* count) {
+  constexpr size_t kFidLength = 2, kMaxName = sizeof names->name, kMaxEntries = 0xFF;
+  constexpr size_t kEntryHead = kAidLength + kFidLength;
+  size_t entries = 0;
+  for (size_t length : frames) {
+    if (length == 0) continue;  // a last frame with nothing but the CMAC
+    if (length < kEntryHead || length > kEntryHead + kMaxName || ++entries > kMaxEntries)
+      return rd_resp_truncated;
+  }
+  const bool fits = entries <= *count;
+  size_t at = 0, n = 0;
+  for (size_t length : frames) {
+    if (fits && length > 0) {
+      tag_df_name& name = names[n++];
+      name.aid = ReadLe(data + at, kAidLength);
+      name.isoFid = static_cast<uint16_t>(ReadLe(data + at + kAidLength, kFidLength));
+      name.nameLen = static_cast<uint8_t>(length - kEntryHead);
+      std::fill(std::begin(name.name), std::end(name.name), 0);
+      std::copy_n(data + at + kEntryHead, name.nameLen, name.name);
+    }
+    at += length;
+  }
+  *count = static_cast<uint8_t>(entries);
+  return 0;
+}
+
+long DecodeIsoFileIds(const uint8_t* data, size_t length, uint16_t* fids, uint8_t* count) {
+  constexpr size_t kFidLength = 2;
+  if (length % kFidLength != 0 || length / kFidLength > kMaxFiles * 2) return rd_resp_truncated;
+  const size_t n = length / kFidLength;
+  if (n <= *count) {
+    for (size_t i = 0; i < n; ++i)
+      fids[i] = static_cast<uint16_t>(ReadLe(data + kFidLength * i, kFidLength));
+  }
+  *count = static_cast<uint8_t>(n);
   return 0;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "norvexapi.h"
 
@@ -31,6 +32,14 @@ long DecodeApplicationIds(const uint8_t* data, size_t length, unsigned* aids, ui
 // File numbers of GetFileIDs into ids (room for kMaxFiles).
 long DecodeFileIds(const uint8_t* data, size_t length, uint8_t* ids, uint8_t* count);
 long DecodeFileSettings(const uint8_t* data, size_t length, FileSettings* settings);
+
+// GetDFNames: one application per answer frame, frames[i] data bytes each (AID, ISO file
+// identifier, DF name of 0 to 16 bytes). *count is the room on entry, the number of applications
+// on return; they are stored only when they all fit.
+long DecodeDfNames(const uint8_t* data, const std::vector<size_t>& frames, tag_df_name* names,
+                   uint8_t* count);
+// GetISOFileIDs: 2-byte identifiers, least significant byte first; *count as above.
+long DecodeIsoFileIds(const uint8_t* data, size_t length, uint16_t* fids, uint8_t* count);
 
 // Checks file data as the communication setting secures it and leaves the plain bytes at the
 // start of data, their number in *plain. An enciphered answer carries exactly plainLength bytes;

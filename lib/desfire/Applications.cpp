@@ -5,6 +5,8 @@
 #include <array>
 
 #include "desfire/AnswerDecoders.h"
+#include "desfire/DesfirePreconditions.h"
+#include "desfire/Ev1Exchange.h"
 #include "desfire/NativeCommand.h"
 #include "session/ExceptionBoundary.h"
 #include "status/StatusCodes.h"
@@ -30,8 +32,18 @@ long AidCommand(void* session, uint8_t code, unsigned aid) {
 
 extern "C" {
 
+// Under an EV1 channel the answer's CMAC is checked and taken off; the answer is then stored
+// only when it fits whole.
 NORVEX_API long DF_GetVersion(void* session, uint8_t* out, uint16_t* outLen) try {
-  return DF_SendNativeCMDEx(session, &kGetVersion, 1, out, outLen);
+  DESFIRE_RECORD* record = nullptr;
+  if (long status = CheckDesfireSession(session, SessionNeeds::Reader, &record)) return status;
+  if (!record->channel.active) return DF_SendNativeCMDEx(session, &kGetVersion, 1, out, outLen);
+  if (outLen == nullptr) return wrong_parameter_value;
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetVersion}, &answer)) return status;
+  if (out != nullptr && answer.size() <= *outLen) std::copy(answer.begin(), answer.end(), out);
+  *outLen = static_cast<uint16_t>(answer.size());
+  return 0;
 } catch (...) {
   return StatusOfCurrentException();
 }
@@ -39,11 +51,9 @@ NORVEX_API long DF_GetVersion(void* session, uint8_t* out, uint16_t* outLen) try
 NORVEX_API long DF_GetVersionI(void* session, uint8_t* out) try {
   if (long status = EntryChecks(session)) return status;
   if (out == nullptr) return wrong_parameter_value;
-  std::array<uint8_t, kVersionLength> version{};
-  uint16_t length = kVersionLength;
-  if (long status = DF_SendNativeCMDEx(session, &kGetVersion, 1, version.data(), &length))
-    return status;
-  if (length != kVersionLength) return rd_resp_truncated;
+  Bytes version;
+  if (long status = desfire::Query(session, Bytes{kGetVersion}, &version)) return status;
+  if (version.size() != kVersionLength) return rd_resp_truncated;
   std::copy(version.begin(), version.end(), out);
   return 0;
 } catch (...) {
@@ -64,11 +74,9 @@ NORVEX_API long DF_CreateApp(void* session, unsigned aid, uint8_t keySettings,
 NORVEX_API long DF_ListApps(void* session, unsigned* aids, uint16_t* count) try {
   if (long status = EntryChecks(session)) return status;
   if (count == nullptr || (aids == nullptr && *count > 0)) return wrong_parameter_value;
-  std::array<uint8_t, desfire::kMaxApplications * desfire::kAidLength> answer{};
-  uint16_t length = answer.size();
-  if (long status = DF_SendNativeCMDEx(session, &kGetApplicationIds, 1, answer.data(), &length))
-    return status;
-  return desfire::DecodeApplicationIds(answer.data(), length, aids, count);
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetApplicationIds}, &answer)) return status;
+  return desfire::DecodeApplicationIds(answer.data(), answer.size(), aids, count);
 } catch (...) {
   return StatusOfCurrentException();
 }
@@ -91,8 +99,19 @@ NORVEX_API long DF_DeleteApp(void* session, unsigned aid) try {
   return StatusOfCurrentException();
 }
 
+// The card ends the EV1 channel on selection; its answer is taken as the status alone.
 NORVEX_API long DF_SelectApp(void* session, unsigned aid) try {
-  return AidCommand(session, kSelectApplication, aid);
+  DESFIRE_RECORD* record = nullptr;
+  if (long status = CheckDesfireSession(session, SessionNeeds::Reader, &record)) return status;
+  desfire::Ev1Request request;
+  request.command = {kSelectApplication};
+  AppendLe(request.command, aid, desfire::kAidLength);
+  request.answerUnchecked = true;
+  Bytes answer;
+  const long status = desfire::Ev1Transceive(session, request, &answer);
+  record->channel.active = false;
+  if (status == 0) record->selectedAid = aid & 0xFFFFFF;
+  return status;
 } catch (...) {
   return StatusOfCurrentException();
 }

@@ -90,6 +90,7 @@ NORVEX_API long DF_AuthKey(void* handle, uint8_t keyNo, const tag_des_key* key,
   DESFIRE_RECORD* record = nullptr;
   if (long status = CheckDesfireSession(handle, SessionNeeds::Reader, &record)) return status;
   if (key == nullptr || sessionKey == nullptr) return wrong_parameter_value;
+  record->channel.active = false;  // another authentication ends the EV1 channel
   Challenge rndB{};
   if (long status = ReceiveCardChallenge(handle, *record, keyNo, key, &rndB)) return status;
   const uint8_t* random = Gen8RND();

@@ -41,13 +41,10 @@ long CreateDataFile(void* session, uint8_t code, uint8_t fileNo, FILE_COMM_SET s
 }
 
 long ReadFileSettings(void* session, uint8_t fileNo, desfire::FileSettings* settings) {
-  const uint8_t command[2] = {kGetFileSettings, fileNo};
-  std::array<uint8_t, desfire::kFileSettingsHeader + desfire::kMaxFileSettingsExtra> answer{};
-  uint16_t length = answer.size();
-  if (long status = DF_SendNativeCMDEx(session, command, sizeof command, answer.data(), &length))
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetFileSettings, fileNo}, &answer))
     return status;
-  if (length > answer.size()) return rd_resp_truncated;
-  return desfire::DecodeFileSettings(answer.data(), length, settings);
+  return desfire::DecodeFileSettings(answer.data(), answer.size(), settings);
 }
 
 }  // namespace
@@ -109,11 +106,9 @@ NORVEX_API long DF_DeleteFile(void* session, uint8_t fileNo) try {
 NORVEX_API long DF_GetFileIDs(void* session, uint8_t* count, uint8_t* ids) try {
   if (long status = EntryChecks(session)) return status;
   if (count == nullptr || ids == nullptr) return wrong_parameter_value;
-  std::array<uint8_t, desfire::kMaxFiles> answer{};
-  uint16_t length = answer.size();
-  if (long status = DF_SendNativeCMDEx(session, &kGetFileIds, 1, answer.data(), &length))
-    return status;
-  return desfire::DecodeFileIds(answer.data(), length, ids, count);
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetFileIds}, &answer)) return status;
+  return desfire::DecodeFileIds(answer.data(), answer.size(), ids, count);
 } catch (...) {
   return StatusOfCurrentException();
 }

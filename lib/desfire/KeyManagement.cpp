@@ -65,11 +65,9 @@ NORVEX_API long DF_ChangeKey(void* session, uint8_t keyNo, const uint8_t* keyA, 
 NORVEX_API long DF_GetKeySettings(void* session, uint8_t* settings, uint8_t* maxKeys) try {
   if (long status = EntryChecks(session)) return status;
   if (settings == nullptr || maxKeys == nullptr) return wrong_parameter_value;
-  uint8_t answer[2] = {};
-  uint16_t length = sizeof answer;
-  if (long status = DF_SendNativeCMDEx(session, &kGetKeySettings, 1, answer, &length))
-    return status;
-  if (length != sizeof answer) return rd_resp_truncated;
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetKeySettings}, &answer)) return status;
+  if (answer.size() != 2) return rd_resp_truncated;
   *settings = answer[0];
   *maxKeys = answer[1];
   return 0;
@@ -91,13 +89,10 @@ NORVEX_API long DF_ChangeKeySettings(void* session, uint8_t settings,
 NORVEX_API long DF_GetKeyVersion(void* session, uint8_t keyNo, uint8_t* version) try {
   if (long status = EntryChecks(session)) return status;
   if (version == nullptr) return wrong_parameter_value;
-  const uint8_t command[2] = {kGetKeyVersion, keyNo};
-  uint8_t answer = 0;
-  uint16_t length = 1;
-  if (long status = DF_SendNativeCMDEx(session, command, sizeof command, &answer, &length))
-    return status;
-  if (length != 1) return rd_resp_truncated;
-  *version = answer;
+  Bytes answer;
+  if (long status = desfire::Query(session, Bytes{kGetKeyVersion, keyNo}, &answer)) return status;
+  if (answer.size() != 1) return rd_resp_truncated;
+  *version = answer[0];
   return 0;
 } catch (...) {
   return StatusOfCurrentException();

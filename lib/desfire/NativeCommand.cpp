@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "desfire/DesfirePreconditions.h"
+#include "desfire/Ev1Exchange.h"
 
 namespace desfire {
 
@@ -31,9 +32,13 @@ long EntryChecks(void* session, uint32_t* timeout) {
 }
 
 long SendStatusOnly(void* session, const Bytes& command) {
-  uint16_t length = 0;
-  return DF_SendNativeCMDEx(session, command.data(), static_cast<uint16_t>(command.size()), nullptr,
-                            &length);
+  return Ev1StatusOnly(session, command);
+}
+
+long Query(void* session, const Bytes& command, Bytes* answer) {
+  Ev1Request request;
+  request.command = command;
+  return Ev1Transceive(session, request, answer);
 }
 
 }  // namespace desfire

@@ -40,8 +40,12 @@ Bytes WithCrc(Bytes bytes);
 // plain zero-padded to `size` bytes (whole blocks), ciphered in send mode, appended to command.
 void AppendCryptogram(Bytes& command, Bytes plain, size_t size, const tag_des_key& sessionKey);
 
-// Sends the command and keeps only the card's status (0 or 0xA100 + status).
+// Sends the command and keeps only the card's status (0 or 0xA100 + status); CMACed under the
+// session's EV1 channel when one is open.
 long SendStatusOnly(void* session, const Bytes& command);
+// Sends the command (CMACed under an open EV1 channel) and hands back the joined answer data,
+// its CMAC checked and taken off.
+long Query(void* session, const Bytes& command, Bytes* answer);
 
 // The entry checks of every command: session, reader, DESFire record (whose exchange time-out
 // goes to *timeout when asked for).

@@ -117,21 +117,55 @@ std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
                                    std::make_unique<iso7816::Iso7816App>(seed));
 }
 
-// A DESFire card in factory state: PICC master key (key=, 8 or 16 bytes; default 16 zero bytes,
-// single DES), no application. ATQA 0344, SAK 20, ATS with FSCI 5 (64-byte frames).
-std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidSource& freshUid) {
-  description.requireOnly({"uid", "key"});
-  auto uid = description.option("uid") ? hexOption(description, "uid", {7}) : freshUid(7);
-  desfire::Key key{};
-  if (description.option("key")) {
-    auto bytes = hexOption(description, "key", {8, 16});
-    if (bytes.size() == 8) bytes.insert(bytes.end(), bytes.begin(), bytes.end());
-    std::copy(bytes.begin(), bytes.end(), key.begin());
+// The PICC master key of key=[TYPE:]HEX: des (8 or 16 bytes, the default type), 2k3des (16),
+// 3k3des (24) or aes (16, key version 0).
+desfire::Key desfireKey(const std::string& text) {
+  struct KeyKind {
+    std::string_view prefix;
+    desfire::KeyType type;
+    std::initializer_list<size_t> lengths;
+  };
+  static const std::array<KeyKind, 4> kKinds{{
+      {"des:", desfire::KeyType::kDes, {8, 16}},
+      {"2k3des:", desfire::KeyType::kDes, {16}},
+      {"3k3des:", desfire::KeyType::k3K3Des, {24}},
+      {"aes:", desfire::KeyType::kAes, {16}},
+  }};
+  KeyKind kind = kKinds[0];
+  std::string hex = text;
+  for (const auto& candidate : kKinds) {
+    if (!text.starts_with(candidate.prefix)) continue;
+    kind = candidate;
+    hex = text.substr(candidate.prefix.size());
   }
+  auto bytes = parseHexBytes(hex);
+  if (std::find(kind.lengths.begin(), kind.lengths.end(), bytes.size()) == kind.lengths.end()) {
+    throw std::invalid_argument("option key=" + text + " has the wrong number of bytes");
+  }
+  if (bytes.size() == 8) bytes.insert(bytes.end(), bytes.begin(), bytes.end());
+  return desfire::Key::of(kind.type, bytes);
+}
+
+desfire::CardSize desfireSize(const std::string& text) {
+  if (text == "2k") return desfire::CardSize::k2K;
+  if (text == "4k") return desfire::CardSize::k4K;
+  if (text == "8k") return desfire::CardSize::k8K;
+  throw std::invalid_argument("option size=" + text + " is not 2k, 4k or 8k");
+}
+
+// A DESFire EV1 card in factory state: PICC master key (key=, see desfireKey; default 16 zero
+// bytes, single DES), no application, 2, 4 or 8 KiB of EEPROM (size=, default 4k). ATQA 0344,
+// SAK 20, ATS with FSCI 5 (64-byte frames).
+std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidSource& freshUid) {
+  description.requireOnly({"uid", "key", "size"});
+  auto uid = description.option("uid") ? hexOption(description, "uid", {7}) : freshUid(7);
+  desfire::Key key;
+  if (auto text = description.option("key")) key = desfireKey(*text);
+  const auto size = desfireSize(description.option("size").value_or("4k"));
   uint32_t seed = 0;
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   auto ats = tcl::Ats::parse({0x06, 0x75, 0x77, 0x81, 0x02, 0x80});
-  auto application = std::make_unique<desfire::DesfireApp>(uid, key, seed);
+  auto application = std::make_unique<desfire::DesfireApp>(uid, key, seed, size);
   return std::make_unique<TclCard>("desfire", std::move(uid), Atq{0x44, 0x03}, std::move(ats),
                                    std::move(application));
 }

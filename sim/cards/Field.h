@@ -38,7 +38,8 @@ class Field {
   //     (1 byte), file=PATH (raw memory image);
   //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
   //     cid=on|off (CID support announced in TC);
-  //   desfire: uid=HEX (7 bytes), key=HEX (PICC master key, 8 or 16 bytes);
+  //   desfire: uid=HEX (7 bytes), key=[TYPE:]HEX (PICC master key: des 8 or 16 bytes, the
+  //     default; 2k3des 16; 3k3des 24; aes 16), size=2k|4k|8k (EEPROM, default 4k);
   //   ultralight, ntag213, ntag215, ntag216: uid=HEX (7 bytes), file=PATH (raw page image);
   //   typeb: pupi=HEX (4 bytes), afi=HEX (1 byte), appdata=HEX (4 bytes of application data),
   //     proto=HEX (3 bytes of protocol info), hlr=HEX (higher-layer response to ATTRIB, up to

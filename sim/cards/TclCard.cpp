@@ -72,6 +72,13 @@ std::optional<CardFrame> TclCard::answerRats(std::span<const uint8_t> frame) {
   return CardFrame{ats_.bytes(), tcl::BlockEngine::kBlockAnswerTime};
 }
 
+// At power-up the card takes the UID its application draws (or its own again) and the ATS its
+// application chose (DESFire's SetConfiguration), if any, for the session that follows.
+void TclCard::onPowerUp() {
+  answerWithUid(application_->uidAfterPowerUp());
+  if (auto chosen = application_->ats(); !chosen.empty()) ats_ = tcl::Ats::parse(std::move(chosen));
+}
+
 // PPS request: PPSS (D0 | CID), PPS0 (11: PPS1 follows, 01: none), PPS1 (DSI in bits 4-3, DRI
 // in bits 2-1). The card confirms with PPSS when it addresses it and asks for bit rates its TA
 // offers; otherwise it stays silent.

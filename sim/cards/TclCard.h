@@ -45,6 +45,7 @@ class TclCard : public TypeACard {
  protected:
   std::optional<CardFrame> exchange(std::span<const uint8_t> frame) override;
   void dropSession() override;
+  void onPowerUp() override;
 
  private:
   enum class Layer { Iso14443_3, AtsSent, Protocol };

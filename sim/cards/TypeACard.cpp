@@ -7,7 +7,7 @@
 namespace norvexsim {
 
 TypeACard::TypeACard(std::vector<uint8_t> uid, Atq atq, uint8_t sak)
-    : Card(std::move(uid)), atq_(atq), sak_(sak) {
+    : Card(std::move(uid)), uidOnAir_(this->uid()), atq_(atq), sak_(sak) {
   const std::vector<uint8_t>& bytes = this->uid();
   if (bytes.size() != 4 && bytes.size() != 7 && bytes.size() != 10) {
     throw std::invalid_argument("a type A UID has 4, 7 or 10 bytes");
@@ -96,6 +96,18 @@ void TypeACard::onFieldReset() {
   wokenFromHalt_ = false;
   readyLevel_ = 1;
   dropSession();
+  onPowerUp();
+}
+
+void TypeACard::answerWithUid(std::vector<uint8_t> uid) {
+  if (uid.empty()) uid = this->uid();
+  if (uid.size() != 4 && uid.size() != 7 && uid.size() != 10) {
+    throw std::invalid_argument("a type A UID has 4, 7 or 10 bytes");
+  }
+  constexpr uint8_t kUidSizeBits = 0xC0;
+  const uint8_t sizeBits = uid.size() == 4 ? 0x00 : uid.size() == 7 ? 0x40 : 0x80;
+  atq_[0] = static_cast<uint8_t>((atq_[0] & ~kUidSizeBits) | sizeBits);
+  uidOnAir_ = std::move(uid);
 }
 
 CardAnswer TypeACard::authenticate(uint8_t keyType, uint8_t block, const MifareKey& key,

@@ -42,8 +42,10 @@ class TypeACard : public Card {
   uint8_t sak() const { return sak_; }
   CardState state() const { return state_; }
 
-  size_t cascadeLevels() const { return uid().size() / 3; }  // 4 -> 1, 7 -> 2, 10 -> 3
-  CascadeBytes cascadeBytes(size_t level) const { return cascadeBytesOf(uid(), level); }
+  // The UID the card answers anticollision with: its own, or one it drew at power-up.
+  const std::vector<uint8_t>& uidOnAir() const { return uidOnAir_; }
+  size_t cascadeLevels() const { return uidOnAir_.size() / 3; }  // 4 -> 1, 7 -> 2, 10 -> 3
+  CascadeBytes cascadeBytes(size_t level) const { return cascadeBytesOf(uidOnAir_, level); }
   // The serial number a Mifare authentication is computed with: the last cascade level.
   CascadeBytes authenticationUid() const { return cascadeBytes(cascadeLevels()); }
 
@@ -88,11 +90,17 @@ class TypeACard : public Card {
   virtual void dropSession() {}
   // Back to IDLE, or to HALT when the card was woken from HALT; drops the session.
   void fallBack();
+  // Called when the card powers up in a field (after onFieldReset has dropped the session).
+  virtual void onPowerUp() {}
+  // The UID anticollision uses from now on (4, 7 or 10 bytes; empty: the card's own); the UID
+  // size bits of the ATQA follow it. Throws std::invalid_argument for another length.
+  void answerWithUid(std::vector<uint8_t> uid);
 
  private:
   void enterReady(bool fromHalt);
   CardAnswer settle(CardAnswer answer);
 
+  std::vector<uint8_t> uidOnAir_;
   Atq atq_;
   uint8_t sak_;
   CardState state_ = CardState::Idle;

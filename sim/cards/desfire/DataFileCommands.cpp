@@ -5,7 +5,6 @@
 
 #include "sim/cards/desfire/DesfireStatus.h"
 #include "sim/cards/desfire/FileAccess.h"
-#include "sim/cards/desfire/SecureMessaging.h"
 
 namespace norvexsim::desfire {
 namespace {
@@ -32,7 +31,7 @@ WriteLength writeCommandLength(CardContext& card, Command firstFrame) {
   if (!grant.granted()) return {0, grant.status};
   const uint32_t length = readUnsigned(firstFrame, 5, 3);
   if (length == 0) return {0, status::kLengthError};
-  return {kWriteHeader + securedLength(grant.setting, length), status::kOk};
+  return {kWriteHeader + card.securedLength(grant.setting, length), status::kOk};
 }
 
 WriteData openWrite(CardContext& card, Command command) {
@@ -42,13 +41,8 @@ WriteData openWrite(CardContext& card, Command command) {
   File& file = *lookupFile(card, command).file;
   const Grant grant = grantAccess(file, right::kWrite | right::kReadWrite, card);
   const uint32_t length = readUnsigned(command, 5, 3);
-  std::optional<std::vector<uint8_t>> data{
-      std::vector<uint8_t>(command.begin() + kWriteHeader, command.end())};
-  if (grant.setting != comm::kPlain) {
-    data = openFromReader(grant.setting, card.authenticated()->sessionKey,
-                          command.subspan(kWriteHeader), length);
-    if (!data) return refused(status::kIntegrityError);
-  }
+  auto data = card.openCommand(grant.setting, command, kWriteHeader, length);
+  if (!data) return refused(status::kIntegrityError);
   return {&file, readUnsigned(command, 2, 3), std::move(*data), status::kOk};
 }
 
@@ -68,9 +62,7 @@ Answer readData(CardContext& card, Command command) {
   if (length > size - offset) return {status::kBoundaryError};
   const auto data = std::span<const uint8_t>(file.committed.data).subspan(offset, length);
   Answer answer{status::kOk};
-  const auto secured = grant.setting == comm::kPlain
-                           ? std::vector<uint8_t>(data.begin(), data.end())
-                           : secureForReader(grant.setting, card.authenticated()->sessionKey, data);
+  const auto secured = card.secureAnswer(grant.setting, data);
   answer.insert(answer.end(), secured.begin(), secured.end());
   return answer;
 }

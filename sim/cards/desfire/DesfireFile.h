@@ -66,6 +66,7 @@ struct PendingChange {
 
 struct File {
   FileType type = FileType::kStandard;
+  std::optional<uint16_t> isoFid;
   uint8_t comm = comm::kPlain;
   AccessRights access;
   int32_t lower = 0, upper = 0;  // value files

@@ -13,6 +13,7 @@ Answer createValueFile(CardContext& card, Command command);     // CC
 Answer createRecordFile(CardContext& card, Command command);    // C0 linear, C1 cyclic
 Answer deleteFile(CardContext& card, Command command);          // DF
 Answer getFileIds(CardContext& card, Command command);          // 6F
+Answer getIsoFileIds(CardContext& card, Command command);       // 61
 Answer getFileSettings(CardContext& card, Command command);     // F5
 Answer changeFileSettings(CardContext& card, Command command);  // 5F
 

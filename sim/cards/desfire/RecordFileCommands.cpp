@@ -6,7 +6,6 @@
 #include "sim/cards/desfire/DataFileCommands.h"
 #include "sim/cards/desfire/DesfireStatus.h"
 #include "sim/cards/desfire/FileAccess.h"
-#include "sim/cards/desfire/SecureMessaging.h"
 
 namespace norvexsim::desfire {
 namespace {
@@ -60,9 +59,7 @@ Answer readRecords(CardContext& card, Command command) {
   for (size_t i = first; i < first + count; ++i) {
     data.insert(data.end(), records[i].begin(), records[i].end());
   }
-  if (grant.setting != comm::kPlain) {
-    data = secureForReader(grant.setting, card.authenticated()->sessionKey, data);
-  }
+  data = card.secureAnswer(grant.setting, data);
   Answer answer{status::kOk};
   answer.insert(answer.end(), data.begin(), data.end());
   return answer;

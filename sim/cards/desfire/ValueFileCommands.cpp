@@ -3,7 +3,6 @@
 
 #include "sim/cards/desfire/DesfireStatus.h"
 #include "sim/cards/desfire/FileAccess.h"
-#include "sim/cards/desfire/SecureMessaging.h"
 
 namespace norvexsim::desfire {
 namespace {
@@ -51,9 +50,7 @@ Answer getValue(CardContext& card, Command command) {
   if (!grant.granted()) return {grant.status};
   std::vector<uint8_t> value;
   appendUnsigned(value, static_cast<uint32_t>(file.committed.value), kValueLength);
-  if (grant.setting != comm::kPlain) {
-    value = secureForReader(grant.setting, card.authenticated()->sessionKey, value);
-  }
+  value = card.secureAnswer(grant.setting, value);
   Answer answer{status::kOk};
   answer.insert(answer.end(), value.begin(), value.end());
   return answer;
@@ -67,16 +64,11 @@ Answer changeValue(CardContext& card, Command command) {
   if (file.type != FileType::kValue) return {status::kParameterError};
   const Grant grant = grantAccess(file, rightsFor(command[0]), card);
   if (!grant.granted()) return {grant.status};
-  if (command.size() != 2 + securedLength(grant.setting, kValueLength)) {
+  if (command.size() != 2 + card.securedLength(grant.setting, kValueLength)) {
     return {status::kLengthError};
   }
-  auto amount =
-      std::optional<std::vector<uint8_t>>(std::vector<uint8_t>(command.begin() + 2, command.end()));
-  if (grant.setting != comm::kPlain) {
-    amount = openFromReader(grant.setting, card.authenticated()->sessionKey, command.subspan(2),
-                            kValueLength);
-    if (!amount) return {status::kIntegrityError};
-  }
+  const auto amount = card.openCommand(grant.setting, command, 2, kValueLength);
+  if (!amount) return {status::kIntegrityError};
   const auto value = static_cast<int32_t>(readUnsigned(*amount, 0, kValueLength));
   if (value < 0) return {status::kParameterError};
   return {apply(file, command[0], value)};

@@ -26,6 +26,11 @@ class TclApplication {
   virtual bool setMemory(const std::vector<uint8_t>& image) = 0;
   // True when the memory survives removal from the field (see Card::keepsMemoryOutOfField).
   virtual bool keepsMemoryOutOfField() const { return false; }
+  // The UID the card answers anticollision with after a power-up when it is not the card's own
+  // (a card that draws a random UID each time); empty: its own.
+  virtual std::vector<uint8_t> uidAfterPowerUp() { return {}; }
+  // The ATS the card answers RATS with when the application chose one; empty: the card's own.
+  virtual std::vector<uint8_t> ats() const { return {}; }
 };
 
 }  // namespace norvexsim::tcl

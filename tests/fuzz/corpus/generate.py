@@ -276,6 +276,16 @@ def desfire_commands() -> None:
     write("desfire_commands", "write_plain", header(7, 4, 0) + card(b"\x00", 0))
 
 
+def desfire_ev1_answer() -> None:
+    """Inputs of desfire_ev1_answer_fuzz.cpp: operation, key type, plain length, unit, frames."""
+    uid = bytes.fromhex("AB5AD956604D5F69340DDAC1C0B584BA")  # GetCardUID under AES
+    write("desfire_ev1_answer", "uid", bytes([0, 3]) + u16(7) + u16(0) + u16(len(uid)) + uid)
+    ndef = bytes.fromhex("010000 10E1 D2760000850101")
+    bare = bytes.fromhex("EEEE10 03E1")
+    write("desfire_ev1_answer", "dfnames",
+          bytes([10, 0]) + u16(0) + u16(0) + u16(len(ndef)) + ndef + u16(len(bare)) + bare)
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -287,3 +297,4 @@ if __name__ == "__main__":
     desfire_answer()
     desfire_commands()
     desfire_card()
+    desfire_ev1_answer()
