@@ -5,7 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ostream>
+#include <iostream>
 
 #include "dump/HexLines.h"
 
@@ -47,6 +47,10 @@ void printTable(std::ostream& out, const std::vector<std::string>& header,
   };
   line(header);
   for (const auto& row : rows) line(row);
+}
+
+void printJson(const dump::JsonValue& value) {
+  std::cout << dump::writeJsonText(value, dump::JsonLayout::Indented);
 }
 
 Progress::Progress(std::string label, std::size_t total)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Text output of the subcommands: hex, aligned tables, a progress bar on a terminal.
+// Output of the subcommands: hex, aligned tables, JSON, a progress bar on a terminal.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "dump/JsonValue.h"
+
 namespace norvex::cli {
+
+// A listing's JSON on standard output, indented.
+void printJson(const dump::JsonValue& value);
 
 std::string hex(const uint8_t* data, std::size_t length);
 std::string hex(const std::vector<uint8_t>& bytes);

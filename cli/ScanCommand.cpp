@@ -8,6 +8,8 @@
 // card asked for.
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <thread>
 
@@ -16,6 +18,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
 #include "cli/TypeBPoll.h"
 #include "dump/JsonValue.h"
@@ -30,7 +33,8 @@ constexpr const char* kUsage =
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
     "ATS of ISO 14443-4 cards; ISO 14443-B cards follow with their PUPI as UID (and their ATQB\n"
     "in JSON). --watch (type A cards) keeps scanning until interrupted and prints a line for\n"
-    "each card that arrives (+) or leaves (-); with --json one JSON object per line.\n";
+    "each card that arrives (+) or leaves (-); with --json one JSON object per line, with the\n"
+    "time (UTC) and the reader.\n";
 
 constexpr std::size_t kMaxCards = 16;
 constexpr uint16_t kRfResetMs = 10;
@@ -50,8 +54,6 @@ struct CardRow {
   std::string atsError;
   std::vector<uint8_t> atqb;  // type B cards only
 };
-
-constexpr const char* kTypeBName = "ISO 14443-B";
 
 std::vector<CardRow> selectEveryCard(void* session) {
   std::vector<CardRow> cards;
@@ -88,14 +90,39 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
     card.atsError = statusMessage("RATS", status);
 }
 
-std::string cardJson(const CardRow& card) {
-  if (!card.atqb.empty())
-    return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": null, \"sak\": null, \"type\": \"" +
-           kTypeBName + "\", \"atqb\": \"" + hex(card.atqb) + "\", \"ats\": null}";
-  return "{\"uid\": \"" + hex(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
-         "\", \"sak\": \"" + hex(&card.sak, 1) +
-         "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
-         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex(card.ats) + "\"") + "}";
+// The card's type as the scan found it: by ATQA and SAK, or as a type B card.
+CardType typeOf(const CardRow& card) {
+  return card.atqb.empty() ? cardTypeOf(card.atqa, card.sak) : kTypeBCard;
+}
+
+dump::JsonValue cardJson(const CardRow& card) {
+  const bool typeB = !card.atqb.empty();
+  const CardType type = typeOf(card);
+  auto hexOrNull = [](const std::vector<uint8_t>& bytes) {
+    return bytes.empty() ? dump::JsonValue{} : dump::jsonHex(bytes.data(), bytes.size());
+  };
+  dump::JsonValue json = dump::JsonValue::object();
+  json.add("uid", dump::jsonHex(card.uid.data(), card.uid.size()))
+      .add("atqa", typeB ? dump::JsonValue{} : dump::jsonString(atqaText(card.atqa)))
+      .add("sak", typeB ? dump::JsonValue{} : dump::jsonHex(&card.sak, 1))
+      .add("kind", dump::jsonString(type.kind))
+      .add("type", dump::jsonString(type.name));
+  if (typeB) json.add("atqb", hexOrNull(card.atqb));
+  return json.add("ats", hexOrNull(card.ats));
+}
+
+// Now in UTC with milliseconds, as ISO 8601 writes it: 2026-12-08T16:28:07.123Z.
+std::string timestamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
+  return text;
 }
 
 bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
@@ -104,38 +131,64 @@ bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
   return false;
 }
 
-void printEvent(char sign, const CardRow& card, bool json) {
+// The reader a watch reports on: its name and product ID, as `readers` lists them.
+struct WatchedReader {
+  std::string name;
+  std::string product;
+};
+
+void printEvent(char sign, const CardRow& card, const WatchedReader& reader, bool json) {
   if (json)
-    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left")
-              << "\", \"card\": " << cardJson(card) << "}";
+    std::cout << dump::writeJsonText(
+        dump::JsonValue::object()
+            .add("event", dump::jsonString(sign == '+' ? "arrived" : "left"))
+            .add("time", dump::jsonString(timestamp()))
+            .add("reader", dump::jsonString(reader.name))
+            .add("product", dump::jsonString(reader.product))
+            .add("card", cardJson(card)),
+        dump::JsonLayout::OneLine);
   else
     std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
-              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
-  std::cout << std::endl;
+              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak)
+              << (card.ats.empty() ? "" : "  " + hex(card.ats)) << "\n";
+  std::cout.flush();
 }
 
-// Scans until SIGINT or SIGTERM, printing the cards that arrive and leave.
-int watch(void* session, bool json) {
+// The ATS of a card that arrived; a card that left (or a card that came) since the scan ends no
+// watch: the ATS is then left out.
+void watchedAts(void* session, std::size_t index, CardRow& card) {
+  try {
+    requestAts(session, index, card);
+  } catch (const CliError& error) {
+    card.atsError = error.what();
+  }
+}
+
+// Scans until SIGINT or SIGTERM, printing the cards that arrive (with the ATS of ISO 14443-4
+// cards) and leave.
+int watch(void* session, const WatchedReader& reader, bool json) {
   std::signal(SIGINT, onStopSignal);
   std::signal(SIGTERM, onStopSignal);
   std::vector<CardRow> present;
   while (!stopWatching) {
     std::vector<CardRow> now = selectEveryCard(session);
-    for (const CardRow& card : now)
-      if (!sameUidIn(present, card)) printEvent('+', card, json);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (sameUidIn(present, now[i])) continue;
+      if (announcesIso14443_4(now[i].sak)) watchedAts(session, i, now[i]);
+      printEvent('+', now[i], reader, json);
+    }
     for (const CardRow& card : present)
-      if (!sameUidIn(now, card)) printEvent('-', card, json);
+      if (!sameUidIn(now, card)) printEvent('-', card, reader, json);
     present = std::move(now);
     std::this_thread::sleep_for(kWatchInterval);
   }
   return kExitOk;
 }
 
-void printJson(const std::vector<CardRow>& cards) {
-  std::cout << "[";
-  for (std::size_t i = 0; i < cards.size(); ++i)
-    std::cout << (i ? ",\n " : "\n ") << cardJson(cards[i]);
-  std::cout << (cards.empty() ? "]\n" : "\n]\n");
+void printCardsJson(const std::vector<CardRow>& cards) {
+  dump::JsonValue list = dump::JsonValue::array();
+  for (const CardRow& card : cards) list.push(cardJson(card));
+  printJson(list);
 }
 
 }  // namespace
@@ -145,7 +198,9 @@ int runScan(const Words& args) {
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("scan takes no arguments");
   ReaderSession reader(options);
-  if (options.has("watch")) return watch(reader.handle(), options.has("json"));
+  if (options.has("watch"))
+    return watch(reader.handle(), {reader.name(), productText(reader.productId())},
+                 options.has("json"));
   std::vector<CardRow> cards = selectEveryCard(reader.handle());
   for (std::size_t i = 0; i < cards.size(); ++i)
     if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);
@@ -156,7 +211,7 @@ int runScan(const Words& args) {
     cards.push_back(card);
   }
   if (options.has("json")) {
-    printJson(cards);
+    printCardsJson(cards);
     return kExitOk;
   }
   if (cards.empty()) {
@@ -166,7 +221,7 @@ int runScan(const Words& args) {
   std::vector<std::vector<std::string>> table;
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
-      table.push_back({hex(card.uid), "-", "-", kTypeBName, "-"});
+      table.push_back({hex(card.uid), "-", "-", kTypeBCard.name, "-"});
       continue;
     }
     table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),

@@ -5,17 +5,21 @@
 // a time until the tag refuses an address, then page by page from the last good read. A refused
 // address or write sends the tag back to IDLE, so it is selected again after each.
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CardInField.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Confirm.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/Suggest.h"
+#include "cli/TagModel.h"
+#include "dump/DumpFile.h"
+#include "dump/JsonValue.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -23,10 +27,12 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex ultralight dump [-o FILE] [--reader USB_n] [--product ID]\n"
+    "usage: norvex ultralight dump [-o FILE | --json] [--reader USB_n] [--product ID]\n"
     "       norvex ultralight write PAGE HEX [--yes] [--reader USB_n] [--product ID]\n"
     "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
-    "per page (PAGE, 4 bytes in hex), or writes the pages byte for byte to FILE with -o.\n"
+    "per page (PAGE, 4 bytes in hex, ASCII), or writes the pages byte for byte to FILE with -o\n"
+    "(replaced in one step). The chip model goes to stderr with what it was read from:\n"
+    "GET_VERSION, else the capability container in page 3, else the number of pages.\n"
     "write stores HEX (4 bytes, 8 hex digits, per page) in page PAGE and the pages after it;\n"
     "lock bits make pages read-only for good and the tag refuses writes to them: the other\n"
     "pages are still written, and the refused ones named. Writing the lock or OTP bits (pages\n"
@@ -36,6 +42,7 @@ constexpr const char* kUsage =
 constexpr unsigned kPageSize = 4;
 constexpr unsigned kPagesPerRead = 4;
 constexpr unsigned kMaxPages = 256;
+constexpr uint16_t kRfResetMs = 10;
 
 // What a write to the page changes for good, or "" for a page of user memory. The configuration
 // pages (dynamic lock bytes, CFG0/CFG1, PWD, PACK) of Ultralight EV1 and NTAG 213/215/216 are
@@ -67,7 +74,7 @@ std::vector<uint8_t> selectTag(void* session) {
   uint8_t uid[8] = {};
   const long status = MifU_GetCard(session, uid);
   if (status == -1)
-    throw CliError(kExitCardError, "the card in the field is not an Ultralight / NTAG");
+    throwWrongCard(session, "selecting the tag", "is not a Mifare Ultralight / NTAG");
   check(status, "selecting the tag");
   return std::vector<uint8_t>(uid, uid + 7);
 }
@@ -80,6 +87,9 @@ std::vector<uint8_t> readAllPages(void* session) {
     uint8_t block[kPageSize * kPagesPerRead] = {};
     const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
     if (status != NORVEX_OK) {
+      if (page == 0 && cardInField(session).value_or(FieldCard{}).type().kind != "ultralight")
+        throwWrongCard(session, statusMessage("reading page 0", status),
+                       "is not a Mifare Ultralight / NTAG");
       if (page == 0) check(status, "reading page 0");
       selectTag(session);
       break;
@@ -96,26 +106,61 @@ std::vector<uint8_t> readAllPages(void* session) {
   return memory;
 }
 
+// The bytes as text: printable ASCII as is, anything else as '.'.
+std::string asciiText(const uint8_t* data, std::size_t length) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i)
+    text += data[i] >= 0x20 && data[i] < 0x7F ? static_cast<char>(data[i]) : '.';
+  return text;
+}
+
+void printDumpJson(const std::vector<uint8_t>& uid, const TagModel& model,
+                   const std::vector<uint8_t>& memory) {
+  dump::JsonValue pages = dump::JsonValue::array();
+  for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
+    pages.push(dump::JsonValue::object()
+                   .add("page", dump::jsonNumber(static_cast<double>(page)))
+                   .add("data", dump::jsonHex(memory.data() + page * kPageSize, kPageSize)));
+  printJson(dump::JsonValue::object()
+                .add("uid", dump::jsonHex(uid.data(), uid.size()))
+                .add("kind", dump::jsonString(model.kind))
+                .add("type", dump::jsonString(model.name))
+                .add("identifiedBy", dump::jsonString(model.basis))
+                .add("pages", std::move(pages)));
+}
+
 int dump(const Words& args) {
-  Arguments options(args, readerOptions({{"output", 'o', true}}));
+  Arguments options(args, readerOptions({{"output", 'o', true}, {"json", 0, false}}));
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty())
     usageError("ultralight dump takes no arguments besides options");
+  const std::string output = options.value("output");
+  if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
+    usageError(refused);
   ReaderSession reader(options);
   const std::vector<uint8_t> memory = readAllPages(reader.handle());
-  const std::string output = options.value("output");
+  // The tag is activated afresh (it may be idle after the last refused read) for GET_VERSION.
+  check(RfReset(reader.handle(), kRfResetMs), "resetting the field");
+  const std::vector<uint8_t> uid = selectTag(reader.handle());
+  const TagModel model = identifyTag(reader.handle(), memory);
+  std::cerr << "norvex: " << model.name << ", " << memory.size() / kPageSize << " pages (by "
+            << model.basis << ")\n";
   if (!output.empty()) {
-    std::ofstream file(output, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(memory.data()),
-               static_cast<std::streamsize>(memory.size()));
-    if (!file.flush()) throw CliError(kExitCardError, output + ": cannot write the dump");
+    const std::string_view bytes(reinterpret_cast<const char*>(memory.data()), memory.size());
+    if (std::string error = dump::writeFileAtomically(output, bytes); !error.empty())
+      throw CliError(kExitCardError, error);
     std::cerr << "norvex: " << memory.size() / kPageSize << " pages written to " << output << "\n";
+    return kExitOk;
+  }
+  if (options.has("json")) {
+    printDumpJson(uid, model, memory);
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows;
   for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    rows.push_back({std::to_string(page), hex(memory.data() + page * kPageSize, kPageSize)});
-  printTable(std::cout, {"PAGE", "DATA"}, rows);
+    rows.push_back({std::to_string(page), hex(memory.data() + page * kPageSize, kPageSize),
+                    asciiText(memory.data() + page * kPageSize, kPageSize)});
+  printTable(std::cout, {"PAGE", "DATA", "ASCII"}, rows);
   return kExitOk;
 }
 
@@ -167,7 +212,8 @@ int runUltralight(const Words& args) {
   if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
   if (command == "dump") return dump(rest);
   if (command == "write") return write(rest);
-  usageError("unknown ultralight command '" + command + "' (see norvex ultralight --help)");
+  usageError("unknown ultralight command '" + command + "'" +
+             didYouMean(command, {"dump", "write"}) + " (see norvex ultralight --help)");
 }
 
 }  // namespace norvex::cli

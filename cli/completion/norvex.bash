@@ -29,10 +29,10 @@ _norvex() {
       ;;
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
     scan*) COMPREPLY=($(compgen -W "--watch --json $common" -- "$current")) ;;
-    apdu*) COMPREPLY=($(compgen -W "--timeout $common" -- "$current")) ;;
+    apdu*) COMPREPLY=($(compgen -W "--timeout --json $common" -- "$current")) ;;
     "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
     "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
-    "classic value"*) COMPREPLY=($(compgen -W "--key $common" -- "$current")) ;;
+    "classic value"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
     "classic dump"*) COMPREPLY=($(compgen -W "--key --output --force --json $common" -- "$current")) ;;
     "classic restore"*)
       COMPREPLY=($(compgen -W "--key --trailers --allow-permanent --dry-run --yes $common" -- "$current")
@@ -40,10 +40,12 @@ _norvex() {
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
+    "classic acl decode"*) COMPREPLY=($(compgen -W "--json" -- "$current")) ;;
     "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
-    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no $common" -- "$current")) ;;
+    "desfire read"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --output --json $common" -- "$current")) ;;
+    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --json $common" -- "$current")) ;;
     "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
-    "ultralight dump"*) COMPREPLY=($(compgen -W "--output $common" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $common" -- "$current")) ;;
     "ultralight write"*) COMPREPLY=($(compgen -W "--yes $common" -- "$current")) ;;
   esac
 }
