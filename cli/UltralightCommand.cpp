@@ -79,6 +79,17 @@ std::vector<uint8_t> selectTag(void* session) {
   return std::vector<uint8_t>(uid, uid + 7);
 }
 
+// A card with a 7-byte UID that refuses page 0: named when its ATQA and SAK say it is another
+// card (a DESFire, a Classic with a 7-byte UID), else the tag's refusal is the error.
+[[noreturn]] void refuseFirstPage(void* session, long status) {
+  const std::string refusal = statusMessage("reading page 0", status);
+  const std::optional<FieldCard> card = cardInField(session);
+  if (card && card->type().kind != "ultralight")
+    throw CliError(kExitCardError, "the card (" + card->description() +
+                                       ") is not a Mifare Ultralight / NTAG (" + refusal + ")");
+  throw CliError(kExitCardError, refusal);
+}
+
 std::vector<uint8_t> readAllPages(void* session) {
   selectTag(session);
   std::vector<uint8_t> memory;
@@ -87,10 +98,7 @@ std::vector<uint8_t> readAllPages(void* session) {
     uint8_t block[kPageSize * kPagesPerRead] = {};
     const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
     if (status != NORVEX_OK) {
-      if (page == 0 && cardInField(session).value_or(FieldCard{}).type().kind != "ultralight")
-        throwWrongCard(session, statusMessage("reading page 0", status),
-                       "is not a Mifare Ultralight / NTAG");
-      if (page == 0) check(status, "reading page 0");
+      if (page == 0) refuseFirstPage(session, status);
       selectTag(session);
       break;
     }
