@@ -3,12 +3,14 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/CardInField.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/StatusWords.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -43,8 +45,10 @@ uint32_t parseTimeout(const std::string& text) {
 }  // namespace
 
 int runApdu(const Words& args) {
-  Arguments options(args, readerOptions({{"timeout", 't', true}, {"json", 0, false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  // --timeout is the card's response time here: the wait for a card is bounded by --wait-timeout.
+  Arguments options(args,
+                    cardOptions({{"timeout", 't', true}, {"json", 0, false}}, "wait-timeout"));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp("wait-timeout"), kExitOk;
   if (options.positional().empty()) usageError("apdu needs at least one APDU in hex");
   std::vector<std::vector<uint8_t>> apdus;
   for (const std::string& text : options.positional()) {
@@ -56,6 +60,7 @@ int runApdu(const Words& args) {
   const uint32_t timeout = parseTimeout(options.value("timeout", "1000"));
 
   ReaderSession reader(options);
+  chooseAndIsolate(reader.handle(), options, "wait-timeout");
   uint8_t atsBuffer[256] = {};
   uint16_t atsLen = sizeof atsBuffer;
   if (const long status = Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer)) {
@@ -66,7 +71,7 @@ int runApdu(const Words& args) {
   }
   std::vector<uint8_t> ats(atsBuffer, atsBuffer + atsLen);
   const bool json = options.has("json");
-  if (!json) std::cout << "ATS " << hex(ats) << "\n";
+  if (!json) std::cout << "ATS " << hex::encode(ats) << "\n";
   dump::JsonValue exchanges = dump::JsonValue::array();
   uint8_t blockNumber = 0;
   bool allSucceeded = true;
@@ -75,7 +80,7 @@ int runApdu(const Words& args) {
     uint16_t responseLen = sizeof response;
     check(Send_Raw_APDU(reader.handle(), &blockNumber, frameSizeOf(ats), apdu.data(),
                         static_cast<uint16_t>(apdu.size()), response, &responseLen, timeout),
-          "sending " + hex(apdu));
+          "sending " + hex::encode(apdu));
     const bool hasSw = responseLen >= 2;
     const auto dataLen = static_cast<uint16_t>(hasSw ? responseLen - 2u : responseLen);
     const uint8_t* sw = response + dataLen;
@@ -90,8 +95,8 @@ int runApdu(const Words& args) {
               .add("meaning", meaning.empty() ? dump::JsonValue{} : dump::jsonString(meaning)));
       continue;
     }
-    std::cout << "> " << hex(apdu) << "\n< " << hex(response, dataLen);
-    if (hasSw) std::cout << (dataLen > 0 ? " " : "") << "SW " << hex(sw, 2);
+    std::cout << "> " << hex::encode(apdu) << "\n< " << hex::encode(response, dataLen);
+    if (hasSw) std::cout << (dataLen > 0 ? " " : "") << "SW " << hex::encode(sw, 2);
     std::cout << (meaning.empty() ? "" : " (" + meaning + ")") << "\n";
   }
   if (json)

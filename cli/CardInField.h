@@ -2,23 +2,12 @@
 // Naming the card in the field when a command finds it is not the card the command is for.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "cli/CardType.h"
+#include "cli/CardChoice.h"
 
 namespace norvex::cli {
-
-struct FieldCard {
-  std::vector<uint8_t> uid;
-  uint8_t atqa[2] = {};
-  uint8_t sak = 0;
-
-  CardType type() const { return cardTypeOf(atqa, sak); }
-  std::string description() const { return cardDescription(uid, atqa, sak); }
-};
 
 // Resets the field and selects the first card that answers, or nothing when no card answers. The
 // card is left selected (ACTIVE): this is asked once a command has failed.

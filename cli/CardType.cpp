@@ -4,7 +4,7 @@
 // a phone emulating one). SAK 0x00 with ATQA 0x0044 is the Ultralight / NTAG family.
 #include "cli/CardType.h"
 
-#include "cli/Output.h"
+#include "dump/Hex.h"
 
 namespace norvex::cli {
 
@@ -17,7 +17,7 @@ constexpr uint8_t kSakIso14443_4 = 0x20;
 
 std::string atqaText(const uint8_t atqa[2]) {
   const uint8_t ordered[2] = {atqa[1], atqa[0]};
-  return hex(ordered, 2);
+  return hex::encode(ordered, 2);
 }
 
 bool announcesIso14443_4(uint8_t sak) {
@@ -54,7 +54,8 @@ std::string cardTypeName(const uint8_t atqa[2], uint8_t sak) {
 }
 
 std::string cardDescription(const std::vector<uint8_t>& uid, const uint8_t atqa[2], uint8_t sak) {
-  return "UID " + hex(uid) + ", SAK " + hex(&sak, 1) + ", " + cardTypeName(atqa, sak);
+  return "UID " + hex::encode(uid) + ", SAK " + hex::encode(&sak, 1) + ", " +
+         cardTypeName(atqa, sak);
 }
 
 }  // namespace norvex::cli

@@ -6,22 +6,20 @@
 
 #include "cli/CardType.h"
 #include "cli/CliError.h"
-#include "cli/Output.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
 
-ClassicCard::ClassicCard(void* session) : session_(session) {
-  uint8_t uid[10] = {}, uidLen = sizeof uid;
-  check(SelectCardEx(session_, uid, &uidLen, atqa_, &sak_), "selecting the card");
-  uid_.assign(uid, uid + uidLen);
+ClassicCard::ClassicCard(void* session, const FieldCard& card)
+    : session_(session), uid_(card.uid), atqa_{card.atqa[0], card.atqa[1]}, sak_(card.sak) {
   auto size = classicSizeOf(sak_);
   if (!size)
-    throw CliError(kExitCardError, "the card (SAK " + hex(&sak_, 1) + ", " +
+    throw CliError(kExitCardError, "the card (SAK " + hex::encode(&sak_, 1) + ", " +
                                        cardTypeName(atqa_, sak_) + ") is not a Mifare Classic");
-  if (uidLen != 4)
+  if (uid_.size() != 4)
     throw CliError(kExitCardError,
-                   "the card's UID " + hex(uid_) +
+                   "the card's UID " + hex::encode(uid_) +
                        " has 7 bytes; the Mifare Classic functions take 4-byte UIDs");
   size_ = *size;
 }
@@ -49,26 +47,37 @@ bool ClassicCard::refusedByCard(long status, const char* what) {
   }
 }
 
+void ClassicCard::select() {
+  if (active_) HaltCard(session_);
+  active_ = false;
+  uint8_t atqa[2] = {}, sak = 0;
+  check(REQUEST_ALL_CMD(session_, atqa), "waking the card (it left the field?)");
+  check(SELECT_CMD(session_, &sak, uid_.data()), "selecting the card " + hex::encode(uid_));
+}
+
 bool ClassicCard::authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key) {
   _MIF_KEY_ record{keyType, {}};
   std::copy(key.begin(), key.end(), record.KeyValue);
   ++cardCalls_;
-  long status = MifC_AuthSectorSingle(session_, &record, static_cast<uint8_t>(sector));
-  return !refusedByCard(status, "authenticating");
+  select();
+  long status = MifC_AuthSector(session_, &record, uid_.data(), static_cast<uint8_t>(sector));
+  active_ = !refusedByCard(status, "authenticating");
+  return active_;
 }
 
 std::optional<dump::Block> ClassicCard::read(std::size_t block) {
   dump::Block data{};
   ++cardCalls_;
   long status = MifC_ReadBlock(session_, static_cast<uint8_t>(block), data.data());
-  if (refusedByCard(status, "reading a block")) return std::nullopt;
+  if (refusedByCard(status, "reading a block")) return active_ = false, std::nullopt;
   return data;
 }
 
 bool ClassicCard::write(std::size_t block, const dump::Block& data) {
   ++cardCalls_;
   long status = MifC_WriteBlock(session_, static_cast<uint8_t>(block), data.data());
-  return !refusedByCard(status, "writing a block");
+  active_ = !refusedByCard(status, "writing a block");
+  return active_;
 }
 
 }  // namespace norvex::cli

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: MIT
 // A Mifare Classic card in the reader's field, reached through the library's MifC_ functions.
 //
-// Authentication selects the card again each time (the ...Single form), since a card that refused
-// a key has left its authenticated state and must be woken before the next attempt.
+// Authentication selects the card again each time, by its UID (wake-up, select), since a card that
+// refused a key has left its authenticated state and must be woken before the next attempt; other
+// cards in the field stay out of it.
 #pragma once
 
 #include <cstddef>
@@ -10,15 +11,15 @@
 #include <optional>
 #include <vector>
 
+#include "cli/CardChoice.h"
 #include "dump/CardImage.h"
 
 namespace norvex::cli {
 
 class ClassicCard {
  public:
-  // Selects the card in the field; a card or reader error, or a card that is not a Mifare Classic
-  // with a 4-byte UID, throws CliError.
-  explicit ClassicCard(void* session);
+  // The chosen card; one that is not a Mifare Classic with a 4-byte UID throws CliError.
+  ClassicCard(void* session, const FieldCard& card);
 
   const std::vector<uint8_t>& uid() const { return uid_; }
   const uint8_t* atqa() const { return atqa_; }
@@ -39,6 +40,9 @@ class ClassicCard {
 
  private:
   bool refusedByCard(long status, const char* what);
+  // Wakes the card and selects it by its UID; a card still active from the last operation is
+  // halted first, since it would take the wake-up as an error and stay silent.
+  void select();
 
   void* session_;
   std::vector<uint8_t> uid_;
@@ -46,6 +50,7 @@ class ClassicCard {
   uint8_t sak_ = 0;
   dump::CardSize size_ = dump::CardSize::Classic1K;
   std::size_t cardCalls_ = 0;
+  bool active_ = false;
 };
 
 }  // namespace norvex::cli

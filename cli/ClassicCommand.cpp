@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/ClassicCard.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -12,6 +13,7 @@
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/Suggest.h"
+#include "dump/Hex.h"
 #include "dump/TrailerSafety.h"
 #include "norvexapi.h"
 
@@ -21,16 +23,19 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: norvex classic COMMAND [ARGS]...\n"
-    "  dump [-k KEYFILE]... [-o FILE]        read the whole card into a dump file\n"
-    "  restore FILE [-k KEYFILE]... [--trailers]  write a dump back to a card\n"
-    "  keys -k KEYFILE...                    which key opens which sector\n"
+    "  dump [-o FILE]                        read the whole card into a dump file\n"
+    "  restore FILE [--trailers]             write a dump back to a card\n"
+    "  keys [--json]                         which key opens which sector\n"
+    "  value get|set|inc|dec BLOCK [VALUE]   value blocks\n"
     "  acl decode HEX [--json]               access bytes 6-9 of a trailer in words\n"
-    "  value get|set|inc|dec BLOCK [VALUE]   value blocks\n";
+    "dump, restore, keys and value take keys with --key HEX and key files with -k FILE (both\n"
+    "repeatable; -k - reads standard input), and choose the card with --uid HEX and --wait.\n";
 
 constexpr const char* kKeysUsage =
-    "usage: norvex classic keys -k KEYFILE... [--json] [--reader USB_n]\n"
-    "Tries the default keys and those of the key files as key A and key B on every sector and\n"
-    "prints which key opens which sector. Exit status 1 when a sector has neither key.\n";
+    "usage: norvex classic keys [--key HEX]... [-k KEYFILE]... [--json] [--reader USB_n]\n"
+    "Tries the keys given, the default keys and those of the key files (-k - reads standard\n"
+    "input; keys may be written with 0x, spaces or colons) as key A and key B on every sector\n"
+    "and prints which key opens which sector. Exit status 1 when a sector has neither key.\n";
 
 constexpr const char* kAclUsage =
     "usage: norvex classic acl decode HEX [--json]\n"
@@ -38,17 +43,19 @@ constexpr const char* kAclUsage =
     "and key; refuses access bytes whose inverted copies do not match.\n";
 
 int runKeys(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true}, {"json", 0, false}}));
-  if (options.has("help")) return std::cout << kKeysUsage, kExitOk;
+  Arguments options(args, cardOptions(keyOptions({{"json", 0, false}})));
+  if (options.has("help")) return std::cout << kKeysUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty()) usageError("classic keys takes no arguments besides options");
-  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  std::vector<dump::Key> candidates = loadCandidateKeys(options);
   ReaderSession reader(options);
-  ClassicCard card(reader.handle());
+  ClassicCard card(reader.handle(), chooseCard(reader.handle(), options));
   dump::CardImage image(card.size());
   image.keys.assign(card.sectorCount(), {});
   KeySearch search(card, candidates);
   bool allOpen = true;
+  Progress progress("trying keys", card.sectorCount());
   for (std::size_t sector = 0; sector < card.sectorCount(); ++sector) {
+    progress.update(sector);
     image.keys[sector] = search.find(sector);
     // The access bytes say whether the key B found is a key or data readable in the trailer.
     const std::size_t trailer = dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
@@ -107,8 +114,8 @@ int runAcl(const Words& args) {
   if (!parseHex(words[1], acl) || acl.size() != 4)
     usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + words[1] + "\"");
   if (!dump::accessBitsConsistent(acl.data()))
-    throw CliError(kExitCardError,
-                   "access bytes " + hex(acl) + " are inconsistent: a card would block the sector");
+    throw CliError(kExitCardError, "access bytes " + hex::encode(acl) +
+                                       " are inconsistent: a card would block the sector");
   // Where key B can be read from the trailer the card refuses it for data access, whatever the
   // data rows grant it.
   const bool keyBIsData = !dump::keyBUsable(acl.data());

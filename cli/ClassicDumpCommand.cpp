@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/ClassicCard.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -19,10 +20,11 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic dump [-k KEYFILE]... [-o FILE [--force]] [--json] [-v]\n"
+    "usage: norvex classic dump [--key HEX]... [-k KEYFILE]... [-o FILE [--force]] [--json] [-v]\n"
     "                           [--reader USB_n]\n"
     "Reads the whole Mifare Classic card in the field. For each sector the default keys\n"
-    "(FFFFFFFFFFFF first) and those of the key files are tried as key A and key B. The dump goes\n"
+    "(FFFFFFFFFFFF first) and those of the key files are tried as key A and key B, after the\n"
+    "keys given with --key (-k - reads a key file from standard input). The dump goes\n"
     "to FILE, its format chosen by the extension: .mfd/.bin (raw image), .json, .mct/.txt (one\n"
     "line per block, - for unread bytes) or .eml; without -o it is printed in the .mct layout\n"
     "(in JSON with --json, which then holds the keys found instead of the table). FILE is\n"
@@ -101,12 +103,11 @@ void writeResult(const Arguments& options, const dump::CardImage& image,
 }  // namespace
 
 int runClassicDump(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true},
-                                         {"output", 'o', true},
-                                         {"force", 0, false},
-                                         {"json", 0, false},
-                                         {"verbose", 'v', false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions(keyOptions({{"output", 'o', true},
+                                                  {"force", 0, false},
+                                                  {"json", 0, false},
+                                                  {"verbose", 'v', false}})));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty()) usageError("classic dump takes no arguments besides options");
   const std::string output = options.value("output");
   if (!output.empty() && !dump::formatOfPath(output))
@@ -114,11 +115,11 @@ int runClassicDump(const Words& args) {
   // Checked before the card is read, and again (with FILE.partial) when the dump is written.
   if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
     usageError(refused);
-  const std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  const std::vector<dump::Key> candidates = loadCandidateKeys(options);
 
   const auto start = std::chrono::steady_clock::now();
   ReaderSession reader(options);
-  ClassicCard card(reader.handle());
+  ClassicCard card(reader.handle(), chooseCard(reader.handle(), options));
   std::vector<std::size_t> blocksRead;
   const dump::CardImage image = readCard(card, candidates, blocksRead);
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(

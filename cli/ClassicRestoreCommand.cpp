@@ -11,6 +11,7 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/ClassicCard.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -19,6 +20,7 @@
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/KeyFile.h"
 #include "dump/TrailerSafety.h"
 #include "norvexapi.h"
@@ -28,7 +30,8 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic restore FILE [-k KEYFILE]... [--trailers [--allow-permanent]]\n"
+    "usage: norvex classic restore FILE [--key HEX]... [-k KEYFILE]... [--trailers\n"
+    "                              [--allow-permanent]]\n"
     "                              [--dry-run] [--yes] [--reader USB_n]\n"
     "Writes the data blocks of a dump (.mfd/.bin, .json, .mct/.txt, .eml) to the Mifare Classic\n"
     "card in the field, never block 0, and reads each back. Sector trailers are written only with\n"
@@ -83,8 +86,8 @@ void checkTrailers(const dump::CardImage& image, bool allowPermanent) {
     using Kind = dump::TrailerVerdict::Kind;
     if (verdict.kind == Kind::Malformed || (verdict.kind == Kind::Permanent && !allowPermanent))
       throw CliError(kExitCardError,
-                     where + "access bytes " + hex(trailer->data() + 6, 4) + ": " + verdict.reason +
-                         "; nothing written" +
+                     where + "access bytes " + hex::encode(trailer->data() + 6, 4) + ": " +
+                         verdict.reason + "; nothing written" +
                          (verdict.kind == Kind::Permanent ? " (--allow-permanent writes it)" : ""));
   }
 }
@@ -103,7 +106,7 @@ void printPlan(const dump::CardImage& image, bool trailers) {
     std::string trailer = "not written";
     if (trailers) {
       const dump::Block bytes = *image.block(trailerOf(sector));
-      trailer = "keys and access bytes " + hex(bytes.data() + 6, 4);
+      trailer = "keys and access bytes " + hex::encode(bytes.data() + 6, 4);
     }
     rows.push_back({std::to_string(sector), std::to_string(blocks), trailer, "planned"});
   }
@@ -122,8 +125,8 @@ std::vector<uint8_t> uidOfDump(const dump::CardImage& image) {
 void warnOnOtherCard(const dump::CardImage& image, const std::vector<uint8_t>& cardUid) {
   const std::vector<uint8_t> dumpUid = uidOfDump(image);
   if (dumpUid.empty() || dumpUid == cardUid) return;
-  std::cerr << "norvex: warning: the dump was read from card " << hex(dumpUid)
-            << ", the card in the field is " << hex(cardUid) << "\n";
+  std::cerr << "norvex: warning: the dump was read from card " << hex::encode(dumpUid)
+            << ", the card in the field is " << hex::encode(cardUid) << "\n";
 }
 
 // The dump's own keys, from its key list and from its trailers: a card restored before, or the
@@ -142,7 +145,8 @@ std::vector<dump::Key> keysOfDump(const dump::CardImage& image) {
 // Where the keys that opened a sector came from: "A transport, B dump".
 class KeyOrigins {
  public:
-  explicit KeyOrigins(std::vector<dump::Key> fromFiles) : fromFiles_(std::move(fromFiles)) {}
+  KeyOrigins(std::vector<dump::Key> fromFiles, std::vector<dump::Key> given)
+      : fromFiles_(std::move(fromFiles)), given_(std::move(given)) {}
 
   std::string describe(const dump::SectorKeys& keys) const {
     std::string text;
@@ -156,11 +160,13 @@ class KeyOrigins {
     const auto& defaults = defaultKeys();
     if (key == defaults.front()) return "transport";
     if (std::find(defaults.begin(), defaults.end(), key) != defaults.end()) return "default";
+    if (std::find(given_.begin(), given_.end(), key) != given_.end()) return "--key";
     if (std::find(fromFiles_.begin(), fromFiles_.end(), key) != fromFiles_.end()) return "key file";
     return "dump";
   }
 
   std::vector<dump::Key> fromFiles_;
+  std::vector<dump::Key> given_;
 };
 
 class SectorWriter {
@@ -234,12 +240,11 @@ std::string restoreTrailer(ClassicCard& card, std::size_t sector, const dump::Se
 }  // namespace
 
 int runClassicRestore(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true},
-                                         {"trailers", 0, false},
-                                         {"allow-permanent", 0, false},
-                                         {"dry-run", 0, false},
-                                         {"yes", 'y', false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions(keyOptions({{"trailers", 0, false},
+                                                  {"allow-permanent", 0, false},
+                                                  {"dry-run", 0, false},
+                                                  {"yes", 'y', false}})));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (options.positional().size() != 1) usageError("classic restore needs one dump file");
   auto loaded = dump::loadDumpFile(options.positional()[0]);
   if (!loaded.value) usageError(loaded.error);
@@ -250,12 +255,12 @@ int runClassicRestore(const Words& args) {
     usageError("--allow-permanent only applies with --trailers");
   if (trailers) checkTrailers(image, options.has("allow-permanent"));
   if (options.has("dry-run")) return printPlan(image, trailers), kExitOk;
-  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
-  const KeyOrigins origins(candidates);
+  std::vector<dump::Key> candidates = loadCandidateKeys(options);
+  const KeyOrigins origins(candidates, keysGiven(options));
   dump::appendNewKeys(candidates, keysOfDump(image));
 
   ReaderSession reader(options);
-  ClassicCard card(reader.handle());
+  ClassicCard card(reader.handle(), chooseCard(reader.handle(), options));
   if (card.size() != image.size())
     throw CliError(kExitCardError, "the dump holds " + std::to_string(image.byteCount()) +
                                        " bytes, the card " +

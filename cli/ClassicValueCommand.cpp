@@ -2,7 +2,8 @@
 // norvex classic value: read, create, increment and decrement a Mifare Classic value block.
 //
 // The sector's keys are searched as for a dump; each operation is tried with the key that usually
-// holds the right (key A reads and decrements, key B writes and increments), then the other.
+// holds the right (key A reads and decrements, key B writes and increments), then the other. Each
+// attempt selects the chosen card by its UID and authenticates the block's sector first.
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -10,12 +11,14 @@
 #include <iostream>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/ClassicCard.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/KeySearch.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/ValueBlock.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -23,8 +26,8 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex classic value get|set|inc|dec BLOCK [VALUE] [-k KEYFILE]... [--json]\n"
-    "                                                  [--reader USB_n]\n"
+    "usage: norvex classic value get|set|inc|dec BLOCK [VALUE] [--key HEX]... [-k KEYFILE]...\n"
+    "                            [--json] [--reader USB_n]\n"
     "get prints the value of a value block; set makes BLOCK a value block holding VALUE; inc and\n"
     "dec add VALUE to it or take VALUE from it (the card computes) and print the result. BLOCK is\n"
     "a data block other than block 0. Values are signed 32-bit numbers: set takes -2147483648 to\n"
@@ -89,8 +92,8 @@ void withKeys(const dump::SectorKeys& keys, std::initializer_list<uint8_t> order
 }  // namespace
 
 int runClassicValue(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true}, {"json", 0, false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions(keyOptions({{"json", 0, false}})));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   const Words& words = options.positional();
   const bool get = !words.empty() && words[0] == "get";
   if (words.empty() ||
@@ -102,10 +105,10 @@ int runClassicValue(const Words& args) {
   const auto operand = get   ? 0u
                        : set ? static_cast<uint32_t>(parseSignedValue(words[2]))
                              : static_cast<uint32_t>(parseNumber(words[2], 0xFFFFFFFF, "value"));
-  std::vector<dump::Key> candidates = loadCandidateKeys(options.values("key"));
+  std::vector<dump::Key> candidates = loadCandidateKeys(options);
 
   ReaderSession reader(options);
-  ClassicCard card(reader.handle());
+  ClassicCard card(reader.handle(), chooseCard(reader.handle(), options));
   const std::size_t sector = sectorOfBlock(block);
   if (block >= static_cast<std::size_t>(card.size()) / dump::kBlockSize || block == 0 ||
       block == dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1)
@@ -114,22 +117,35 @@ int runClassicValue(const Words& args) {
   if (!keys.a && !keys.b)
     throw CliError(kExitCardError, "no key opens sector " + std::to_string(sector));
   void* session = reader.handle();
+  // The operation after selecting the card and authenticating the sector with the key.
+  const auto authenticated = [&](auto operation) {
+    return [&card, sector, operation](const _MIF_KEY_& key) -> long {
+      dump::Key bytes{};
+      std::copy_n(key.KeyValue, bytes.size(), bytes.begin());
+      return card.authenticate(sector, key.KeyType, bytes) ? operation() : NORVEX_E_NO_AUTH_ALLOWED;
+    };
+  };
   const auto A = MIF_KEY_TYPE_A, B = MIF_KEY_TYPE_B;
-  if (words[0] == "set")
+  if (words[0] == "set") {
+    const dump::Block formatted = encodeValueBlock(operand, block);
     withKeys(keys, {B, A}, "writing the value", block,
-             [&](const _MIF_KEY_& key) { return MifC_CreateValue(session, operand, block, &key); });
+             authenticated([&] { return MifC_WriteBlock(session, block, formatted.data()); }));
+  }
   if (words[0] == "inc" || words[0] == "dec") {
     const bool inc = words[0] == "inc";
     withKeys(keys,
              inc ? std::initializer_list<uint8_t>{B, A} : std::initializer_list<uint8_t>{A, B},
-             inc ? "incrementing" : "decrementing", block, [&](const _MIF_KEY_& key) {
-               return MifC_ProcessValueSingle(
-                   session, &key, inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT, block, operand);
-             });
+             inc ? "incrementing" : "decrementing", block, authenticated([&] {
+               return MifC_ProcessValue(session, inc ? MIF_VALUE_INCREMENT : MIF_VALUE_DECREMENT,
+                                        block, operand);
+             }));
   }
   uint32_t value = 0;
-  withKeys(keys, {A, B}, "reading the value", block,
-           [&](const _MIF_KEY_& key) { return GetValue(session, block, &key, &value); });
+  withKeys(keys, {A, B}, "reading the value", block, authenticated([&] {
+             dump::Block data{};
+             const long status = MifC_ReadBlock(session, block, data.data());
+             return status ? status : decodeValueBlock(data, block, &value);
+           }));
   if (options.has("json"))
     printJson(dump::JsonValue::object()
                   .add("block", dump::jsonNumber(block))

@@ -4,15 +4,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli/Arguments.h"
-#include "cli/CardInField.h"
+#include "cli/CardChoice.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/Suggest.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
 
@@ -97,19 +99,19 @@ int info(const DesfireCard& card, bool json) {
             .add("software", dump::jsonHex(version + 7, 7))
             .add("batch", dump::jsonHex(version + 21, 5))
             .add("productionWeek", dump::jsonHex(version + 26, 1))
-            .add("productionYear", dump::jsonString("20" + hex(version + 27, 1)))
+            .add("productionYear", dump::jsonString("20" + hex::encode(version + 27, 1)))
             .add("keySettings", status == NORVEX_OK ? dump::jsonHex(&settings, 1) : JsonValue{})
             .add("maxKeys", status == NORVEX_OK ? dump::jsonNumber(maxKeys & 0x0F) : JsonValue{}));
     return kExitOk;
   }
-  std::cout << "UID       " << hex(version + 14, 7) << "\n"
-            << "hardware  " << hex(version, 7) << "\n"
-            << "software  " << hex(version + 7, 7) << "\n"
-            << "batch     " << hex(version + 21, 5) << "\n"
-            << "made      week " << hex(version + 26, 1) << " of 20" << hex(version + 27, 1)
-            << "\n";
+  std::cout << "UID       " << hex::encode(version + 14, 7) << "\n"
+            << "hardware  " << hex::encode(version, 7) << "\n"
+            << "software  " << hex::encode(version + 7, 7) << "\n"
+            << "batch     " << hex::encode(version + 21, 5) << "\n"
+            << "made      week " << hex::encode(version + 26, 1) << " of 20"
+            << hex::encode(version + 27, 1) << "\n";
   if (status == NORVEX_OK)
-    std::cout << "settings  " << hex(&settings, 1) << "\n";
+    std::cout << "settings  " << hex::encode(&settings, 1) << "\n";
   else
     std::cout << "settings  (" << statusMessage("key settings", status) << ")\n";
   return kExitOk;
@@ -126,7 +128,7 @@ int apps(const DesfireCard& card, bool json) {
     if (json)
       list.push(JsonValue::object().add("aid", dump::jsonHex(aid, 3)));
     else
-      std::cout << hex(aid, 3) << "\n";
+      std::cout << hex::encode(aid, 3) << "\n";
   }
   if (json) printJson(list);
   return kExitOk;
@@ -281,33 +283,31 @@ int read(const DesfireCard& card, uint8_t fileNo, const Arguments& options) {
   if (contents.value)
     std::cout << *contents.value << "\n";
   else if (contents.recordSize == 0)
-    std::cout << hex(contents.bytes) << "\n";
+    std::cout << hex::encode(contents.bytes) << "\n";
   for (std::size_t i = 0; i < records; ++i)
-    std::cout << hex(&contents.bytes[i * contents.recordSize], contents.recordSize) << "\n";
+    std::cout << hex::encode(&contents.bytes[i * contents.recordSize], contents.recordSize) << "\n";
   return kExitOk;
 }
 
 // A card error on a card that is not a DESFire says what the card is.
-[[noreturn]] void explainFailure(void* session, const CliError& error) {
-  if (error.exitStatus() != kExitCardError) throw error;
-  const std::optional<FieldCard> card = cardInField(session);
-  if (!card || card->type().kind == "desfire") throw error;
-  throw CliError(kExitCardError, "the card (" + card->description() +
-                                     ") is not a Mifare DESFire (" + error.what() + ")");
+[[noreturn]] void explainFailure(const FieldCard& card, const CliError& error) {
+  if (error.exitStatus() != kExitCardError || card.type().kind == "desfire") throw error;
+  throw CliError(kExitCardError, "the card (" + card.description() + ") is not a Mifare DESFire (" +
+                                     error.what() + ")");
 }
 
 }  // namespace
 
 int runDesfire(const Words& args) {
-  Arguments options(args, readerOptions({{"key", 'k', true},
-                                         {"key-no", 0, true},
-                                         {"app", 'a', true},
-                                         {"file", 'f', true},
-                                         {"json", 0, false},
-                                         {"output", 'o', true}}));
+  Arguments options(args, cardOptions({{"key", 'k', true},
+                                       {"key-no", 0, true},
+                                       {"app", 'a', true},
+                                       {"file", 'f', true},
+                                       {"json", 0, false},
+                                       {"output", 'o', true}}));
   if (options.has("help") || options.positional().empty()) {
     if (!options.has("help")) usageError("desfire needs a command: info, apps, files or read");
-    return std::cout << kUsage, kExitOk;
+    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   }
   const std::string command = options.positional()[0];
   if (options.positional().size() > 1) usageError("desfire " + command + " takes no arguments");
@@ -324,6 +324,7 @@ int runDesfire(const Words& args) {
   const unsigned fileNo = parseNumber(options.value("file", "0"), 10, 15, "--file");
   const bool json = options.has("json");
   const ReaderSession reader(options);
+  const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
   try {
     const DesfireCard card(reader, options);
     if (command == "info") return info(card, json);
@@ -331,7 +332,7 @@ int runDesfire(const Words& args) {
     if (command == "files") return files(card, json);
     return read(card, static_cast<uint8_t>(fileNo), options);
   } catch (const CliError& error) {
-    explainFailure(reader.handle(), error);
+    explainFailure(chosen, error);
   }
 }
 

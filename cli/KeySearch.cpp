@@ -5,8 +5,8 @@
 #include <iostream>
 
 #include "cli/CliError.h"
-#include "cli/Output.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/KeyFile.h"
 #include "norvexapi.h"
 
@@ -22,15 +22,58 @@ const std::vector<dump::Key>& defaultKeys() {
   return keys;
 }
 
-std::vector<dump::Key> loadCandidateKeys(const std::vector<std::string>& keyFiles) {
-  std::vector<dump::Key> keys = defaultKeys();
-  constexpr std::size_t kMaxKeyFileBytes = 4 << 20;
-  for (const std::string& path : keyFiles) {
+namespace {
+
+constexpr std::size_t kMaxKeyFileBytes = 4 << 20;
+
+// A key file's text; "-" is standard input, which can be read once.
+std::string keyFileText(const std::string& path, bool& stdinRead) {
+  if (path != "-") {
     auto contents = dump::readWholeFile(path, kMaxKeyFileBytes);
     if (!contents.value) usageError(contents.error);
-    dump::KeyList list = dump::parseKeyFile(*contents.value);
+    return *contents.value;
+  }
+  if (stdinRead) usageError("-k - (standard input) can be given once");
+  stdinRead = true;
+  std::string text;
+  char buffer[4096];
+  while (std::cin.read(buffer, sizeof buffer) || std::cin.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(std::cin.gcount()));
+    if (text.size() > kMaxKeyFileBytes) usageError("standard input: more than 4 MiB of keys");
+  }
+  return text;
+}
+
+}  // namespace
+
+std::vector<OptionDef> keyOptions(std::vector<OptionDef> more) {
+  more.push_back({"key", 0, true});
+  more.push_back({"key-file", 'k', true});
+  return more;
+}
+
+std::vector<dump::Key> keysGiven(const Arguments& options) {
+  std::vector<dump::Key> keys;
+  for (const std::string& text : options.values("key")) {
+    std::string error;
+    auto key = dump::parseKeyText(text, error);
+    if (!key)
+      usageError("--key needs a key of 12 hex digits (spaces, colons and 0x allowed), not \"" +
+                 text + "\" (" + error + "); key files go with -k FILE");
+    keys.push_back(*key);
+  }
+  return keys;
+}
+
+std::vector<dump::Key> loadCandidateKeys(const Arguments& options) {
+  std::vector<dump::Key> keys = keysGiven(options);
+  dump::appendNewKeys(keys, defaultKeys());
+  bool stdinRead = false;
+  for (const std::string& path : options.values("key-file")) {
+    const std::string name = path == "-" ? "standard input" : path;
+    dump::KeyList list = dump::parseKeyFile(keyFileText(path, stdinRead));
     for (const std::string& warning : list.warnings)
-      std::cerr << "norvex: " << path << ": " << warning << " (skipped)\n";
+      std::cerr << "norvex: " << name << ": " << warning << " (skipped)\n";
     dump::appendNewKeys(keys, list.keys);
   }
   return keys;
@@ -57,7 +100,7 @@ dump::SectorKeys KeySearch::find(std::size_t sector) {
 }
 
 std::string keyText(const std::optional<dump::Key>& key) {
-  return key ? hex(key->data(), key->size()) : "-";
+  return key ? hex::encode(key->data(), key->size()) : "-";
 }
 
 }  // namespace norvex::cli

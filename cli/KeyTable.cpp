@@ -5,6 +5,7 @@
 
 #include "cli/KeySearch.h"
 #include "cli/Output.h"
+#include "dump/Hex.h"
 #include "dump/JsonFields.h"
 #include "dump/TrailerSafety.h"
 
@@ -28,7 +29,7 @@ std::optional<std::string> accessBytes(const dump::CardImage& image, std::size_t
     if (offset >= image.byteCount() || !image.isKnown(offset)) return std::nullopt;
     bytes[i] = image.byte(offset);
   }
-  return hex(bytes, kAccessLength);
+  return hex::encode(bytes, kAccessLength);
 }
 
 // Whether key B, though the card accepts it, is refused for data access: the sector's access

@@ -6,27 +6,16 @@
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <optional>
 
-#include "dump/HexLines.h"
+#include "dump/Hex.h"
 
 namespace norvex::cli {
 
-std::string hex(const uint8_t* data, std::size_t length) {
-  return dump::hexOf(data, length);
-}
-std::string hex(const std::vector<uint8_t>& bytes) {
-  return hex(bytes.data(), bytes.size());
-}
-
 bool parseHex(const std::string& text, std::vector<uint8_t>& bytes) {
-  std::string digits;
-  for (char c : text)
-    if (c != ' ' && c != ':') digits += c;
-  if (digits.empty() || digits.size() % 2 != 0) return false;
-  std::string error;
-  auto parsed = dump::parseHexBytes(digits, digits.size() / 2, false, error);
-  if (!parsed) return false;
-  for (const auto& byte : *parsed) bytes.push_back(*byte);
+  std::optional<std::vector<uint8_t>> parsed = hex::decode(text, " :");
+  if (!parsed || parsed->empty()) return false;
+  bytes.insert(bytes.end(), parsed->begin(), parsed->end());
   return true;
 }
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Output of the subcommands: hex, aligned tables, JSON, a progress bar on a terminal.
+// Output of the subcommands: hex arguments, aligned tables, JSON, a progress bar on a terminal.
 #pragma once
 
 #include <cstddef>
@@ -15,9 +15,8 @@ namespace norvex::cli {
 // A listing's JSON on standard output, indented.
 void printJson(const dump::JsonValue& value);
 
-std::string hex(const uint8_t* data, std::size_t length);
-std::string hex(const std::vector<uint8_t>& bytes);
-// Parses hex digits (spaces and colons between bytes allowed); nothing on a malformed text.
+// Parses a hex argument: digit pairs, with spaces and colons allowed between them (hex::decode);
+// false, and nothing appended, on a malformed or empty text.
 bool parseHex(const std::string& text, std::vector<uint8_t>& bytes);
 
 void printTable(std::ostream& out, const std::vector<std::string>& header,

@@ -13,7 +13,8 @@ struct ReaderId {
   int productId;
 };
 
-// Every reader of the known models, in the library's order; a failure to list throws CliError.
+// Every reader of the known models, USB or simulated: in the order of knownProductIds(), then of
+// the library's enumeration. A failure to list throws CliError.
 std::vector<ReaderId> presentReaders();
 std::string productText(int productId);  // "0x0110"
 

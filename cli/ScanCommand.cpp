@@ -21,6 +21,7 @@
 #include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
 #include "cli/TypeBPoll.h"
+#include "dump/Hex.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
 
@@ -29,12 +30,13 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex scan [--watch] [--json] [--reader USB_n] [--product ID]\n"
+    "usage: norvex scan [--watch | --all] [--json] [--reader USB_n] [--product ID]\n"
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
     "ATS of ISO 14443-4 cards; ISO 14443-B cards follow with their PUPI as UID (and their ATQB\n"
     "in JSON). --watch (type A cards) keeps scanning until interrupted and prints a line for\n"
     "each card that arrives (+) or leaves (-); with --json one JSON object per line, with the\n"
-    "time (UTC) and the reader.\n";
+    "time (UTC) and the reader. --all scans every reader present, naming the reader of each\n"
+    "card.\n";
 
 constexpr std::size_t kMaxCards = 16;
 constexpr uint16_t kRfResetMs = 10;
@@ -47,6 +49,9 @@ extern "C" void onStopSignal(int) {
 }
 
 struct CardRow {
+  std::string reader;  // with --all only: the reader's name and product ID
+  int productId = 0;
+  bool sharedName = false;  // another model's reader has the same name
   std::vector<uint8_t> uid;
   uint8_t atqa[2] = {};
   uint8_t sak = 0;
@@ -102,6 +107,9 @@ dump::JsonValue cardJson(const CardRow& card) {
     return bytes.empty() ? dump::JsonValue{} : dump::jsonHex(bytes.data(), bytes.size());
   };
   dump::JsonValue json = dump::JsonValue::object();
+  if (!card.reader.empty())
+    json.add("reader", dump::jsonString(card.reader))
+        .add("product", dump::jsonString(productText(card.productId)));
   json.add("uid", dump::jsonHex(card.uid.data(), card.uid.size()))
       .add("atqa", typeB ? dump::JsonValue{} : dump::jsonString(atqaText(card.atqa)))
       .add("sak", typeB ? dump::JsonValue{} : dump::jsonHex(&card.sak, 1))
@@ -148,9 +156,9 @@ void printEvent(char sign, const CardRow& card, const WatchedReader& reader, boo
             .add("card", cardJson(card)),
         dump::JsonLayout::OneLine);
   else
-    std::cout << sign << " " << hex(card.uid) << "  " << atqaText(card.atqa) << "  "
-              << hex(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak)
-              << (card.ats.empty() ? "" : "  " + hex(card.ats)) << "\n";
+    std::cout << sign << " " << hex::encode(card.uid) << "  " << atqaText(card.atqa) << "  "
+              << hex::encode(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak)
+              << (card.ats.empty() ? "" : "  " + hex::encode(card.ats)) << "\n";
   std::cout.flush();
 }
 
@@ -191,24 +199,63 @@ void printCardsJson(const std::vector<CardRow>& cards) {
   printJson(list);
 }
 
-}  // namespace
-
-int runScan(const Words& args) {
-  Arguments options(args, readerOptions({{"json", 0, false}, {"watch", 'w', false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
-  if (!options.positional().empty()) usageError("scan takes no arguments");
-  ReaderSession reader(options);
-  if (options.has("watch"))
-    return watch(reader.handle(), {reader.name(), productText(reader.productId())},
-                 options.has("json"));
-  std::vector<CardRow> cards = selectEveryCard(reader.handle());
+// Every card of one reader's field: type A with their ATS, then type B.
+std::vector<CardRow> scanReader(void* session) {
+  std::vector<CardRow> cards = selectEveryCard(session);
   for (std::size_t i = 0; i < cards.size(); ++i)
-    if (announcesIso14443_4(cards[i].sak)) requestAts(reader.handle(), i, cards[i]);
-  for (const std::vector<uint8_t>& atqb : pollTypeBCards(reader.handle())) {
+    if (announcesIso14443_4(cards[i].sak)) requestAts(session, i, cards[i]);
+  for (const std::vector<uint8_t>& atqb : pollTypeBCards(session)) {
     CardRow card;
     card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
     card.atqb = atqb;
     cards.push_back(card);
+  }
+  return cards;
+}
+
+// The cards of every reader present, each with its reader's name and product ID.
+std::vector<CardRow> scanAllReaders() {
+  const std::vector<ReaderId> readers = presentReaders();
+  std::vector<CardRow> cards;
+  for (const ReaderId& id : readers) {
+    bool shared = false;
+    for (const ReaderId& other : readers)
+      shared = shared || (other.name == id.name && other.productId != id.productId);
+    ReaderSession reader(id.name, id.productId);
+    for (CardRow& card : scanReader(reader.handle())) {
+      card.reader = id.name;
+      card.productId = id.productId;
+      card.sharedName = shared && id.productId != knownProductIds().front();
+      cards.push_back(std::move(card));
+    }
+  }
+  return cards;
+}
+
+// The reader in the --all table: its name, with the product ID ("USB_0/0x0120") for a model
+// other than the first where two models share a name.
+std::string readerColumn(const CardRow& card) {
+  return card.sharedName ? card.reader + "/" + productText(card.productId) : card.reader;
+}
+
+}  // namespace
+
+int runScan(const Words& args) {
+  Arguments options(
+      args, readerOptions({{"json", 0, false}, {"watch", 'w', false}, {"all", 'a', false}}));
+  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  if (!options.positional().empty()) usageError("scan takes no arguments");
+  if (options.has("all") && (options.has("watch") || options.has("reader")))
+    usageError("scan --all takes neither --watch nor --reader");
+  std::vector<CardRow> cards;
+  if (options.has("all")) {
+    cards = scanAllReaders();
+  } else {
+    ReaderSession reader(options);
+    if (options.has("watch"))
+      return watch(reader.handle(), {reader.name(), productText(reader.productId())},
+                   options.has("json"));
+    cards = scanReader(reader.handle());
   }
   if (options.has("json")) {
     printCardsJson(cards);
@@ -221,16 +268,19 @@ int runScan(const Words& args) {
   std::vector<std::vector<std::string>> table;
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
-      table.push_back({hex(card.uid), "-", "-", kTypeBCard.name, "-"});
-      continue;
+      table.push_back({hex::encode(card.uid), "-", "-", kTypeBCard.name, "-"});
+    } else {
+      table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
+                       cardTypeName(card.atqa, card.sak),
+                       !card.ats.empty()       ? hex::encode(card.ats)
+                       : card.atsError.empty() ? "-"
+                                               : card.atsError});
     }
-    table.push_back({hex(card.uid), atqaText(card.atqa), hex(&card.sak, 1),
-                     cardTypeName(card.atqa, card.sak),
-                     !card.ats.empty()       ? hex(card.ats)
-                     : card.atsError.empty() ? "-"
-                                             : card.atsError});
+    if (options.has("all")) table.back().insert(table.back().begin(), readerColumn(card));
   }
-  printTable(std::cout, {"UID", "ATQA", "SAK", "TYPE", "ATS"}, table);
+  std::vector<std::string> header = {"UID", "ATQA", "SAK", "TYPE", "ATS"};
+  if (options.has("all")) header.insert(header.begin(), "READER");
+  printTable(std::cout, header, table);
   return kExitOk;
 }
 

@@ -6,7 +6,7 @@
 
 #include <array>
 
-#include "cli/Output.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -64,7 +64,7 @@ TagModel identifyTag(void* session, const std::vector<uint8_t>& memory) {
   const std::size_t pages = memory.size() / kPageSize;
   std::array<uint8_t, kVersionLength> version{};
   if (getVersion(session, version)) {
-    const std::string basis = "GET_VERSION " + hex(version.data(), version.size());
+    const std::string basis = "GET_VERSION " + hex::encode(version.data(), version.size());
     for (const VersionRow& row : kVersions)
       if (row.productType == version[2] && row.storageSize == version[6])
         return {row.kind, row.name, basis};
@@ -76,7 +76,8 @@ TagModel identifyTag(void* session, const std::vector<uint8_t>& memory) {
     for (const ContainerRow& row : kContainers)
       if (row.sizeByte == size && (row.pages == 0 || row.pages == pages))
         return {row.kind, row.name,
-                "capability container: size byte " + hex(&size, 1) + " in page 3 (no GET_VERSION)"};
+                "capability container: size byte " + hex::encode(&size, 1) +
+                    " in page 3 (no GET_VERSION)"};
   }
   if (pages == 16)
     return {"ultralight", "Mifare Ultralight",

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CardChoice.h"
 #include "cli/CardInField.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
@@ -19,6 +20,7 @@
 #include "cli/Suggest.h"
 #include "cli/TagModel.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
 
@@ -42,7 +44,6 @@ constexpr const char* kUsage =
 constexpr unsigned kPageSize = 4;
 constexpr unsigned kPagesPerRead = 4;
 constexpr unsigned kMaxPages = 256;
-constexpr uint16_t kRfResetMs = 10;
 
 // What a write to the page changes for good, or "" for a page of user memory. The configuration
 // pages (dynamic lock bytes, CFG0/CFG1, PWD, PACK) of Ultralight EV1 and NTAG 213/215/216 are
@@ -81,16 +82,15 @@ std::vector<uint8_t> selectTag(void* session) {
 
 // A card with a 7-byte UID that refuses page 0: named when its ATQA and SAK say it is another
 // card (a DESFire, a Classic with a 7-byte UID), else the tag's refusal is the error.
-[[noreturn]] void refuseFirstPage(void* session, long status) {
+[[noreturn]] void refuseFirstPage(const FieldCard& card, long status) {
   const std::string refusal = statusMessage("reading page 0", status);
-  const std::optional<FieldCard> card = cardInField(session);
-  if (card && card->type().kind != "ultralight")
-    throw CliError(kExitCardError, "the card (" + card->description() +
+  if (card.type().kind != "ultralight")
+    throw CliError(kExitCardError, "the card (" + card.description() +
                                        ") is not a Mifare Ultralight / NTAG (" + refusal + ")");
   throw CliError(kExitCardError, refusal);
 }
 
-std::vector<uint8_t> readAllPages(void* session) {
+std::vector<uint8_t> readAllPages(void* session, const FieldCard& card) {
   selectTag(session);
   std::vector<uint8_t> memory;
   unsigned page = 0;
@@ -98,7 +98,7 @@ std::vector<uint8_t> readAllPages(void* session) {
     uint8_t block[kPageSize * kPagesPerRead] = {};
     const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
     if (status != NORVEX_OK) {
-      if (page == 0) refuseFirstPage(session, status);
+      if (page == 0) refuseFirstPage(card, status);
       selectTag(session);
       break;
     }
@@ -138,17 +138,19 @@ void printDumpJson(const std::vector<uint8_t>& uid, const TagModel& model,
 }
 
 int dump(const Words& args) {
-  Arguments options(args, readerOptions({{"output", 'o', true}, {"json", 0, false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions({{"output", 'o', true}, {"json", 0, false}}));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty())
     usageError("ultralight dump takes no arguments besides options");
   const std::string output = options.value("output");
   if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
     usageError(refused);
   ReaderSession reader(options);
-  const std::vector<uint8_t> memory = readAllPages(reader.handle());
-  // The tag is activated afresh (it may be idle after the last refused read) for GET_VERSION.
-  check(RfReset(reader.handle(), kRfResetMs), "resetting the field");
+  const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
+  const std::vector<uint8_t> memory = readAllPages(reader.handle(), chosen);
+  // The tag is activated afresh (it may be idle after the last refused read) for GET_VERSION;
+  // isolating it again keeps the other cards of the field halted.
+  isolateCard(reader.handle(), chosen);
   const std::vector<uint8_t> uid = selectTag(reader.handle());
   const TagModel model = identifyTag(reader.handle(), memory);
   std::cerr << "norvex: " << model.name << ", " << memory.size() / kPageSize << " pages (by "
@@ -166,15 +168,15 @@ int dump(const Words& args) {
   }
   std::vector<std::vector<std::string>> rows;
   for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    rows.push_back({std::to_string(page), hex(memory.data() + page * kPageSize, kPageSize),
+    rows.push_back({std::to_string(page), hex::encode(memory.data() + page * kPageSize, kPageSize),
                     asciiText(memory.data() + page * kPageSize, kPageSize)});
   printTable(std::cout, {"PAGE", "DATA", "ASCII"}, rows);
   return kExitOk;
 }
 
 int write(const Words& args) {
-  Arguments options(args, readerOptions({{"yes", 'y', false}}));
-  if (options.has("help")) return std::cout << kUsage, kExitOk;
+  Arguments options(args, cardOptions({{"yes", 'y', false}}));
+  if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   const auto& words = options.positional();
   if (words.size() != 2) usageError("ultralight write takes PAGE and HEX");
   std::size_t used = 0;
@@ -196,6 +198,7 @@ int write(const Words& args) {
       forGood += (forGood.empty() ? "writing " : ", ") + effect;
   if (!forGood.empty()) confirmIrreversible(options, forGood);
   ReaderSession reader(options);
+  chooseAndIsolate(reader.handle(), options);
   selectTag(reader.handle());
   std::string refused;
   for (std::size_t i = 0; i < pages; ++i) {
@@ -217,7 +220,8 @@ int runUltralight(const Words& args) {
   if (args.empty()) usageError("ultralight needs a command: dump or write");
   const std::string& command = args[0];
   const Words rest(args.begin() + 1, args.end());
-  if (command == "--help" || command == "-h") return std::cout << kUsage, kExitOk;
+  if (command == "--help" || command == "-h")
+    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (command == "dump") return dump(rest);
   if (command == "write") return write(rest);
   usageError("unknown ultralight command '" + command + "'" +

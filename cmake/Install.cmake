@@ -1,7 +1,7 @@
 # SPDX-License-Identifier: MIT
 # Installs the header, the versioned shared library, a pkg-config file, a CMake package config,
-# norvex, norvex-sim and Orlith with their manual pages, norvex's bash completion, and the udev
-# rule for the readers.
+# norvex, norvex-sim and Orlith with their manual pages, norvex's bash, zsh and fish completion,
+# and the udev rule for the readers.
 include(CMakePackageConfigHelpers)
 
 install(TARGETS norvexapi EXPORT norvexapiTargets
@@ -41,6 +41,10 @@ if(TARGET norvex)
   install(FILES ${CMAKE_SOURCE_DIR}/docs/man/norvex.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${CMAKE_SOURCE_DIR}/cli/completion/norvex.bash
           DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME norvex)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/completion/norvex.zsh
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions RENAME _norvex)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/completion/norvex.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
   file(RELATIVE_PATH NORVEX_CLI_BIN_TO_LIB "/${CMAKE_INSTALL_BINDIR}" "/${CMAKE_INSTALL_LIBDIR}")
   set_target_properties(norvex PROPERTIES INSTALL_RPATH "$ORIGIN/${NORVEX_CLI_BIN_TO_LIB}")
 endif()

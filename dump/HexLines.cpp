@@ -1,16 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "dump/HexLines.h"
 
+#include "dump/Hex.h"
+
 namespace norvex::dump {
 
 namespace {
-
-int hexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
 
 std::string_view trimmed(std::string_view text) {
   const char* blanks = " \t\r";
@@ -22,9 +17,8 @@ std::string_view trimmed(std::string_view text) {
 
 std::string printable(char c) {
   if (c >= 0x20 && c < 0x7F) return std::string("'") + c + "'";
-  static const char digits[] = "0123456789ABCDEF";
   auto byte = static_cast<unsigned char>(c);
-  return std::string("byte 0x") + digits[byte >> 4] + digits[byte & 0xF];
+  return std::string("byte 0x") + hex::digit(byte >> 4) + hex::digit(byte);
 }
 
 }  // namespace
@@ -56,7 +50,7 @@ std::optional<std::vector<std::optional<uint8_t>>> parseHexBytes(std::string_vie
     char high = text[2 * i], low = text[2 * i + 1];
     if (allowUnread && high == '-' && low == '-') continue;
     for (std::size_t k : {2 * i, 2 * i + 1}) {
-      if (hexDigit(text[k]) < 0) {
+      if (hex::digitValue(static_cast<unsigned char>(text[k])) < 0) {
         error =
             "column " + std::to_string(k + 1) + ": " + printable(text[k]) + " is not a hex digit";
         if (allowUnread && (text[k] == '-'))
@@ -64,7 +58,7 @@ std::optional<std::vector<std::optional<uint8_t>>> parseHexBytes(std::string_vie
         return std::nullopt;
       }
     }
-    bytes[i] = static_cast<uint8_t>(hexDigit(high) << 4 | hexDigit(low));
+    bytes[i] = hex::lenientByte(static_cast<unsigned char>(high), static_cast<unsigned char>(low));
   }
   return bytes;
 }
@@ -75,22 +69,12 @@ void storeBytes(CardImage& image, std::size_t offset,
     if (bytes[i]) image.setByte(offset + i, *bytes[i]);
 }
 
-std::string hexOf(const uint8_t* data, std::size_t length) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (std::size_t i = 0; i < length; ++i) {
-    text += digits[data[i] >> 4];
-    text += digits[data[i] & 0xF];
-  }
-  return text;
-}
-
 std::string blockHex(const CardImage& image, std::size_t block, bool unreadAsZero) {
   std::string text;
   for (std::size_t i = 0; i < kBlockSize; ++i) {
     std::size_t offset = block * kBlockSize + i;
     uint8_t value = image.byte(offset);
-    text += image.isKnown(offset) || unreadAsZero ? hexOf(&value, 1) : std::string("--");
+    text += image.isKnown(offset) || unreadAsZero ? hex::encode(&value, 1) : std::string("--");
   }
   return text;
 }

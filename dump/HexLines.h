@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Hex text shared by the text dump formats: blocks as 32 hex digits ("--" for an unread byte),
-// and splitting a file into numbered lines.
+// Hex text shared by the text dump formats, on top of the common codec (dump/Hex.h): blocks as
+// 32 hex digits ("--" for an unread byte), and splitting a file into numbered lines.
 #pragma once
 
 #include <cstddef>
@@ -33,7 +33,6 @@ std::optional<std::vector<std::optional<uint8_t>>> parseHexBytes(std::string_vie
 void storeBytes(CardImage& image, std::size_t offset,
                 const std::vector<std::optional<uint8_t>>& bytes);
 
-std::string hexOf(const uint8_t* data, std::size_t length);
 // A block in hex with "--" for each unread byte (unreadAsZero writes "00" instead).
 std::string blockHex(const CardImage& image, std::size_t block, bool unreadAsZero);
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "dump/JsonValue.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <tuple>
+
+#include "dump/Hex.h"
 
 namespace norvex::dump {
 
@@ -194,10 +197,10 @@ std::string jsonQuoted(std::string_view text) {
       out += '\\';
       out += c;
     } else if (static_cast<unsigned char>(c) < 0x20) {
-      static const char digits[] = "0123456789abcdef";
+      // Lower-case digits, as JSON writers commonly spell control characters.
+      const auto byte = static_cast<uint8_t>(c);
       out += "\\u00";
-      out += digits[c >> 4];
-      out += digits[c & 0xF];
+      for (char d : hex::encode(&byte, 1)) out += static_cast<char>(std::tolower(d));
     } else {
       out += c;
     }
@@ -249,13 +252,7 @@ JsonValue jsonBool(bool truth) {
 }
 
 JsonValue jsonHex(const uint8_t* data, std::size_t length) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string text;
-  for (std::size_t i = 0; i < length; ++i) {
-    text += digits[data[i] >> 4];
-    text += digits[data[i] & 0xF];
-  }
-  return jsonString(text);
+  return jsonString(hex::encode(data, length));
 }
 
 namespace {

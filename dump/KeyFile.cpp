@@ -31,7 +31,30 @@ class KeySet {
   std::unordered_set<uint64_t> seen_;
 };
 
+bool isSeparator(char c) {
+  return c == ' ' || c == '\t' || c == ':' || c == ',';
+}
+
 }  // namespace
+
+std::optional<Key> parseKeyText(std::string_view text, std::string& error) {
+  std::string digits;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (isSeparator(text[i])) {
+      ++i;
+      continue;
+    }
+    // A group of digits, with the "0x" a C literal puts before it dropped.
+    if (text.substr(i, 2) == "0x" || text.substr(i, 2) == "0X") i += 2;
+    while (i < text.size() && !isSeparator(text[i])) digits += text[i++];
+  }
+  auto bytes = parseHexBytes(digits, 6, false, error);
+  if (!bytes) return std::nullopt;
+  Key key{};
+  std::transform(bytes->begin(), bytes->end(), key.begin(), [](auto byte) { return *byte; });
+  return key;
+}
 
 KeyList parseKeyFile(std::string_view text) {
   KeyList list;
@@ -42,14 +65,12 @@ KeyList parseKeyFile(std::string_view text) {
       content.remove_suffix(1);
     if (content.empty()) continue;
     std::string error;
-    auto bytes = parseHexBytes(content, 6, false, error);
-    if (!bytes) {
+    auto key = parseKeyText(content, error);
+    if (!key) {
       list.warnings.push_back("line " + std::to_string(line.number) + ": " + error);
       continue;
     }
-    Key key{};
-    std::transform(bytes->begin(), bytes->end(), key.begin(), [](auto byte) { return *byte; });
-    if (seen.add(key)) list.keys.push_back(key);
+    if (seen.add(*key)) list.keys.push_back(*key);
   }
   return list;
 }

@@ -5,12 +5,14 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <algorithm>
 
 #include "QVMifareCard.h"
 #include "QVMifareObj.h"
+#include "dump/Hex.h"
 #include "dump/TrailerSafety.h"
 
 using access_bits::AccessBytes;
@@ -24,19 +26,18 @@ constexpr uint8_t kKeyB = MIF_KEY_TYPE_B;
 constexpr uint8_t kUnreadKeyByte = 0xA1;
 
 QString Hex(uint8_t byte) {
-  return QString::asprintf("%02X", byte);
+  return QString::fromStdString(norvex::hex::encode(&byte, 1));
 }
 
-QString KeyText(const _MIF_KEY_& key, const char* byteFormat) {
-  QString text;
-  for (uint8_t byte : key.KeyValue) text += QString::asprintf(byteFormat, byte);
-  return text;
+QString KeyText(const _MIF_KEY_& key, std::string_view separator = {}) {
+  return QString::fromStdString(norvex::hex::encode(key.KeyValue, sizeof key.KeyValue, separator));
 }
 
-void SetKey(_MIF_KEY_& key, uint8_t type, const QString& hex) {
+void SetKey(_MIF_KEY_& key, uint8_t type, const QString& text) {
   key.KeyType = type;
-  const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-  std::copy_n(bytes.constData(), std::min<qsizetype>(bytes.size(), 6), key.KeyValue);
+  const std::vector<uint8_t> bytes =
+      norvex::hex::decode(text.toStdString()).value_or(std::vector<uint8_t>{});
+  std::copy_n(bytes.begin(), std::min<std::size_t>(bytes.size(), 6), key.KeyValue);
 }
 
 }  // namespace
@@ -87,9 +88,9 @@ void AccessBitsDialog::GetCurrentACL(const QVMifareCard& card, uint8_t keyType, 
 void AccessBitsDialog::RefreshInfo() {
   ShowConditions({currentB6, currentB7, currentB8}, ACLcurrent);
   ShowConditions({newB6, newB7, newB8}, ACLnew);
-  ACLcurrentKeyB->setText(KeyText(_currentKeyB, "%02X "));
-  ACLnewKeyA->setText(KeyText(_newKeyA, "%02X"));
-  ACLnewKeyB->setText(KeyText(_newKeyB, "%02X"));
+  ACLcurrentKeyB->setText(KeyText(_currentKeyB, " ") + QLatin1Char(' '));
+  ACLnewKeyA->setText(KeyText(_newKeyA));
+  ACLnewKeyB->setText(KeyText(_newKeyB));
 
   const auto row = [](const std::array<QCheckBox*, 3>& boxes) {
     return access_bits::ValutateDataBits(boxes[0]->isChecked() ? 1 : 0,
@@ -117,6 +118,7 @@ void AccessBitsDialog::ShowUnknown() {
     }
     for (const auto* boxes : {&fields->dataAreaC, &fields->trailerAreaC})
       for (QCheckBox* box : *boxes) box->setChecked(false);
+    fields->keyBNote->clear();
   }
   ACLcurrentKeyB->setText(QStringLiteral("-- -- -- -- -- -- "));
 }
@@ -202,6 +204,13 @@ void AccessBitsDialog::ShowConditions(const AccessBytes& bytes, const ConditionF
     fields.byte[i]->setText(Hex(values[i]));
     fields.byteBits[i]->setText(access_bits::DecToBin(values[i]));
   }
+  // The same rule as the command-line tool's: where the trailer lets key B be read, the card
+  // accepts key B but refuses it for data access.
+  const bool keyBIsData =
+      norvex::dump::accessBitsConsistent(values.data()) && !norvex::dump::keyBUsable(values.data());
+  fields.keyBNote->setText(keyBIsData ? tr("Key B can be read with these access bits: the card "
+                                           "refuses it for data access.")
+                                      : QString());
   const auto show = [](const AreaBits& bits, const std::array<QCheckBox*, 3>& boxes) {
     boxes[0]->setChecked(bits.c1 != 0);
     boxes[1]->setChecked(bits.c2 != 0);

@@ -17,6 +17,7 @@
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
+class QLabel;
 class QLineEdit;
 class QVMifareCard;
 class QVMifareObj;
@@ -63,6 +64,9 @@ class AccessBitsDialog : public QDialog {
     std::array<QCheckBox*, 3> dataAreaC{};  // C1, C2, C3
     QComboBox* trailerArea = nullptr;
     std::array<QCheckBox*, 3> trailerAreaC{};
+    // <box>KeyBNote: says when these conditions let key B be read, so that the card refuses it
+    // for data access.
+    QLabel* keyBNote = nullptr;
   };
 
   // Widgets (AccessBitsDialogLayout.cpp).

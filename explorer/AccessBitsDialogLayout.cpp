@@ -107,8 +107,12 @@ QGridLayout* AccessBitsDialog::BuildConditionRows(QWidget* box, const QString& p
     fields.byte[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1").arg(6 + i), 2);
     fields.byteBits[at] = ReadOnlyField(box, prefix + QStringLiteral("Byte%1Bits").arg(6 + i), 8);
   }
+  fields.keyBNote = new QLabel(box);
+  fields.keyBNote->setObjectName(prefix + QStringLiteral("KeyBNote"));
+  fields.keyBNote->setWordWrap(true);
   auto* grid = new QGridLayout(box);
   grid->setHorizontalSpacing(10);
+  grid->addWidget(fields.keyBNote, 5, 0, 1, 2);
   const auto& [c1, c2, c3] = fields.dataAreaC;
   const auto& [t1, t2, t3] = fields.trailerAreaC;
   grid->addWidget(new QLabel(tr("Bytes 6, 7, 8"), box), 0, 0);

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "QVMifareCard.h"
+#include "dump/Hex.h"
 
 namespace {
 
@@ -29,9 +30,7 @@ constexpr std::array<KnownAtq, 4> kKnownAtqs{{
 constexpr uint8_t kSakIso14443_4 = 0x20;
 
 QString UidText(std::span<const uint8_t> uid) {
-  QString text;
-  for (uint8_t b : uid) text += QString::asprintf("%02X", b);
-  return text;
+  return QString::fromStdString(norvex::hex::encode(uid));
 }
 
 // Applies a table row; DESFire keeps the zero geometry of a fresh record.

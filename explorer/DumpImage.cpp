@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "MifareGeometry.h"
+#include "dump/Hex.h"
 #include "norvexapi.h"
 
 namespace dump_image {
@@ -14,15 +15,11 @@ namespace dump = norvex::dump;
 namespace {
 
 QString HexText(const uint8_t* bytes, std::size_t size) {
-  return QString::fromLatin1(
-      QByteArray(reinterpret_cast<const char*>(bytes), static_cast<qsizetype>(size))
-          .toHex()
-          .toUpper());
+  return QString::fromStdString(norvex::hex::encode(bytes, size));
 }
 
 std::vector<uint8_t> HexBytes(const QString& text) {
-  const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
-  return {bytes.begin(), bytes.end()};
+  return norvex::hex::decode(text.toStdString()).value_or(std::vector<uint8_t>{});
 }
 
 }  // namespace

@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -36,6 +35,7 @@
 #include "QVTreeDataSource.h"
 #include "ReaderPorts.h"
 #include "dump/DumpFile.h"
+#include "dump/Hex.h"
 #include "dump/KeyFile.h"
 
 namespace {
@@ -281,19 +281,17 @@ QString mainWndController::SectorKeyText(const QVMifareCard& card, int sector, i
   const auto own =
       theMifareObj->SectorKey(card.Uid(), sector, column == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
   if (!own) return column == 0 ? card.GetKeyA() : card.GetKeyB();
-  return QString::fromLatin1(
-      QByteArray(reinterpret_cast<const char*>(own->data()), 6).toHex().toUpper());
+  return QString::fromStdString(norvex::hex::encode(*own));
 }
 
 void mainWndController::SectorKeyEdited(QTableWidgetItem* item) {
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
   if (!card || item == nullptr) return;
   const QString text = item->text().trimmed();
-  static const QRegularExpression twelveDigits(QStringLiteral("^[0-9A-Fa-f]{12}$"));
-  if (twelveDigits.match(text).hasMatch()) {
-    const QByteArray bytes = QByteArray::fromHex(text.toLatin1());
+  const std::optional<std::vector<uint8_t>> bytes = norvex::hex::decode(text.toStdString());
+  if (bytes && bytes->size() == 6) {
     std::array<uint8_t, 6> key{};
-    std::copy(bytes.begin(), bytes.end(), key.begin());
+    std::copy(bytes->begin(), bytes->end(), key.begin());
     theMifareObj->SetSectorKey(card->Uid(), item->row(),
                                item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B, key);
     statusBar()->showMessage(tr("Key %1 of sector %2 changed.")

@@ -19,9 +19,9 @@
 #include "EditorNavigation.h"
 #include "HexEditCommand.h"
 #include "HexGutter.h"
-#include "HexPair.h"
 #include "QVAsciiView.h"
 #include "TextPatch.h"
+#include "dump/Hex.h"
 
 using editor::TextRange;
 
@@ -29,15 +29,13 @@ namespace {
 
 constexpr int kLastDigit = editor::kHexChars - 2;  // second digit of the last byte: 10366
 constexpr int kPageChars = 22 * editor::kHexLineChars;
-constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 // Moving down stops on the last byte's second digit.
 constexpr editor::NavigationSteps kSteps{editor::kHexLineChars, kPageChars, kLastDigit};
 
 uint8_t PairValue(char high, char low) {
-  const int h = HexDigitValue(QLatin1Char(high));
-  const int l = HexDigitValue(QLatin1Char(low));
-  return static_cast<uint8_t>((h < 0 ? 0 : h) * 16 + (l < 0 ? 0 : l));
+  return norvex::hex::lenientByte(static_cast<unsigned char>(high),
+                                  static_cast<unsigned char>(low));
 }
 
 }  // namespace
@@ -90,13 +88,12 @@ bool QVHexTextView::pasteHex(const QString& text) {
   QString digits = text;
   digits.remove(QRegularExpression(QStringLiteral("0[xX]")));
   digits.remove(QRegularExpression(QStringLiteral("[\\s,:;-]")));
-  static const QRegularExpression hex(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
-  if (!hex.match(digits).hasMatch()) return false;
-  const QByteArray bytes = QByteArray::fromHex(digits.toLatin1());
+  const std::optional<std::vector<uint8_t>> bytes = norvex::hex::decode(digits.toStdString());
+  if (!bytes || bytes->empty()) return false;
   int byte = selectedRange().location / editor::kHexCharsPerByte;
-  for (const char value : bytes) {
+  for (const uint8_t value : *bytes) {
     if (byte >= editor::kImageBytes) break;
-    if (known[byte]) WriteByte(byte, static_cast<uint8_t>(value));
+    if (known[byte]) WriteByte(byte, value);
     ++byte;
   }
   updateData({std::min(byte, editor::kImageBytes - 1) * editor::kHexCharsPerByte, 0});
@@ -298,7 +295,7 @@ void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage
 }
 
 uint8_t QVHexTextView::atoh(QStringView pair) {
-  return HexPairToByte(pair);
+  return pair.size() == 2 ? norvex::hex::lenientByte(pair[0].unicode(), pair[1].unicode()) : 0;
 }
 
 void QVHexTextView::menuSetFF() {
@@ -375,7 +372,8 @@ void QVHexTextView::keyPressEvent(QKeyEvent* event) {
     return;
   }
   const QString text = event->text();
-  if (text.size() == 1 && HexDigitValue(text[0]) >= 0) TypeDigit(text[0], selection);
+  if (text.size() == 1 && norvex::hex::digitValue(text[0].unicode()) >= 0)
+    TypeDigit(text[0], selection);
 }
 
 void QVHexTextView::mousePressEvent(QMouseEvent* event) {
@@ -415,8 +413,8 @@ void QVHexTextView::FillDigits(char digit) {
 
 void QVHexTextView::WriteByte(int index, uint8_t byte) {
   const auto at = static_cast<std::size_t>(index * editor::kHexCharsPerByte);
-  buffer[at] = known[index] ? kHexDigits[byte >> 4] : '-';
-  buffer[at + 1] = known[index] ? kHexDigits[byte & 0x0F] : '-';
+  buffer[at] = known[index] ? norvex::hex::digit(byte >> 4) : '-';
+  buffer[at + 1] = known[index] ? norvex::hex::digit(byte) : '-';
   buffer[at + 2] = ' ';
 }
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "HexPair.h"
+#include "dump/Hex.h"
 
 QVMifareCard::QVMifareCard() {
   ClearData();
@@ -80,7 +80,7 @@ void QVMifareCard::SetKeyBasStringValue(const QString& s0, const QString& s1, co
 }
 
 uint8_t QVMifareCard::atoh(QStringView pair) {
-  return HexPairToByte(pair);
+  return pair.size() == 2 ? norvex::hex::lenientByte(pair[0].unicode(), pair[1].unicode()) : 0;
 }
 
 void QVMifareCard::copyTo(QVMifareCard& other) const {
@@ -98,16 +98,13 @@ bool QVMifareCard::equalTo(const QVMifareCard& other) const {
 }
 
 QString QVMifareCard::KeyText(const Key& key) {
-  QString text;
-  for (uint8_t b : key) text += QString::asprintf("%02X", b);
-  return text;
+  return QString::fromStdString(norvex::hex::encode(key));
 }
 
 bool QVMifareCard::ParseKeyText(const QString& text, Key& key) {
-  if (text.size() != 2 * static_cast<int>(key.size()) || !IsHexText(text)) return false;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    key[i] = atoh(QStringView(text).mid(2 * i, 2));
-  }
+  const std::optional<std::vector<uint8_t>> bytes = norvex::hex::decode(text.toStdString());
+  if (!bytes || bytes->size() != key.size()) return false;
+  std::copy(bytes->begin(), bytes->end(), key.begin());
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "QVMifareObj.h"
+#include "dump/Hex.h"
 
 namespace {
 
@@ -21,9 +22,8 @@ QString CardKindText(const QString& kind) {
   return kind;
 }
 
-std::vector<uint8_t> FromHex(const QString& hex) {
-  const QByteArray bytes = QByteArray::fromHex(hex.toLatin1());
-  return {bytes.begin(), bytes.end()};
+std::vector<uint8_t> FromHex(const QString& text) {
+  return norvex::hex::decode(text.toStdString()).value_or(std::vector<uint8_t>{});
 }
 
 }  // namespace

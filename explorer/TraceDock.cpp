@@ -7,6 +7,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "dump/Hex.h"
+
 namespace {
 constexpr int kRefreshMs = 200;
 }  // namespace
@@ -61,10 +63,8 @@ void TraceDock::TakeFrames() {
 }
 
 QString TraceDock::Line(const TraceLog::Frame& frame) {
-  const QByteArray bytes(reinterpret_cast<const char*>(frame.bytes.data()),
-                         static_cast<qsizetype>(frame.bytes.size()));
   return QStringLiteral("%1  %2  %3")
       .arg(static_cast<double>(frame.microseconds) / 1e6, 12, 'f', 6)
       .arg(frame.toReader ? QStringLiteral(">>") : QStringLiteral("<<"))
-      .arg(QString::fromLatin1(bytes.toHex(' ').toUpper()));
+      .arg(QString::fromStdString(norvex::hex::encode(frame.bytes, " ")));
 }

@@ -1,6 +1,15 @@
 # SPDX-License-Identifier: MIT
-# bash completion for norvex: commands, classic and desfire subcommands, options, and files where a command
-# takes one (dump files for restore and -o, key files for -k).
+# bash completion for norvex: commands, classic and desfire subcommands, options, files where a
+# command takes one (dump files for restore and -o, key files for -k), the readers present after -r
+# and the UIDs in the field after --uid. A key typed with --key gets no completion.
+_norvex_readers() {
+  norvex readers 2>/dev/null | awk 'NR > 1 { print $1 }' | sort -u
+}
+
+_norvex_uids() {
+  norvex scan 2>/dev/null | awk 'NR > 1 { print $1 }'
+}
+
 _norvex() {
   local current previous words_before
   current=${COMP_WORDS[COMP_CWORD]}
@@ -8,12 +17,20 @@ _norvex() {
   words_before="${COMP_WORDS[*]:1:COMP_CWORD-1}"
 
   case $previous in
-    -k | --key | -o | --output)
+    -k | --key-file | -o | --output)
       COMPREPLY=($(compgen -f -- "$current"))
       return
       ;;
+    --key | --key-no | --timeout | --wait-timeout | --app | -a | --file | -f | -t)
+      COMPREPLY=()
+      return
+      ;;
     -r | --reader)
-      COMPREPLY=($(compgen -W "USB_0 USB_1 USB_2 USB_3" -- "$current"))
+      COMPREPLY=($(compgen -W "$(_norvex_readers)" -- "$current"))
+      return
+      ;;
+    --uid)
+      COMPREPLY=($(compgen -W "$(_norvex_uids)" -- "$current"))
       return
       ;;
     --product)
@@ -23,30 +40,32 @@ _norvex() {
   esac
 
   local common="--reader --product --help"
+  local card="--uid --wait --timeout $common"
+  local keys="--key --key-file"
   case $words_before in
     "")
       COMPREPLY=($(compgen -W "readers scan classic apdu ultralight desfire --help --version" -- "$current"))
       ;;
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
-    scan*) COMPREPLY=($(compgen -W "--watch --json $common" -- "$current")) ;;
-    apdu*) COMPREPLY=($(compgen -W "--timeout --json $common" -- "$current")) ;;
+    scan*) COMPREPLY=($(compgen -W "--watch --all --json $common" -- "$current")) ;;
+    apdu*) COMPREPLY=($(compgen -W "--timeout --json --uid --wait --wait-timeout $common" -- "$current")) ;;
     "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
     "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
-    "classic value"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
-    "classic dump"*) COMPREPLY=($(compgen -W "--key --output --force --json $common" -- "$current")) ;;
+    "classic value"*) COMPREPLY=($(compgen -W "$keys --json $card" -- "$current")) ;;
+    "classic dump"*) COMPREPLY=($(compgen -W "$keys --output --force --json --verbose $card" -- "$current")) ;;
     "classic restore"*)
-      COMPREPLY=($(compgen -W "--key --trailers --allow-permanent --dry-run --yes $common" -- "$current")
+      COMPREPLY=($(compgen -W "$keys --trailers --allow-permanent --dry-run --yes $card" -- "$current")
                  $(compgen -f -- "$current"))
       ;;
-    "classic keys"*) COMPREPLY=($(compgen -W "--key --json $common" -- "$current")) ;;
+    "classic keys"*) COMPREPLY=($(compgen -W "$keys --json $card" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
     "classic acl decode"*) COMPREPLY=($(compgen -W "--json" -- "$current")) ;;
     "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
-    "desfire read"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --output --json $common" -- "$current")) ;;
-    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --json $common" -- "$current")) ;;
+    "desfire read"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --output --json $card" -- "$current")) ;;
+    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --json $card" -- "$current")) ;;
     "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
-    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $common" -- "$current")) ;;
-    "ultralight write"*) COMPREPLY=($(compgen -W "--yes $common" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $card" -- "$current")) ;;
+    "ultralight write"*) COMPREPLY=($(compgen -W "--yes $card" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex

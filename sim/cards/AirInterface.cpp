@@ -12,9 +12,17 @@ bool bitOf(const CascadeBytes& bytes, size_t index) {
 
 }  // namespace
 
+std::vector<TypeACard*> AirInterface::typeACards() const {
+  std::vector<TypeACard*> typeA;
+  for (const auto& card : cards_) {
+    if (TypeACard* own = card->typeA()) typeA.push_back(own);
+  }
+  return typeA;
+}
+
 std::optional<Atq> AirInterface::request(bool wakeUp) const {
   std::optional<Atq> heard;
-  for (const auto& card : cards_) {
+  for (TypeACard* card : typeACards()) {
     if (!card->onRequest(wakeUp)) continue;
     if (!heard) heard = Atq{0, 0};
     (*heard)[0] |= card->atq()[0];
@@ -25,19 +33,20 @@ std::optional<Atq> AirInterface::request(bool wakeUp) const {
 
 std::optional<CascadeBytes> AirInterface::anticollision(size_t level, const CascadeBytes& known,
                                                         size_t bitCount) const {
-  std::vector<const Card*> candidates;
-  for (const auto& card : cards_) {
-    if (card->onAnticollision(level)) candidates.push_back(card.get());
+  std::vector<const TypeACard*> candidates;
+  for (TypeACard* card : typeACards()) {
+    if (card->onAnticollision(level)) candidates.push_back(card);
   }
   auto keepWhere = [&](size_t bit, bool value) {
-    std::erase_if(candidates,
-                  [&](const Card* card) { return bitOf(card->cascadeBytes(level), bit) != value; });
+    std::erase_if(candidates, [&](const TypeACard* card) {
+      return bitOf(card->cascadeBytes(level), bit) != value;
+    });
   };
   bitCount = std::min<size_t>(bitCount, 32);
   for (size_t bit = 0; bit < bitCount; ++bit) keepWhere(bit, bitOf(known, bit));
   // Cards whose bytes do not start with the known bits stay silent (and stay READY).
   for (size_t bit = bitCount; bit < 32 && !candidates.empty(); ++bit) {
-    bool anyOne = std::any_of(candidates.begin(), candidates.end(), [&](const Card* card) {
+    bool anyOne = std::any_of(candidates.begin(), candidates.end(), [&](const TypeACard* card) {
       return bitOf(card->cascadeBytes(level), bit);
     });
     keepWhere(bit, anyOne);
@@ -48,7 +57,7 @@ std::optional<CascadeBytes> AirInterface::anticollision(size_t level, const Casc
 
 std::optional<uint8_t> AirInterface::select(size_t level, const CascadeBytes& bytes) const {
   std::optional<uint8_t> heard;
-  for (const auto& card : cards_) {
+  for (TypeACard* card : typeACards()) {
     if (auto sak = card->onSelect(level, bytes)) heard = heard.value_or(0) | *sak;
   }
   return heard;
@@ -56,14 +65,14 @@ std::optional<uint8_t> AirInterface::select(size_t level, const CascadeBytes& by
 
 bool AirInterface::halt() const {
   bool halted = false;
-  for (const auto& card : cards_) halted = card->onHalt() || halted;
+  for (TypeACard* card : typeACards()) halted = card->onHalt() || halted;
   return halted;
 }
 
-Card* AirInterface::commandTarget() const {
-  Card* target = nullptr;
-  for (const auto& card : cards_) {
-    if (card->onCommandFrame()) target = card.get();
+TypeACard* AirInterface::commandTarget() const {
+  TypeACard* target = nullptr;
+  for (TypeACard* card : typeACards()) {
+    if (card->onCommandFrame()) target = card;
   }
   return target;
 }

@@ -1,14 +1,15 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The reader's side of ISO 14443-3 type A: each call puts one kind of frame on the air, every
-// card in the field receives it, and the call returns what the reader hears back.
+// type A card in the field receives it, and the call returns what the reader hears back. Cards of
+// the other technology do not hear these frames.
 
 #include <cstddef>
 #include <memory>
 #include <optional>
 #include <vector>
 
-#include "sim/cards/Card.h"
+#include "sim/cards/TypeACard.h"
 
 namespace norvexsim {
 
@@ -28,9 +29,12 @@ class AirInterface {
   // HLTA; true when a card was halted.
   bool halt() const;
   // Any other command frame: READY cards drop out; returns the ACTIVE card, if there is one.
-  Card* commandTarget() const;
+  TypeACard* commandTarget() const;
 
  private:
+  // The type A cards of the field, in the order they were placed.
+  std::vector<TypeACard*> typeACards() const;
+
   const std::vector<std::unique_ptr<Card>>& cards_;
 };
 

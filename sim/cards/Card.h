@@ -1,81 +1,49 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// One ISO 14443-3 type A card in the field: its identity (UID, ATQ, SAK), its state machine
-// and the commands a reader may send to it once it is ACTIVE. Card families derive from it and
-// implement the commands they understand; everything else is refused as a real card would.
+// A card in the field, whatever its kind: the identifier the field knows it by, its memory, its
+// answer to the raw frames of the protocol above ISO 14443-3, and what a field reset does to it.
+// Every kind derives from one of the two technologies, TypeACard (ISO 14443-3 type A: UID, ATQA,
+// SAK, anticollision by cascade levels) or TypeBCard (type B: PUPI, ATQB, slotted
+// anticollision); the reader firmware talks to each card only in its own technology.
 
-#include <array>
-#include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "sim/cards/CardAnswer.h"
 #include "sim/cards/CardFrame.h"
-#include "sim/cards/CardState.h"
-#include "sim/cards/MifareKey.h"
 
 namespace norvexsim {
 
-using Atq = std::array<uint8_t, 2>;           // ATQA, byte 0 first as it goes over the air
-using CascadeBytes = std::array<uint8_t, 4>;  // the UID bytes of one cascade level
+namespace tcl {
+struct TclFault;
+}  // namespace tcl
 
-constexpr uint8_t kCascadeTag = 0x88;
-constexpr uint8_t kSakCascadeBit = 0x04;  // SAK bit: the UID is not complete yet
-
-// The 4 bytes of a UID (4, 7 or 10 bytes) sent at cascade level 1..n: the cascade tag and 3
-// UID bytes while more levels follow, the last 4 UID bytes at the last level.
-CascadeBytes cascadeBytesOf(const std::vector<uint8_t>& uid, size_t level);
+class TypeACard;
+class TypeBCard;
 
 class Card {
  public:
-  // uid has 4, 7 or 10 bytes; the SAK is the final one (without the cascade bit).
-  // Throws std::invalid_argument otherwise.
-  Card(std::vector<uint8_t> uid, Atq atq, uint8_t sak);
-  virtual ~Card();
+  virtual ~Card() = default;
   Card(const Card&) = delete;
   Card& operator=(const Card&) = delete;
 
+  // The kind's name, as a description names it ("classic1k", "typeb").
   virtual std::string_view kind() const = 0;
+  // The UID of a type A card, the PUPI of a type B one: what the field and its users name it by.
   const std::vector<uint8_t>& uid() const { return uid_; }
-  const Atq& atq() const { return atq_; }
-  uint8_t sak() const { return sak_; }
-  CardState state() const { return state_; }
 
-  size_t cascadeLevels() const { return uid_.size() / 3; }  // 4 -> 1, 7 -> 2, 10 -> 3
-  CascadeBytes cascadeBytes(size_t level) const { return cascadeBytesOf(uid_, level); }
-  // The serial number a Mifare authentication is computed with: the last cascade level.
-  CascadeBytes authenticationUid() const { return cascadeBytes(cascadeLevels()); }
+  // The card's technology: exactly one of the two is the card itself, the other null.
+  virtual TypeACard* typeA() { return nullptr; }
+  virtual TypeBCard* typeB() { return nullptr; }
 
-  // What the card does with each frame that reaches it. A card in IDLE or HALT ignores all but
-  // the requests; READY and ACTIVE cards treat any frame they do not expect as an error and go
-  // back to IDLE (to HALT when they were woken from HALT).
-
-  // REQA (wakeUp false) wakes IDLE cards, WUPA also HALT ones; true when the card answers.
-  bool onRequest(bool wakeUp);
-  // Anticollision frame of a cascade level: true when the card takes part in it.
-  bool onAnticollision(size_t level);
-  // Select of a cascade level: the SAK when the bytes are the card's own (then READY for the
-  // next level, or ACTIVE); a READY card that is not addressed falls back.
-  std::optional<uint8_t> onSelect(size_t level, const CascadeBytes& bytes);
-  // HLTA: true when the card was ACTIVE and is now halted.
-  bool onHalt();
-  // Any other frame: true for the ACTIVE card, which is the one that processes it.
-  bool onCommandFrame();
-  void onFieldReset();
-
-  // Commands for the ACTIVE card. A failure sends the card back to IDLE (HALT when it was
-  // woken from HALT) and drops its authentication, as after a NAK or a failed authentication.
-  CardAnswer authenticate(uint8_t keyType, uint8_t block, const MifareKey& key,
-                          const CascadeBytes& serial);
-  CardAnswer read(uint8_t command, uint8_t address, std::vector<uint8_t>& out);
-  CardAnswer write(uint8_t command, uint8_t address, std::span<const uint8_t> data);
-  CardAnswer value(uint8_t operation, uint8_t block, uint32_t operand, uint8_t transferBlock);
-  // A frame of a protocol above ISO 14443-3 (RATS, ISO 14443-4 blocks); the card's answer and
-  // when it starts, or NoAnswer when the card stays mute.
-  CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer);
+  // The field was switched off and on: back to IDLE, every session dropped.
+  virtual void onFieldReset() = 0;
+  // A frame of the protocol above ISO 14443-3 for the ACTIVE card: its answer and when it starts,
+  // or NoAnswer when the card stays mute.
+  virtual CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer) = 0;
   // True once the card has left the field by itself (a fault); the field then drops it.
   virtual bool hasLeftField() const { return false; }
   // True for cards whose memory lives on outside the field (an EEPROM card taken away and
@@ -86,31 +54,15 @@ class Card {
   // false when the image does not have the size of the card's memory.
   virtual bool setMemory(const std::vector<uint8_t>& image) = 0;
 
+  // Arms a fault of the ISO 14443-4 layer; false for a card without that layer.
+  virtual bool armFault(const tcl::TclFault&) { return false; }
+  virtual void clearFaults() {}
+
  protected:
-  virtual CardAnswer doAuthenticate(uint8_t keyType, uint8_t block, const MifareKey& key,
-                                    const CascadeBytes& serial);
-  virtual CardAnswer doRead(uint8_t command, uint8_t address, std::vector<uint8_t>& out);
-  virtual CardAnswer doWrite(uint8_t command, uint8_t address, std::span<const uint8_t> data);
-  virtual CardAnswer doValue(uint8_t operation, uint8_t block, uint32_t operand,
-                             uint8_t transferBlock);
-  // Hook for cards with an ISO 14443-4 layer: the answer to one frame of a raw exchange, or
-  // std::nullopt when the card stays mute (cards without that layer).
-  virtual std::optional<CardFrame> exchange(std::span<const uint8_t> frame);
-  // Called whenever the card leaves ACTIVE: forget authentication and protocol state.
-  virtual void dropSession() {}
-  // Back to IDLE, or to HALT when the card was woken from HALT; drops the session.
-  void fallBack();
+  explicit Card(std::vector<uint8_t> uid) : uid_(std::move(uid)) {}
 
  private:
-  void enterReady(bool fromHalt);
-  CardAnswer settle(CardAnswer answer);
-
   std::vector<uint8_t> uid_;
-  Atq atq_;
-  uint8_t sak_;
-  CardState state_ = CardState::Idle;
-  bool wokenFromHalt_ = false;  // the ISO "*" states: fall back to HALT, not IDLE
-  size_t readyLevel_ = 1;       // cascade level a READY card waits for
 };
 
 }  // namespace norvexsim

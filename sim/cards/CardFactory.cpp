@@ -18,6 +18,7 @@
 #include "sim/cards/Type2Tag.h"
 #include "sim/cards/desfire/DesfireApp.h"
 #include "sim/cards/iso7816/Iso7816App.h"
+#include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim {
 namespace {
@@ -163,50 +164,9 @@ std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidS
   return makeType2(description, freshUid, model());
 }
 
-struct Maker {
-  std::string_view kind;
-  std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
-};
-
-constexpr std::array<Maker, 9> kMakers{{
-    {"classicmini",
-     [](const CardDescription& description, const UidSource& uid) {
-       return makeClassic(description, uid, ClassicModel::kMini);
-     }},
-    {"classic1k",
-     [](const CardDescription& description, const UidSource& uid) {
-       return makeClassic(description, uid, ClassicModel::k1K);
-     }},
-    {"classic4k",
-     [](const CardDescription& description, const UidSource& uid) {
-       return makeClassic(description, uid, ClassicModel::k4K);
-     }},
-    {"iso14443-4", makeIso14443_4},
-    {"desfire", makeDesfire},
-    {"ultralight", makeType2Of<ultralightModel>},
-    {"ntag213", makeType2Of<ntag213Model>},
-    {"ntag215", makeType2Of<ntag215Model>},
-    {"ntag216", makeType2Of<ntag216Model>},
-}};
-
-}  // namespace
-
-std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSource& freshUid) {
-  for (const auto& maker : kMakers) {
-    if (maker.kind == description.kind()) return maker.make(description, freshUid);
-  }
-  throw std::invalid_argument("unknown card kind '" + description.kind() + "'");
-}
-
-std::vector<std::string> cardKinds() {
-  std::vector<std::string> kinds;
-  for (const auto& maker : kMakers) kinds.emplace_back(maker.kind);
-  kinds.emplace_back(kTypeBKind);
-  return kinds;
-}
-
-std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
-                                         const UidSource& freshPupi) {
+// A type B card with an ISO 7816-4 file system behind its ISO 14443-4 layer: pupi= (4 bytes,
+// drawn when absent), afi=, appdata=, proto=, hlr= (up to 64 bytes) and slot= (1-16).
+std::unique_ptr<Card> makeTypeB(const CardDescription& description, const UidSource& freshPupi) {
   constexpr size_t kMaxHigherLayerResponse = 64;
   description.requireOnly({"pupi", "afi", "appdata", "proto", "hlr", "slot"});
   TypeBIdentity identity;
@@ -238,6 +198,48 @@ std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
   for (uint8_t byte : identity.pupi) seed = seed * 31 + byte;
   return std::make_unique<TypeBCard>(std::move(identity),
                                      std::make_unique<iso7816::Iso7816App>(seed));
+}
+
+struct Maker {
+  std::string_view kind;
+  std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
+};
+
+constexpr std::array<Maker, 10> kMakers{{
+    {"classicmini",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::kMini);
+     }},
+    {"classic1k",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::k1K);
+     }},
+    {"classic4k",
+     [](const CardDescription& description, const UidSource& uid) {
+       return makeClassic(description, uid, ClassicModel::k4K);
+     }},
+    {"iso14443-4", makeIso14443_4},
+    {"desfire", makeDesfire},
+    {"ultralight", makeType2Of<ultralightModel>},
+    {"ntag213", makeType2Of<ntag213Model>},
+    {"ntag215", makeType2Of<ntag215Model>},
+    {"ntag216", makeType2Of<ntag216Model>},
+    {"typeb", makeTypeB},
+}};
+
+}  // namespace
+
+std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSource& freshUid) {
+  for (const auto& maker : kMakers) {
+    if (maker.kind == description.kind()) return maker.make(description, freshUid);
+  }
+  throw std::invalid_argument("unknown card kind '" + description.kind() + "'");
+}
+
+std::vector<std::string> cardKinds() {
+  std::vector<std::string> kinds;
+  for (const auto& maker : kMakers) kinds.emplace_back(maker.kind);
+  return kinds;
 }
 
 }  // namespace norvexsim

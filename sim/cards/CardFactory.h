@@ -12,7 +12,6 @@
 
 #include "sim/cards/Card.h"
 #include "sim/cards/CardDescription.h"
-#include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim {
 
@@ -21,11 +20,6 @@ using UidSource = std::function<std::vector<uint8_t>(size_t length)>;
 
 // Throws std::invalid_argument for an unknown kind or an option the kind does not accept.
 std::unique_ptr<Card> makeCard(const CardDescription& description, const UidSource& freshUid);
-
-// The type B kind: "typeb" with pupi=, afi=, appdata=, proto=, hlr= and slot= (see Field.h).
-inline constexpr const char* kTypeBKind = "typeb";
-std::unique_ptr<TypeBCard> makeTypeBCard(const CardDescription& description,
-                                         const UidSource& freshPupi);
 
 // Kinds the factory knows, for messages.
 std::vector<std::string> cardKinds();

@@ -186,7 +186,7 @@ Reply CardFirmware::activateOnce(bool wakeUp, const std::vector<uint8_t>& wanted
     if (complete) {
       // The request's answer is the collision of every card's ATQ; the activation reports the ATQ
       // of the card it activated, so that callers can tell its type with others in the field.
-      if (const Card* card = air_.commandTarget()) atq = card->atq();
+      if (const TypeACard* card = air_.commandTarget()) atq = card->atq();
       std::vector<uint8_t> data{(*atq)[0], (*atq)[1], *sak, static_cast<uint8_t>(uid.size())};
       data.insert(data.end(), uid.begin(), uid.end());
       return success(std::move(data));

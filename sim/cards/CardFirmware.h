@@ -18,18 +18,18 @@
 #include "sim/cards/Card.h"
 #include "sim/cards/ParamReader.h"
 #include "sim/cards/ReaderKeyStore.h"
-#include "sim/cards/typeb/TypeBCard.h"
+#include "sim/cards/TypeACard.h"
 
 namespace norvexsim {
 
 class CardFirmware {
  public:
   CardFirmware(const std::vector<std::unique_ptr<Card>>& cards, ReaderKeyStore& keys, AirLink& link)
-      : air_(cards), keys_(keys), link_(link) {}
+      : cards_(cards), air_(cards), keys_(keys), link_(link) {}
 
   // The reader's front end is set to type B (the last card instruction was a type B one): the
   // raw frame instructions reach the ACTIVE type B card, with CRC_B, and no type A card hears them.
-  void talkTypeB(const std::vector<std::unique_ptr<TypeBCard>>& cards) { typeBCards_ = &cards; }
+  void talkTypeB() { typeB_ = true; }
 
   // std::nullopt when the code is not a card instruction.
   std::optional<Reply> run(uint8_t code, std::span<const uint8_t> params);
@@ -74,10 +74,11 @@ class CardFirmware {
   Reply commonRead(ParamReader& p);
   Reply write(uint8_t command, uint8_t address, std::span<const uint8_t> data);
 
+  const std::vector<std::unique_ptr<Card>>& cards_;
   AirInterface air_;
   ReaderKeyStore& keys_;
   AirLink& link_;
-  const std::vector<std::unique_ptr<TypeBCard>>* typeBCards_ = nullptr;
+  bool typeB_ = false;
 };
 
 }  // namespace norvexsim

@@ -10,6 +10,7 @@
 #include "sim/cards/CrcA.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/tcl/Block.h"
+#include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim {
 namespace {
@@ -115,12 +116,13 @@ std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame
 
 CardAnswer CardFirmware::deliver(std::span<const uint8_t> frame, CardFrame& answer,
                                  bool& cardThere) {
-  if (typeBCards_) {
+  if (typeB_) {
     // Every ACTIVE type B card hears the frame and keeps it or not by its CID; two answers at
     // once reach the reader garbled.
     unsigned answering = 0;
-    for (const auto& card : *typeBCards_) {
-      if (card->state() != TypeBState::Active) continue;
+    for (const auto& entry : cards_) {
+      TypeBCard* card = entry->typeB();
+      if (!card || card->state() != TypeBState::Active) continue;
       cardThere = true;
       CardFrame heard;
       if (card->transceive(frame, heard) != CardAnswer::Ok) continue;
@@ -129,14 +131,14 @@ CardAnswer CardFirmware::deliver(std::span<const uint8_t> frame, CardFrame& answ
     }
     return answering == 1 ? CardAnswer::Ok : CardAnswer::NoAnswer;
   }
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return CardAnswer::NoAnswer;
   cardThere = true;
   return card->transceive(frame, answer);
 }
 
 std::array<uint8_t, 2> CardFirmware::crcOf(std::span<const uint8_t> frame) const {
-  return typeBCards_ ? crcB(frame) : crcA(frame);
+  return typeB_ ? crcB(frame) : crcA(frame);
 }
 
 // "<< after 0.5 ms: 0A 00 90 00 [CRC 1F 2E] I(0) CID 0, 2 INF bytes"

@@ -63,7 +63,7 @@ Reply CardFirmware::loadKey(ParamReader& p) {
 
 Reply CardFirmware::authenticate(uint8_t keyType, const std::optional<CascadeBytes>& serial,
                                  const MifareKey& key, uint8_t block) {
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return failure(cardstatus::kNoCard);
   // Without a serial number the firmware uses the one of the card it selected.
   return answerOf(
@@ -73,7 +73,7 @@ Reply CardFirmware::authenticate(uint8_t keyType, const std::optional<CascadeByt
 Reply CardFirmware::readBlock(ParamReader& p) {
   uint8_t block = 0;
   if (!p.u8(block) || !p.done()) return badFrame();
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return failure(cardstatus::kNoCard);
   std::vector<uint8_t> data;
   CardAnswer answer = card->read(kMifareRead, block, data);
@@ -84,7 +84,7 @@ Reply CardFirmware::commonRead(ParamReader& p) {
   // len is the answer length the host expects; the whole answer goes back and the host checks.
   uint8_t command = 0, address = 0, expected = 0;
   if (!p.u8(command) || !p.u8(address) || !p.u8(expected) || !p.done()) return badFrame();
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return failure(cardstatus::kNoCard);
   std::vector<uint8_t> data;
   CardAnswer answer = card->read(command, address, data);
@@ -115,7 +115,7 @@ Reply CardFirmware::commonWrite(ParamReader& p) {
 }
 
 Reply CardFirmware::write(uint8_t command, uint8_t address, std::span<const uint8_t> data) {
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return failure(cardstatus::kNoCard);
   return answerOf(card->write(command, address, data));
 }
@@ -128,7 +128,7 @@ Reply CardFirmware::value(ParamReader& p, bool withTransferBlock) {
   uint8_t transferBlock = block;
   if (withTransferBlock && !p.u8(transferBlock)) return badFrame();
   if (!p.done()) return badFrame();
-  Card* card = air_.commandTarget();
+  TypeACard* card = air_.commandTarget();
   if (!card) return failure(cardstatus::kNoCard);
   return answerOf(card->value(operation, block, operand, transferBlock));
 }

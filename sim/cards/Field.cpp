@@ -10,7 +10,7 @@
 #include "sim/cards/CardFirmware.h"
 #include "sim/cards/CardInstructionCodes.h"
 #include "sim/cards/HexBytes.h"
-#include "sim/cards/TclCard.h"
+#include "sim/cards/TypeACard.h"
 #include "sim/cards/typeb/TypeBCard.h"
 #include "sim/cards/typeb/TypeBFirmware.h"
 
@@ -21,28 +21,14 @@ Field::~Field() = default;
 Field::Field(Field&&) noexcept = default;
 Field& Field::operator=(Field&&) noexcept = default;
 
-namespace {
-
-std::vector<uint8_t> pupiBytes(const TypeBCard& card) {
-  return {card.pupi().begin(), card.pupi().end()};
-}
-
-}  // namespace
-
 std::vector<uint8_t> Field::place(const std::string& text) {
   const auto description = CardDescription::parse(text);
   const UidSource fresh = [this](size_t length) { return freshUid(length); };
   const auto refuseTwice = [this](const std::vector<uint8_t>& uid) {
-    if (find(uid) || findTypeB(uid)) {
+    if (find(uid)) {
       throw std::invalid_argument("a card with UID " + toHexText(uid) + " is already in the field");
     }
   };
-  if (description.kind() == kTypeBKind) {
-    auto card = makeTypeBCard(description, fresh);
-    refuseTwice(pupiBytes(*card));
-    typeBCards_.push_back(std::move(card));
-    return pupiBytes(*typeBCards_.back());
-  }
   auto pocketed = pocket_.end();
   if (description.option("uid")) {
     pocketed = std::find_if(pocket_.begin(), pocket_.end(),
@@ -69,13 +55,12 @@ bool Field::remove(const std::vector<uint8_t>& uid) {
     takeOut(std::move(card));
     return true;
   }
-  return std::erase_if(typeBCards_, [&](const auto& card) { return pupiBytes(*card) == uid; }) > 0;
+  return false;
 }
 
 void Field::removeAll() {
   auto cards = std::move(cards_);
   cards_.clear();
-  typeBCards_.clear();
   for (auto& card : cards) takeOut(std::move(card));
 }
 
@@ -91,41 +76,39 @@ void Field::takeOut(std::unique_ptr<Card> card) {
 
 std::vector<std::string> Field::list() const {
   std::vector<std::string> lines;
-  for (const auto& card : cards_) {
-    lines.push_back(std::string(card->kind()) + " " + toHexText(card->uid()));
-  }
-  for (const auto& card : typeBCards_) {
-    lines.push_back(std::string(kTypeBKind) + " " + toHexText(pupiBytes(*card)));
+  for (bool typeB : {false, true}) {
+    for (const auto& card : cards_) {
+      if ((card->typeB() != nullptr) != typeB) continue;
+      lines.push_back(std::string(card->kind()) + " " + toHexText(card->uid()));
+    }
   }
   return lines;
 }
 
 size_t Field::count() const {
-  return cards_.size() + typeBCards_.size();
+  return cards_.size();
 }
 
 void Field::rfReset() {
   for (const auto& card : cards_) card->onFieldReset();
-  for (const auto& card : typeBCards_) card->onFieldReset();
 }
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
-  if (auto reply = runTypeBInstruction(typeBCards_, link_, instruction, params)) {
+  if (auto reply = runTypeBInstruction(cards_, link_, instruction, params)) {
     typeB_ = true;
     return reply;
   }
   const bool rawFrame =
       instruction == cardinstr::kExchangeByteStream || instruction == cardinstr::kExchangeBlock;
   CardFirmware firmware(cards_, keys_, link_);
-  if (typeB_ && rawFrame) firmware.talkTypeB(typeBCards_);
+  if (typeB_ && rawFrame) firmware.talkTypeB();
   auto reply = firmware.run(instruction, params);
   if (reply && !rawFrame) typeB_ = false;  // a type A card instruction switches the front end back
   std::erase_if(cards_, [this](const auto& card) {
     if (card->hasLeftField()) placedAs_.erase(card.get());
     return card->hasLeftField();
   });
-  std::erase_if(typeBCards_, [](const auto& card) { return card->hasLeftField(); });
   return reply;
 }
 
@@ -143,40 +126,26 @@ std::string Field::takeAirTrace() {
 size_t Field::injectTclFault(const tcl::TclFault& fault, const std::vector<uint8_t>& uid) {
   size_t armed = 0;
   for (const auto& card : cards_) {
-    auto* tclCard = dynamic_cast<TclCard*>(card.get());
-    if (!tclCard || (!uid.empty() && card->uid() != uid)) continue;
-    tclCard->armFault(fault);
-    ++armed;
-  }
-  for (const auto& card : typeBCards_) {
-    if (!uid.empty() && pupiBytes(*card) != uid) continue;
-    card->armFault(fault);
-    ++armed;
+    if (!uid.empty() && card->uid() != uid) continue;
+    if (card->armFault(fault)) ++armed;
   }
   return armed;
 }
 
 void Field::clearTclFaults() {
-  for (const auto& card : cards_) {
-    if (auto* tclCard = dynamic_cast<TclCard*>(card.get())) tclCard->clearFaults();
-  }
-  for (const auto& card : typeBCards_) card->clearFaults();
+  for (const auto& card : cards_) card->clearFaults();
 }
 
 std::vector<uint8_t> Field::memory(const std::vector<uint8_t>& uid) const {
-  if (const TypeBCard* typeB = findTypeB(uid)) return typeB->memory();
   Card* card = find(uid);
   if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
   return card->memory();
 }
 
 void Field::setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t>& bytes) {
-  TypeBCard* typeB = findTypeB(uid);
   Card* card = find(uid);
-  if (!card && !typeB) {
-    throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
-  }
-  if (!(card ? card->setMemory(bytes) : typeB->setMemory(bytes))) {
+  if (!card) throw std::invalid_argument("no card with UID " + toHexText(uid) + " in the field");
+  if (!card->setMemory(bytes)) {
     throw std::invalid_argument("a memory image of " + std::to_string(bytes.size()) +
                                 " bytes does not fit card " + toHexText(uid));
   }
@@ -184,18 +153,13 @@ void Field::setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t
 
 std::optional<CardState> Field::state(const std::vector<uint8_t>& uid) const {
   Card* card = find(uid);
-  if (!card) return std::nullopt;
-  return card->state();
+  if (!card || !card->typeA()) return std::nullopt;
+  return card->typeA()->state();
 }
 
 const TypeBCard* Field::typeBCard(const std::vector<uint8_t>& pupi) const {
-  return findTypeB(pupi);
-}
-
-TypeBCard* Field::findTypeB(const std::vector<uint8_t>& pupi) const {
-  auto it = std::find_if(typeBCards_.begin(), typeBCards_.end(),
-                         [&](const auto& card) { return pupiBytes(*card) == pupi; });
-  return it == typeBCards_.end() ? nullptr : it->get();
+  Card* card = find(pupi);
+  return card ? card->typeB() : nullptr;
 }
 
 Card* Field::find(const std::vector<uint8_t>& uid) const {

@@ -53,8 +53,8 @@ class Field {
   // false when there is none.
   bool remove(const std::vector<uint8_t>& uid);
   void removeAll();
-  // One "KIND UIDHEX" line per card (UID in upper-case hex): the type A cards in the order they
-  // were placed, then the type B ones.
+  // One "KIND UIDHEX" line per card (UID or PUPI in upper-case hex): the type A cards in the order
+  // they were placed, then the type B ones.
   std::vector<std::string> list() const;
   size_t count() const;
 
@@ -74,7 +74,8 @@ class Field {
   // Throws std::invalid_argument for an unknown UID or a wrong size.
   void setMemory(const std::vector<uint8_t>& uid, const std::vector<uint8_t>& bytes);
 
-  // ISO 14443-3 state of a card (for tests and diagnostics); std::nullopt for an unknown UID.
+  // ISO 14443-3 state of a type A card (for tests and diagnostics); std::nullopt for an unknown
+  // UID or a type B card.
   std::optional<CardState> state(const std::vector<uint8_t>& uid) const;
   // The type B card with this PUPI; nullptr when there is none.
   const TypeBCard* typeBCard(const std::vector<uint8_t>& pupi) const;
@@ -92,17 +93,15 @@ class Field {
 
  private:
   Card* find(const std::vector<uint8_t>& uid) const;
-  TypeBCard* findTypeB(const std::vector<uint8_t>& pupi) const;
   std::vector<uint8_t> freshUid(size_t length);
 
   // Out of the field, in the pocket if it keeps its memory.
   void takeOut(std::unique_ptr<Card> card);
 
-  std::vector<std::unique_ptr<Card>> cards_;
+  std::vector<std::unique_ptr<Card>> cards_;  // type A and type B, in the order placed
   // The description each card in the field was placed with; cards taken out with it.
   std::map<const Card*, std::string> placedAs_;
   std::vector<std::pair<std::string, std::unique_ptr<Card>>> pocket_;
-  std::vector<std::unique_ptr<TypeBCard>> typeBCards_;
   ReaderKeyStore keys_;
   AirLink link_;
   uint32_t uidCounter_ = 0;

@@ -20,7 +20,7 @@ constexpr uint8_t kManufacturerBytes[8] = {0x62, 0x63, 0x64, 0x65, 0x66, 0x67, 0
 }  // namespace
 
 MifareClassic::MifareClassic(ClassicModel model, std::vector<uint8_t> uid, Atq atq, uint8_t sak)
-    : Card(std::move(uid), atq, sak), model_(model), memory_(memorySize(model), 0) {
+    : TypeACard(std::move(uid), atq, sak), model_(model), memory_(memorySize(model), 0) {
   writeFactoryImage();
 }
 

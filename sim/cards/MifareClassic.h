@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/cards/Card.h"
 #include "sim/cards/MifareClassicAccess.h"
+#include "sim/cards/TypeACard.h"
 
 namespace norvexsim {
 
@@ -26,7 +26,7 @@ constexpr uint8_t kMifareDecrement = 0xC0;
 constexpr uint8_t kMifareIncrement = 0xC1;
 constexpr uint8_t kMifareRestore = 0xC2;
 
-class MifareClassic : public Card {
+class MifareClassic : public TypeACard {
  public:
   // Factory state: every key FF FF FF FF FF FF, every trailer's access bytes FF 07 80 69, data
   // blocks zero, block 0 with UID, BCC (4-byte UIDs), SAK, ATQA and manufacturer bytes.

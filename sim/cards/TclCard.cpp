@@ -31,7 +31,7 @@ bool bitRateSupported(uint8_t ta, uint8_t code, bool sending) {
 
 TclCard::TclCard(std::string kind, std::vector<uint8_t> uid, Atq atq, tcl::Ats ats,
                  std::unique_ptr<tcl::TclApplication> application)
-    : Card(std::move(uid), atq, kSakIso14443_4),
+    : TypeACard(std::move(uid), atq, kSakIso14443_4),
       kind_(std::move(kind)),
       ats_(std::move(ats)),
       application_(std::move(application)),

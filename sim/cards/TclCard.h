@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/cards/Card.h"
+#include "sim/cards/TypeACard.h"
 #include "sim/cards/tcl/Ats.h"
 #include "sim/cards/tcl/BlockEngine.h"
 #include "sim/cards/tcl/TclApplication.h"
@@ -22,7 +22,7 @@ namespace norvexsim {
 constexpr uint8_t kSakIso14443_4 = 0x20;
 constexpr uint8_t kRats = 0xE0;
 
-class TclCard : public Card {
+class TclCard : public TypeACard {
  public:
   TclCard(std::string kind, std::vector<uint8_t> uid, Atq atq, tcl::Ats ats,
           std::unique_ptr<tcl::TclApplication> application);
@@ -36,8 +36,11 @@ class TclCard : public Card {
   bool keepsMemoryOutOfField() const override { return application_->keepsMemoryOutOfField(); }
 
   const tcl::Ats& ats() const { return ats_; }
-  void armFault(const tcl::TclFault& fault) { faults_.arm(fault); }
-  void clearFaults() { faults_ = {}; }
+  bool armFault(const tcl::TclFault& fault) override {
+    faults_.arm(fault);
+    return true;
+  }
+  void clearFaults() override { faults_ = {}; }
 
  protected:
   std::optional<CardFrame> exchange(std::span<const uint8_t> frame) override;

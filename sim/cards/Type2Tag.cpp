@@ -51,7 +51,7 @@ const Type2Model& ntag216Model() {
 }
 
 Type2Tag::Type2Tag(const Type2Model& model, std::vector<uint8_t> uid)
-    : Card(std::move(uid), Atq{0x44, 0x00}, 0x00),
+    : TypeACard(std::move(uid), Atq{0x44, 0x00}, 0x00),
       model_(model),
       memory_(model.pages * kPageSize, 0x00) {
   const auto& id = this->uid();

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/cards/Card.h"
 #include "sim/cards/Type2Locks.h"
+#include "sim/cards/TypeACard.h"
 
 namespace norvexsim {
 
@@ -38,7 +38,7 @@ const Type2Model& ntag213Model();
 const Type2Model& ntag215Model();
 const Type2Model& ntag216Model();
 
-class Type2Tag : public Card {
+class Type2Tag : public TypeACard {
  public:
   static constexpr size_t kPageSize = 4;
 

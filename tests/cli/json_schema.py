@@ -15,6 +15,7 @@ import sys
 MEMBERS = {
     "readers": {"name", "product", "firmware", "error"},
     "scan": {"uid", "atqa", "sak", "kind", "type", "ats"},
+    "scan all": {"reader", "product", "uid", "atqa", "sak", "kind", "type", "ats"},
     "watch": {"event", "time", "reader", "card"},
     "keys": {"sector", "keys"},
     "dump": {"Created", "FileType", "blocks", "SectorKeys"},

@@ -95,6 +95,7 @@ grep -q "^USB_0 *0x0110 " out.txt && grep -q "^USB_0 *0x0120 " out.txt || fail "
 json_listings <<'EOF'
 readers|[r['product'] for r in doc] == ['0x0110', '0x0120']|readers --json
 scan|doc[0]['kind'] == 'classic1k' and doc[0]['type'] == 'Mifare Classic 1K'|scan --json
+scan all|[(c['reader'], c['product'], c['uid'], c['kind']) for c in doc] == [('USB_0', '0x0110', '04A1B2C3', 'classic1k'), ('USB_0', '0x0120', '0BADCAFE', 'classic4k')]|scan --all --json
 keys|doc[5]['keys'] == {'KeyA': 'A1A2A3A4A5A6', 'KeyB': 'B1B2B3B4B5B6', 'AccessConditions': 'FF078069'} and not doc[5]['keyBUsable']|classic keys -k keys.txt --json
 dump|doc['SectorKeys']['5'] == {'KeyA': 'A1A2A3A4A5A6', 'KeyB': 'B1B2B3B4B5B6', 'AccessConditions': 'FF078069'}|classic dump -k keys.txt --json
 acl|not doc['keyBUsable'] and doc['blocks'][0]['keyBRights'] == [] and doc['blocks'][3]['trailer']|classic acl decode FF078069 --json
@@ -113,6 +114,9 @@ expect 0 "scan" "$norvex" scan
 grep -q "^$uid1k *0004 *08 *Mifare Classic 1K" out.txt || fail "scan: $(cat out.txt)"
 expect 0 "scan 4K" "$norvex" scan --product 0x0120
 grep -q "Mifare Classic 4K" out.txt || fail "scan 4K: $(cat out.txt)"
+expect 0 "scan --all" "$norvex" scan --all
+grep -q "^USB_0 *$uid1k " out.txt && grep -q "^USB_0/0x0120 *$uid4k " out.txt ||
+  fail "scan --all: $(cat out.txt)"
 
 # scan --watch reports a card placed and one taken away, one JSON object per line. Each step
 # waits for the line before it, however slow the machine.
@@ -160,6 +164,50 @@ expect 1 "incomplete dump with --force" "$norvex" classic dump -o forced.mfd --f
 mkfifo pipe.mfd
 expect 2 "dump into a FIFO" timeout 20 "$norvex" classic dump -k keys.txt -o pipe.mfd
 grep -q "pipe.mfd: exists and is not a regular file" err.txt || fail "FIFO: $(cat err.txt)"
+
+# Two cards in the field: a command without --uid names both instead of taking one; with --uid it
+# works on that card alone (the blank one is read, then given a value, the other left as it was).
+uid2=0C0D0E0F
+control place 0 "classic1k:uid=$uid2"
+expect 2 "dump with two cards" "$norvex" classic dump -k keys.txt
+grep -q "^norvex: 2 cards in the field: .*$uid1k.*; choose one with --uid$" err.txt &&
+  grep -q "$uid2" err.txt || fail "two cards: $(cat err.txt)"
+expect 0 "dump --uid" "$norvex" classic dump --uid $uid1k -k keys.txt -o uid.mfd
+cmp -s uid.mfd card1k.bin || fail "dump --uid $uid1k read another card"
+expect 0 "keys --uid" "$norvex" classic keys --uid $uid2
+grep -q "^5 *FFFFFFFFFFFF *FFFFFFFFFFFF" out.txt || fail "keys --uid $uid2: $(cat out.txt)"
+expect 0 "value set --uid" "$norvex" classic value set 4 77 --uid $uid2
+grep -q "^block 4: 77$" out.txt || fail "value set --uid: $(cat out.txt)"
+expect 0 "dump of the other card" "$norvex" classic dump --uid $uid1k -k keys.txt -o uid.mfd
+cmp -s uid.mfd card1k.bin || fail "value set --uid $uid2 wrote to $uid1k"
+expect 1 "absent --uid" "$norvex" classic keys --uid 01020304
+grep -q "no card with UID 01020304 in the field (in the field: .*$uid2" err.txt ||
+  fail "absent --uid: $(cat err.txt)"
+# --wait: the card arrives later and is read; a card that never comes ends at --timeout.
+control remove 0 $uid2
+"$norvex" classic keys --uid $uid2 --wait --timeout 60 >wait.txt 2>&1 &
+wait_pid=$!
+sleep 0.3
+control place 0 "classic1k:uid=$uid2"
+wait $wait_pid || fail "--wait: exit status $?: $(cat wait.txt)"
+grep -q "^5 *FFFFFFFFFFFF" wait.txt || fail "--wait: $(cat wait.txt)"
+expect 1 "--wait until --timeout" "$norvex" classic keys --uid 01020304 --wait --timeout 1
+grep -q "no card with UID 01020304 arrived within 1 s" err.txt || fail "--timeout: $(cat err.txt)"
+control remove 0 $uid2
+
+# Keys as people copy them: 0x, spaces, colons, commas, from --key or a key file on stdin (-k -).
+for keys in "0xA1A2A3A4A5A6|B1 B2 B3 B4 B5 B6" "a1:a2:a3:a4:a5:a6|0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6"; do
+  expect 0 "--key ${keys}" "$norvex" classic keys --key "${keys%|*}" --key "${keys#*|}"
+  grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6" out.txt || fail "--key $keys: $(cat out.txt)"
+  printf '# typed\n%s\n%s\n' "${keys%|*}" "${keys#*|}" >typed.txt
+  expect 0 "-k - ${keys}" sh -c '"$0" classic keys -k - <typed.txt' "$norvex"
+  grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6" out.txt || fail "-k - $keys: $(cat out.txt)"
+done
+# The restore table names a typed key as such.
+expect 0 "restore with --key" "$norvex" classic restore dump1k.mfd --key A1A2A3A4A5A6 --key B1B2B3B4B5B6
+grep -q "^5 .* A --key, B --key *ok$" err.txt || fail "restore --key: $(cat err.txt)"
+expect 2 "--key with a file name" "$norvex" classic keys --key keys.txt
+grep -q "key files go with -k FILE" err.txt || fail "--key keys.txt: $(cat err.txt)"
 
 # A 4K dump on the second model, in every format; the JSON one parses.
 expect 0 "dump 4K" "$norvex" classic dump --product 0x0120 -k keys.txt -o dump4k.bin
@@ -414,6 +462,12 @@ EOF
 echo "older contents" >file1.bin
 expect 0 "desfire read -o" "$norvex" desfire read --app 00DF01 --file 1 --key $appkey -o file1.bin
 [ "$(od -An -tx1 file1.bin | tr -d ' \n')" = "48656c6c6f2c204445534669726500" ] || fail "desfire read -o: $(cat err.txt)"
+# Beside a Mifare Classic card the DESFire card is reached by its UID alone.
+control place 0 "classic1k:uid=$uid2"
+expect 2 "desfire apps with two cards" "$norvex" desfire apps
+expect 0 "desfire apps --uid" "$norvex" desfire apps --uid 04112233445566
+[ "$(cat out.txt)" = "00DF01" ] || fail "desfire apps --uid: $(cat out.txt)"
+control remove 0 $uid2
 expect 1 "desfire read without key" "$norvex" desfire read --app 00DF01 --file 1
 expect 1 "desfire wrong key" "$norvex" desfire files --app 00DF01 --key 0123456789ABCDEF
 grep -q "(41390)$" err.txt || fail "desfire wrong key: $(cat err.txt)"

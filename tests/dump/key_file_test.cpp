@@ -27,3 +27,36 @@ TEST(KeyFile, KeysCommentsBlankLinesAndBadLines) {
   EXPECT_EQ(list.warnings[1].rfind("line 8: 14 characters", 0), 0u) << list.warnings[1];
   EXPECT_EQ(list.warnings[2].rfind("line 9: column 1: 'Z'", 0), 0u) << list.warnings[2];
 }
+
+// Keys as they are copied from documents and other tools; anything that is not 12 hex digits
+// once the separators and "0x" prefixes are gone is refused.
+TEST(KeyFile, KeysInTheSpellingsPeopleCopy) {
+  const Key mad{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5};
+  const struct {
+    const char* text;
+    bool valid;
+  } cases[] = {{"A0A1A2A3A4A5", true},
+               {"0xA0A1A2A3A4A5", true},
+               {"0Xa0a1a2a3a4a5", true},
+               {"A0 A1 A2 A3 A4 A5", true},
+               {"A0:A1:A2:A3:A4:A5", true},
+               {"0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5", true},
+               {"\tA0A1A2 A3A4A5 ", true},
+               {"A0-A1-A2-A3-A4-A5", false},
+               {"A0A1A2A3A4", false},
+               {"A0A1A2A3A4A5A6", false},
+               {"0x", false},
+               {"x0A0A1A2A3A4A5", false},
+               {"A0A1A2A3A40xA5", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    std::string error;
+    const std::optional<Key> key = parseKeyText(c.text, error);
+    EXPECT_EQ(key.value_or(Key{}), c.valid ? mad : Key{}) << error;
+    EXPECT_EQ(error.empty(), c.valid);
+  }
+  const KeyList list =
+      parseKeyFile("0xA0A1A2A3A4A5  # MAD\nA0:A1:A2:A3:A4:A5\nB0 B1 B2 B3 B4 B5\n");
+  EXPECT_EQ(list.keys, (std::vector<Key>{mad, {0xB0, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5}}));
+  EXPECT_TRUE(list.warnings.empty());
+}

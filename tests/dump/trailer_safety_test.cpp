@@ -80,3 +80,38 @@ TEST(TrailerSafety, EachTrailerIsJudged) {
     EXPECT_NE(verdict.reason.find(c.reason), std::string::npos) << verdict.reason;
   }
 }
+
+// Key B serves as a key only where the trailer condition keeps it secret (011 and above); under
+// 000, 010 and 001 it can be read, and inconsistent bytes make no key usable.
+TEST(TrailerSafety, KeyBIsAKeyOnlyWhereItCannotBeRead) {
+  for (unsigned condition = 0; condition < 8; ++condition) {
+    SCOPED_TRACE(condition);
+    const Block trailer = trailerWith({0, 0, 0, condition});
+    EXPECT_EQ(keyBUsable(trailer.data() + 6), condition >= 3);
+  }
+  const Block broken = trailerBytes(0xFF, 0x0F, 0x88);  // inverted copies that do not match
+  EXPECT_FALSE(keyBUsable(broken.data() + 6));
+}
+
+// An all-zero trailer in a raw image marks a sector never read: its blocks become unread, in the
+// 4-block and 16-block sectors alike; a trailer with any byte set, or not in the image, stays.
+TEST(TrailerSafety, SectorsWithAnAllZeroTrailerAreForgotten) {
+  CardImage image(CardSize::Classic4K);
+  for (std::size_t i = 0; i < image.byteCount(); ++i) image.setByte(i, 0x11);
+  const auto zeroTrailer = [&image](std::size_t sector) {
+    const std::size_t trailer = firstBlockOfSector(sector) + blocksInSector(sector) - 1;
+    for (std::size_t i = 0; i < kBlockSize; ++i) image.setByte(trailer * kBlockSize + i, 0);
+  };
+  zeroTrailer(2);
+  zeroTrailer(35);
+  zeroTrailer(7);
+  image.setByte((4 * 7 + 3) * kBlockSize + 9, 0x69);  // sector 7: only byte 9 set
+  image.forgetByte((4 * 9 + 3) * kBlockSize);         // sector 9: trailer not read whole
+  EXPECT_EQ(forgetNeverReadSectors(image), (std::vector<std::size_t>{2, 35}));
+  const struct {
+    std::size_t block;
+    bool known;
+  } cases[] = {{7, true},   {8, false},   {11, false},  {12, true},  {28, true}, {31, true},
+               {175, true}, {176, false}, {191, false}, {192, true}, {36, true}};
+  for (const auto& c : cases) EXPECT_EQ(image.blockKnown(c.block), c.known) << "block " << c.block;
+}

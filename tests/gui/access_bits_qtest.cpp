@@ -6,6 +6,7 @@
 
 #include <QAbstractItemView>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <functional>
 
@@ -24,6 +25,7 @@ struct Shown {
   QStringList newBytes;
   QString currentKeyB;
   QString newKeyA;
+  QStringList keyBNotes;  // as read, to be written
   bool trailerC3 = false;
   bool scanTicking = true;
 };
@@ -146,6 +148,10 @@ class AccessBitsTest : public QObject {
         },
         ClickWrite);
     QCOMPARE(chosen.newBytes, (QStringList{"08", "77", "8F", "00001000", "01110111", "10001111"}));
+    // FF 07 80 lets key B be read, so it is no key for data; 08 77 8F keeps it secret.
+    QVERIFY2(chosen.keyBNotes[0].contains(QLatin1String("refuses it for data access")),
+             qPrintable(chosen.keyBNotes[0]));
+    QCOMPARE(chosen.keyBNotes[1], QString());
     QCOMPARE(chosen.currentBytes.first(), QStringLiteral("FF"));  // as read, not read again
 
     QCOMPARE(h->Block(7), (Bytes{0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0x08, 0x77, 0x8F, 0x69, 0xB0,
@@ -207,6 +213,7 @@ class AccessBitsTest : public QObject {
     QCOMPARE(shown.newBytes, shown.currentBytes);
     QCOMPARE(shown.currentKeyB, QStringLiteral("-- -- -- -- -- -- "));
     QCOMPARE(shown.rows, (QList<int>{-1, -1, -1, -1}));
+    QCOMPARE(shown.keyBNotes, (QStringList{QString(), QString()}));
 
     QCOMPARE(h->alerts.size(), 2u);
     QCOMPARE(h->alerts[0].title, QStringLiteral("Error"));
@@ -249,6 +256,8 @@ class AccessBitsTest : public QObject {
       shown.newBytes = ByteTexts(dialog, QStringLiteral("ACLnewByte"));
       shown.currentKeyB = Find<QLineEdit>(dialog, QStringLiteral("ACLcurrentKeyB"))->text();
       shown.newKeyA = Find<QLineEdit>(dialog, QStringLiteral("ACLnewKeyA"))->text();
+      for (const char* note : {"ACLcurrentKeyBNote", "ACLnewKeyBNote"})
+        shown.keyBNotes << Find<QLabel>(dialog, QLatin1String(note))->text();
       shown.trailerC3 =
           Find<QCheckBox>(dialog, QStringLiteral("ACLcurrentTrailerAreaC3"))->isChecked();
       shown.scanTicking = h->ScanTimer()->isActive();

@@ -55,7 +55,10 @@ check_program() {
 check_program norvex-sim
 # norvex, like the explorer, finds the library through its run path.
 check_program norvex
-test -f "$prefix/share/bash-completion/completions/norvex"
+for completion in bash-completion/completions/norvex zsh/site-functions/_norvex \
+  fish/vendor_completions.d/norvex.fish; do
+  test -f "$prefix/share/$completion"
+done
 # The explorer finds the library through its run path: no LD_LIBRARY_PATH here.
 if [ -e "$prefix/bin/Orlith" ]; then QT_QPA_PLATFORM=offscreen check_program Orlith; fi
 echo "installed programs run, with their manual pages and the udev rule"

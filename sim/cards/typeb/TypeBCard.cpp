@@ -37,7 +37,8 @@ tcl::LinkParameters linkOf(const TypeBIdentity& identity, const std::array<uint8
 }  // namespace
 
 TypeBCard::TypeBCard(TypeBIdentity identity, std::unique_ptr<tcl::TclApplication> application)
-    : identity_(std::move(identity)),
+    : Card(std::vector<uint8_t>(identity.pupi.begin(), identity.pupi.end())),
+      identity_(std::move(identity)),
       random_(static_cast<uint32_t>(identity_.pupi[0] << 24 | identity_.pupi[1] << 16 |
                                     identity_.pupi[2] << 8 | identity_.pupi[3]) |
               1u),

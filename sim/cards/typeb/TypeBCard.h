@@ -14,6 +14,7 @@
 #include <span>
 #include <vector>
 
+#include "sim/cards/Card.h"
 #include "sim/cards/CardAnswer.h"
 #include "sim/cards/CardFrame.h"
 #include "sim/cards/tcl/BlockEngine.h"
@@ -38,12 +39,12 @@ struct TypeBIdentity {
   std::optional<unsigned> fixedSlot;         // 1-16: the slot it always takes; else drawn
 };
 
-class TypeBCard {
+class TypeBCard : public Card {
  public:
   TypeBCard(TypeBIdentity identity, std::unique_ptr<tcl::TclApplication> application);
-  TypeBCard(const TypeBCard&) = delete;
-  TypeBCard& operator=(const TypeBCard&) = delete;
 
+  std::string_view kind() const override { return "typeb"; }
+  TypeBCard* typeB() override { return this; }
   const Pupi& pupi() const { return identity_.pupi; }
   TypeBState state() const { return state_; }
   Atqb atqb() const;
@@ -61,17 +62,21 @@ class TypeBCard {
                                                std::span<const uint8_t> higherLayer);
   // HLTB: true when the card with this PUPI was READY or ACTIVE and is now halted.
   bool onHalt(const Pupi& pupi);
-  void onFieldReset();
+  void onFieldReset() override;
   // A frame of the ISO 14443-4 layer: the ACTIVE card's answer and when it starts, or NoAnswer
   // when the card stays mute (not ACTIVE, or a block the protocol ignores).
-  CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer);
-  // True once the card has left the field by itself (a fault); the field then drops it.
-  bool hasLeftField() const { return leftField_; }
+  CardAnswer transceive(std::span<const uint8_t> frame, CardFrame& answer) override;
+  bool hasLeftField() const override { return leftField_; }
 
-  std::vector<uint8_t> memory() const { return application_->memory(); }
-  bool setMemory(const std::vector<uint8_t>& image) { return application_->setMemory(image); }
-  void armFault(const tcl::TclFault& fault) { faults_.arm(fault); }
-  void clearFaults() { faults_ = {}; }
+  std::vector<uint8_t> memory() const override { return application_->memory(); }
+  bool setMemory(const std::vector<uint8_t>& image) override {
+    return application_->setMemory(image);
+  }
+  bool armFault(const tcl::TclFault& fault) override {
+    faults_.arm(fault);
+    return true;
+  }
+  void clearFaults() override { faults_ = {}; }
 
  private:
   bool afiMatches(uint8_t afi) const;

@@ -7,6 +7,7 @@
 #include "sim/cards/CardStatus.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/ParamReader.h"
+#include "sim/cards/typeb/TypeBCard.h"
 
 namespace norvexsim {
 
@@ -20,7 +21,7 @@ constexpr uint8_t kSlotCodeMask = 0x07;  // PARAM bits 3-1: N
 constexpr uint8_t kHighestSlotCode = 4;  // 16 slots
 constexpr unsigned kLastSlot = 16;
 
-using Cards = std::vector<std::unique_ptr<TypeBCard>>;
+using Cards = std::vector<TypeBCard*>;
 
 Reply failure(int8_t status) {
   return Reply{status, {}};
@@ -53,7 +54,7 @@ Reply request(const Cards& cards, AirLink& link, uint8_t afi, uint8_t param, boo
                        (slots > 1 ? "s" : ""));
   std::vector<const TypeBCard*> answering;
   for (const auto& card : cards) {
-    if (card->onRequest(afi, slots, wakeUp)) answering.push_back(card.get());
+    if (card->onRequest(afi, slots, wakeUp)) answering.push_back(card);
   }
   return hearSlot(answering, link);
 }
@@ -76,7 +77,7 @@ Reply slotMarker(const Cards& cards, AirLink& link, ParamReader& p) {
   link.trace.push_back(">> slot marker " + std::to_string(slot));
   std::vector<const TypeBCard*> answering;
   for (const auto& card : cards) {
-    if (card->onSlotMarker(slot)) answering.push_back(card.get());
+    if (card->onSlotMarker(slot)) answering.push_back(card);
   }
   return hearSlot(answering, link);
 }
@@ -123,8 +124,14 @@ Reply halt(const Cards& cards, AirLink& link, ParamReader& p) {
 
 }  // namespace
 
-std::optional<Reply> runTypeBInstruction(const Cards& cards, AirLink& link, uint8_t code,
+std::optional<Reply> runTypeBInstruction(const std::vector<std::unique_ptr<Card>>& field,
+                                         AirLink& link, uint8_t code,
                                          std::span<const uint8_t> params) {
+  if (code < kCommonRequest || code > kHalt) return std::nullopt;
+  Cards cards;
+  for (const auto& card : field) {
+    if (TypeBCard* typeB = card->typeB()) cards.push_back(typeB);
+  }
   ParamReader p(params);
   switch (code) {
     case kCommonRequest:

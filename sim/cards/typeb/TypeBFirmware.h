@@ -21,12 +21,13 @@
 
 #include "sim/Reply.h"
 #include "sim/cards/AirLink.h"
-#include "sim/cards/typeb/TypeBCard.h"
+#include "sim/cards/Card.h"
 
 namespace norvexsim {
 
-// std::nullopt when the code is not a type B instruction.
-std::optional<Reply> runTypeBInstruction(const std::vector<std::unique_ptr<TypeBCard>>& cards,
+// std::nullopt when the code is not a type B instruction. Only the type B cards of the field hear
+// the frames.
+std::optional<Reply> runTypeBInstruction(const std::vector<std::unique_ptr<Card>>& field,
                                          AirLink& link, uint8_t code,
                                          std::span<const uint8_t> params);
 

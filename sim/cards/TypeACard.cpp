@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: MIT
-#include "sim/cards/Card.h"
+#include "sim/cards/TypeACard.h"
 
 #include <stdexcept>
 #include <utility>
 
 namespace norvexsim {
 
-Card::Card(std::vector<uint8_t> uid, Atq atq, uint8_t sak)
-    : uid_(std::move(uid)), atq_(atq), sak_(sak) {
-  if (uid_.size() != 4 && uid_.size() != 7 && uid_.size() != 10) {
+TypeACard::TypeACard(std::vector<uint8_t> uid, Atq atq, uint8_t sak)
+    : Card(std::move(uid)), atq_(atq), sak_(sak) {
+  const std::vector<uint8_t>& bytes = this->uid();
+  if (bytes.size() != 4 && bytes.size() != 7 && bytes.size() != 10) {
     throw std::invalid_argument("a type A UID has 4, 7 or 10 bytes");
   }
   // The first byte of the last cascade level must not look like the cascade tag.
-  if (uid_[3 * (cascadeLevels() - 1)] == kCascadeTag) {
+  if (bytes[3 * (cascadeLevels() - 1)] == kCascadeTag) {
     throw std::invalid_argument("the UID would start its last cascade level with the tag 88");
   }
   if (sak_ & kSakCascadeBit) {
@@ -20,7 +21,7 @@ Card::Card(std::vector<uint8_t> uid, Atq atq, uint8_t sak)
   }
 }
 
-Card::~Card() = default;
+TypeACard::~TypeACard() = default;
 
 CascadeBytes cascadeBytesOf(const std::vector<uint8_t>& uid, size_t level) {
   CascadeBytes bytes{};
@@ -36,7 +37,7 @@ CascadeBytes cascadeBytesOf(const std::vector<uint8_t>& uid, size_t level) {
   return bytes;
 }
 
-bool Card::onRequest(bool wakeUp) {
+bool TypeACard::onRequest(bool wakeUp) {
   switch (state_) {
     case CardState::Idle:
       enterReady(false);
@@ -53,13 +54,13 @@ bool Card::onRequest(bool wakeUp) {
   return false;
 }
 
-bool Card::onAnticollision(size_t level) {
+bool TypeACard::onAnticollision(size_t level) {
   if (state_ == CardState::Ready && level == readyLevel_) return true;
   if (state_ == CardState::Ready || state_ == CardState::Active) fallBack();
   return false;
 }
 
-std::optional<uint8_t> Card::onSelect(size_t level, const CascadeBytes& bytes) {
+std::optional<uint8_t> TypeACard::onSelect(size_t level, const CascadeBytes& bytes) {
   if (state_ == CardState::Idle || state_ == CardState::Halt) return std::nullopt;
   if (state_ != CardState::Ready || level != readyLevel_ || bytes != cascadeBytes(level)) {
     fallBack();
@@ -73,7 +74,7 @@ std::optional<uint8_t> Card::onSelect(size_t level, const CascadeBytes& bytes) {
   return sak_;
 }
 
-bool Card::onHalt() {
+bool TypeACard::onHalt() {
   if (state_ == CardState::Active) {
     state_ = CardState::Halt;
     readyLevel_ = 1;
@@ -84,41 +85,42 @@ bool Card::onHalt() {
   return false;
 }
 
-bool Card::onCommandFrame() {
+bool TypeACard::onCommandFrame() {
   if (state_ == CardState::Active) return true;
   if (state_ == CardState::Ready) fallBack();
   return false;
 }
 
-void Card::onFieldReset() {
+void TypeACard::onFieldReset() {
   state_ = CardState::Idle;
   wokenFromHalt_ = false;
   readyLevel_ = 1;
   dropSession();
 }
 
-CardAnswer Card::authenticate(uint8_t keyType, uint8_t block, const MifareKey& key,
-                              const CascadeBytes& serial) {
+CardAnswer TypeACard::authenticate(uint8_t keyType, uint8_t block, const MifareKey& key,
+                                   const CascadeBytes& serial) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   return settle(doAuthenticate(keyType, block, key, serial));
 }
 
-CardAnswer Card::read(uint8_t command, uint8_t address, std::vector<uint8_t>& out) {
+CardAnswer TypeACard::read(uint8_t command, uint8_t address, std::vector<uint8_t>& out) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   return settle(doRead(command, address, out));
 }
 
-CardAnswer Card::write(uint8_t command, uint8_t address, std::span<const uint8_t> data) {
+CardAnswer TypeACard::write(uint8_t command, uint8_t address, std::span<const uint8_t> data) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   return settle(doWrite(command, address, data));
 }
 
-CardAnswer Card::value(uint8_t operation, uint8_t block, uint32_t operand, uint8_t transferBlock) {
+CardAnswer TypeACard::value(uint8_t operation, uint8_t block, uint32_t operand,
+                            uint8_t transferBlock) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   return settle(doValue(operation, block, operand, transferBlock));
 }
 
-CardAnswer Card::transceive(std::span<const uint8_t> frame, CardFrame& answer) {
+CardAnswer TypeACard::transceive(std::span<const uint8_t> frame, CardFrame& answer) {
   if (state_ != CardState::Active) return CardAnswer::NoAnswer;
   auto reply = exchange(frame);
   if (!reply) return CardAnswer::NoAnswer;
@@ -126,39 +128,39 @@ CardAnswer Card::transceive(std::span<const uint8_t> frame, CardFrame& answer) {
   return CardAnswer::Ok;
 }
 
-CardAnswer Card::doAuthenticate(uint8_t, uint8_t, const MifareKey&, const CascadeBytes&) {
+CardAnswer TypeACard::doAuthenticate(uint8_t, uint8_t, const MifareKey&, const CascadeBytes&) {
   return CardAnswer::Rejected;
 }
-CardAnswer Card::doRead(uint8_t, uint8_t, std::vector<uint8_t>&) {
+CardAnswer TypeACard::doRead(uint8_t, uint8_t, std::vector<uint8_t>&) {
   return CardAnswer::Rejected;
 }
-CardAnswer Card::doWrite(uint8_t, uint8_t, std::span<const uint8_t>) {
+CardAnswer TypeACard::doWrite(uint8_t, uint8_t, std::span<const uint8_t>) {
   return CardAnswer::Rejected;
 }
-CardAnswer Card::doValue(uint8_t, uint8_t, uint32_t, uint8_t) {
+CardAnswer TypeACard::doValue(uint8_t, uint8_t, uint32_t, uint8_t) {
   return CardAnswer::Rejected;
 }
 
-std::optional<CardFrame> Card::exchange(std::span<const uint8_t>) {
+std::optional<CardFrame> TypeACard::exchange(std::span<const uint8_t>) {
   // A card without a protocol layer above ISO 14443-3 does not understand the frame: as for
   // any unexpected frame it stays mute and leaves ACTIVE.
   fallBack();
   return std::nullopt;
 }
 
-void Card::enterReady(bool fromHalt) {
+void TypeACard::enterReady(bool fromHalt) {
   state_ = CardState::Ready;
   wokenFromHalt_ = fromHalt;
   readyLevel_ = 1;
 }
 
-void Card::fallBack() {
+void TypeACard::fallBack() {
   state_ = wokenFromHalt_ ? CardState::Halt : CardState::Idle;
   readyLevel_ = 1;
   dropSession();
 }
 
-CardAnswer Card::settle(CardAnswer answer) {
+CardAnswer TypeACard::settle(CardAnswer answer) {
   if (answer != CardAnswer::Ok) fallBack();
   return answer;
 }

@@ -1,0 +1,100 @@
+#compdef norvex
+# SPDX-License-Identifier: MIT
+# zsh completion for norvex: commands, subcommands, options with their arguments (files after -k
+# and -o, the readers present after -r, the UIDs in the field after --uid, nothing after --key).
+
+_norvex_readers() {
+  local -a readers
+  readers=(${(f)"$(norvex readers 2>/dev/null | awk 'NR > 1 { print $1 }' | sort -u)"})
+  _describe 'reader' readers
+}
+
+_norvex_uids() {
+  local -a uids
+  uids=(${(f)"$(norvex scan 2>/dev/null | awk 'NR > 1 { print $1 }')"})
+  _describe 'card UID' uids
+}
+
+_norvex() {
+  local -a reader card keys
+  reader=(
+    '(-r --reader)'{-r,--reader}'[reader name]:reader:_norvex_readers'
+    '--product[USB product ID of the reader model]:product:(0x0110 0x0120)'
+    '(-h --help)'{-h,--help}'[show the help]'
+  )
+  card=($reader
+    '--uid[the card with this UID]:UID:_norvex_uids'
+    '--wait[wait for a card to arrive]'
+    '--timeout[longest wait in seconds]:seconds:'
+  )
+  keys=(
+    '*--key[a Mifare Classic key in hex]:key:'
+    '*'{-k,--key-file}'[key file (- for standard input)]:key file:_files'
+  )
+  local -a commands
+  commands=(
+    'readers:list the readers'
+    'scan:list the cards in the field'
+    'classic:Mifare Classic dump, restore, keys, value, acl'
+    'apdu:send APDUs to an ISO 14443-4 card'
+    'ultralight:Mifare Ultralight / NTAG dump, write'
+    'desfire:Mifare DESFire info, apps, files, read'
+  )
+  if (( CURRENT == 2 )); then
+    _describe 'command' commands
+    _arguments '--version[show the version]' '--help[show the help]'
+    return
+  fi
+  local command=$words[2] sub=$words[3]
+  case $command in
+    readers) _arguments '--json[JSON output]' '(-h --help)'{-h,--help}'[show the help]' ;;
+    scan) _arguments $reader '(-w --watch)'{-w,--watch}'[keep scanning]' \
+            '(-a --all)'{-a,--all}'[every reader present]' '--json[JSON output]' ;;
+    apdu) _arguments ${card:#--timeout*} '(-t --timeout)'{-t,--timeout}'[card response time-out in ms]:ms:' \
+            '--wait-timeout[longest wait in seconds]:seconds:' '--json[JSON output]' '*:APDU in hex:' ;;
+    classic)
+      if (( CURRENT == 3 )); then
+        _values 'classic command' dump restore keys value acl
+        return
+      fi
+      case $sub in
+        dump) _arguments $card $keys '(-o --output)'{-o,--output}'[dump file]:dump file:_files' \
+                '--force[write an incomplete dump]' '--json[JSON output]' \
+                '(-v --verbose)'{-v,--verbose}'[figures on standard error]' ;;
+        restore) _arguments $card $keys '--trailers[write the sector trailers]' \
+                   '--allow-permanent[write trailers that lock for good]' \
+                   '--dry-run[print the plan only]' '(-y --yes)'{-y,--yes}'[confirm]' \
+                   ':dump file:_files' ;;
+        keys) _arguments $card $keys '--json[JSON output]' ;;
+        value) _arguments $card $keys '--json[JSON output]' ':operation:(get set inc dec)' ':block:' \
+                 '::value:' ;;
+        acl) _arguments '--json[JSON output]' ':action:(decode)' ':access bytes in hex:' ;;
+      esac
+      ;;
+    ultralight)
+      if (( CURRENT == 3 )); then
+        _values 'ultralight command' dump write
+        return
+      fi
+      case $sub in
+        dump) _arguments $card '(-o --output)'{-o,--output}'[page image file]:file:_files' \
+                '--json[JSON output]' ;;
+        write) _arguments $card '(-y --yes)'{-y,--yes}'[confirm]' ':page:' ':data in hex:' ;;
+      esac
+      ;;
+    desfire)
+      if (( CURRENT == 3 )); then
+        _values 'desfire command' info apps files read
+        return
+      fi
+      local -a output
+      [[ $sub == read ]] && output=('(-o --output)'{-o,--output}'[file for the contents]:file:_files')
+      _arguments $card $output '(-a --app)'{-a,--app}'[application AID]:AID:' \
+        '(-f --file)'{-f,--file}'[file number]:file number:' \
+        '(-k --key)'{-k,--key}'[DESFire key in hex]:key:' '--key-no[key number]:key number:' \
+        '--json[JSON output]'
+      ;;
+  esac
+}
+
+_norvex "$@"
