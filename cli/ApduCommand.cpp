@@ -4,10 +4,12 @@
 
 #include "cli/Arguments.h"
 #include "cli/CardChoice.h"
+#include "cli/CardInField.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/StatusWords.h"
 #include "dump/Hex.h"
 #include "norvexapi.h"
 
@@ -16,10 +18,11 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex apdu [--timeout MS] [--reader USB_n] HEX...\n"
+    "usage: norvex apdu [--timeout MS] [--json] [--reader USB_n] HEX...\n"
     "Activates the ISO 14443-4 card in the field (RATS) and sends each APDU in turn, printing\n"
-    "the answer's data and its status word. Exit status 1 when a status word is not 9000 or "
-    "61xx.\n";
+    "the answer's data and its status word, with the meaning of the common ones (--json: the\n"
+    "ATS and one {\"apdu\", \"data\", \"sw\"} object per APDU). Exit status 1 when a status\n"
+    "word is not 9000, 9100 or 61xx.\n";
 
 constexpr uint8_t kRatsParam = 0x80;  // FSDI 8 (256-byte frames to the host), CID 0
 constexpr uint16_t kFscOfFsci[] = {16, 24, 32, 40, 48, 64, 96, 128, 256, 512, 1024, 1024, 1024};
@@ -43,7 +46,8 @@ uint32_t parseTimeout(const std::string& text) {
 
 int runApdu(const Words& args) {
   // --timeout is the card's response time here: the wait for a card is bounded by --wait-timeout.
-  Arguments options(args, cardOptions({{"timeout", 't', true}}, "wait-timeout"));
+  Arguments options(args,
+                    cardOptions({{"timeout", 't', true}, {"json", 0, false}}, "wait-timeout"));
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp("wait-timeout"), kExitOk;
   if (options.positional().empty()) usageError("apdu needs at least one APDU in hex");
   std::vector<std::vector<uint8_t>> apdus;
@@ -59,9 +63,16 @@ int runApdu(const Words& args) {
   chooseAndIsolate(reader.handle(), options, "wait-timeout");
   uint8_t atsBuffer[256] = {};
   uint16_t atsLen = sizeof atsBuffer;
-  check(Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer), "activating the card");
+  if (const long status = Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer)) {
+    if (status == NORVEX_E_NO_ISO_14443_4 || status == NORVEX_E_NO_CARD_IN_RF)
+      throwWrongCard(reader.handle(), "activating the card",
+                     "does not speak ISO 14443-4, which APDUs need");
+    check(status, "activating the card");
+  }
   std::vector<uint8_t> ats(atsBuffer, atsBuffer + atsLen);
-  std::cout << "ATS " << hex::encode(ats) << "\n";
+  const bool json = options.has("json");
+  if (!json) std::cout << "ATS " << hex::encode(ats) << "\n";
+  dump::JsonValue exchanges = dump::JsonValue::array();
   uint8_t blockNumber = 0;
   bool allSucceeded = true;
   for (const std::vector<uint8_t>& apdu : apdus) {
@@ -70,17 +81,28 @@ int runApdu(const Words& args) {
     check(Send_Raw_APDU(reader.handle(), &blockNumber, frameSizeOf(ats), apdu.data(),
                         static_cast<uint16_t>(apdu.size()), response, &responseLen, timeout),
           "sending " + hex::encode(apdu));
-    std::cout << "> " << hex::encode(apdu) << "\n";
-    if (responseLen < 2) {
-      std::cout << "< " << hex::encode(response, responseLen) << " (no status word)\n";
-      allSucceeded = false;
+    const bool hasSw = responseLen >= 2;
+    const auto dataLen = static_cast<uint16_t>(hasSw ? responseLen - 2u : responseLen);
+    const uint8_t* sw = response + dataLen;
+    allSucceeded = allSucceeded && hasSw && statusWordSucceeds(sw[0], sw[1]);
+    const std::string meaning = hasSw ? statusWordText(sw[0], sw[1]) : "no status word";
+    if (json) {
+      exchanges.push(
+          dump::JsonValue::object()
+              .add("apdu", dump::jsonHex(apdu.data(), apdu.size()))
+              .add("data", dump::jsonHex(response, dataLen))
+              .add("sw", hasSw ? dump::jsonHex(sw, 2) : dump::JsonValue{})
+              .add("meaning", meaning.empty() ? dump::JsonValue{} : dump::jsonString(meaning)));
       continue;
     }
-    const uint8_t sw1 = response[responseLen - 2];
-    std::cout << "< " << hex::encode(response, responseLen - 2u) << (responseLen > 2 ? " " : "")
-              << "SW " << hex::encode(response + responseLen - 2, 2) << "\n";
-    allSucceeded = allSucceeded && (sw1 == 0x90 || sw1 == 0x61);
+    std::cout << "> " << hex::encode(apdu) << "\n< " << hex::encode(response, dataLen);
+    if (hasSw) std::cout << (dataLen > 0 ? " " : "") << "SW " << hex::encode(sw, 2);
+    std::cout << (meaning.empty() ? "" : " (" + meaning + ")") << "\n";
   }
+  if (json)
+    printJson(dump::JsonValue::object()
+                  .add("ats", dump::jsonHex(ats.data(), ats.size()))
+                  .add("exchanges", std::move(exchanges)));
   return allSucceeded ? kExitOk : kExitCardError;
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
+#include "cli/CardType.h"
 
 namespace norvex::cli {
 
@@ -20,6 +21,9 @@ struct FieldCard {
   std::vector<uint8_t> uid;
   uint8_t atqa[2] = {};  // as the card sends it: least significant byte first
   uint8_t sak = 0;
+
+  CardType type() const { return cardTypeOf(atqa, sak); }
+  std::string description() const { return cardDescription(uid, atqa, sak); }
 };
 
 // readerOptions plus --uid HEX, --wait and the wait's bound (--timeout SECONDS, or the name

@@ -30,21 +30,32 @@ std::optional<dump::CardSize> classicSizeOf(uint8_t sak) {
   return (sak & kSakLargeClassic) ? dump::CardSize::Classic4K : dump::CardSize::Classic1K;
 }
 
-std::string cardTypeName(const uint8_t atqa[2], uint8_t sak) {
+CardType cardTypeOf(const uint8_t atqa[2], uint8_t sak) {
   const unsigned atqaValue = static_cast<unsigned>(atqa[1]) << 8 | atqa[0];
-  if (sak == kSakMini) return "Mifare Classic Mini";
+  if (sak == kSakMini) return {"classicmini", "Mifare Classic Mini"};
   if (auto size = classicSizeOf(sak)) {
-    std::string name =
-        *size == dump::CardSize::Classic4K ? "Mifare Classic 4K" : "Mifare Classic 1K";
-    return announcesIso14443_4(sak) ? name + " with ISO 14443-4" : name;
+    const bool large = *size == dump::CardSize::Classic4K;
+    const std::string name = large ? "Mifare Classic 4K" : "Mifare Classic 1K";
+    return {large ? "classic4k" : "classic1k",
+            announcesIso14443_4(sak) ? name + " with ISO 14443-4" : name};
   }
-  if (sak == 0x10 || sak == 0x11) return "Mifare Plus (security level 2)";
+  if (sak == 0x10 || sak == 0x11) return {"plus-sl2", "Mifare Plus (security level 2)"};
   if (announcesIso14443_4(sak)) {
-    if (atqaValue == 0x0344 || atqaValue == 0x0304) return "Mifare DESFire (ISO 14443-4)";
-    return "ISO 14443-4 card";
+    if (atqaValue == 0x0344 || atqaValue == 0x0304)
+      return {"desfire", "Mifare DESFire (ISO 14443-4)"};
+    return {"iso14443-4", "ISO 14443-4 card"};
   }
-  if (sak == 0x00 && atqaValue == 0x0044) return "Mifare Ultralight / NTAG";
-  return "ISO 14443-A card";
+  if (sak == 0x00 && atqaValue == 0x0044) return {"ultralight", "Mifare Ultralight / NTAG"};
+  return {"iso14443a", "ISO 14443-A card"};
+}
+
+std::string cardTypeName(const uint8_t atqa[2], uint8_t sak) {
+  return cardTypeOf(atqa, sak).name;
+}
+
+std::string cardDescription(const std::vector<uint8_t>& uid, const uint8_t atqa[2], uint8_t sak) {
+  return "UID " + hex::encode(uid) + ", SAK " + hex::encode(&sak, 1) + ", " +
+         cardTypeName(atqa, sak);
 }
 
 }  // namespace norvex::cli

@@ -12,6 +12,7 @@
 #include "cli/KeyTable.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/Suggest.h"
 #include "dump/Hex.h"
 #include "dump/TrailerSafety.h"
 #include "norvexapi.h"
@@ -24,9 +25,9 @@ constexpr const char* kUsage =
     "usage: norvex classic COMMAND [ARGS]...\n"
     "  dump [-o FILE]                        read the whole card into a dump file\n"
     "  restore FILE [--trailers]             write a dump back to a card\n"
-    "  keys                                  which key opens which sector\n"
+    "  keys [--json]                         which key opens which sector\n"
     "  value get|set|inc|dec BLOCK [VALUE]   value blocks\n"
-    "  acl decode HEX                        access bytes 6-9 of a trailer in words\n"
+    "  acl decode HEX [--json]               access bytes 6-9 of a trailer in words\n"
     "dump, restore, keys and value take keys with --key HEX and key files with -k FILE (both\n"
     "repeatable; -k - reads standard input), and choose the card with --uid HEX and --wait.\n";
 
@@ -37,7 +38,7 @@ constexpr const char* kKeysUsage =
     "and prints which key opens which sector. Exit status 1 when a sector has neither key.\n";
 
 constexpr const char* kAclUsage =
-    "usage: norvex classic acl decode HEX\n"
+    "usage: norvex classic acl decode HEX [--json]\n"
     "Prints the access conditions of trailer bytes 6-9 (8 hex digits, e.g. FF078069) per block\n"
     "and key; refuses access bytes whose inverted copies do not match.\n";
 
@@ -66,7 +67,8 @@ int runKeys(const Words& args) {
   return allOpen ? kExitOk : kExitCardError;
 }
 
-std::string privilegesText(uint32_t mask, bool trailer) {
+// The rights of one key on a block, as words.
+std::vector<std::string> privileges(uint32_t mask, bool trailer) {
   static const std::pair<uint32_t, const char*> data[] = {
       {ACL_DATA_READ, "read"},
       {ACL_DATA_WRITE, "write"},
@@ -78,24 +80,39 @@ std::string privilegesText(uint32_t mask, bool trailer) {
       {ACL_TRAILER_WRITE_ACL, "write access bits"},
       {ACL_TRAILER_READ_KEYB, "read key B"},
       {ACL_TRAILER_WRITE_KEYB, "write key B"}};
-  std::string text;
+  std::vector<std::string> names;
   auto add = [&](const auto& table) {
     for (const auto& [bit, name] : table)
-      if (mask & bit) text += (text.empty() ? "" : ", ") + std::string(name);
+      if (mask & bit) names.push_back(name);
   };
   if (trailer)
     add(trailerRights);
   else
     add(data);
+  return names;
+}
+
+std::string privilegesText(const std::vector<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + name;
   return text.empty() ? "never" : text;
+}
+
+dump::JsonValue namesJson(const std::vector<std::string>& names) {
+  dump::JsonValue list = dump::JsonValue::array();
+  for (const std::string& name : names) list.push(dump::jsonString(name));
+  return list;
 }
 
 int runAcl(const Words& args) {
   if (printHelpIfAsked(args, kAclUsage)) return kExitOk;
+  Arguments options(args, {{"json", 0, false}});
+  const Words& words = options.positional();
   std::vector<uint8_t> acl;
-  if (args.size() != 2 || args[0] != "decode") usageError("usage: norvex classic acl decode HEX");
-  if (!parseHex(args[1], acl) || acl.size() != 4)
-    usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + args[1] + "\"");
+  if (words.size() != 2 || words[0] != "decode")
+    usageError("usage: norvex classic acl decode HEX [--json]");
+  if (!parseHex(words[1], acl) || acl.size() != 4)
+    usageError("acl decode needs trailer bytes 6-9 as 8 hex digits, not \"" + words[1] + "\"");
   if (!dump::accessBitsConsistent(acl.data()))
     throw CliError(kExitCardError, "access bytes " + hex::encode(acl) +
                                        " are inconsistent: a card would block the sector");
@@ -103,16 +120,33 @@ int runAcl(const Words& args) {
   // data rows grant it.
   const bool keyBIsData = !dump::keyBUsable(acl.data());
   std::vector<std::vector<std::string>> rows;
+  dump::JsonValue blocks = dump::JsonValue::array();
   for (uint32_t block = 0; block < 4; ++block) {
     uint32_t keyA = 0, keyB = 0;
     int32_t index = block < 3 ? ACL_ParseDataConditions(block, acl.data(), &keyA, &keyB)
                               : ACL_ParseTrailerConditions(acl.data(), &keyA, &keyB);
-    rows.push_back({block < 3 ? std::to_string(block) : "trailer",
-                    std::to_string(index >> 2 & 1) + std::to_string(index >> 1 & 1) +
-                        std::to_string(index & 1),
-                    privilegesText(keyA, block == 3),
-                    block < 3 && keyBIsData && keyB != 0 ? "never (key B is readable: not a key)"
-                                                         : privilegesText(keyB, block == 3)});
+    const std::string bits =
+        std::to_string(index >> 2 & 1) + std::to_string(index >> 1 & 1) + std::to_string(index & 1);
+    const bool refusedB = block < 3 && keyBIsData;
+    const std::vector<std::string> rightsA = privileges(keyA, block == 3);
+    const std::vector<std::string> rightsB =
+        refusedB ? std::vector<std::string>{} : privileges(keyB, block == 3);
+    blocks.push(dump::JsonValue::object()
+                    .add("block", dump::jsonNumber(block))
+                    .add("trailer", dump::jsonBool(block == 3))
+                    .add("bits", dump::jsonString(bits))
+                    .add("keyARights", namesJson(rightsA))
+                    .add("keyBRights", namesJson(rightsB)));
+    rows.push_back(
+        {block < 3 ? std::to_string(block) : "trailer", bits, privilegesText(rightsA),
+         refusedB && keyB != 0 ? "never (key B is readable: not a key)" : privilegesText(rightsB)});
+  }
+  if (options.has("json")) {
+    printJson(dump::JsonValue::object()
+                  .add("accessBits", dump::jsonHex(acl.data(), acl.size()))
+                  .add("keyBUsable", dump::jsonBool(!keyBIsData))
+                  .add("blocks", std::move(blocks)));
+    return kExitOk;
   }
   printTable(std::cout, {"BLOCK", "C1C2C3", "KEY A", "KEY B"}, rows);
   std::cout << "(in a 16-block sector, data rows 0-2 stand for blocks 0-4, 5-9 and 10-14)\n";
@@ -131,7 +165,9 @@ int runClassic(const Words& args) {
   if (command == "keys") return runKeys(rest);
   if (command == "acl") return runAcl(rest);
   if (command == "value") return runClassicValue(rest);
-  usageError("unknown classic command '" + command + "' (see norvex classic --help)");
+  usageError("unknown classic command '" + command + "'" +
+             didYouMean(command, {"dump", "restore", "keys", "acl", "value"}) +
+             " (see norvex classic --help)");
 }
 
 }  // namespace norvex::cli

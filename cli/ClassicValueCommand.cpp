@@ -16,6 +16,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/KeySearch.h"
+#include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/ValueBlock.h"
 #include "norvexapi.h"
@@ -26,12 +27,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: norvex classic value get|set|inc|dec BLOCK [VALUE] [--key HEX]... [-k KEYFILE]...\n"
-    "                            [--reader USB_n]\n"
+    "                            [--json] [--reader USB_n]\n"
     "get prints the value of a value block; set makes BLOCK a value block holding VALUE; inc and\n"
     "dec add VALUE to it or take VALUE from it (the card computes) and print the result. BLOCK is\n"
     "a data block other than block 0. Values are signed 32-bit numbers: set takes -2147483648 to\n"
     "2147483647 (or 0x0 to 0xFFFFFFFF, the bits as stored); inc and dec take 0 to 4294967295.\n"
-    "A negative number is an argument, not an option (or put it after --).\n";
+    "A negative number is an argument, not an option (or put it after --). --json prints\n"
+    "{\"block\", \"value\"}.\n";
 
 unsigned long parseNumber(const std::string& text, unsigned long max, const char* what) {
   char* end = nullptr;
@@ -90,7 +92,7 @@ void withKeys(const dump::SectorKeys& keys, std::initializer_list<uint8_t> order
 }  // namespace
 
 int runClassicValue(const Words& args) {
-  Arguments options(args, cardOptions(keyOptions({})));
+  Arguments options(args, cardOptions(keyOptions({{"json", 0, false}})));
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   const Words& words = options.positional();
   const bool get = !words.empty() && words[0] == "get";
@@ -144,8 +146,13 @@ int runClassicValue(const Words& args) {
              const long status = MifC_ReadBlock(session, block, data.data());
              return status ? status : decodeValueBlock(data, block, &value);
            }));
-  std::cout << "block " << static_cast<unsigned>(block) << ": " << static_cast<int32_t>(value)
-            << "\n";
+  if (options.has("json"))
+    printJson(dump::JsonValue::object()
+                  .add("block", dump::jsonNumber(block))
+                  .add("value", dump::jsonNumber(static_cast<int32_t>(value))));
+  else
+    std::cout << "block " << static_cast<unsigned>(block) << ": " << static_cast<int32_t>(value)
+              << "\n";
   return kExitOk;
 }
 

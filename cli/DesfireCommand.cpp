@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <optional>
 
 #include "cli/Arguments.h"
 #include "cli/CardChoice.h"
@@ -11,7 +12,10 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/Suggest.h"
+#include "dump/DumpFile.h"
 #include "dump/Hex.h"
+#include "dump/JsonValue.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -19,13 +23,16 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex desfire COMMAND [--key HEX [--key-no N]] [--reader USB_n]\n"
+    "usage: norvex desfire COMMAND [--key HEX [--key-no N]] [--json] [--reader USB_n]\n"
     "  info                          version, UID and the card's key settings\n"
     "  apps                          the applications' AIDs\n"
     "  files --app AID               the application's files and their settings\n"
-    "  read --app AID --file N       a file's data, value or records\n"
+    "  read --app AID --file N [-o FILE]  a file's data, value or records\n"
     "AID is 6 hex digits. --key (8 or 16 bytes in hex) authenticates key --key-no (0 by default)\n"
-    "of the card, or of the application with --app; file data then travels as the file says.\n";
+    "of the card, or of the application with --app; file data then travels as the file says.\n"
+    "--json prints the listing as JSON. read -o FILE writes the file's bytes to FILE (a value\n"
+    "file's 4 bytes least significant first, records one after the other), replacing it in one\n"
+    "step once read.\n";
 
 enum FileType : uint8_t { kStandard, kBackup, kValue, kLinearRecord, kCyclicRecord };
 constexpr const char* kTypeNames[] = {"standard", "backup", "value", "linear-record",
@@ -48,12 +55,11 @@ unsigned parseNumber(const std::string& text, int base, unsigned max, const char
 // otherwise), authenticated when a key was given.
 class DesfireCard {
  public:
-  explicit DesfireCard(const Arguments& options) : reader_(options) {
-    chooseAndIsolate(reader_.handle(), options);
-    check(DF_Connect(reader_.handle()), "activating the card");
+  DesfireCard(const ReaderSession& reader, const Arguments& options) : session_(reader.handle()) {
+    check(DF_Connect(session_), "activating the card");
     if (options.has("app")) {
       const unsigned aid = parseNumber(options.value("app"), 16, 0xFFFFFF, "--app");
-      check(DF_SelectApp(reader_.handle(), aid), "selecting " + options.value("app"));
+      check(DF_SelectApp(session_, aid), "selecting " + options.value("app"));
     }
     if (!options.has("key")) return;
     std::vector<uint8_t> key;
@@ -63,30 +69,47 @@ class DesfireCard {
     std::copy_n(key.begin() + (key.size() == 16 ? 8 : 0), 8, key_.K2);
     const unsigned keyNo = parseNumber(options.value("key-no", "0"), 10, 13, "--key-no");
     const tag_des_key cardKey = key_;
-    check(DF_AuthKey(reader_.handle(), static_cast<uint8_t>(keyNo), &cardKey, &key_),
+    check(DF_AuthKey(session_, static_cast<uint8_t>(keyNo), &cardKey, &key_),
           "authenticating key " + std::to_string(keyNo));
     authenticated_ = true;
   }
-  void* handle() const { return reader_.handle(); }
+  void* handle() const { return session_; }
   const tag_des_key* sessionKey() const { return authenticated_ ? &key_ : nullptr; }
 
  private:
-  ReaderSession reader_;
+  void* session_;
   tag_des_key key_{};
   bool authenticated_ = false;
 };
 
-int info(const DesfireCard& card) {
+using dump::JsonValue;
+
+int info(const DesfireCard& card, bool json) {
   uint8_t version[28];
   check(DF_GetVersionI(card.handle(), version), "reading the version");
+  uint8_t settings = 0, maxKeys = 0;
+  const long status = DF_GetKeySettings(card.handle(), &settings, &maxKeys);
+  if (json) {
+    printJson(
+        JsonValue::object()
+            .add("uid", dump::jsonHex(version + 14, 7))
+            .add("kind", dump::jsonString("desfire"))
+            .add("type", dump::jsonString("Mifare DESFire"))
+            .add("hardware", dump::jsonHex(version, 7))
+            .add("software", dump::jsonHex(version + 7, 7))
+            .add("batch", dump::jsonHex(version + 21, 5))
+            .add("productionWeek", dump::jsonHex(version + 26, 1))
+            .add("productionYear", dump::jsonString("20" + hex::encode(version + 27, 1)))
+            .add("keySettings", status == NORVEX_OK ? dump::jsonHex(&settings, 1) : JsonValue{})
+            .add("maxKeys", status == NORVEX_OK ? dump::jsonNumber(maxKeys & 0x0F) : JsonValue{}));
+    return kExitOk;
+  }
   std::cout << "UID       " << hex::encode(version + 14, 7) << "\n"
             << "hardware  " << hex::encode(version, 7) << "\n"
             << "software  " << hex::encode(version + 7, 7) << "\n"
             << "batch     " << hex::encode(version + 21, 5) << "\n"
             << "made      week " << hex::encode(version + 26, 1) << " of 20"
             << hex::encode(version + 27, 1) << "\n";
-  uint8_t settings = 0, maxKeys = 0;
-  const long status = DF_GetKeySettings(card.handle(), &settings, &maxKeys);
   if (status == NORVEX_OK)
     std::cout << "settings  " << hex::encode(&settings, 1) << "\n";
   else
@@ -94,15 +117,20 @@ int info(const DesfireCard& card) {
   return kExitOk;
 }
 
-int apps(const DesfireCard& card) {
+int apps(const DesfireCard& card, bool json) {
   unsigned aids[28];
   uint16_t count = 28;
   check(DF_ListApps(card.handle(), aids, &count), "listing the applications");
+  JsonValue list = JsonValue::array();
   for (uint16_t i = 0; i < count; ++i) {
     const uint8_t aid[3] = {static_cast<uint8_t>(aids[i] >> 16), static_cast<uint8_t>(aids[i] >> 8),
                             static_cast<uint8_t>(aids[i])};
-    std::cout << hex::encode(aid, 3) << "\n";
+    if (json)
+      list.push(JsonValue::object().add("aid", dump::jsonHex(aid, 3)));
+    else
+      std::cout << hex::encode(aid, 3) << "\n";
   }
+  if (json) printJson(list);
   return kExitOk;
 }
 
@@ -114,14 +142,13 @@ FileInfo fileInfo(const DesfireCard& card, uint8_t fileNo) {
   return file;
 }
 
+std::string rightText(uint8_t key) {
+  return key == 14 ? "free" : key == 15 ? "never" : std::to_string(key);
+}
+
 std::string rights(const FileInfo& file) {
   std::string text;
-  for (int i = 0; i < 4; ++i) {
-    const uint8_t key = file.acl[i];
-    text += (i ? " " : "") + (key == 14   ? std::string("free")
-                              : key == 15 ? "never"
-                                          : std::to_string(key));
-  }
+  for (int i = 0; i < 4; ++i) text += (i ? " " : "") + rightText(file.acl[i]);
   return text;
 }
 
@@ -132,62 +159,152 @@ std::string sizeText(const FileInfo& file) {
          std::to_string(file.number(0)) + " bytes";
 }
 
-int files(const DesfireCard& card) {
+const char* typeName(const FileInfo& file) {
+  return file.type < std::size(kTypeNames) ? kTypeNames[file.type] : "unknown";
+}
+
+const char* commName(const FileInfo& file) {
+  return file.commSet == COMM_PLAIN ? "plain" : file.commSet == COMM_MACED ? "maced" : "enciphered";
+}
+
+// A key number as a number; "free" and "never" as words.
+JsonValue rightJson(uint8_t key) {
+  return key < 14 ? dump::jsonNumber(key) : dump::jsonString(rightText(key));
+}
+
+JsonValue fileJson(uint8_t fileNo, const FileInfo& file) {
+  JsonValue json = JsonValue::object();
+  json.add("file", dump::jsonNumber(fileNo))
+      .add("type", dump::jsonString(typeName(file)))
+      .add("comm", dump::jsonString(commName(file)))
+      .add("access", JsonValue::object()
+                         .add("read", rightJson(file.acl[0]))
+                         .add("write", rightJson(file.acl[1]))
+                         .add("readWrite", rightJson(file.acl[2]))
+                         .add("change", rightJson(file.acl[3])));
+  if (file.type <= kBackup) json.add("size", dump::jsonNumber(file.number(0)));
+  if (file.type > kValue)
+    json.add("recordSize", dump::jsonNumber(file.number(0)))
+        .add("maxRecords", dump::jsonNumber(file.number(3)))
+        .add("records", dump::jsonNumber(file.number(6)));
+  return json;
+}
+
+int files(const DesfireCard& card, bool json) {
   uint8_t ids[16], count = 0;
   check(DF_GetFileIDs(card.handle(), &count, ids), "listing the files");
   std::vector<std::vector<std::string>> rows;
+  JsonValue list = JsonValue::array();
   for (uint8_t i = 0; i < count; ++i) {
     const FileInfo file = fileInfo(card, ids[i]);
-    const char* comm = file.commSet == COMM_PLAIN   ? "plain"
-                       : file.commSet == COMM_MACED ? "maced"
-                                                    : "enciphered";
-    rows.push_back({std::to_string(ids[i]), file.type < 5 ? kTypeNames[file.type] : "unknown", comm,
-                    rights(file), sizeText(file)});
+    list.push(fileJson(ids[i], file));
+    rows.push_back(
+        {std::to_string(ids[i]), typeName(file), commName(file), rights(file), sizeText(file)});
   }
-  printTable(std::cout, {"FILE", "TYPE", "COMM", "READ WRITE RW CHANGE", "SIZE"}, rows);
+  if (json)
+    printJson(list);
+  else
+    printTable(std::cout, {"FILE", "TYPE", "COMM", "READ WRITE RW CHANGE", "SIZE"}, rows);
   return kExitOk;
 }
 
-int read(const DesfireCard& card, uint8_t fileNo) {
-  const FileInfo file = fileInfo(card, fileNo);
+// What a file holds: its bytes (a value file's four, least significant first), the value of a
+// value file, and the size of a record.
+struct FileContents {
+  std::vector<uint8_t> bytes;
+  std::optional<int32_t> value;
+  unsigned recordSize = 0;
+};
+
+FileContents readContents(const DesfireCard& card, uint8_t fileNo, const FileInfo& file) {
   const auto set = static_cast<FILE_COMM_SET>(file.commSet);
   if (set != COMM_PLAIN && card.sessionKey() == nullptr)
     throw CliError(kExitCardError, "file " + std::to_string(fileNo) +
                                        " is MACed or enciphered: authenticate with --key");
+  FileContents contents;
   if (file.type == kValue) {
     unsigned value = 0;
     check(DF_GetValue(card.handle(), fileNo, set, &value, card.sessionKey()), "reading the value");
-    std::cout << static_cast<int>(value) << "\n";
-    return kExitOk;
+    contents.value = static_cast<int32_t>(value);
+    for (int shift = 0; shift < 32; shift += 8) contents.bytes.push_back(uint8_t(value >> shift));
+    return contents;
   }
   if (file.type <= kBackup) {
     unsigned length = file.number(0);
-    std::vector<uint8_t> data(length);
+    contents.bytes.resize(length);
     if (length > 0)
-      check(DF_ReadData(card.handle(), fileNo, set, 0, &length, data.data(), card.sessionKey()),
+      check(DF_ReadData(card.handle(), fileNo, set, 0, &length, contents.bytes.data(),
+                        card.sessionKey()),
             "reading file " + std::to_string(fileNo));
-    std::cout << hex::encode(data.data(), length) << "\n";
+    contents.bytes.resize(length);
+    return contents;
+  }
+  contents.recordSize = file.number(0);
+  unsigned count = file.number(6);
+  contents.bytes.resize(static_cast<size_t>(count) * contents.recordSize);
+  if (count > 0)
+    check(DF_ReadRecords(card.handle(), fileNo, set, 0, &count, contents.bytes.data(),
+                         contents.recordSize, card.sessionKey()),
+          "reading the records of file " + std::to_string(fileNo));
+  contents.bytes.resize(static_cast<size_t>(count) * contents.recordSize);
+  return contents;
+}
+
+int read(const DesfireCard& card, uint8_t fileNo, const Arguments& options) {
+  const FileInfo file = fileInfo(card, fileNo);
+  const FileContents contents = readContents(card, fileNo, file);
+  const std::size_t records =
+      contents.recordSize == 0 ? 0 : contents.bytes.size() / contents.recordSize;
+  if (const std::string output = options.value("output"); !output.empty()) {
+    const std::string_view bytes(reinterpret_cast<const char*>(contents.bytes.data()),
+                                 contents.bytes.size());
+    if (std::string error = dump::writeFileAtomically(output, bytes); !error.empty())
+      throw CliError(kExitCardError, error);
+    std::cerr << "norvex: file " << unsigned{fileNo} << ": " << contents.bytes.size()
+              << " bytes written to " << output << "\n";
     return kExitOk;
   }
-  const unsigned recordSize = file.number(0);
-  unsigned count = file.number(6);
-  std::vector<uint8_t> records(static_cast<size_t>(count) * recordSize);
-  if (count > 0)
-    check(DF_ReadRecords(card.handle(), fileNo, set, 0, &count, records.data(), recordSize,
-                         card.sessionKey()),
-          "reading the records of file " + std::to_string(fileNo));
-  for (unsigned i = 0; i < count; ++i)
-    std::cout << hex::encode(&records[i * recordSize], recordSize) << "\n";
+  if (options.has("json")) {
+    JsonValue json = JsonValue::object();
+    json.add("file", dump::jsonNumber(fileNo)).add("type", dump::jsonString(typeName(file)));
+    if (contents.value) {
+      json.add("value", dump::jsonNumber(*contents.value));
+    } else if (contents.recordSize == 0) {
+      json.add("data", dump::jsonHex(contents.bytes.data(), contents.bytes.size()));
+    } else {
+      JsonValue list = JsonValue::array();
+      for (std::size_t i = 0; i < records; ++i)
+        list.push(dump::jsonHex(&contents.bytes[i * contents.recordSize], contents.recordSize));
+      json.add("records", std::move(list));
+    }
+    printJson(json);
+    return kExitOk;
+  }
+  if (contents.value)
+    std::cout << *contents.value << "\n";
+  else if (contents.recordSize == 0)
+    std::cout << hex::encode(contents.bytes) << "\n";
+  for (std::size_t i = 0; i < records; ++i)
+    std::cout << hex::encode(&contents.bytes[i * contents.recordSize], contents.recordSize) << "\n";
   return kExitOk;
+}
+
+// A card error on a card that is not a DESFire says what the card is.
+[[noreturn]] void explainFailure(const FieldCard& card, const CliError& error) {
+  if (error.exitStatus() != kExitCardError || card.type().kind == "desfire") throw error;
+  throw CliError(kExitCardError, "the card (" + card.description() + ") is not a Mifare DESFire (" +
+                                     error.what() + ")");
 }
 
 }  // namespace
 
 int runDesfire(const Words& args) {
-  Arguments options(
-      args,
-      cardOptions(
-          {{"key", 'k', true}, {"key-no", 0, true}, {"app", 'a', true}, {"file", 'f', true}}));
+  Arguments options(args, cardOptions({{"key", 'k', true},
+                                       {"key-no", 0, true},
+                                       {"app", 'a', true},
+                                       {"file", 'f', true},
+                                       {"json", 0, false},
+                                       {"output", 'o', true}}));
   if (options.has("help") || options.positional().empty()) {
     if (!options.has("help")) usageError("desfire needs a command: info, apps, files or read");
     return std::cout << kUsage << cardChoiceHelp(), kExitOk;
@@ -196,15 +313,27 @@ int runDesfire(const Words& args) {
   if (options.positional().size() > 1) usageError("desfire " + command + " takes no arguments");
   const bool inApplication = command == "files" || command == "read";
   if (command != "info" && command != "apps" && !inApplication)
-    usageError("unknown desfire command '" + command + "'");
+    usageError("unknown desfire command '" + command + "'" +
+               didYouMean(command, {"info", "apps", "files", "read"}));
   if (inApplication && !options.has("app")) usageError("desfire " + command + " needs --app AID");
   if (command == "read" && !options.has("file")) usageError("desfire read needs --file N");
+  if (options.has("output") && command != "read") usageError("only desfire read takes -o FILE");
+  if (std::string refused = dump::checkOutputPath(options.value("output"));
+      options.has("output") && !refused.empty())
+    usageError(refused);
   const unsigned fileNo = parseNumber(options.value("file", "0"), 10, 15, "--file");
-  const DesfireCard card(options);
-  if (command == "info") return info(card);
-  if (command == "apps") return apps(card);
-  if (command == "files") return files(card);
-  return read(card, static_cast<uint8_t>(fileNo));
+  const bool json = options.has("json");
+  const ReaderSession reader(options);
+  const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
+  try {
+    const DesfireCard card(reader, options);
+    if (command == "info") return info(card, json);
+    if (command == "apps") return apps(card, json);
+    if (command == "files") return files(card, json);
+    return read(card, static_cast<uint8_t>(fileNo), options);
+  } catch (const CliError& error) {
+    explainFailure(chosen, error);
+  }
 }
 
 }  // namespace norvex::cli

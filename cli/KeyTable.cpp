@@ -5,15 +5,13 @@
 
 #include "cli/KeySearch.h"
 #include "cli/Output.h"
+#include "dump/Hex.h"
+#include "dump/JsonFields.h"
 #include "dump/TrailerSafety.h"
 
 namespace norvex::cli {
 
 namespace {
-
-std::string jsonKey(const std::optional<dump::Key>& key) {
-  return key ? "\"" + keyText(key) + "\"" : "null";
-}
 
 std::string readableText(std::size_t read, std::size_t blocks) {
   if (read == blocks) return "yes";
@@ -21,18 +19,39 @@ std::string readableText(std::size_t read, std::size_t blocks) {
   return "partly (" + std::to_string(read) + "/" + std::to_string(blocks) + ")";
 }
 
+// Trailer bytes 6-9 when all were read.
+std::optional<std::string> accessBytes(const dump::CardImage& image, std::size_t sector) {
+  const std::size_t trailer = dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
+  constexpr std::size_t kAccessOffset = 6, kAccessLength = 4;
+  uint8_t bytes[kAccessLength] = {};
+  for (std::size_t i = 0; i < kAccessLength; ++i) {
+    const std::size_t offset = trailer * dump::kBlockSize + kAccessOffset + i;
+    if (offset >= image.byteCount() || !image.isKnown(offset)) return std::nullopt;
+    bytes[i] = image.byte(offset);
+  }
+  return hex::encode(bytes, kAccessLength);
+}
+
 // Whether key B, though the card accepts it, is refused for data access: the sector's access
 // bytes (when read) let it be read from the trailer, so the card treats it as data.
 bool keyBReadable(const dump::CardImage& image, std::size_t sector) {
-  const std::size_t trailer = dump::firstBlockOfSector(sector) + dump::blocksInSector(sector) - 1;
-  constexpr std::size_t kAccessOffset = 6;
-  uint8_t acl[3] = {};
-  for (std::size_t i = 0; i < 3; ++i) {
-    const std::size_t offset = trailer * dump::kBlockSize + kAccessOffset + i;
-    if (offset >= image.byteCount() || !image.isKnown(offset)) return false;
-    acl[i] = image.byte(offset);
-  }
-  return dump::accessBitsConsistent(acl) && !dump::keyBUsable(acl);
+  std::vector<uint8_t> acl;
+  const auto access = accessBytes(image, sector);
+  return access && parseHex(*access, acl) && dump::accessBitsConsistent(acl.data()) &&
+         !dump::keyBUsable(acl.data());
+}
+
+// The keys found (null for none) and the access bytes when the trailer was read.
+dump::JsonValue keysJson(const dump::CardImage& image, std::size_t sector) {
+  auto key = [](const std::optional<dump::Key>& found) {
+    return found ? dump::jsonHex(found->data(), found->size()) : dump::JsonValue{};
+  };
+  dump::JsonValue keys = dump::JsonValue::object();
+  keys.add(dump::kKeyAName, key(image.keys[sector].a))
+      .add(dump::kKeyBName, key(image.keys[sector].b));
+  if (auto access = accessBytes(image, sector))
+    keys.add(dump::kAccessConditionsName, dump::jsonString(*access));
+  return keys;
 }
 
 std::string keyBText(const dump::CardImage& image, std::size_t sector) {
@@ -47,19 +66,21 @@ void printKeyTable(std::ostream& out, const dump::CardImage& image,
                    const std::vector<std::size_t>& blocksRead, bool json) {
   const bool withBlocks = !blocksRead.empty();
   if (json) {
-    out << "[";
+    // Per sector the same "KeyA", "KeyB" and "AccessConditions" object as a JSON dump's
+    // "SectorKeys" holds, so that one reader takes the keys from either.
+    dump::JsonValue list = dump::JsonValue::array();
     for (std::size_t sector = 0; sector < image.keys.size(); ++sector) {
-      out << (sector ? ",\n " : "\n ") << "{\"sector\": " << sector
-          << ", \"keyA\": " << jsonKey(image.keys[sector].a)
-          << ", \"keyB\": " << jsonKey(image.keys[sector].b);
+      dump::JsonValue entry = dump::JsonValue::object();
+      entry.add("sector", dump::jsonNumber(static_cast<double>(sector)))
+          .add("keys", keysJson(image, sector));
       if (image.keys[sector].b)
-        out << ", \"keyBUsable\": " << (keyBReadable(image, sector) ? "false" : "true");
+        entry.add("keyBUsable", dump::jsonBool(!keyBReadable(image, sector)));
       if (withBlocks)
-        out << ", \"blocksRead\": " << blocksRead[sector]
-            << ", \"blocks\": " << dump::blocksInSector(sector);
-      out << "}";
+        entry.add("blocksRead", dump::jsonNumber(static_cast<double>(blocksRead[sector])))
+            .add("blocks", dump::jsonNumber(static_cast<double>(dump::blocksInSector(sector))));
+      list.push(std::move(entry));
     }
-    out << "\n]\n";
+    out << dump::writeJsonText(list, dump::JsonLayout::Indented);
     return;
   }
   std::vector<std::vector<std::string>> rows;

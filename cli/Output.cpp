@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <iostream>
 #include <optional>
-#include <ostream>
 
 #include "dump/Hex.h"
 
@@ -36,6 +36,10 @@ void printTable(std::ostream& out, const std::vector<std::string>& header,
   };
   line(header);
   for (const auto& row : rows) line(row);
+}
+
+void printJson(const dump::JsonValue& value) {
+  std::cout << dump::writeJsonText(value, dump::JsonLayout::Indented);
 }
 
 Progress::Progress(std::string label, std::size_t total)

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Text of the subcommands: hex arguments, aligned tables, a progress bar on a terminal.
+// Output of the subcommands: hex arguments, aligned tables, JSON, a progress bar on a terminal.
 #pragma once
 
 #include <cstddef>
@@ -8,7 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "dump/JsonValue.h"
+
 namespace norvex::cli {
+
+// A listing's JSON on standard output, indented.
+void printJson(const dump::JsonValue& value);
 
 // Parses a hex argument: digit pairs, with spaces and colons allowed between them (hex::decode);
 // false, and nothing appended, on a malformed or empty text.

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "cli/CliError.h"
+#include "cli/ReaderList.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -35,7 +36,10 @@ ReaderSession::ReaderSession(const Arguments& args) {
   session_.reset(CreateSession());
   if (!session_) throw CliError(kExitCardError, "cannot create a library session");
   if (args.has("product")) {
-    check(connect(reader, parseProductId(args.value("product"))), reader);
+    const long status = connect(reader, parseProductId(args.value("product")));
+    if (status == NORVEX_E_DEVICE_NOTFOUND)
+      throw CliError(kExitCardError, readerNotFoundMessage(reader, status));
+    check(status, reader);
     return;
   }
   long status = NORVEX_E_DEVICE_NOTFOUND;
@@ -44,6 +48,8 @@ ReaderSession::ReaderSession(const Arguments& args) {
     if (status != NORVEX_E_DEVICE_NOTFOUND) break;
     DisconnectReader(session_.get());
   }
+  if (status == NORVEX_E_DEVICE_NOTFOUND)
+    throw CliError(kExitCardError, readerNotFoundMessage(reader, status));
   check(status, reader);
 }
 

@@ -6,6 +6,7 @@
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
+#include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
@@ -26,11 +27,6 @@ struct ReaderRow {
   std::string error;
 };
 
-bool collectName(long userValue, const char* name) {
-  reinterpret_cast<std::vector<std::string>*>(userValue)->push_back(name);
-  return true;
-}
-
 ReaderRow describe(const std::string& name, int productId) {
   ReaderRow row{name, productId, {}, {}};
   try {
@@ -48,12 +44,6 @@ ReaderRow describe(const std::string& name, int productId) {
   return row;
 }
 
-std::string productText(int productId) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%04X", static_cast<unsigned>(productId));
-  return text;
-}
-
 }  // namespace
 
 int runReaders(const Words& args) {
@@ -61,23 +51,18 @@ int runReaders(const Words& args) {
   if (options.has("help")) return std::cout << kUsage, kExitOk;
   if (!options.positional().empty()) usageError("readers takes no arguments");
   std::vector<ReaderRow> rows;
-  for (int productId : knownProductIds()) {
-    std::vector<std::string> names;
-    check(EnumUSBReaders(productId, collectName, reinterpret_cast<long>(&names)),
-          "listing the readers");
-    for (const std::string& name : names) rows.push_back(describe(name, productId));
-  }
+  for (const ReaderId& id : presentReaders()) rows.push_back(describe(id.name, id.productId));
   if (options.has("json")) {
-    std::cout << "[";
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-      const ReaderRow& row = rows[i];
-      std::cout << (i ? ",\n " : "\n ") << "{\"name\": " << dump::jsonQuoted(row.name)
-                << ", \"product\": \"" << productText(row.productId) << "\", \"firmware\": "
-                << (row.error.empty() ? dump::jsonQuoted(row.firmware) : "null")
-                << ", \"error\": " << (row.error.empty() ? "null" : dump::jsonQuoted(row.error))
-                << "}";
-    }
-    std::cout << (rows.empty() ? "]\n" : "\n]\n");
+    dump::JsonValue list = dump::JsonValue::array();
+    for (const ReaderRow& row : rows)
+      list.push(
+          dump::JsonValue::object()
+              .add("name", dump::jsonString(row.name))
+              .add("product", dump::jsonString(productText(row.productId)))
+              .add("firmware",
+                   row.error.empty() ? dump::jsonString(row.firmware) : dump::JsonValue{})
+              .add("error", row.error.empty() ? dump::JsonValue{} : dump::jsonString(row.error)));
+    printJson(list);
     return kExitOk;
   }
   if (rows.empty()) {

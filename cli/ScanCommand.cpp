@@ -9,6 +9,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <iostream>
 #include <thread>
 
@@ -33,8 +34,9 @@ constexpr const char* kUsage =
     "Lists the cards in the reader's field: UID, ATQA, SAK, the card type they announce, and the\n"
     "ATS of ISO 14443-4 cards; ISO 14443-B cards follow with their PUPI as UID (and their ATQB\n"
     "in JSON). --watch (type A cards) keeps scanning until interrupted and prints a line for\n"
-    "each card that arrives (+) or leaves (-); with --json one JSON object per line. --all scans\n"
-    "every reader present, naming the reader of each card.\n";
+    "each card that arrives (+) or leaves (-); with --json one JSON object per line, with the\n"
+    "time (UTC) and the reader. --all scans every reader present, naming the reader of each\n"
+    "card.\n";
 
 constexpr std::size_t kMaxCards = 16;
 constexpr uint16_t kRfResetMs = 10;
@@ -47,7 +49,9 @@ extern "C" void onStopSignal(int) {
 }
 
 struct CardRow {
-  std::string reader;  // with --all only
+  std::string reader;  // with --all only: the reader's name and product ID
+  int productId = 0;
+  bool sharedName = false;  // another model's reader has the same name
   std::vector<uint8_t> uid;
   uint8_t atqa[2] = {};
   uint8_t sak = 0;
@@ -55,8 +59,6 @@ struct CardRow {
   std::string atsError;
   std::vector<uint8_t> atqb;  // type B cards only
 };
-
-constexpr const char* kTypeBName = "ISO 14443-B";
 
 std::vector<CardRow> selectEveryCard(void* session) {
   std::vector<CardRow> cards;
@@ -93,15 +95,42 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
     card.atsError = statusMessage("RATS", status);
 }
 
-std::string cardJson(const CardRow& card) {
-  if (!card.atqb.empty())
-    return "{\"uid\": \"" + hex::encode(card.uid) +
-           "\", \"atqa\": null, \"sak\": null, \"type\": \"" + kTypeBName + "\", \"atqb\": \"" +
-           hex::encode(card.atqb) + "\", \"ats\": null}";
-  return "{\"uid\": \"" + hex::encode(card.uid) + "\", \"atqa\": \"" + atqaText(card.atqa) +
-         "\", \"sak\": \"" + hex::encode(&card.sak, 1) +
-         "\", \"type\": " + dump::jsonQuoted(cardTypeName(card.atqa, card.sak)) +
-         ", \"ats\": " + (card.ats.empty() ? "null" : "\"" + hex::encode(card.ats) + "\"") + "}";
+// The card's type as the scan found it: by ATQA and SAK, or as a type B card.
+CardType typeOf(const CardRow& card) {
+  return card.atqb.empty() ? cardTypeOf(card.atqa, card.sak) : kTypeBCard;
+}
+
+dump::JsonValue cardJson(const CardRow& card) {
+  const bool typeB = !card.atqb.empty();
+  const CardType type = typeOf(card);
+  auto hexOrNull = [](const std::vector<uint8_t>& bytes) {
+    return bytes.empty() ? dump::JsonValue{} : dump::jsonHex(bytes.data(), bytes.size());
+  };
+  dump::JsonValue json = dump::JsonValue::object();
+  if (!card.reader.empty())
+    json.add("reader", dump::jsonString(card.reader))
+        .add("product", dump::jsonString(productText(card.productId)));
+  json.add("uid", dump::jsonHex(card.uid.data(), card.uid.size()))
+      .add("atqa", typeB ? dump::JsonValue{} : dump::jsonString(atqaText(card.atqa)))
+      .add("sak", typeB ? dump::JsonValue{} : dump::jsonHex(&card.sak, 1))
+      .add("kind", dump::jsonString(type.kind))
+      .add("type", dump::jsonString(type.name));
+  if (typeB) json.add("atqb", hexOrNull(card.atqb));
+  return json.add("ats", hexOrNull(card.ats));
+}
+
+// Now in UTC with milliseconds, as ISO 8601 writes it: 2026-12-08T16:28:07.123Z.
+std::string timestamp() {
+  const auto now = std::chrono::system_clock::now();
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+  const auto millis =
+      std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() % 1000;
+  std::tm utc{};
+  gmtime_r(&seconds, &utc);
+  char text[32];
+  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(millis));
+  return text;
 }
 
 bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
@@ -110,41 +139,64 @@ bool sameUidIn(const std::vector<CardRow>& cards, const CardRow& card) {
   return false;
 }
 
-void printEvent(char sign, const CardRow& card, bool json) {
+// The reader a watch reports on: its name and product ID, as `readers` lists them.
+struct WatchedReader {
+  std::string name;
+  std::string product;
+};
+
+void printEvent(char sign, const CardRow& card, const WatchedReader& reader, bool json) {
   if (json)
-    std::cout << "{\"event\": \"" << (sign == '+' ? "arrived" : "left")
-              << "\", \"card\": " << cardJson(card) << "}";
+    std::cout << dump::writeJsonText(
+        dump::JsonValue::object()
+            .add("event", dump::jsonString(sign == '+' ? "arrived" : "left"))
+            .add("time", dump::jsonString(timestamp()))
+            .add("reader", dump::jsonString(reader.name))
+            .add("product", dump::jsonString(reader.product))
+            .add("card", cardJson(card)),
+        dump::JsonLayout::OneLine);
   else
     std::cout << sign << " " << hex::encode(card.uid) << "  " << atqaText(card.atqa) << "  "
-              << hex::encode(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak);
-  std::cout << std::endl;
+              << hex::encode(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak)
+              << (card.ats.empty() ? "" : "  " + hex::encode(card.ats)) << "\n";
+  std::cout.flush();
 }
 
-// Scans until SIGINT or SIGTERM, printing the cards that arrive and leave.
-int watch(void* session, bool json) {
+// The ATS of a card that arrived; a card that left (or a card that came) since the scan ends no
+// watch: the ATS is then left out.
+void watchedAts(void* session, std::size_t index, CardRow& card) {
+  try {
+    requestAts(session, index, card);
+  } catch (const CliError& error) {
+    card.atsError = error.what();
+  }
+}
+
+// Scans until SIGINT or SIGTERM, printing the cards that arrive (with the ATS of ISO 14443-4
+// cards) and leave.
+int watch(void* session, const WatchedReader& reader, bool json) {
   std::signal(SIGINT, onStopSignal);
   std::signal(SIGTERM, onStopSignal);
   std::vector<CardRow> present;
   while (!stopWatching) {
     std::vector<CardRow> now = selectEveryCard(session);
-    for (const CardRow& card : now)
-      if (!sameUidIn(present, card)) printEvent('+', card, json);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (sameUidIn(present, now[i])) continue;
+      if (announcesIso14443_4(now[i].sak)) watchedAts(session, i, now[i]);
+      printEvent('+', now[i], reader, json);
+    }
     for (const CardRow& card : present)
-      if (!sameUidIn(now, card)) printEvent('-', card, json);
+      if (!sameUidIn(now, card)) printEvent('-', card, reader, json);
     present = std::move(now);
     std::this_thread::sleep_for(kWatchInterval);
   }
   return kExitOk;
 }
 
-void printJson(const std::vector<CardRow>& cards) {
-  std::cout << "[";
-  for (std::size_t i = 0; i < cards.size(); ++i)
-    std::cout << (i ? ",\n " : "\n ")
-              << (cards[i].reader.empty() ? cardJson(cards[i])
-                                          : "{\"reader\": " + dump::jsonQuoted(cards[i].reader) +
-                                                ", " + cardJson(cards[i]).substr(1));
-  std::cout << (cards.empty() ? "]\n" : "\n]\n");
+void printCardsJson(const std::vector<CardRow>& cards) {
+  dump::JsonValue list = dump::JsonValue::array();
+  for (const CardRow& card : cards) list.push(cardJson(card));
+  printJson(list);
 }
 
 // Every card of one reader's field: type A with their ATS, then type B.
@@ -161,10 +213,9 @@ std::vector<CardRow> scanReader(void* session) {
   return cards;
 }
 
-// The cards of every reader present, each named with its reader ("USB_0/0x0120" for a model
-// other than the first where two models share a name).
+// The cards of every reader present, each with its reader's name and product ID.
 std::vector<CardRow> scanAllReaders() {
-  const std::vector<ReaderId> readers = readersPresent();
+  const std::vector<ReaderId> readers = presentReaders();
   std::vector<CardRow> cards;
   for (const ReaderId& id : readers) {
     bool shared = false;
@@ -173,15 +224,18 @@ std::vector<CardRow> scanAllReaders() {
     ReaderSession reader(id.name, id.productId);
     for (CardRow& card : scanReader(reader.handle())) {
       card.reader = id.name;
-      if (shared && id.productId != knownProductIds().front()) {
-        char product[8];
-        std::snprintf(product, sizeof product, "0x%04X", static_cast<unsigned>(id.productId));
-        card.reader += "/" + std::string(product);
-      }
+      card.productId = id.productId;
+      card.sharedName = shared && id.productId != knownProductIds().front();
       cards.push_back(std::move(card));
     }
   }
   return cards;
+}
+
+// The reader in the --all table: its name, with the product ID ("USB_0/0x0120") for a model
+// other than the first where two models share a name.
+std::string readerColumn(const CardRow& card) {
+  return card.sharedName ? card.reader + "/" + productText(card.productId) : card.reader;
 }
 
 }  // namespace
@@ -198,11 +252,13 @@ int runScan(const Words& args) {
     cards = scanAllReaders();
   } else {
     ReaderSession reader(options);
-    if (options.has("watch")) return watch(reader.handle(), options.has("json"));
+    if (options.has("watch"))
+      return watch(reader.handle(), {reader.name(), productText(reader.productId())},
+                   options.has("json"));
     cards = scanReader(reader.handle());
   }
   if (options.has("json")) {
-    printJson(cards);
+    printCardsJson(cards);
     return kExitOk;
   }
   if (cards.empty()) {
@@ -212,7 +268,7 @@ int runScan(const Words& args) {
   std::vector<std::vector<std::string>> table;
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
-      table.push_back({hex::encode(card.uid), "-", "-", kTypeBName, "-"});
+      table.push_back({hex::encode(card.uid), "-", "-", kTypeBCard.name, "-"});
     } else {
       table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
                        cardTypeName(card.atqa, card.sak),
@@ -220,7 +276,7 @@ int runScan(const Words& args) {
                        : card.atsError.empty() ? "-"
                                                : card.atsError});
     }
-    if (options.has("all")) table.back().insert(table.back().begin(), card.reader);
+    if (options.has("all")) table.back().insert(table.back().begin(), readerColumn(card));
   }
   std::vector<std::string> header = {"UID", "ATQA", "SAK", "TYPE", "ATS"};
   if (options.has("all")) header.insert(header.begin(), "READER");

@@ -5,19 +5,23 @@
 // a time until the tag refuses an address, then page by page from the last good read. A refused
 // address or write sends the tag back to IDLE, so it is selected again after each.
 #include <exception>
-#include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/CardChoice.h"
+#include "cli/CardInField.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Confirm.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
+#include "cli/Suggest.h"
+#include "cli/TagModel.h"
+#include "dump/DumpFile.h"
 #include "dump/Hex.h"
+#include "dump/JsonValue.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -25,10 +29,12 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex ultralight dump [-o FILE] [--reader USB_n] [--product ID]\n"
+    "usage: norvex ultralight dump [-o FILE | --json] [--reader USB_n] [--product ID]\n"
     "       norvex ultralight write PAGE HEX [--yes] [--reader USB_n] [--product ID]\n"
     "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
-    "per page (PAGE, 4 bytes in hex), or writes the pages byte for byte to FILE with -o.\n"
+    "per page (PAGE, 4 bytes in hex, ASCII), or writes the pages byte for byte to FILE with -o\n"
+    "(replaced in one step). The chip model goes to stderr with what it was read from:\n"
+    "GET_VERSION, else the capability container in page 3, else the number of pages.\n"
     "write stores HEX (4 bytes, 8 hex digits, per page) in page PAGE and the pages after it;\n"
     "lock bits make pages read-only for good and the tag refuses writes to them: the other\n"
     "pages are still written, and the refused ones named. Writing the lock or OTP bits (pages\n"
@@ -69,12 +75,22 @@ std::vector<uint8_t> selectTag(void* session) {
   uint8_t uid[8] = {};
   const long status = MifU_GetCard(session, uid);
   if (status == -1)
-    throw CliError(kExitCardError, "the card in the field is not an Ultralight / NTAG");
+    throwWrongCard(session, "selecting the tag", "is not a Mifare Ultralight / NTAG");
   check(status, "selecting the tag");
   return std::vector<uint8_t>(uid, uid + 7);
 }
 
-std::vector<uint8_t> readAllPages(void* session) {
+// A card with a 7-byte UID that refuses page 0: named when its ATQA and SAK say it is another
+// card (a DESFire, a Classic with a 7-byte UID), else the tag's refusal is the error.
+[[noreturn]] void refuseFirstPage(const FieldCard& card, long status) {
+  const std::string refusal = statusMessage("reading page 0", status);
+  if (card.type().kind != "ultralight")
+    throw CliError(kExitCardError, "the card (" + card.description() +
+                                       ") is not a Mifare Ultralight / NTAG (" + refusal + ")");
+  throw CliError(kExitCardError, refusal);
+}
+
+std::vector<uint8_t> readAllPages(void* session, const FieldCard& card) {
   selectTag(session);
   std::vector<uint8_t> memory;
   unsigned page = 0;
@@ -82,7 +98,7 @@ std::vector<uint8_t> readAllPages(void* session) {
     uint8_t block[kPageSize * kPagesPerRead] = {};
     const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
     if (status != NORVEX_OK) {
-      if (page == 0) check(status, "reading page 0");
+      if (page == 0) refuseFirstPage(card, status);
       selectTag(session);
       break;
     }
@@ -98,28 +114,63 @@ std::vector<uint8_t> readAllPages(void* session) {
   return memory;
 }
 
+// The bytes as text: printable ASCII as is, anything else as '.'.
+std::string asciiText(const uint8_t* data, std::size_t length) {
+  std::string text;
+  for (std::size_t i = 0; i < length; ++i)
+    text += data[i] >= 0x20 && data[i] < 0x7F ? static_cast<char>(data[i]) : '.';
+  return text;
+}
+
+void printDumpJson(const std::vector<uint8_t>& uid, const TagModel& model,
+                   const std::vector<uint8_t>& memory) {
+  dump::JsonValue pages = dump::JsonValue::array();
+  for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
+    pages.push(dump::JsonValue::object()
+                   .add("page", dump::jsonNumber(static_cast<double>(page)))
+                   .add("data", dump::jsonHex(memory.data() + page * kPageSize, kPageSize)));
+  printJson(dump::JsonValue::object()
+                .add("uid", dump::jsonHex(uid.data(), uid.size()))
+                .add("kind", dump::jsonString(model.kind))
+                .add("type", dump::jsonString(model.name))
+                .add("identifiedBy", dump::jsonString(model.basis))
+                .add("pages", std::move(pages)));
+}
+
 int dump(const Words& args) {
-  Arguments options(args, cardOptions({{"output", 'o', true}}));
+  Arguments options(args, cardOptions({{"output", 'o', true}, {"json", 0, false}}));
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty())
     usageError("ultralight dump takes no arguments besides options");
-  ReaderSession reader(options);
-  chooseAndIsolate(reader.handle(), options);
-  const std::vector<uint8_t> memory = readAllPages(reader.handle());
   const std::string output = options.value("output");
+  if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
+    usageError(refused);
+  ReaderSession reader(options);
+  const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
+  const std::vector<uint8_t> memory = readAllPages(reader.handle(), chosen);
+  // The tag is activated afresh (it may be idle after the last refused read) for GET_VERSION;
+  // isolating it again keeps the other cards of the field halted.
+  isolateCard(reader.handle(), chosen);
+  const std::vector<uint8_t> uid = selectTag(reader.handle());
+  const TagModel model = identifyTag(reader.handle(), memory);
+  std::cerr << "norvex: " << model.name << ", " << memory.size() / kPageSize << " pages (by "
+            << model.basis << ")\n";
   if (!output.empty()) {
-    std::ofstream file(output, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(memory.data()),
-               static_cast<std::streamsize>(memory.size()));
-    if (!file.flush()) throw CliError(kExitCardError, output + ": cannot write the dump");
+    const std::string_view bytes(reinterpret_cast<const char*>(memory.data()), memory.size());
+    if (std::string error = dump::writeFileAtomically(output, bytes); !error.empty())
+      throw CliError(kExitCardError, error);
     std::cerr << "norvex: " << memory.size() / kPageSize << " pages written to " << output << "\n";
+    return kExitOk;
+  }
+  if (options.has("json")) {
+    printDumpJson(uid, model, memory);
     return kExitOk;
   }
   std::vector<std::vector<std::string>> rows;
   for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    rows.push_back(
-        {std::to_string(page), hex::encode(memory.data() + page * kPageSize, kPageSize)});
-  printTable(std::cout, {"PAGE", "DATA"}, rows);
+    rows.push_back({std::to_string(page), hex::encode(memory.data() + page * kPageSize, kPageSize),
+                    asciiText(memory.data() + page * kPageSize, kPageSize)});
+  printTable(std::cout, {"PAGE", "DATA", "ASCII"}, rows);
   return kExitOk;
 }
 
@@ -173,7 +224,8 @@ int runUltralight(const Words& args) {
     return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (command == "dump") return dump(rest);
   if (command == "write") return write(rest);
-  usageError("unknown ultralight command '" + command + "' (see norvex ultralight --help)");
+  usageError("unknown ultralight command '" + command + "'" +
+             didYouMean(command, {"dump", "write"}) + " (see norvex ultralight --help)");
 }
 
 }  // namespace norvex::cli

@@ -6,6 +6,7 @@
 
 #include "cli/CliError.h"
 #include "cli/Commands.h"
+#include "cli/Suggest.h"
 #include "norvexapi.h"
 
 using namespace norvex::cli;
@@ -48,7 +49,10 @@ int dispatch(const Words& words) {
   }
   for (const Command& command : kCommands)
     if (words[0] == command.name) return command.run(Words(words.begin() + 1, words.end()));
-  usageError("unknown command '" + words[0] + "' (see norvex --help)");
+  std::vector<std::string> names;
+  for (const Command& command : kCommands) names.push_back(command.name);
+  usageError("unknown command '" + words[0] + "'" + didYouMean(words[0], names) +
+             " (see norvex --help)");
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <charconv>
 
-#include "dump/Hex.h"
 #include "dump/HexLines.h"
 #include "dump/JsonFields.h"
 
@@ -122,9 +121,9 @@ std::string readSectorKeys(const JsonValue& root, CardImage& image) {
                        "not \"" +
                            member.name + "\"");
     std::string error;
-    auto a = hexMember(member.value, "KeyA", {6}, error);
-    auto b = hexMember(member.value, "KeyB", {6}, error);
-    auto access = hexMember(member.value, "AccessConditions", {4}, error);
+    auto a = hexMember(member.value, kKeyAName, {6}, error);
+    auto b = hexMember(member.value, kKeyBName, {6}, error);
+    auto access = hexMember(member.value, kAccessConditionsName, {4}, error);
     if (!a || !b || !access) return error;
     const std::size_t trailer =
         (firstBlockOfSector(*sector) + blocksInSector(*sector) - 1) * kBlockSize;
@@ -189,19 +188,19 @@ Parsed<CardImage> parseJson(std::string_view text) {
 
 namespace {
 
-std::string keyOrTrailerBytes(const CardImage& image, std::size_t offset, std::size_t length,
-                              const std::optional<Key>& key) {
-  if (key) return hex::encode(*key);
-  std::string text;
+// A key found, else the trailer bytes at offset when every one was read, else nothing.
+std::optional<JsonValue> keyOrTrailerBytes(const CardImage& image, std::size_t offset,
+                                           std::size_t length, const std::optional<Key>& key) {
+  if (key) return jsonHex(key->data(), key->size());
+  std::vector<uint8_t> bytes;
   for (std::size_t i = 0; i < length; ++i) {
-    if (!image.isKnown(offset + i)) return {};
-    uint8_t byte = image.byte(offset + i);
-    text += hex::encode(&byte, 1);
+    if (!image.isKnown(offset + i)) return std::nullopt;
+    bytes.push_back(image.byte(offset + i));
   }
-  return text;
+  return jsonHex(bytes.data(), bytes.size());
 }
 
-std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
+JsonValue sectorKeysJson(const CardImage& image, std::size_t sector) {
   const std::size_t trailer =
       (firstBlockOfSector(sector) + blocksInSector(sector) - 1) * kBlockSize;
   const SectorKeys keys = sector < image.keys.size() ? image.keys[sector] : SectorKeys{};
@@ -210,48 +209,38 @@ std::string sectorKeysJson(const CardImage& image, std::size_t sector) {
     std::size_t offset, length;
     std::optional<Key> key;
   };
-  std::string members;
+  JsonValue members = JsonValue::object();
   for (const Field& field :
-       {Field{"KeyA", kKeyAOffset, 6, keys.a}, Field{"KeyB", kKeyBOffset, 6, keys.b},
-        Field{"AccessConditions", kAccessOffset, 4, std::nullopt}}) {
-    const char* name = field.name;
-    std::string bytes = keyOrTrailerBytes(image, trailer + field.offset, field.length, field.key);
-    if (bytes.empty()) continue;
-    members +=
-        std::string(members.empty() ? "" : ",\n") + "      \"" + name + "\": \"" + bytes + "\"";
-  }
+       {Field{kKeyAName, kKeyAOffset, 6, keys.a}, Field{kKeyBName, kKeyBOffset, 6, keys.b},
+        Field{kAccessConditionsName, kAccessOffset, 4, std::nullopt}})
+    if (auto bytes = keyOrTrailerBytes(image, trailer + field.offset, field.length, field.key))
+      members.add(field.name, std::move(*bytes));
   return members;
 }
 
 }  // namespace
 
 std::string writeJson(const CardImage& image) {
-  std::string text = "{\n  \"Created\": \"norvex\",\n  \"FileType\": \"mfc v2\",\n";
-  std::vector<std::string> card;
-  if (!image.uid.empty()) card.push_back("\"UID\": \"" + hex::encode(image.uid) + "\"");
+  JsonValue root = JsonValue::object();
+  root.add("Created", jsonString("norvex")).add("FileType", jsonString("mfc v2"));
+  JsonValue card = JsonValue::object();
+  if (!image.uid.empty()) card.add("UID", jsonHex(image.uid.data(), image.uid.size()));
   if (image.atqa) {
     const uint8_t sent[2] = {(*image.atqa)[1], (*image.atqa)[0]};
-    card.push_back("\"ATQA\": \"" + hex::encode(sent, 2) + "\"");
+    card.add("ATQA", jsonHex(sent, 2));
   }
-  if (image.sak) card.push_back("\"SAK\": \"" + hex::encode(&*image.sak, 1) + "\"");
-  if (!card.empty()) {
-    text += "  \"Card\": {\n";
-    for (std::size_t i = 0; i < card.size(); ++i)
-      text += "    " + card[i] + (i + 1 < card.size() ? ",\n" : "\n");
-    text += "  },\n";
-  }
-  std::string blocks, sectors;
+  if (image.sak) card.add("SAK", jsonHex(&*image.sak, 1));
+  if (!card.members.empty()) root.add("Card", std::move(card));
+  JsonValue blocks = JsonValue::object();
   for (std::size_t block = 0; block < image.blockCount(); ++block)
     if (image.blockKnown(block))
-      blocks += std::string(blocks.empty() ? "" : ",\n") + "    \"" + std::to_string(block) +
-                "\": \"" + blockHex(image, block, false) + "\"";
+      blocks.add(std::to_string(block), jsonString(blockHex(image, block, false)));
+  JsonValue sectors = JsonValue::object();
   for (std::size_t sector = 0; sector < image.sectorCount(); ++sector)
-    if (std::string members = sectorKeysJson(image, sector); !members.empty())
-      sectors += std::string(sectors.empty() ? "" : ",\n") + "    \"" + std::to_string(sector) +
-                 "\": {\n" + members + "\n    }";
-  text += "  \"blocks\": {" + (blocks.empty() ? "}" : "\n" + blocks + "\n  }");
-  text += ",\n  \"SectorKeys\": {" + (sectors.empty() ? "}" : "\n" + sectors + "\n  }") + "\n}\n";
-  return text;
+    if (JsonValue members = sectorKeysJson(image, sector); !members.members.empty())
+      sectors.add(std::to_string(sector), std::move(members));
+  root.add("blocks", std::move(blocks)).add("SectorKeys", std::move(sectors));
+  return writeJsonText(root, JsonLayout::Indented);
 }
 
 }  // namespace norvex::dump

@@ -13,6 +13,12 @@
 
 namespace norvex::dump {
 
+// The members of a sector's keys in a JSON dump ("SectorKeys"), the names the programs' key
+// listings use too.
+constexpr const char* kKeyAName = "KeyA";
+constexpr const char* kKeyBName = "KeyB";
+constexpr const char* kAccessConditionsName = "AccessConditions";
+
 // "line N: message", N being the line the value starts on.
 std::string jsonError(const JsonValue& value, const std::string& message);
 

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <tuple>
 
 #include "dump/Hex.h"
@@ -205,6 +206,108 @@ std::string jsonQuoted(std::string_view text) {
     }
   }
   return out + "\"";
+}
+
+JsonValue JsonValue::object() {
+  JsonValue value;
+  value.kind = Kind::Object;
+  return value;
+}
+
+JsonValue JsonValue::array() {
+  JsonValue value;
+  value.kind = Kind::Array;
+  return value;
+}
+
+JsonValue& JsonValue::add(std::string name, JsonValue value) {
+  members.push_back({std::move(name), std::move(value)});
+  return *this;
+}
+
+JsonValue& JsonValue::push(JsonValue value) {
+  items.push_back(std::move(value));
+  return *this;
+}
+
+JsonValue jsonString(std::string_view text) {
+  JsonValue value;
+  value.kind = JsonValue::Kind::String;
+  value.string = text;
+  return value;
+}
+
+JsonValue jsonNumber(double number) {
+  JsonValue value;
+  value.kind = JsonValue::Kind::Number;
+  value.number = number;
+  return value;
+}
+
+JsonValue jsonBool(bool truth) {
+  JsonValue value;
+  value.kind = JsonValue::Kind::Bool;
+  value.boolean = truth;
+  return value;
+}
+
+JsonValue jsonHex(const uint8_t* data, std::size_t length) {
+  return jsonString(hex::encode(data, length));
+}
+
+namespace {
+
+// JSON has no NaN or infinity: such a number is written as null.
+std::string numberText(double number) {
+  if (!std::isfinite(number)) return "null";
+  char text[32];
+  constexpr double kExactIntegers = 9007199254740992.0;  // 2^53
+  if (number == std::trunc(number) && std::fabs(number) < kExactIntegers)
+    return std::to_string(static_cast<long long>(number));
+  auto [end, status] = std::to_chars(text, text + sizeof text, number);
+  return status == std::errc() ? std::string(text, end) : "null";
+}
+
+void writeValue(const JsonValue& value, JsonLayout layout, std::size_t depth, std::string& out) {
+  using Kind = JsonValue::Kind;
+  const bool indented = layout == JsonLayout::Indented;
+  const std::string inner = indented ? "\n" + std::string(2 * (depth + 1), ' ') : " ";
+  const std::string outer = indented ? "\n" + std::string(2 * depth, ' ') : "";
+  switch (value.kind) {
+    case Kind::Null:
+      out += "null";
+      return;
+    case Kind::Bool:
+      out += value.boolean ? "true" : "false";
+      return;
+    case Kind::Number:
+      out += numberText(value.number);
+      return;
+    case Kind::String:
+      out += jsonQuoted(value.string);
+      return;
+    case Kind::Array:
+    case Kind::Object:
+      break;
+  }
+  const bool isObject = value.kind == Kind::Object;
+  const std::size_t count = isObject ? value.members.size() : value.items.size();
+  out += isObject ? '{' : '[';
+  for (std::size_t i = 0; i < count; ++i) {
+    out += i == 0 ? (indented ? inner : "") : "," + inner;
+    if (isObject) out += jsonQuoted(value.members[i].name) + ": ";
+    writeValue(isObject ? value.members[i].value : value.items[i], layout, depth + 1, out);
+  }
+  if (count != 0) out += outer;
+  out += isObject ? '}' : ']';
+}
+
+}  // namespace
+
+std::string writeJsonText(const JsonValue& value, JsonLayout layout) {
+  std::string out;
+  writeValue(value, layout, 0, out);
+  return out + "\n";
 }
 
 }  // namespace norvex::dump

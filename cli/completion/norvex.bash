@@ -48,10 +48,10 @@ _norvex() {
       ;;
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
     scan*) COMPREPLY=($(compgen -W "--watch --all --json $common" -- "$current")) ;;
-    apdu*) COMPREPLY=($(compgen -W "--timeout --uid --wait --wait-timeout $common" -- "$current")) ;;
+    apdu*) COMPREPLY=($(compgen -W "--timeout --json --uid --wait --wait-timeout $common" -- "$current")) ;;
     "classic") COMPREPLY=($(compgen -W "dump restore keys value acl --help" -- "$current")) ;;
     "classic value") COMPREPLY=($(compgen -W "get set inc dec" -- "$current")) ;;
-    "classic value"*) COMPREPLY=($(compgen -W "$keys $card" -- "$current")) ;;
+    "classic value"*) COMPREPLY=($(compgen -W "$keys --json $card" -- "$current")) ;;
     "classic dump"*) COMPREPLY=($(compgen -W "$keys --output --force --json --verbose $card" -- "$current")) ;;
     "classic restore"*)
       COMPREPLY=($(compgen -W "$keys --trailers --allow-permanent --dry-run --yes $card" -- "$current")
@@ -59,10 +59,12 @@ _norvex() {
       ;;
     "classic keys"*) COMPREPLY=($(compgen -W "$keys --json $card" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
+    "classic acl decode"*) COMPREPLY=($(compgen -W "--json" -- "$current")) ;;
     "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
-    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no $card" -- "$current")) ;;
+    "desfire read"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --output --json $card" -- "$current")) ;;
+    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --json $card" -- "$current")) ;;
     "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
-    "ultralight dump"*) COMPREPLY=($(compgen -W "--output $card" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $card" -- "$current")) ;;
     "ultralight write"*) COMPREPLY=($(compgen -W "--yes $card" -- "$current")) ;;
   esac
 }

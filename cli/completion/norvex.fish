@@ -43,7 +43,7 @@ complete -c norvex -n "__fish_seen_subcommand_from dump restore keys value" -l k
 complete -c norvex -n "__fish_seen_subcommand_from dump restore keys value" -s k -l key-file -r -F -d 'key file (- for standard input)'
 complete -c norvex -n "__fish_seen_subcommand_from dump" -s o -l output -r -F -d 'dump file'
 complete -c norvex -n "__fish_seen_subcommand_from dump" -l force -d 'write an incomplete dump'
-complete -c norvex -n "__fish_seen_subcommand_from dump keys" -l json -d 'JSON output'
+complete -c norvex -n "__fish_seen_subcommand_from dump keys value decode apdu desfire" -l json -d 'JSON output'
 complete -c norvex -n "__fish_seen_subcommand_from dump" -s v -l verbose -d 'figures on standard error'
 complete -c norvex -n "__fish_seen_subcommand_from restore" -F
 complete -c norvex -n "__fish_seen_subcommand_from restore" -l trailers -d 'write the sector trailers'
@@ -62,3 +62,4 @@ complete -c norvex -n "__fish_seen_subcommand_from desfire" -s a -l app -x -d 'a
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -s f -l file -x -d 'file number'
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -s k -l key -x -d 'DESFire key in hex'
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -l key-no -x -d 'key number'
+complete -c norvex -n "__fish_seen_subcommand_from desfire; and __fish_seen_subcommand_from read" -s o -l output -r -F -d 'file for the contents'

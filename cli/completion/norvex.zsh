@@ -51,7 +51,7 @@ _norvex() {
     scan) _arguments $reader '(-w --watch)'{-w,--watch}'[keep scanning]' \
             '(-a --all)'{-a,--all}'[every reader present]' '--json[JSON output]' ;;
     apdu) _arguments ${card:#--timeout*} '(-t --timeout)'{-t,--timeout}'[card response time-out in ms]:ms:' \
-            '--wait-timeout[longest wait in seconds]:seconds:' '*:APDU in hex:' ;;
+            '--wait-timeout[longest wait in seconds]:seconds:' '--json[JSON output]' '*:APDU in hex:' ;;
     classic)
       if (( CURRENT == 3 )); then
         _values 'classic command' dump restore keys value acl
@@ -66,8 +66,9 @@ _norvex() {
                    '--dry-run[print the plan only]' '(-y --yes)'{-y,--yes}'[confirm]' \
                    ':dump file:_files' ;;
         keys) _arguments $card $keys '--json[JSON output]' ;;
-        value) _arguments $card $keys ':operation:(get set inc dec)' ':block:' '::value:' ;;
-        acl) _arguments ':action:(decode)' ':access bytes in hex:' ;;
+        value) _arguments $card $keys '--json[JSON output]' ':operation:(get set inc dec)' ':block:' \
+                 '::value:' ;;
+        acl) _arguments '--json[JSON output]' ':action:(decode)' ':access bytes in hex:' ;;
       esac
       ;;
     ultralight)
@@ -76,7 +77,8 @@ _norvex() {
         return
       fi
       case $sub in
-        dump) _arguments $card '(-o --output)'{-o,--output}'[page image file]:file:_files' ;;
+        dump) _arguments $card '(-o --output)'{-o,--output}'[page image file]:file:_files' \
+                '--json[JSON output]' ;;
         write) _arguments $card '(-y --yes)'{-y,--yes}'[confirm]' ':page:' ':data in hex:' ;;
       esac
       ;;
@@ -85,9 +87,12 @@ _norvex() {
         _values 'desfire command' info apps files read
         return
       fi
-      _arguments $card '(-a --app)'{-a,--app}'[application AID]:AID:' \
+      local -a output
+      [[ $sub == read ]] && output=('(-o --output)'{-o,--output}'[file for the contents]:file:_files')
+      _arguments $card $output '(-a --app)'{-a,--app}'[application AID]:AID:' \
         '(-f --file)'{-f,--file}'[file number]:file number:' \
-        '(-k --key)'{-k,--key}'[DESFire key in hex]:key:' '--key-no[key number]:key number:'
+        '(-k --key)'{-k,--key}'[DESFire key in hex]:key:' '--key-no[key number]:key number:' \
+        '--json[JSON output]'
       ;;
   esac
 }

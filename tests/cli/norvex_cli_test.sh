@@ -74,15 +74,32 @@ until grep -q '^listening ' sim.out 2>/dev/null; do
 done
 export NORVEX_SIMULATOR="$socket"
 
-# Listings, as tables and as JSON a JSON parser takes.
+# json_check LISTING CHECK: out.txt is the listing's JSON in the one style all share (one schema
+# check, tests/cli/json_schema.py), and the Python expression CHECK holds over it (doc).
+json_check() {
+  python3 "$here/json_schema.py" "$1" out.txt "$2" || fail "$1 --json: $(head -c 300 out.txt)"
+}
+# json_listings: lines of LISTING|CHECK|ARGUMENTS, each run and checked as above.
+json_listings() {
+  while IFS='|' read -r listing check words; do
+    # shellcheck disable=SC2086 # the listing's words
+    expect 0 "$words" "$norvex" $words </dev/null
+    json_check "$listing" "$check"
+  done
+}
+
+# Listings, as tables and as JSON a JSON parser takes: the keys found carry the names of a JSON
+# dump's "SectorKeys", the card its type identifier beside the name shown.
 expect 0 "readers" "$norvex" readers
 grep -q "^USB_0 *0x0110 " out.txt && grep -q "^USB_0 *0x0120 " out.txt || fail "readers: $(cat out.txt)"
-for listing in "readers --json" "scan --json" "scan --all --json" "classic keys -k keys.txt --json" \
-               "classic dump -k keys.txt --json"; do
-  # shellcheck disable=SC2086 # the listing's words
-  expect 0 "$listing" "$norvex" $listing
-  python3 -m json.tool out.txt >/dev/null || fail "$listing: not JSON: $(head -c 300 out.txt)"
-done
+json_listings <<'EOF'
+readers|[r['product'] for r in doc] == ['0x0110', '0x0120']|readers --json
+scan|doc[0]['kind'] == 'classic1k' and doc[0]['type'] == 'Mifare Classic 1K'|scan --json
+scan all|[(c['reader'], c['product'], c['uid'], c['kind']) for c in doc] == [('USB_0', '0x0110', '04A1B2C3', 'classic1k'), ('USB_0', '0x0120', '0BADCAFE', 'classic4k')]|scan --all --json
+keys|doc[5]['keys'] == {'KeyA': 'A1A2A3A4A5A6', 'KeyB': 'B1B2B3B4B5B6', 'AccessConditions': 'FF078069'} and not doc[5]['keyBUsable']|classic keys -k keys.txt --json
+dump|doc['SectorKeys']['5'] == {'KeyA': 'A1A2A3A4A5A6', 'KeyB': 'B1B2B3B4B5B6', 'AccessConditions': 'FF078069'}|classic dump -k keys.txt --json
+acl|not doc['keyBUsable'] and doc['blocks'][0]['keyBRights'] == [] and doc['blocks'][3]['trailer']|classic acl decode FF078069 --json
+EOF
 # Under FF 07 80 key B can be read from the trailer: the card accepts it, but not for data.
 expect 0 "keys" "$norvex" classic keys -k keys.txt
 grep -q "^5 *A1A2A3A4A5A6 *B1B2B3B4B5B6 (readable, not a key for data)$" out.txt ||
@@ -106,14 +123,14 @@ grep -q "^USB_0 *$uid1k " out.txt && grep -q "^USB_0/0x0120 *$uid4k " out.txt ||
 "$norvex" scan --watch --json >watch.txt 2>&1 &
 watch_pid=$!
 control place 0 classic4k:uid=0A0B0C0D
-eventually grep -q '"event": "arrived", "card": {"uid": "0A0B0C0D"' watch.txt &&
+eventually grep -q '"event": "arrived", .*"card": {"uid": "0A0B0C0D"' watch.txt &&
   control remove 0 0A0B0C0D &&
-  eventually grep -q '"event": "left", "card": {"uid": "0A0B0C0D"' watch.txt ||
+  eventually grep -q '"event": "left", .*"card": {"uid": "0A0B0C0D"' watch.txt ||
   fail "watch: $(cat watch.txt)"
 kill -TERM $watch_pid
 wait $watch_pid || fail "scan --watch: exit status $?"
-python3 -c 'import json, sys; [json.loads(line) for line in open(sys.argv[1])]' watch.txt ||
-  fail "watch: not JSON lines"
+cp watch.txt out.txt
+json_check watch "[e['reader'] for e in doc] == ['USB_0'] * len(doc) and doc[-1]['card']['kind'] == 'classic4k'"
 
 # A 1K dump to standard output is the dump alone: restore reads it back (the table is on stderr).
 expect 0 "dump 1K to stdout" "$norvex" classic dump -k keys.txt
@@ -311,8 +328,9 @@ control place 0 "classic1k:uid=$uid1k"
 expect 0 "value set" "$norvex" classic value set 4 1000
 expect 0 "value dec" "$norvex" classic value dec 4 250
 grep -q "^block 4: 750$" out.txt || fail "value dec: $(cat out.txt)"
-expect 0 "value dec below zero" "$norvex" classic value dec 4 4984
-grep -q "^block 4: -4234$" out.txt || fail "value below zero: $(cat out.txt)"
+json_listings <<'EOF'
+value|doc == {'block': 4, 'value': -4234}|classic value dec 4 4984 --json
+EOF
 expect 0 "value set negative" "$norvex" classic value set 5 -5
 grep -q "^block 5: -5$" out.txt || fail "value set -5: $(cat out.txt)"
 expect 2 "value beyond 32 bits" "$norvex" classic value set 5 -2147483649
@@ -331,15 +349,32 @@ expect 0 "ultralight dump" "$norvex" ultralight dump -o tag.bin
 [ "$(wc -c <tag.bin)" -eq 64 ] || fail "ultralight dump: $(wc -c <tag.bin) bytes, expected 16 pages"
 expect 2 "ultralight lock bits without confirmation" "$norvex" ultralight write 2 00001000
 grep -q "writing page 2 (static lock bits.*--yes confirms" err.txt || fail "lock bits: $(cat err.txt)"
-expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF
+expect 0 "ultralight write" "$norvex" ultralight write 4 DEADBEEF486921FF
 expect 0 "ultralight lock page 4" "$norvex" ultralight write 2 00001000 --yes
 # The tag goes idle at the refused page 4; it is activated again and page 5 still written.
 expect 1 "ultralight write across a locked page" "$norvex" ultralight write 4 0102030405060708
 grep -q "page 4 is locked (lock bits in page 2)$" err.txt || fail "ultralight refused page: $(cat err.txt)"
 expect 0 "ultralight dump after the refusal" "$norvex" ultralight dump
-grep -q "^4 *DEADBEEF$" out.txt && grep -q "^5 *05060708$" out.txt ||
+grep -q "^4 *DEADBEEF *....$" out.txt && grep -q "^5 *05060708 *....$" out.txt ||
   fail "ultralight pages 4 and 5: $(cat out.txt)"
 expect 2 "ultralight page of 2 bytes" "$norvex" ultralight write 5 BEEF
+# The chip model, and what it was read from: no GET_VERSION nor capability container on a first
+# Ultralight, then the container written to page 3, then an NTAG that answers GET_VERSION.
+expect 0 "ultralight write 6" "$norvex" ultralight write 6 486921FF
+expect 0 "ultralight ASCII column" "$norvex" ultralight dump
+grep -q "^6 *486921FF *Hi!\.$" out.txt || fail "ultralight ASCII: $(cat out.txt)"
+json_listings <<'EOF'
+ultralight|doc['kind'] == 'ultralight' and doc['identifiedBy'].startswith('16 pages') and doc['pages'][6] == {'page': 6, 'data': '486921FF'}|ultralight dump --json
+EOF
+expect 0 "capability container" "$norvex" ultralight write 3 E1100600 --yes
+control remove 1 $uid4k
+control place 1 ntag215:uid=04998877665544
+json_listings <<'EOF'
+ultralight|doc['kind'] == 'ultralight' and doc['identifiedBy'].startswith('capability container: size byte 06')|ultralight dump --json
+ultralight|doc['kind'] == 'ntag215' and doc['identifiedBy'] == 'GET_VERSION 0004040201001103' and len(doc['pages']) == 135|ultralight dump --json --product 0x0120
+EOF
+control remove 1 04998877665544
+control place 1 classic4k:uid=$uid4k
 # Two type B cards beside it, resolved with slot markers.
 control place 0 typeb:pupi=11223344,slot=1
 control place 0 typeb:pupi=55667788,slot=3
@@ -349,8 +384,20 @@ grep -q "^11223344 *- *- *ISO 14443-B" out.txt && grep -q "^55667788 *- *- *ISO 
 expect 0 "scan --json with type B cards" "$norvex" scan --json
 python3 -m json.tool out.txt >/dev/null || fail "scan --json: not JSON: $(cat out.txt)"
 
-# Usage errors: exit status 2, one line on stderr.
+# Usage errors: exit status 2, one line on stderr; a near miss of a command is named.
 expect 2 "unknown command" "$norvex" frobnicate
+! grep -q "did you mean" err.txt || fail "frobnicate: $(cat err.txt)"
+while IFS='|' read -r typed meant; do
+  # shellcheck disable=SC2086 # the words typed
+  expect 2 "$typed" "$norvex" $typed </dev/null
+  grep -q "unknown .*(did you mean '$meant'?)" err.txt || fail "$typed: $(cat err.txt)"
+done <<'EOF'
+sacn|scan
+clasic|classic
+classic dupm|dump
+ultralight wirte|write
+desfire ifno|info
+EOF
 expect 2 "unknown option" "$norvex" classic dump --frob
 expect 2 "malformed dump" "$norvex" classic restore keys.txt
 expect 2 "desfire without --app" "$norvex" desfire files
@@ -358,9 +405,37 @@ expect 2 "desfire without --app" "$norvex" desfire files
 expect 0 "help" "$norvex" classic dump --help
 grep -q "usage: norvex classic dump" out.txt || fail "dump --help: $(cat out.txt)"
 
-# A card or reader error: exit status 1 with the library's status text.
+# A card or reader error: exit status 1 with the library's status text; a reader not found is
+# named beside the readers present and the simulator's socket.
 expect 1 "missing reader" "$norvex" scan --reader USB_7
-grep -q "^norvex: USB_7: .*(3002)$" err.txt || fail "missing reader: $(cat err.txt)"
+grep -q "^norvex: USB_7: .*(3002); readers present: USB_0 (0x0110), USB_0 (0x0120); simulator socket $socket (NORVEX_SIMULATOR)$" err.txt ||
+  fail "missing reader: $(cat err.txt)"
+# desfire, apdu and ultralight on another card name the card they found (on the second model's
+# reader: the Classic 4K, then an ISO 14443-4 card that is no DESFire).
+wrong_card() {
+  while IFS='|' read -r card words message; do
+    [ -z "$card" ] || { control clear 1 </dev/null; control place 1 "$card" </dev/null; }
+    # shellcheck disable=SC2086 # the command's words
+    expect 1 "$words on $card" "$norvex" $words --product 0x0120 </dev/null
+    grep -q "the card ($message" err.txt || fail "$words on another card: $(cat err.txt)"
+  done
+}
+wrong_card <<EOF
+classic4k:uid=$uid4k|desfire info|UID $uid4k, SAK 18, Mifare Classic 4K) is not a Mifare DESFire
+|apdu 00A4040000|UID $uid4k, SAK 18, Mifare Classic 4K) does not speak ISO 14443-4
+|ultralight dump|UID $uid4k, SAK 18, Mifare Classic 4K) is not a Mifare Ultralight / NTAG
+desfire:uid=04D5E6F7A8B9C0|ultralight dump|UID 04D5E6F7A8B9C0, SAK 20, Mifare DESFire (ISO 14443-4)) is not a Mifare Ultralight / NTAG
+iso14443-4:uid=08AABBCC|desfire apps|UID 08AABBCC, SAK 20, ISO 14443-4 card) is not a Mifare DESFire
+EOF
+# Status words in words, from the ISO 7816-4 card: each APDU's answer, and in JSON.
+expect 1 "apdu status words" "$norvex" apdu --product 0x0120 00A4040007D2760000850101 00B0000000 00CA000000 80CA000000
+for answer in "9000 (success)" "6986 (command not allowed (no current EF))" \
+              "6D00 (instruction not supported)" "6E00 (class not supported)"; do
+  grep -q "^< SW $answer$" out.txt || fail "apdu status word $answer: $(cat out.txt)"
+done
+json_listings <<'EOF'
+apdu|[(e['apdu'], e['data'], e['sw'], e['meaning']) for e in doc['exchanges']] == [('00A40000023F00', '', '9000', 'success')]|apdu --json --product 0x0120 00A40000023F00
+EOF
 
 # DESFire: the README's program leaves an application with an enciphered file on a new card, alone
 # in the field; norvex lists and reads it back with the application's key.
@@ -376,6 +451,17 @@ expect 0 "desfire files" "$norvex" desfire files --app 00DF01 --key $appkey
 grep -q "^1 *standard *enciphered *0 0 0 0 *15 bytes$" out.txt || fail "desfire files: $(cat out.txt)"
 expect 0 "desfire read" "$norvex" desfire read --app 00DF01 --file 1 --key $appkey
 [ "$(cat out.txt)" = "48656C6C6F2C204445534669726500" ] || fail "desfire read: $(cat out.txt)"
+json_listings <<EOF
+desfire info|doc['uid'] == '04112233445566' and doc['kind'] == 'desfire'|desfire info --json
+desfire apps|doc == [{'aid': '00DF01'}]|desfire apps --json
+desfire files|doc[0]['size'] == 15 and doc[0]['access'] == {'read': 0, 'write': 0, 'readWrite': 0, 'change': 0}|desfire files --app 00DF01 --key $appkey --json
+desfire read|doc['data'] == '48656C6C6F2C204445534669726500'|desfire read --app 00DF01 --file 1 --key $appkey --json
+apdu|[(e['sw'], e['meaning']) for e in doc['exchanges']] == [('9100', 'DESFire: success')]|apdu --json 905A00000300000000
+EOF
+# read -o writes the file's bytes, replacing what the file held.
+echo "older contents" >file1.bin
+expect 0 "desfire read -o" "$norvex" desfire read --app 00DF01 --file 1 --key $appkey -o file1.bin
+[ "$(od -An -tx1 file1.bin | tr -d ' \n')" = "48656c6c6f2c204445534669726500" ] || fail "desfire read -o: $(cat err.txt)"
 # Beside a Mifare Classic card the DESFire card is reached by its UID alone.
 control place 0 "classic1k:uid=$uid2"
 expect 2 "desfire apps with two cards" "$norvex" desfire apps

@@ -3,10 +3,14 @@
 // malformed files give one error naming the line or offset.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "dump/DumpFormats.h"
+#include "dump/JsonValue.h"
 
 using namespace norvex::dump;
 
@@ -280,4 +284,39 @@ TEST(DumpFormats, ExtensionChoosesTheFormat) {
       {"a.mct", DumpFormat::Mct},    {"a.txt", DumpFormat::Mct},      {"a.eml", DumpFormat::Eml},
       {"a.dump", std::nullopt},      {"dir.mfd/card", std::nullopt},  {"card", std::nullopt}};
   for (const Case& c : cases) EXPECT_EQ(formatOfPath(c.path), c.format) << c.path;
+}
+
+// The one JSON writer of the programs: integral numbers keep every digit (a 32-bit value, a
+// negative one), a number JSON cannot hold is null, strings are escaped, empty containers close
+// on their line; one line for events, indented for files and listings.
+TEST(DumpFormats, JsonWriterWritesNumbersStringsAndBothLayouts) {
+  JsonValue numbers = JsonValue::array();
+  for (double number : {-4234.0, 4294967295.0, 0.5, std::nan("")}) numbers.push(jsonNumber(number));
+  JsonValue value = JsonValue::object();
+  value.add("numbers", numbers)
+      .add("text", jsonString("a\"b\\c\n\x01"))
+      .add("bytes", jsonHex(std::vector<uint8_t>{0x0A, 0xFF}.data(), 2))
+      .add("empty", JsonValue::object())
+      .add("none", JsonValue{})
+      .add("yes", jsonBool(true));
+  const std::pair<JsonLayout, std::string> cases[] = {
+      {JsonLayout::OneLine,
+       R"({"numbers": [-4234, 4294967295, 0.5, null], "text": "a\"b\\c\u000a\u0001", )"
+       R"("bytes": "0AFF", "empty": {}, "none": null, "yes": true})"
+       "\n"},
+      {JsonLayout::Indented, R"({
+  "numbers": [
+    -4234,
+    4294967295,
+    0.5,
+    null
+  ],
+  "text": "a\"b\\c\u000a\u0001",
+  "bytes": "0AFF",
+  "empty": {},
+  "none": null,
+  "yes": true
+}
+)"}};
+  for (const auto& [layout, text] : cases) EXPECT_EQ(writeJsonText(value, layout), text);
 }

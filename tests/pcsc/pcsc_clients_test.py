@@ -8,6 +8,7 @@ directory and stopped by the test.
 Exit status 0 when every check passed, 1 otherwise, 77 (skipped) when pcscd cannot start here.
 """
 import atexit
+import json
 import os
 import shutil
 import signal
@@ -341,10 +342,10 @@ for apdu in SESSION:
     check(hresult == scard.SCARD_S_SUCCESS, f"{apdu[:16]}: {scard.SCardGetErrorMessage(hresult)}")
     answers.append(response)
 library_env = dict(os.environ, NORVEX_SIMULATOR=sim_socket)
-reference = subprocess.run([norvex, "apdu", "--reader", "USB_2", *SESSION], capture_output=True,
-                           text=True, timeout=60, env=library_env)
-library = [bytes.fromhex(line[2:].replace("SW", "").replace(" ", ""))
-           for line in reference.stdout.splitlines() if line.startswith("< ")]
+reference = subprocess.run([norvex, "apdu", "--json", "--reader", "USB_2", *SESSION],
+                           capture_output=True, text=True, timeout=60, env=library_env)
+library = [bytes.fromhex(exchange["data"] + exchange["sw"])
+           for exchange in json.loads(reference.stdout or "{}").get("exchanges", [])]
 check(answers == library, f"APDU answers differ from Send_Raw_APDU's:\n{answers}\n{library}\n{reference.stderr}")
 check(b"".join(a[:-2] for a in answers[2:6]).count(b"Line ") == 18, "long file read whole")
 check(answers[-1] == pattern + b"\x90\x00", "update read back")
