@@ -8,6 +8,8 @@
 #include "cli/Arguments.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
+#include "cli/DesfireEv1Commands.h"
+#include "cli/DesfireKeyOptions.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "norvexapi.h"
@@ -17,7 +19,7 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex desfire COMMAND [--key HEX [--key-no N]] [--reader USB_n]\n"
+    "usage: norvex desfire COMMAND [--key HEX [--key-type T] [--key-no N]] [--reader USB_n]\n"
     "  info                          version, UID and the card's key settings\n"
     "  apps                          the applications' AIDs\n"
     "  files --app AID               the application's files and their settings\n"
@@ -43,16 +45,21 @@ unsigned parseNumber(const std::string& text, int base, unsigned max, const char
 }
 
 // A DESFire session on the card in the field, in the application asked for (the card level
-// otherwise), authenticated when a key was given.
+// otherwise), authenticated when a key was given: through the EV1 channel with --key-type or when
+// the command asks for it, with the original authentication otherwise.
 class DesfireCard {
  public:
-  explicit DesfireCard(const Arguments& options) : reader_(options) {
+  explicit DesfireCard(const Arguments& options, bool ev1Channel = false) : reader_(options) {
     check(DF_Connect(reader_.handle()), "activating the card");
     if (options.has("app")) {
       const unsigned aid = parseNumber(options.value("app"), 16, 0xFFFFFF, "--app");
       check(DF_SelectApp(reader_.handle(), aid), "selecting " + options.value("app"));
     }
     if (!options.has("key")) return;
+    if (ev1Channel || options.has("key-type")) {
+      openEv1Channel(reader_.handle(), options);
+      return;
+    }
     std::vector<uint8_t> key;
     if (!parseHex(options.value("key"), key) || (key.size() != 8 && key.size() != 16))
       usageError("--key needs 8 or 16 bytes in hex");
@@ -183,13 +190,17 @@ int read(const DesfireCard& card, uint8_t fileNo) {
 int runDesfire(const Words& args) {
   Arguments options(
       args,
-      readerOptions(
-          {{"key", 'k', true}, {"key-no", 0, true}, {"app", 'a', true}, {"file", 'f', true}}));
+      readerOptions(withDesfireEv1Options(
+          {{"key", 'k', true}, {"key-no", 0, true}, {"app", 'a', true}, {"file", 'f', true}})));
   if (options.has("help") || options.positional().empty()) {
     if (!options.has("help")) usageError("desfire needs a command: info, apps, files or read");
-    return std::cout << kUsage, kExitOk;
+    return std::cout << kUsage << kDesfireEv1Usage, kExitOk;
   }
   const std::string command = options.positional()[0];
+  if (const DesfireAction action = prepareDesfireEv1(command, options)) {
+    const DesfireCard card(options, true);
+    return action(card.handle());
+  }
   if (options.positional().size() > 1) usageError("desfire " + command + " takes no arguments");
   const bool inApplication = command == "files" || command == "read";
   if (command != "info" && command != "apps" && !inApplication)
