@@ -3,18 +3,21 @@
 // class 00. Before the input's commands the card holds an application with a file of every type
 // (key 0 for every right, the settings plain, MACed and enciphered) and an ISO application (DF
 // name D2760000850101, AES keys) with ISO identified files, and the harness authenticates with
-// key 0 of the first, so the fuzzer reaches the secured paths as well as the plain ones.
+// key 0 of the first (original authentication) or of the second (AES authentication, EV1 secure
+// messaging), so the fuzzer reaches the secured paths as well as the plain ones.
 //
-// Input: records [L][L bytes], each one command.
+// Input: one byte choosing the session (bit 0: AES), then records [L][L bytes], each one command.
 // Checked: every answer carries a status (native: at least the status byte; wrapped: at least
 // SW1 SW2) and fits one frame (59 data bytes, the status byte or the status word); an ISO 7816-4
 // answer at most 256 data bytes and the status word.
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
 
 #include "desfire/DesCipher.h"
+#include "sim/cards/desfire/CardCipher.h"
 #include "sim/cards/desfire/DesfireApp.h"
 #include "support/Fuzz.h"
 
@@ -56,13 +59,36 @@ void authenticate(DesfireApp& card) {
   FUZZ_CHECK(card.process(answer).data.at(0) == 0x00);
 }
 
+// The reader's side of the AES authentication with the zero key of application 000002, RndA
+// zero, the IV chained; with the card's own cipher (its known answers are tested elsewhere).
+void authenticateAes(DesfireApp& card) {
+  FUZZ_CHECK(card.process(Bytes{0x5A, 0x02, 0x00, 0x00}).data == Bytes{0x00});
+  const Bytes challenge = card.process(Bytes{0xAA, 0x00}).data;
+  FUZZ_CHECK(challenge.size() == 17);
+  const norvexsim::desfire::BlockCipher cipher(
+      norvexsim::desfire::Key::of(norvexsim::desfire::KeyType::kAes, Bytes(16, 0)));
+  Bytes iv(16, 0);
+  Bytes rndB = cipher.cbcDecipher(Bytes(challenge.begin() + 1, challenge.end()), iv);
+  std::rotate(rndB.begin(), rndB.begin() + 1, rndB.end());
+  Bytes plain(16, 0);
+  plain.insert(plain.end(), rndB.begin(), rndB.end());
+  Bytes answer{0xAF};
+  const Bytes token = cipher.cbcEncipher(plain, iv);
+  answer.insert(answer.end(), token.begin(), token.end());
+  FUZZ_CHECK(card.process(answer).data.at(0) == 0x00);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DesfireApp card(Bytes(7, 0x04), {}, 1);
   for (const Bytes& command : kSetup) FUZZ_CHECK(card.process(command).data == Bytes{0x00});
-  authenticate(card);
   FuzzInput input(data, size);
+  if (input.Byte() & 1) {
+    authenticateAes(card);
+  } else {
+    authenticate(card);
+  }
   while (!input.Empty()) {
     const auto command = input.Bytes(input.Byte());
     const Bytes answer = card.process(command).data;

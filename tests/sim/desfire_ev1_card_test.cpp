@@ -45,6 +45,7 @@ TEST(DesfireEv1Card, AesApplicationWithIsoIdentifiersAndEncipheredData) {
   DesfireApp& card = aes.card;
   Ev1Host& host = aes.host;
   EXPECT_EQ(host.plain(card, hex("6E")), hex("00 C00D00")) << "two files of one 32-byte block";
+  EXPECT_EQ(host.plain(card, hex("45")), hex("00 0F 82")) << "two AES keys";
   EXPECT_EQ(host.plain(card, hex("61")), hex("00 04E1 05E1"));
   const Bytes data = hex("000102030405060708090A0B0C0D0E0F1011");
   const Bytes write = hex("3D 01 000000 120000");

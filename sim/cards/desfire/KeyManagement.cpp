@@ -140,12 +140,13 @@ Answer changeKeySettings(CardContext& card, Command command) {
   return {status::kOk};
 }
 
-// The settings and the number of keys (one at the PICC level).
+// The settings and the number of keys (one at the PICC level) with the keys' cipher in bits 7-6.
 Answer getKeySettings(CardContext& card, Command command) {
   if (command.size() != 1) return {status::kLengthError};
   const KeySet& keys = card.keys();
   if (!listable(card, keys)) return {status::kAuthenticationError};
-  return {status::kOk, keys.settings, static_cast<uint8_t>(keys.keys.size())};
+  const auto count = static_cast<uint8_t>(keys.keys.size() | static_cast<uint8_t>(keys.type()));
+  return {status::kOk, keys.settings, count};
 }
 
 Answer getKeyVersion(CardContext& card, Command command) {
