@@ -48,7 +48,7 @@ DesfireKey parseDesfireKey(const Arguments& options, const std::string& keyOptio
   }
   const KeyTypeName& entry = keyTypeEntry(key.type);
   if (key.bytes.size() != entry.length)
-    usageError("--" + keyOption + ": a " + entry.name + " key has " + std::to_string(entry.length) +
+    usageError("--" + keyOption + ": " + entry.name + " keys have " + std::to_string(entry.length) +
                " bytes, not " + std::to_string(key.bytes.size()));
   return key;
 }
