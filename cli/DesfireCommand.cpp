@@ -10,6 +10,8 @@
 #include "cli/CardChoice.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
+#include "cli/DesfireEv1Commands.h"
+#include "cli/DesfireKeyOptions.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
 #include "cli/Suggest.h"
@@ -23,7 +25,8 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex desfire COMMAND [--key HEX [--key-no N]] [--json] [--reader USB_n]\n"
+    "usage: norvex desfire COMMAND [--key HEX [--key-type T] [--key-no N]] [--json] [--reader "
+    "USB_n]\n"
     "  info                          version, UID and the card's key settings\n"
     "  apps                          the applications' AIDs\n"
     "  files --app AID               the application's files and their settings\n"
@@ -52,16 +55,22 @@ unsigned parseNumber(const std::string& text, int base, unsigned max, const char
 }
 
 // A DESFire session on the card in the field, in the application asked for (the card level
-// otherwise), authenticated when a key was given.
+// otherwise), authenticated when a key was given: through the EV1 channel with --key-type or when
+// the command asks for it, with the original authentication otherwise.
 class DesfireCard {
  public:
-  DesfireCard(const ReaderSession& reader, const Arguments& options) : session_(reader.handle()) {
+  DesfireCard(const ReaderSession& reader, const Arguments& options, bool ev1Channel = false)
+      : session_(reader.handle()) {
     check(DF_Connect(session_), "activating the card");
     if (options.has("app")) {
       const unsigned aid = parseNumber(options.value("app"), 16, 0xFFFFFF, "--app");
       check(DF_SelectApp(session_, aid), "selecting " + options.value("app"));
     }
     if (!options.has("key")) return;
+    if (ev1Channel || options.has("key-type")) {
+      openEv1Channel(session_, options);
+      return;
+    }
     std::vector<uint8_t> key;
     if (!parseHex(options.value("key"), key) || (key.size() != 8 && key.size() != 16))
       usageError("--key needs 8 or 16 bytes in hex");
@@ -299,22 +308,37 @@ int read(const DesfireCard& card, uint8_t fileNo, const Arguments& options) {
 }  // namespace
 
 int runDesfire(const Words& args) {
-  Arguments options(args, cardOptions({{"key", 'k', true},
-                                       {"key-no", 0, true},
-                                       {"app", 'a', true},
-                                       {"file", 'f', true},
-                                       {"json", 0, false},
-                                       {"output", 'o', true}}));
+  Arguments options(args, cardOptions(withDesfireEv1Options({{"key", 'k', true},
+                                                             {"key-no", 0, true},
+                                                             {"app", 'a', true},
+                                                             {"file", 'f', true},
+                                                             {"json", 0, false},
+                                                             {"output", 'o', true}})));
   if (options.has("help") || options.positional().empty()) {
-    if (!options.has("help")) usageError("desfire needs a command: info, apps, files or read");
-    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
+    if (!options.has("help"))
+      usageError(
+          "desfire needs a command: info, apps, files, read, uid, free, format, create-app, "
+          "delete-app, change-key, create-file or write");
+    return std::cout << kUsage << kDesfireEv1Usage << cardChoiceHelp(), kExitOk;
   }
   const std::string command = options.positional()[0];
+  if (const DesfireAction action = prepareDesfireEv1(command, options)) {
+    const ReaderSession reader(options);
+    const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
+    try {
+      const DesfireCard card(reader, options, true);
+      return action(card.handle());
+    } catch (const CliError& error) {
+      explainFailure(chosen, error);
+    }
+  }
   if (options.positional().size() > 1) usageError("desfire " + command + " takes no arguments");
   const bool inApplication = command == "files" || command == "read";
   if (command != "info" && command != "apps" && !inApplication)
-    usageError("unknown desfire command '" + command + "'" +
-               didYouMean(command, {"info", "apps", "files", "read"}));
+    usageError(
+        "unknown desfire command '" + command + "'" +
+        didYouMean(command, {"info", "apps", "files", "read", "uid", "free", "format", "create-app",
+                             "delete-app", "change-key", "create-file", "write"}));
   if (inApplication && !options.has("app")) usageError("desfire " + command + " needs --app AID");
   if (command == "read" && !options.has("file")) usageError("desfire read needs --file N");
   if (options.has("output") && command != "read") usageError("only desfire read takes -o FILE");

@@ -37,6 +37,19 @@ _norvex() {
       COMPREPLY=($(compgen -W "0x0110 0x0120" -- "$current"))
       return
       ;;
+    -i | --input)
+      COMPREPLY=($(compgen -f -- "$current"))
+      return
+      ;;
+    -t | --key-type | --app-key-type | --new-key-type)
+      [ "${COMP_WORDS[1]}" = desfire ] || return
+      COMPREPLY=($(compgen -W "des 2k3des 3k3des aes" -- "$current"))
+      return
+      ;;
+    --comm)
+      COMPREPLY=($(compgen -W "plain mac enc" -- "$current"))
+      return
+      ;;
   esac
 
   local common="--reader --product --help"
@@ -60,9 +73,33 @@ _norvex() {
     "classic keys"*) COMPREPLY=($(compgen -W "$keys --json $card" -- "$current")) ;;
     "classic acl") COMPREPLY=($(compgen -W "decode" -- "$current")) ;;
     "classic acl decode"*) COMPREPLY=($(compgen -W "--json" -- "$current")) ;;
-    "desfire") COMPREPLY=($(compgen -W "info apps files read --help" -- "$current")) ;;
-    "desfire read"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --output --json $card" -- "$current")) ;;
-    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-no --json $card" -- "$current")) ;;
+    "desfire")
+      COMPREPLY=($(compgen -W "info apps files read uid free format create-app delete-app change-key
+                               create-file write --help" -- "$current"))
+      ;;
+    "desfire write"*)
+      COMPREPLY=($(compgen -W "--app --file --offset --input --key --key-type --key-no $card" \
+                     -- "$current") $(compgen -f -- "$current"))
+      ;;
+    "desfire create-app"*)
+      COMPREPLY=($(compgen -W "--app-key-type --keys --settings --iso-fid --df-name --key --key-type
+                               --key-no $card" -- "$current"))
+      ;;
+    "desfire create-file"*)
+      COMPREPLY=($(compgen -W "--app --file --type --size --comm --access --iso-fid --key --key-type
+                               --key-no $card" -- "$current"))
+      ;;
+    "desfire change-key"*)
+      COMPREPLY=($(compgen -W "--app --new-key --new-key-type --old-key --key-version --yes --key
+                               --key-type --key-no $card" -- "$current"))
+      ;;
+    "desfire format"* | "desfire delete-app"*)
+      COMPREPLY=($(compgen -W "--yes --key --key-type --key-no $card" -- "$current"))
+      ;;
+    "desfire read"*)
+      COMPREPLY=($(compgen -W "--app --file --key --key-type --key-no --output --json $card" -- "$current"))
+      ;;
+    "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-type --key-no --json $card" -- "$current")) ;;
     "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
     "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $card" -- "$current")) ;;
     "ultralight write"*) COMPREPLY=($(compgen -W "--yes $card" -- "$current")) ;;
