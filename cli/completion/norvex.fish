@@ -56,10 +56,27 @@ complete -c norvex -n "__fish_seen_subcommand_from acl; and not __fish_seen_subc
 # ultralight and desfire
 complete -c norvex -n "__fish_seen_subcommand_from ultralight; and not __fish_seen_subcommand_from dump write" -a 'dump write'
 complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from dump" -s o -l output -r -F -d 'page image file'
-set -l desfire_commands info apps files read
+set -l desfire_commands info apps files read uid free format create-app delete-app change-key create-file write
 complete -c norvex -n "__fish_seen_subcommand_from desfire; and not __fish_seen_subcommand_from $desfire_commands" -a "$desfire_commands"
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -s a -l app -x -d 'application AID'
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -s f -l file -x -d 'file number'
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -s k -l key -x -d 'DESFire key in hex'
 complete -c norvex -n "__fish_seen_subcommand_from desfire" -l key-no -x -d 'key number'
 complete -c norvex -n "__fish_seen_subcommand_from desfire; and __fish_seen_subcommand_from read" -s o -l output -r -F -d 'file for the contents'
+complete -c norvex -n "__fish_seen_subcommand_from desfire" -s t -l key-type -x -a 'des 2k3des 3k3des aes' -d 'key type (EV1 channel)'
+complete -c norvex -n "__fish_seen_subcommand_from desfire" -s y -l yes -d 'confirm'
+complete -c norvex -n "__fish_seen_subcommand_from create-app" -l app-key-type -x -a 'des 2k3des 3k3des aes' -d 'key type of the new application'
+complete -c norvex -n "__fish_seen_subcommand_from create-app" -l keys -x -d 'number of keys'
+complete -c norvex -n "__fish_seen_subcommand_from create-app" -l settings -x -d 'key settings in hex'
+complete -c norvex -n "__fish_seen_subcommand_from create-app create-file" -l iso-fid -x -d 'ISO file identifier'
+complete -c norvex -n "__fish_seen_subcommand_from create-app" -l df-name -x -d 'DF name in hex'
+complete -c norvex -n "__fish_seen_subcommand_from create-file" -l type -x -a 'std backup' -d 'file type'
+complete -c norvex -n "__fish_seen_subcommand_from create-file" -l size -x -d 'file size'
+complete -c norvex -n "__fish_seen_subcommand_from create-file" -l comm -x -a 'plain mac enc' -d 'communication'
+complete -c norvex -n "__fish_seen_subcommand_from create-file" -l access -x -d 'access rights R,W,RW,CHANGE'
+complete -c norvex -n "__fish_seen_subcommand_from write" -l offset -x -d 'offset in the file'
+complete -c norvex -n "__fish_seen_subcommand_from write" -s i -l input -r -F -d 'data file'
+complete -c norvex -n "__fish_seen_subcommand_from change-key" -l new-key -x -d 'new key in hex'
+complete -c norvex -n "__fish_seen_subcommand_from change-key" -l new-key-type -x -a 'des 2k3des 3k3des aes' -d 'new key type'
+complete -c norvex -n "__fish_seen_subcommand_from change-key" -l old-key -x -d 'old key in hex'
+complete -c norvex -n "__fish_seen_subcommand_from change-key" -l key-version -x -d 'key version'

@@ -38,7 +38,7 @@ _norvex() {
     'classic:Mifare Classic dump, restore, keys, value, acl'
     'apdu:send APDUs to an ISO 14443-4 card'
     'ultralight:Mifare Ultralight / NTAG dump, write'
-    'desfire:Mifare DESFire info, apps, files, read'
+    'desfire:Mifare DESFire: read, and personalise EV1 cards'
   )
   if (( CURRENT == 2 )); then
     _describe 'command' commands
@@ -84,7 +84,8 @@ _norvex() {
       ;;
     desfire)
       if (( CURRENT == 3 )); then
-        _values 'desfire command' info apps files read
+        _values 'desfire command' info apps files read uid free format create-app delete-app \
+          change-key create-file write
         return
       fi
       local -a output
@@ -92,6 +93,15 @@ _norvex() {
       _arguments $card $output '(-a --app)'{-a,--app}'[application AID]:AID:' \
         '(-f --file)'{-f,--file}'[file number]:file number:' \
         '(-k --key)'{-k,--key}'[DESFire key in hex]:key:' '--key-no[key number]:key number:' \
+        '(-t --key-type)'{-t,--key-type}'[key type]:type:(des 2k3des 3k3des aes)' \
+        '(-y --yes)'{-y,--yes}'[confirm]' '--app-key-type[key type of the new application]:type:(des 2k3des 3k3des aes)' \
+        '--keys[number of keys]:n:' '--settings[key settings in hex]:settings:' \
+        '--iso-fid[ISO file identifier]:fid:' '--df-name[DF name in hex]:name:' \
+        '--type[file type]:type:(std backup)' '--size[file size]:size:' \
+        '--comm[communication]:comm:(plain mac enc)' '--access[access rights R,W,RW,CHANGE]:rights:' \
+        '--offset[offset in the file]:offset:' '(-i --input)'{-i,--input}'[data file]:file:_files' \
+        '--new-key[new key in hex]:key:' '--new-key-type[new key type]:type:(des 2k3des 3k3des aes)' \
+        '--old-key[old key in hex]:key:' '--key-version[key version]:version:' \
         '--json[JSON output]'
       ;;
   esac
