@@ -12,7 +12,7 @@ packages=(
   umockdev libumockdev-dev
   clang libclang-rt-dev clang-format
   python3
-  libpcsclite-dev pcscd pcsc-tools python3-pyscard
+  libpcsclite-dev pcscd pcsc-tools python3-pyscard python3-cryptography
 )
 
 missing=()

@@ -44,6 +44,10 @@ try:
     from smartcard import scard
 except ImportError:
     skip("pyscard is not installed (make deps installs python3-pyscard)")
+try:
+    from cryptography.hazmat.primitives.ciphers import Cipher, algorithms, modes
+except ImportError:
+    skip("python3-cryptography is not installed (make deps installs it)")
 if shutil.which("pcscd") is None:
     skip("pcscd is not installed (make deps installs it)")
 if shutil.which("unshare") is None:
@@ -305,23 +309,84 @@ for apdu, expected in TYPEB:
     hresult, response, _ = transmit(card, apdu)
     check(response.hex().upper() == expected, f"type B {apdu}: {response.hex()} expected {expected}")
 hresult, response, _ = transmit(card, "00B0000000")
-typeb_file = response
 check(len(response) == 258 and response[-2:] == b"\x90\x00" and b"Line " in response,
       f"type B READ BINARY: {response.hex()}")
 disconnect(card)
 control("clear", "1")
 wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
 
-# A card with 64-byte frames (FSCI 5, as a DESFire has) answers 256 bytes in frames no longer
-# than its own: the same file as the type B card's.
-control("place", "1", "iso14443-4:fsci=5")
-wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
+# ---------------------------------------------------------------- a DESFire EV1 card
+# What the common open-source DESFire tools send: the ISO SELECT of the PICC's DF name first,
+# native commands wrapped as 90 INS 00 00 Lc data 00, the legacy authentication with the zero DES
+# key, then the NFC Forum type 4 application with ISO file identifiers (CC file E103, NDEF file
+# E104 with the Text "hello" record), read back as NFC readers do, with ISO 7816-4 alone.
+# The card's 64-byte frames carry a 255-byte command and a 256-byte answer in chained blocks.
+# A row: the APDU (AUTH: the legacy authentication to key 0), the answer's data, the status word.
+DESFIRE_UID = "04D1E2F3A4B5C6"
+CC = "000F20003B00340406E10408000000"
+NDEF_FILE = "000C" "D101085402656E68656C6C6F"
+LONG = bytes(range(7, 255)).hex().upper()
+DESFIRE = [
+    ("00A4040007D276000085010000", "", "9000"),            # PICC level by DF name
+    ("9060000000", "04010101001805", "91AF"),              # GetVersion: hardware, 4 KiB
+    ("90AF000000", "04010101041805", "91AF"),              # software 1.4
+    ("90AF000000", DESFIRE_UID + "BA4519E3204913", "9100"),  # UID, batch, production date
+    ("9045000000", "0F01", "9100"),                        # GetKeySettings of the PICC
+    ("AUTH", "", "9100"),
+    ("90FC000000", "", "9100"),                            # FormatPICC
+    ("90CA00000E0100000F2110E1D276000085010100", "", "9100"),  # type 4 application, ISO FIDs
+    ("905A00000301000000", "", "9100"),
+    ("AUTH", "", "9100"),
+    ("90CD0000090103E10000E00F000000", "", "9100"),        # CC file E103, read free
+    (f"903D00001601000000 0F0000{CC}00", "", "9100"),
+    ("90CD0000090204E100E0EE00080000", "", "9100"),        # NDEF file E104, 2 KiB, free
+    (f"903D00001502000000 0E0000{NDEF_FILE}00", "", "9100"),
+    ("00A4040007D276000085010100", "", "9000"),            # the NFC reader's sequence
+    ("00A4000C02E103", "", "9000"),
+    ("00B000000F", CC, "9000"),
+    ("00A4000C02E104", "", "9000"),
+    ("00B0000002", NDEF_FILE[:4], "9000"),
+    ("00B000020C", NDEF_FILE[4:], "9000"),
+    (f"903D0000FF020E0000F80000{LONG}00", "", "9100"),      # WriteData after the message
+    ("00B0000000", (NDEF_FILE + LONG)[:512], "9000"),
+]
+
+
+def des_decipher(block):
+    """DES deciphering with the zero key (two equal halves of a triple-DES key are single DES)."""
+    decryptor = Cipher(algorithms.TripleDES(bytes(16)), modes.ECB()).decryptor()
+    return decryptor.update(block) + decryptor.finalize()
+
+
+def legacy_authenticate(card):
+    """The host's side of the legacy authentication (0x0A) to key 0: every block goes through
+    the deciphering direction, the second chained by XOR with the first; the answer is RndA
+    rotated left by one byte. Gives the status word, or the fault."""
+    _, answer, _ = transmit(card, "900A0000010000")
+    if len(answer) != 10 or answer[-2:] != b"\x91\xAF":
+        return f"AF expected: {answer.hex()}"
+    rnd_b, rnd_a = des_decipher(answer[:8]), os.urandom(8)
+    first = des_decipher(rnd_a)
+    second = des_decipher(bytes(x ^ y for x, y in zip(rnd_b[1:] + rnd_b[:1], first)))
+    _, answer, _ = transmit(card, "90AF000010" + (first + second).hex() + "00")
+    if len(answer) != 10 or des_decipher(answer[:8]) != rnd_a[1:] + rnd_a[:1]:
+        return f"RndA' wrong: {answer.hex()}"
+    return answer[-2:].hex().upper()
+
+
+control("place", "1", f"desfire:uid={DESFIRE_UID}")
+seen = wait_state(classic_reader, scard.SCARD_STATE_PRESENT)
+check(seen is not None and bytes(seen).hex().upper() == "3B8180018080",
+      f"DESFire ATR {bytes(seen or []).hex()}")
 card = connect(classic_reader)
-for apdu in (f"00A4040C07{NDEF_AID}", "00A4000C02E104"):
-    transmit(card, apdu)
-hresult, response, _ = transmit(card, "00B0000000")
-check(len(response) == 258 and response == typeb_file, f"FSCI 5 card READ BINARY: {response.hex()} "
-      f"({scard.SCardGetErrorMessage(hresult)})")
+for apdu, data, status in DESFIRE:
+    if apdu == "AUTH":
+        answer = legacy_authenticate(card)
+        check(answer == status, f"DESFire legacy authentication: {answer}")
+        continue
+    hresult, response, _ = transmit(card, apdu)
+    check(response.hex().upper() == data + status,
+          f"DESFire {apdu[:40]}: {response.hex()} ({scard.SCardGetErrorMessage(hresult)})")
 disconnect(card)
 control("clear", "1")
 wait_state(classic_reader, scard.SCARD_STATE_EMPTY)
