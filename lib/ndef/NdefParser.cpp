@@ -86,6 +86,12 @@ long Append(const WireRecord& wire, bool& inChunk, std::vector<NdefRecord>& reco
     records.push_back(wire.record);
   }
   inChunk = wire.Has(ndef_flag::cf);
+  // The joined record must be one the format allows: an empty record stays empty across chunks.
+  const NdefRecord& joined = records.back();
+  if (!inChunk &&
+      !TnfAllowsLengths(joined.tnf, joined.type.size(), joined.id.size(), joined.payload.size())) {
+    return ndef_bad_record;
+  }
   return 0;
 }
 

@@ -50,15 +50,17 @@ void DecodePayload(const Copy& r) {
   const auto payload = ExactBuffer(r.payload.size());
   if (!r.payload.empty()) std::memcpy(payload.get(), r.payload.data(), r.payload.size());
   const auto size = static_cast<uint32_t>(r.payload.size());
-  std::vector<uint8_t> language(64), text(4 * r.payload.size() + 4);
+  std::vector<uint8_t> language(64), text(2 * r.payload.size());  // UTF-16 to UTF-8: x1.5 at most
   auto languageLength = static_cast<uint32_t>(language.size());
   auto textLength = static_cast<uint32_t>(text.size());
   uint32_t utf16 = 0;
   const long status = NDEF_DecodeText(payload.get(), size, language.data(), &languageLength,
                                       text.data(), &textLength, &utf16);
   FUZZ_CHECK(status == 0 || status == NORVEX_E_NDEF_BAD_PAYLOAD);
-  auto uriLength = static_cast<uint32_t>(text.size());
-  const long uri = NDEF_DecodeUri(payload.get(), size, text.data(), &uriLength);
+  // The longest prefix of the abbreviation table is 26 bytes.
+  std::vector<uint8_t> uriText(r.payload.size() + 26);
+  auto uriLength = static_cast<uint32_t>(uriText.size());
+  const long uri = NDEF_DecodeUri(payload.get(), size, uriText.data(), &uriLength);
   FUZZ_CHECK(uri == 0 || uri == NORVEX_E_NDEF_BAD_PAYLOAD);
 }
 

@@ -217,6 +217,9 @@ TEST(NdefCodec, MalformedMessagesNameTheFault) {
       {"empty record with a type", {0xD0, 0x01, 0x00, 0x54}, NORVEX_E_NDEF_BAD_RECORD},
       {"unknown with a type", {0xD5, 0x01, 0x00, 0x54}, NORVEX_E_NDEF_BAD_RECORD},
       {"reserved TNF", {0xD7, 0x00, 0x00}, NORVEX_E_NDEF_BAD_RECORD},
+      {"empty record with chunked payload",
+       {0xB0, 0x00, 0x00, 0x56, 0x00, 0x01, 0x41},
+       NORVEX_E_NDEF_BAD_RECORD},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
