@@ -2,7 +2,7 @@
 # libnorvexapi: every source of the library's layers under lib/ goes into one static core (used by
 # the unit tests, which reach internal classes) and the shared library is that core with only the
 # API exported. Lowest layer first; lib/ is the include root of the library's own headers.
-set(NORVEX_LIBRARY_DIRS status transport transport/usb reader session mifare desfire api)
+set(NORVEX_LIBRARY_DIRS status ndef transport transport/usb reader session mifare desfire api)
 set(NORVEX_CORE_SOURCES)
 foreach(dir IN LISTS NORVEX_LIBRARY_DIRS)
   file(GLOB dir_sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/lib/${dir}/*.cpp)

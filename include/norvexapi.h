@@ -577,6 +577,29 @@ NORVEX_API long MifU_Write16Bytes(void* session, uint8_t page, const uint8_t* da
 /* Writes data[4] into page. */
 NORVEX_API long MifU_WritePage(void* session, uint8_t page, const uint8_t* data);
 
+/* The NDEF message of an NFC Forum type 2 tag (Ultralight, NTAG213/215/216): the capability
+ * container E1 10 <data area size / 8> <access> in page 3 and, from page 4, TLVs (NULL, lock and
+ * memory control, proprietary, NDEF message with a 1- or 3-byte length, terminator).
+ *
+ * MifU_ReadNdef gives the message bytes (decode them with NDEF_ParseMessage) into message with
+ * the in/out length of the NDEF_ functions; an empty message gives length 0. MifU_WriteNdef
+ * replaces the message (a valid NDEF message, or length 0 for none) where the NDEF TLV stands;
+ * MifU_EraseNdef leaves an empty message. Writing sets the TLV's length to zero first, writes the
+ * message pages that change and writes the length last, so a tag that leaves the field holds the
+ * old message or an empty one. MifU_FormatNdef writes the capability container for a data area
+ * of dataAreaSize bytes (48 Ultralight, 144 NTAG213, 496 NTAG215, 872 NTAG216) into a blank
+ * page 3 (one-time programmable: this cannot be undone) and an empty message into page 4; a page
+ * 3 that already holds another value gives 8031 and nothing is written.
+ *
+ * Status: 0; 8108 when page 3 is no NDEF capability container or the data area holds no NDEF
+ * TLV; 8102 when a TLV length runs past the data area (nothing is written then); 8109 when the
+ * message does not fit (refused before any write); 8110 for a read-only capability container; a
+ * malformed message gives its NDEF status; otherwise the status of the failing page command. */
+NORVEX_API long MifU_ReadNdef(void* session, uint8_t* message, uint32_t* length);
+NORVEX_API long MifU_WriteNdef(void* session, const uint8_t* message, uint32_t length);
+NORVEX_API long MifU_EraseNdef(void* session);
+NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
+
 /* ---------------------------------------------------------------- DESFire cryptography
  *
  * A DESFire key is 16 bytes, two DES keys K1 and K2; ciphering is two-key triple DES (EDE with
@@ -981,6 +1004,73 @@ NORVEX_API long DF_WriteRecordEV1(void* session, uint8_t fileNo, FILE_COMM_SET s
                                   int len, const uint8_t* data);
 NORVEX_API long DF_ReadRecordsEV1(void* session, uint8_t fileNo, FILE_COMM_SET set, int offset,
                                   unsigned* count, uint8_t* out, unsigned recordSize);
+
+/* ---------------------------------------------------------------- NDEF messages and records */
+
+/* The NFC Forum record codec: no session, no reader, only the caller's buffers. Messages are the
+ * bytes of an NDEF message as a tag holds them (without the tag's TLV or length framing). Records
+ * that arrive in chunks are joined: a caller sees one record with the whole payload.
+ *
+ * Output buffers come with an in/out length: on entry the buffer's size, on return the bytes
+ * written. When the result does not fit, the call returns 8047 (NORVEX_E_WRONG_BUFFER_SIZE), stores
+ * the size needed and writes nothing else; a null buffer with a size of 0 asks for that size.
+ * A null pointer the call needs otherwise gives 8031. Malformed input gives one of the NDEF
+ * statuses 8101-8107 (norvexapi_status.h) naming the fault; input is never read past its length.
+ * Text comes and goes as UTF-8 bytes, without a terminating NUL. */
+
+/* Type name formats (TNF). 6 (unchanged) appears only inside chunked records, 7 is reserved. */
+enum {
+  NDEF_TNF_EMPTY = 0,
+  NDEF_TNF_WELL_KNOWN = 1, /* type "T" text, "U" URI, "Sp" smart poster */
+  NDEF_TNF_MEDIA = 2,      /* MIME media type, e.g. "text/vcard" */
+  NDEF_TNF_ABSOLUTE_URI = 3,
+  NDEF_TNF_EXTERNAL = 4, /* "domain:type", e.g. "android.com:pkg" with the package as payload */
+  NDEF_TNF_UNKNOWN = 5
+};
+
+/* One record to build: the type name format, then the type, ID and payload with their lengths.
+ * A record without ID has idLength 0 (id may then be null); likewise type and payload. */
+typedef struct NDEF_RECORD {
+  uint8_t tnf;
+  uint8_t typeLength;
+  uint8_t idLength;
+  const uint8_t* type;
+  const uint8_t* id;
+  const uint8_t* payload;
+  uint32_t payloadLength;
+} NDEF_RECORD;
+
+/* Checks a whole message and counts its records. 0 or an NDEF status; *count is set on success. A
+ * smart poster's payload is itself a message and parses with the same call. */
+NORVEX_API long NDEF_ParseMessage(const uint8_t* message, uint32_t length, uint32_t* count);
+/* Record index (from 0) of a valid message: its TNF, type, ID and (joined) payload. Each of type,
+ * id and payload has its own in/out length. An index past the last record gives 8031. */
+NORVEX_API long NDEF_GetRecord(const uint8_t* message, uint32_t length, uint32_t index,
+                               uint8_t* tnf, uint8_t* type, uint32_t* typeLength, uint8_t* id,
+                               uint32_t* idLength, uint8_t* payload, uint32_t* payloadLength);
+/* Encodes count records as one message: MB on the first, ME on the last, short records where the
+ * payload fits 255 bytes. No records: 8101; TNF 6 or 7, or an empty record (TNF 0) with content,
+ * or a type on TNF 5: 8105 or 8106. */
+NORVEX_API long NDEF_BuildMessage(const NDEF_RECORD* records, uint32_t count, uint8_t* message,
+                                  uint32_t* messageLength);
+
+/* Text record ("T") payloads. language is an IANA code such as "en" (1-63 bytes, NUL-terminated);
+ * with utf16 non-zero the text is stored UTF-16 big-endian, else UTF-8. Text that is not valid
+ * UTF-8, and a language outside 1-63 bytes, give 8107. Decoding gives the language, the text in
+ * UTF-8 (converted from UTF-16, which may start with a byte order mark) and *utf16 = 1 when it was
+ * stored as UTF-16. */
+NORVEX_API long NDEF_BuildText(const char* language, const uint8_t* text, uint32_t textLength,
+                               uint32_t utf16, uint8_t* payload, uint32_t* payloadLength);
+NORVEX_API long NDEF_DecodeText(const uint8_t* payload, uint32_t payloadLength, uint8_t* language,
+                                uint32_t* languageLength, uint8_t* text, uint32_t* textLength,
+                                uint32_t* utf16);
+/* URI record ("U") payloads: the longest matching prefix of the NFC Forum abbreviation table
+ * (codes 0x01-0x23, "http://www." to "urn:nfc:") becomes the identifier code. Decoding expands
+ * it; a code past the table or an empty payload gives 8107. */
+NORVEX_API long NDEF_BuildUri(const uint8_t* uri, uint32_t uriLength, uint8_t* payload,
+                              uint32_t* payloadLength);
+NORVEX_API long NDEF_DecodeUri(const uint8_t* payload, uint32_t payloadLength, uint8_t* uri,
+                               uint32_t* uriLength);
 
 /* The older interface's functions that take records, and a few more, are exported with C++
  * linkage (further below). */

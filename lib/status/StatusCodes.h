@@ -135,6 +135,18 @@ inline constexpr long frame_too_small = NORVEX_E_FRAME_TOO_SMALL;
 inline constexpr long wrong_buffer_size =
     NORVEX_E_WRONG_BUFFER_SIZE;  // a buffer size that does not fit the transfer
 
+// NDEF messages and records (8101-8110).
+inline constexpr long ndef_empty_message = NORVEX_E_NDEF_EMPTY_MESSAGE;
+inline constexpr long ndef_truncated = NORVEX_E_NDEF_TRUNCATED;
+inline constexpr long ndef_bad_message_flags = NORVEX_E_NDEF_BAD_MESSAGE_FLAGS;
+inline constexpr long ndef_unfinished_chunk = NORVEX_E_NDEF_UNFINISHED_CHUNK;
+inline constexpr long ndef_bad_chunk = NORVEX_E_NDEF_BAD_CHUNK;
+inline constexpr long ndef_bad_record = NORVEX_E_NDEF_BAD_RECORD;
+inline constexpr long ndef_bad_payload = NORVEX_E_NDEF_BAD_PAYLOAD;
+inline constexpr long ndef_no_tlv = NORVEX_E_NDEF_NO_TLV;
+inline constexpr long ndef_too_large = NORVEX_E_NDEF_TOO_LARGE;
+inline constexpr long ndef_read_only = NORVEX_E_NDEF_READ_ONLY;
+
 // DESFire. 0xA100 + s reports the card's own status byte s; 0xA2xx are the library's own.
 inline constexpr long df_no_changes = NORVEX_E_DF_NO_CHANGES;
 inline constexpr long df_out_of_eeprom_error = NORVEX_E_DF_OUT_OF_EEPROM_ERROR;

@@ -143,6 +143,17 @@ constexpr StatusEntry kStatusTable[] = {
     NORVEX_STATUS(no_iso_14443_4, "ERROR: ISO 14443 part 4 is not supported"),
     NORVEX_STATUS(frame_too_small, "ERROR: ISO 14443 part 4 frame is too small"),
     NORVEX_STATUS(wrong_buffer_size, "ERROR: unknown error"),
+    NORVEX_STATUS(ndef_empty_message, "NDEF: the message holds no record"),
+    NORVEX_STATUS(ndef_truncated, "NDEF: a length runs past the end of the message"),
+    NORVEX_STATUS(ndef_bad_message_flags, "NDEF: message begin or end flag out of place"),
+    NORVEX_STATUS(ndef_unfinished_chunk, "NDEF: chunked record without its last chunk"),
+    NORVEX_STATUS(ndef_bad_chunk, "NDEF: chunk with a type, an ID or a format of its own"),
+    NORVEX_STATUS(ndef_bad_record, "NDEF: type name format and lengths do not go together"),
+    NORVEX_STATUS(ndef_bad_payload, "NDEF: malformed Text or URI payload"),
+    NORVEX_STATUS(ndef_no_tlv,
+                  "NDEF: no NDEF message on the tag (no NDEF TLV, or no capability container)"),
+    NORVEX_STATUS(ndef_too_large, "NDEF: the message does not fit the tag"),
+    NORVEX_STATUS(ndef_read_only, "NDEF: the tag is read-only"),
 
     // DESFire: card status bytes (0xA1xx), then the library's own (0xA2xx)
     NORVEX_STATUS(df_no_changes, "DESFire error: no changes"),

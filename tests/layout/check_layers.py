@@ -8,9 +8,9 @@ import pathlib
 import re
 import sys
 
-LAYERS = ["status", "transport", "reader", "session", "mifare", "desfire", "api"]
+LAYERS = ["status", "ndef", "transport", "reader", "session", "mifare", "desfire", "api"]
 # Card families sit side by side: neither includes the other.
-RANK = {"status": 0, "transport": 1, "reader": 2, "session": 3, "mifare": 4, "desfire": 4, "api": 5}
+RANK = {"status": 0, "ndef": 1, "transport": 1, "reader": 2, "session": 3, "mifare": 4, "desfire": 4, "api": 5}
 LIBRARY_FOLDERS = set(LAYERS)
 SIMULATOR_MAY_SEE = {"lib/transport/usb/VirtualBusProtocol.h"}
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)

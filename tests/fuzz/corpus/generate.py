@@ -286,6 +286,15 @@ def desfire_ev1_answer() -> None:
           bytes([10, 0]) + u16(0) + u16(0) + u16(len(ndef)) + ndef + u16(len(bare)) + bare)
 
 
+def ndef_codec() -> None:
+    """Inputs of ndef_codec_fuzz.cpp: a message."""
+    write("ndef_codec", "text_hello", bytes.fromhex("D101085402656E68656C6C6F"))
+    write("ndef_codec", "smart_poster",
+          bytes.fromhex("D1021C5370 910109 5402656E") + b"Libnfc" + bytes.fromhex("51010B 5503") + b"libnfc.org")
+    write("ndef_codec", "chunked", bytes.fromhex("B101035402656E 3600026865 360000 5600036C6C6F"))
+    write("ndef_codec", "utf16_text", bytes.fromhex("D101095482656E0068FFFE6800"))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -298,3 +307,4 @@ if __name__ == "__main__":
     desfire_commands()
     desfire_card()
     desfire_ev1_answer()
+    ndef_codec()

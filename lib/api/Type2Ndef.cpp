@@ -1,0 +1,153 @@
+// SPDX-License-Identifier: MIT
+// The NDEF message of an NFC Forum type 2 tag (Ultralight, NTAG21x) through the page exports:
+// capability container in page 3, TLVs in the data area from page 4.
+//
+// Writes keep the tag valid at every step: the NDEF TLV's length is set to zero first, the message
+// pages follow, and the length is written last, so a tag leaving the field mid-write holds the old
+// message, or an empty one. Only data-area pages from the NDEF TLV on are written; lock pages,
+// the capability container and control TLVs before the NDEF TLV are left alone, and a message
+// that does not fit is refused before any write.
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "api/CallerBuffers.h"
+#include "ndef/NdefMessage.h"
+#include "ndef/Type2Tlv.h"
+#include "norvexapi.h"
+#include "session/ExceptionBoundary.h"
+#include "status/StatusCodes.h"
+
+namespace {
+
+constexpr std::size_t kReadSize = 16;          // one READ answers four pages
+constexpr std::size_t kMaxDataArea = 255 * 8;  // the largest size a capability container names
+
+struct Tag {
+  std::array<std::uint8_t, 4> cc{};
+  std::vector<std::uint8_t> area;  // the data area, page 4 on
+};
+
+// Reads the capability container and, for an NDEF-formatted tag, its whole data area.
+long ReadTag(void* session, Tag& tag) {
+  std::array<std::uint8_t, kReadSize> pages{};
+  if (const long status = MifU_Read16Bytes(session, type2::cc_page, pages.data())) return status;
+  std::copy_n(pages.begin(), tag.cc.size(), tag.cc.begin());
+  const std::size_t size = type2::DataAreaSize(tag.cc);
+  if (size == 0) return ndef_no_tlv;
+  for (std::size_t offset = 0; offset < size; offset += kReadSize) {
+    const auto page = static_cast<std::uint8_t>(type2::first_data_page + offset / type2::page_size);
+    if (const long status = MifU_Read16Bytes(session, page, pages.data())) return status;
+    tag.area.insert(tag.area.end(), pages.begin(), pages.end());
+  }
+  tag.area.resize(size);
+  return 0;
+}
+
+long WritePage(void* session, const std::vector<std::uint8_t>& image, std::size_t page) {
+  const auto number = static_cast<std::uint8_t>(type2::first_data_page + page);
+  return MifU_WritePage(session, number, &image[page * type2::page_size]);
+}
+
+// Writes target over current page by page: the pages holding the TLV's type and length first with
+// the length zero, then every other page that changes, then the length pages as they end up.
+long WriteSafely(void* session, const std::vector<std::uint8_t>& current,
+                 const std::vector<std::uint8_t>& target, const type2::NdefTlv& tlv) {
+  const std::size_t firstLengthPage = tlv.tlvOffset / type2::page_size;
+  const std::size_t lastLengthPage = (tlv.tlvOffset + tlv.lengthSize) / type2::page_size;
+  std::vector<std::uint8_t> staged = target;
+  std::fill_n(staged.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset + 1), tlv.lengthSize, 0);
+  if (tlv.lengthSize == 3) staged[tlv.tlvOffset + 1] = 0xFF;
+  const auto differs = [&](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
+                           std::size_t page) {
+    const auto begin = static_cast<std::ptrdiff_t>(page * type2::page_size);
+    return !std::equal(a.begin() + begin, a.begin() + begin + 4, b.begin() + begin);
+  };
+  for (std::size_t p = firstLengthPage; p <= lastLengthPage; ++p) {
+    if (!differs(staged, current, p)) continue;
+    if (const long status = WritePage(session, staged, p)) return status;
+  }
+  const std::size_t pages = target.size() / type2::page_size;
+  for (std::size_t p = 0; p < pages; ++p) {
+    if (p >= firstLengthPage && p <= lastLengthPage) continue;
+    if (!differs(target, current, p)) continue;
+    if (const long status = WritePage(session, target, p)) return status;
+  }
+  for (std::size_t p = firstLengthPage; p <= lastLengthPage; ++p) {
+    if (!differs(target, staged, p)) continue;
+    if (const long status = WritePage(session, target, p)) return status;
+  }
+  return 0;
+}
+
+long WriteMessage(void* session, std::span<const std::uint8_t> message) {
+  if (!message.empty()) {
+    std::vector<NdefRecord> records;
+    if (const long status = ParseNdefMessage(message, records)) return status;
+  }
+  Tag tag;
+  if (const long status = ReadTag(session, tag)) return status;
+  if (!type2::Writable(tag.cc)) return ndef_read_only;
+  type2::NdefTlv tlv;
+  const long found = type2::FindNdefTlv(tag.area, tlv);
+  if (found != 0 && found != ndef_no_tlv) return found;
+  std::vector<std::uint8_t> bytes;
+  if (const long status = type2::NdefTlvBytes(message, tlv.tlvOffset, tag.area.size(), bytes)) {
+    return status;
+  }
+  tlv.lengthSize = message.size() > 0xFE ? 3 : 1;
+  // Whole pages: the area is a multiple of 8 bytes, so every page lies inside it.
+  std::vector<std::uint8_t> target = tag.area;
+  std::copy(bytes.begin(), bytes.end(),
+            target.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset));
+  return WriteSafely(session, tag.area, target, tlv);
+}
+
+}  // namespace
+
+extern "C" {
+
+long MifU_ReadNdef(void* session, uint8_t* message, uint32_t* length) try {
+  if (length == nullptr) return wrong_parameter_value;
+  Tag tag;
+  if (const long status = ReadTag(session, tag)) return status;
+  type2::NdefTlv tlv;
+  if (const long status = type2::FindNdefTlv(tag.area, tlv)) return status;
+  const std::span<const std::uint8_t> found(tag.area.data() + tlv.messageOffset, tlv.messageLength);
+  return CopyToCaller({{{message, length}, found}});
+} catch (...) {
+  return StatusOfCurrentException();
+}
+
+long MifU_WriteNdef(void* session, const uint8_t* message, uint32_t length) try {
+  if (message == nullptr && length != 0) return wrong_parameter_value;
+  return WriteMessage(session, {message, message == nullptr ? 0 : length});
+} catch (...) {
+  return StatusOfCurrentException();
+}
+
+long MifU_EraseNdef(void* session) try { return WriteMessage(session, {}); } catch (...) {
+  return StatusOfCurrentException();
+}
+
+long MifU_FormatNdef(void* session, uint32_t dataAreaSize) try {
+  if (dataAreaSize == 0 || dataAreaSize % 8 != 0 || dataAreaSize > kMaxDataArea) {
+    return wrong_parameter_value;
+  }
+  std::array<std::uint8_t, kReadSize> pages{};
+  if (const long status = MifU_Read16Bytes(session, type2::cc_page, pages.data())) return status;
+  const auto cc = type2::CapabilityContainer(dataAreaSize);
+  const bool blank = std::all_of(pages.begin(), pages.begin() + 4, [](auto b) { return b == 0; });
+  if (!blank && !std::equal(cc.begin(), cc.end(), pages.begin())) return wrong_parameter_value;
+  if (blank) {
+    if (const long status = MifU_WritePage(session, type2::cc_page, cc.data())) return status;
+  }
+  // An empty NDEF message and the terminator, whatever the data area held.
+  const std::array<std::uint8_t, 4> empty{type2::tlv::ndef, 0x00, type2::tlv::terminator, 0x00};
+  return MifU_WritePage(session, type2::first_data_page, empty.data());
+} catch (...) {
+  return StatusOfCurrentException();
+}
+
+}  // extern "C"
