@@ -166,7 +166,9 @@ TEST_F(UltralightPassword, WrongPasswordsCountToAuthLimitWithoutRetries) {
   for (const auto& step : steps) {
     Bytes pack;
     EXPECT_EQ(Auth(step.password, step.expectedPack, &pack), step.status);
-    if (step.status == NORVEX_E_WRONG_CARD) EXPECT_EQ(pack, kPack) << "the tag's PACK is handed on";
+    if (step.status == NORVEX_E_WRONG_CARD) {
+      EXPECT_EQ(pack, kPack) << "the tag's PACK is handed on";
+    }
     Select();
   }
   EXPECT_EQ(Exchanges(), std::size(steps)) << "one PWD_AUTH per call";
