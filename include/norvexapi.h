@@ -600,6 +600,58 @@ NORVEX_API long MifU_WriteNdef(void* session, const uint8_t* message, uint32_t l
 NORVEX_API long MifU_EraseNdef(void* session);
 NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 
+/* ---------------------------------------------------------------- Ultralight EV1 and NTAG21x */
+
+/* Version, password, counters and fast reads of the Ultralight EV1 (MF0UL11, MF0UL21) and
+ * NTAG213/215/216, sent to the tag as raw frames through the reader's byte stream instruction
+ * (the reader adds CRC_A). A tag that refuses one answers with a NAK and goes idle, as above. */
+
+/* Chips MifU_GetVersion tells apart. */
+#define MIFU_CHIP_UNKNOWN 0    /* answered GET_VERSION, but with no answer known here */
+#define MIFU_CHIP_ULTRALIGHT 1 /* no GET_VERSION: Ultralight or Ultralight C */
+#define MIFU_CHIP_UL_EV1_MF0UL11                                   \
+  2 /* Ultralight EV1, 48 user bytes, configuration from page 0x10 \
+     */
+#define MIFU_CHIP_UL_EV1_MF0UL21 \
+  3                         /* Ultralight EV1, 128 user bytes, configuration from page 0x25 */
+#define MIFU_CHIP_NTAG213 4 /* 144 user bytes, configuration from page 0x29 */
+#define MIFU_CHIP_NTAG215 5 /* 504 user bytes, configuration from page 0x83 */
+#define MIFU_CHIP_NTAG216 6 /* 888 user bytes, configuration from page 0xE3 */
+
+/* Bits of MifU_SetProtection's flags, as in the tag's ACCESS byte. */
+#define MIFU_PROTECT_READS 0x80   /* PROT: pages from the first protected one refuse reads too */
+#define MIFU_AUTH_LIMIT_MASK 0x07 /* AUTHLIM: wrong passwords before PWD_AUTH locks; 0 no limit */
+
+/* GET_VERSION: version[8] receives the tag's answer, chip a MIFU_CHIP_* code and userBytes the
+ * size of its user memory. A tag that refuses the command or stays silent is an Ultralight or
+ * Ultralight C: 0, chip MIFU_CHIP_ULTRALIGHT, 48 bytes and version all zeros; that tag is then
+ * idle and MifU_GetCard activates it again. An answer of another length gives 7005. */
+NORVEX_API long MifU_GetVersion(void* session, uint8_t* version, uint8_t* chip,
+                                uint16_t* userBytes);
+/* PWD_AUTH with password[4]: the tag answers its 2-byte PACK, stored in pack when not NULL. A
+ * wrong password, or any once the tag's AUTHLIM count is reached, gives 8002 (the tag counts each
+ * wrong one; no retry is made). When expectedPack[2] is not NULL and differs from the answer the
+ * call returns 8003 (NORVEX_E_WRONG_CARD): the tag is not the one the PACK was set on. Until the
+ * tag leaves the field or goes idle, its protected pages can be read and written. */
+NORVEX_API long MifU_PasswordAuth(void* session, const uint8_t* password,
+                                  const uint8_t* expectedPack, uint8_t* pack);
+/* Sets up the password protection of a chip (a MIFU_CHIP_* code with configuration pages):
+ * password[4] into PWD and pack[2] into PACK (either left as it is when NULL), PROT and AUTHLIM
+ * of flags (MIFU_PROTECT_READS, MIFU_AUTH_LIMIT_MASK; other bits give 8031) into ACCESS, whose
+ * other bits are kept (CFGLCK is never set), and firstPage into AUTH0 last (0xFF, or any page past
+ * the tag's last: no protection). A protected tag needs MifU_PasswordAuth first. Returns 8031 for
+ * a chip without configuration pages, or the status of the first page read or write that fails
+ * (the pages before it are written). */
+NORVEX_API long MifU_SetProtection(void* session, uint8_t chip, uint8_t firstPage, uint8_t flags,
+                                   const uint8_t* password, const uint8_t* pack);
+/* FAST_READ of pages first to last into out[4 * (last - first + 1)], in exchanges of up to 60
+ * pages. A tag that refuses (a page past its last, a read-protected page) gives 8006; out is
+ * untouched on failure. */
+NORVEX_API long MifU_FastRead(void* session, uint8_t first, uint8_t last, uint8_t* out);
+/* READ_CNT: the 24-bit counter number counter (Ultralight EV1: 0-2; NTAG21x: 2, its NFC counter)
+ * into value. A counter the tag does not have, or one it protects by password, gives 8006. */
+NORVEX_API long MifU_ReadCounter(void* session, uint8_t counter, uint32_t* value);
+
 /* ---------------------------------------------------------------- DESFire cryptography
  *
  * A DESFire key is 16 bytes, two DES keys K1 and K2; ciphering is two-key triple DES (EDE with

@@ -170,11 +170,30 @@ std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidS
                                    std::move(application));
 }
 
-// An Ultralight or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04 when drawn),
-// or with the memory image of file= (its UID from pages 0 and 1 unless uid= is given).
+// The password options of the tags with configuration pages: pwd= (4 bytes), pack= (2 bytes)
+// and auth0= (hex, the first protected page), written into the configuration pages.
+void applyPassword(const CardDescription& description, Type2Tag& card) {
+  const unsigned config = card.model().configPage;
+  auto image = card.memory();
+  const auto put = [&](const char* name, size_t length, unsigned page, size_t byte) {
+    if (!description.option(name)) return;
+    if (config == 0)
+      throw std::invalid_argument(std::string("option ") + name + " needs a tag with a password");
+    const auto bytes = hexOption(description, name, {length});
+    std::copy(bytes.begin(), bytes.end(),
+              image.begin() + (config + page) * Type2Tag::kPageSize + byte);
+  };
+  put("auth0", 1, 0, 3);
+  put("pwd", 4, 2, 0);
+  put("pack", 2, 3, 0);
+  card.setMemory(image);
+}
+
+// An Ultralight, Ultralight EV1 or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04
+// when drawn), or with the memory image of file= (its UID from pages 0 and 1 unless uid= is
+// given); then the password options.
 std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSource& freshUid,
                                 const Type2Model& model) {
-  description.requireOnly({"uid", "file"});
   std::vector<uint8_t> image;
   if (auto path = description.option("file")) {
     image = readImage(*path, model.pages * Type2Tag::kPageSize);
@@ -190,12 +209,29 @@ std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSou
   }
   auto card = std::make_unique<Type2Tag>(model, std::move(uid));
   if (!image.empty()) card->setMemory(image);
+  applyPassword(description, *card);
   return card;
 }
 
 template <const Type2Model& (*model)()>
 std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidSource& freshUid) {
+  if (model().configPage == 0) {
+    description.requireOnly({"uid", "file"});
+  } else {
+    description.requireOnly({"uid", "file", "pwd", "pack", "auth0"});
+  }
   return makeType2(description, freshUid, model());
+}
+
+// An Ultralight EV1: model=mf0ul11 (20 pages, the default) or model=mf0ul21 (41 pages).
+std::unique_ptr<Card> makeUltralightEv1(const CardDescription& description,
+                                        const UidSource& freshUid) {
+  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model"});
+  const std::string chip = description.option("model").value_or("mf0ul11");
+  if (chip != "mf0ul11" && chip != "mf0ul21") {
+    throw std::invalid_argument("option model=" + chip + " is not mf0ul11 or mf0ul21");
+  }
+  return makeType2(description, freshUid, ultralightEv1Model(chip == "mf0ul21"));
 }
 
 // A type B card with an ISO 7816-4 file system behind its ISO 14443-4 layer: pupi= (4 bytes,
@@ -239,7 +275,7 @@ struct Maker {
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 10> kMakers{{
+constexpr std::array<Maker, 11> kMakers{{
     {"classicmini",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::kMini);
@@ -258,6 +294,7 @@ constexpr std::array<Maker, 10> kMakers{{
     {"ntag213", makeType2Of<ntag213Model>},
     {"ntag215", makeType2Of<ntag215Model>},
     {"ntag216", makeType2Of<ntag216Model>},
+    {"ultralight-ev1", makeUltralightEv1},
     {"typeb", makeTypeB},
 }};
 

@@ -40,7 +40,9 @@ class Field {
   //     cid=on|off (CID support announced in TC);
   //   desfire: uid=HEX (7 bytes), key=[TYPE:]HEX (PICC master key: des 8 or 16 bytes, the
   //     default; 2k3des 16; 3k3des 24; aes 16), size=2k|4k|8k (EEPROM, default 4k);
-  //   ultralight, ntag213, ntag215, ntag216: uid=HEX (7 bytes), file=PATH (raw page image);
+  //   ultralight, ntag213, ntag215, ntag216, ultralight-ev1: uid=HEX (7 bytes), file=PATH (raw
+  //     page image); all but the ultralight also pwd=HEX (4 bytes), pack=HEX (2 bytes),
+  //     auth0=HEX (first protected page); ultralight-ev1 model=mf0ul11|mf0ul21;
   //   typeb: pupi=HEX (4 bytes), afi=HEX (1 byte), appdata=HEX (4 bytes of application data),
   //     proto=HEX (3 bytes of protocol info), hlr=HEX (higher-layer response to ATTRIB, up to
   //     64 bytes), slot=N (1-16: the slot the card always takes instead of a drawn one).

@@ -11,6 +11,8 @@ namespace {
 
 constexpr uint8_t kRead = 0x30;
 constexpr uint8_t kFastRead = 0x3A;
+constexpr uint8_t kReadCounter = 0x39;
+constexpr uint8_t kPasswordAuth = 0x1B;
 constexpr uint8_t kGetVersion = 0x60;
 constexpr uint8_t kCompatibilityWrite = 0xA0;
 constexpr uint8_t kWrite = 0xA2;
@@ -19,10 +21,18 @@ constexpr uint8_t kNak = 0x00;
 constexpr uint8_t kInternalByte = 0x48;  // page 2 byte 1
 constexpr size_t kReadPages = 4;
 constexpr size_t kCompatibilityData = 16;
-constexpr uint8_t kConfigLockBit = 0x40;  // CFGLCK in the ACCESS byte (CFG1 byte 0)
+// The ACCESS byte (CFG1 byte 0).
+constexpr uint8_t kProtectReads = 0x80;        // PROT
+constexpr uint8_t kConfigLockBit = 0x40;       // CFGLCK
+constexpr uint8_t kNfcCounterOn = 0x10;        // NFC_CNT_EN
+constexpr uint8_t kNfcCounterNeedsPwd = 0x08;  // NFC_CNT_PWD_PROT
+constexpr uint8_t kAuthLimitMask = 0x07;       // AUTHLIM, 0: no limit
+constexpr unsigned kNfcCounter = 2;
+constexpr unsigned kCounterBytes = 3;
 
-// NTAG21x configuration after the dynamic lock page: CFG0, CFG1, PWD, PACK.
-constexpr unsigned kCfg0Offset = 1, kCfg1Offset = 2, kPwdOffset = 3, kPackOffset = 4;
+// The configuration pages from CFG0 on: CFG0, CFG1, PWD, PACK.
+constexpr unsigned kCfg1Offset = 1, kPwdOffset = 2, kPackOffset = 3;
+constexpr size_t kAuth0Byte = 3;
 
 std::array<uint8_t, 8> ntagVersion(uint8_t storageSize) {
   return {0x00, 0x04, 0x04, 0x02, 0x01, 0x00, storageSize, 0x03};
@@ -31,23 +41,44 @@ std::array<uint8_t, 8> ntagVersion(uint8_t storageSize) {
 }  // namespace
 
 const Type2Model& ultralightModel() {
-  static const Type2Model model{"ultralight", 16, {0, 0, 0, 0}, std::nullopt, {}};
+  static const Type2Model model{"ultralight", 16, {0, 0, 0, 0}, std::nullopt, {}, 0, false};
   return model;
 }
 const Type2Model& ntag213Model() {
   static const Type2Model model{
-      "ntag213", 45, {0xE1, 0x10, 0x12, 0x00}, ntagVersion(0x0F), {40, 2}};
+      "ntag213", 45, {0xE1, 0x10, 0x12, 0x00}, ntagVersion(0x0F), {40, 2}, 41, true};
   return model;
 }
 const Type2Model& ntag215Model() {
   static const Type2Model model{
-      "ntag215", 135, {0xE1, 0x10, 0x3E, 0x00}, ntagVersion(0x11), {130, 16}};
+      "ntag215", 135, {0xE1, 0x10, 0x3E, 0x00}, ntagVersion(0x11), {130, 16}, 131, true};
   return model;
 }
 const Type2Model& ntag216Model() {
   static const Type2Model model{
-      "ntag216", 231, {0xE1, 0x10, 0x6D, 0x00}, ntagVersion(0x13), {226, 16}};
+      "ntag216", 231, {0xE1, 0x10, 0x6D, 0x00}, ntagVersion(0x13), {226, 16}, 227, true};
   return model;
+}
+// MF0UL11: 20 pages, configuration from page 0x10; MF0UL21: 41 pages, dynamic lock bytes in page
+// 0x24 (two pages a bit from page 16), configuration from page 0x25.
+const Type2Model& ultralightEv1Model(bool mf0ul21) {
+  static const Type2Model mf0ul11Model{
+      "ultralight-ev1",
+      20,
+      {0, 0, 0, 0},
+      std::array<uint8_t, 8>{0x00, 0x04, 0x03, 0x01, 0x01, 0x00, 0x0B, 0x03},
+      {},
+      0x10,
+      false};
+  static const Type2Model mf0ul21Model{
+      "ultralight-ev1",
+      41,
+      {0, 0, 0, 0},
+      std::array<uint8_t, 8>{0x00, 0x04, 0x03, 0x01, 0x01, 0x00, 0x0E, 0x03},
+      {0x24, 2},
+      0x25,
+      false};
+  return mf0ul21 ? mf0ul21Model : mf0ul11Model;
 }
 
 Type2Tag::Type2Tag(const Type2Model& model, std::vector<uint8_t> uid)
@@ -63,15 +94,22 @@ Type2Tag::Type2Tag(const Type2Model& model, std::vector<uint8_t> uid)
   page(2)[0] = bcc1;
   page(2)[1] = kInternalByte;
   std::copy(model.capabilityContainer.begin(), model.capabilityContainer.end(), page(3).begin());
-  if (const unsigned locks = model.dynamicLocks.page; locks != 0) {
+  if (model.ntag) {
     const std::array<uint8_t, 4> emptyNdef{0x03, 0x00, 0xFE, 0x00};  // NDEF TLV, terminator
     std::copy(emptyNdef.begin(), emptyNdef.end(), page(4).begin());
-    page(locks)[3] = 0xBD;
-    const std::array<uint8_t, 4> cfg0{0x04, 0x00, 0x00, 0xFF};  // AUTH0 FF: no protection
-    std::copy(cfg0.begin(), cfg0.end(), page(locks + kCfg0Offset).begin());
-    page(locks + kCfg1Offset)[1] = 0x05;
-    std::fill_n(page(locks + kPwdOffset).begin(), kPageSize, 0xFF);
+    page(model.dynamicLocks.page)[3] = 0xBD;
+    page(model.configPage)[0] = 0x04;  // STRG_MOD_EN
   }
+  if (const unsigned config = model.configPage; config != 0) {
+    page(config)[kAuth0Byte] = 0xFF;  // AUTH0 past the last page: no protection
+    page(config + kCfg1Offset)[1] = 0x05;
+    std::fill_n(page(config + kPwdOffset).begin(), kPageSize, 0xFF);  // PWD FFFFFFFF, PACK 0000
+  }
+}
+
+void Type2Tag::dropSession() {
+  pendingCompatibilityWrite_.reset();
+  authenticated_ = false;
 }
 
 bool Type2Tag::setMemory(const std::vector<uint8_t>& image) {
@@ -81,18 +119,39 @@ bool Type2Tag::setMemory(const std::vector<uint8_t>& image) {
 }
 
 unsigned Type2Tag::lastUserPage() const {
-  const unsigned locks = model_.dynamicLocks.page;
-  return locks != 0 ? locks - 1 : model_.pages - 1;
+  if (model_.dynamicLocks.page != 0) return model_.dynamicLocks.page - 1;
+  return model_.configPage != 0 ? model_.configPage - 1 : model_.pages - 1;
 }
 
 bool Type2Tag::isPasswordPage(unsigned number) const {
-  const unsigned locks = model_.dynamicLocks.page;
-  return locks != 0 && (number == locks + kPwdOffset || number == locks + kPackOffset);
+  const unsigned config = model_.configPage;
+  return config != 0 && (number == config + kPwdOffset || number == config + kPackOffset);
+}
+
+uint8_t Type2Tag::access() const {
+  const unsigned config = model_.configPage;
+  return config != 0 ? memory_[(config + kCfg1Offset) * kPageSize] : 0;
 }
 
 bool Type2Tag::configurationLocked() const {
-  const unsigned locks = model_.dynamicLocks.page;
-  return locks != 0 && (memory_[(locks + kCfg1Offset) * kPageSize] & kConfigLockBit);
+  return access() & kConfigLockBit;
+}
+
+bool Type2Tag::writeProtected(unsigned number) const {
+  const unsigned config = model_.configPage;
+  return config != 0 && !authenticated_ && number >= memory_[config * kPageSize + kAuth0Byte];
+}
+
+bool Type2Tag::readProtected(unsigned number) const {
+  return (access() & kProtectReads) && writeProtected(number);
+}
+
+// The NTAG21x NFC counter steps once per power-up, on the first read, while NFC_CNT_EN is set.
+void Type2Tag::countNfcRead() {
+  if (!model_.ntag || nfcCounted_ || !(access() & kNfcCounterOn)) return;
+  nfcCounted_ = true;
+  auto& counter = counters_[kNfcCounter];
+  if (counter < 0xFFFFFF) ++counter;
 }
 
 std::span<uint8_t, Type2Tag::kPageSize> Type2Tag::page(unsigned number) {
@@ -108,21 +167,62 @@ void Type2Tag::appendPage(unsigned number, std::vector<uint8_t>& out) const {
   }
 }
 
-CardAnswer Type2Tag::readPages(unsigned first, unsigned last, std::vector<uint8_t>& out) const {
+// FAST_READ: every page of the range must be readable, or the tag refuses the whole command.
+CardAnswer Type2Tag::readPages(unsigned first, unsigned last, std::vector<uint8_t>& out) {
   if (first > last || last >= model_.pages) return CardAnswer::Rejected;
+  for (unsigned number = first; number <= last; ++number) {
+    if (readProtected(number)) return CardAnswer::AccessDenied;
+  }
+  countNfcRead();
   out.clear();
   for (unsigned number = first; number <= last; ++number) appendPage(number, out);
   return CardAnswer::Ok;
 }
 
+// READ: four pages from address, rolling over to page 0 past the last page, or past the last
+// page before a read-protected area.
 CardAnswer Type2Tag::doRead(uint8_t command, uint8_t address, std::vector<uint8_t>& out) {
   if (command == kGetVersion && model_.version) {
     out.assign(model_.version->begin(), model_.version->end());
     return CardAnswer::Ok;
   }
   if (command != kRead || address >= model_.pages) return CardAnswer::Rejected;
+  if (readProtected(address)) return CardAnswer::AccessDenied;
+  unsigned end = model_.pages;
+  while (readProtected(end - 1)) --end;
+  countNfcRead();
   out.clear();
-  for (size_t i = 0; i < kReadPages; ++i) appendPage((address + i) % model_.pages, out);
+  for (size_t i = 0; i < kReadPages; ++i) appendPage((address + i) % end, out);
+  return CardAnswer::Ok;
+}
+
+// PWD_AUTH: PACK for the right password while AUTHLIM is not reached, NAK otherwise.
+CardAnswer Type2Tag::passwordAuth(std::span<const uint8_t> password, std::vector<uint8_t>& out) {
+  const unsigned limit = access() & kAuthLimitMask;
+  if (limit != 0 && failedPasswords_ >= limit) return CardAnswer::AccessDenied;
+  const auto stored = page(model_.configPage + kPwdOffset);
+  if (!std::equal(password.begin(), password.end(), stored.begin(), stored.end())) {
+    if (failedPasswords_ < kAuthLimitMask) ++failedPasswords_;
+    return CardAnswer::AccessDenied;
+  }
+  failedPasswords_ = 0;
+  authenticated_ = true;
+  const auto pack = memory_.begin() + (model_.configPage + kPackOffset) * kPageSize;
+  out.assign(pack, pack + 2);
+  return CardAnswer::Ok;
+}
+
+// READ_CNT: the counter's 24 bits, least significant byte first.
+CardAnswer Type2Tag::readCounter(uint8_t number, std::vector<uint8_t>& out) const {
+  const bool exists = model_.ntag ? number == kNfcCounter : number < counters_.size();
+  if (!exists) return CardAnswer::Rejected;
+  if (model_.ntag && (access() & kNfcCounterNeedsPwd) && !authenticated_) {
+    return CardAnswer::AccessDenied;
+  }
+  out.clear();
+  for (unsigned i = 0; i < kCounterBytes; ++i) {
+    out.push_back(static_cast<uint8_t>(counters_[number] >> (8 * i)));
+  }
   return CardAnswer::Ok;
 }
 
@@ -136,6 +236,7 @@ CardAnswer Type2Tag::doWrite(uint8_t command, uint8_t address, std::span<const u
 CardAnswer Type2Tag::writePage(unsigned number, std::span<const uint8_t, kPageSize> data) {
   const auto& dynamic = model_.dynamicLocks;
   if (number < type2::kLockPage || number >= model_.pages) return CardAnswer::Rejected;
+  if (writeProtected(number)) return CardAnswer::AccessDenied;
   if (number == type2::kLockPage) {
     type2::mergeStaticLocks(page(number).subspan<2, 2>(), data[2], data[3]);
     return CardAnswer::Ok;
@@ -146,7 +247,7 @@ CardAnswer Type2Tag::writePage(unsigned number, std::span<const uint8_t, kPageSi
     for (size_t i = 0; i < kPageSize; ++i) target[i] |= data[i];
   } else if (dynamic.pagesPerBit != 0 && number == dynamic.page) {
     type2::mergeDynamicLocks(target.first<3>(), data.first<3>());
-  } else if (number > lastUserPage() && number <= dynamic.page + kCfg1Offset &&
+  } else if (number > lastUserPage() && number <= model_.configPage + kCfg1Offset &&
              configurationLocked()) {
     return CardAnswer::AccessDenied;
   } else {
@@ -183,6 +284,14 @@ std::optional<CardFrame> Type2Tag::answerFrame(std::span<const uint8_t> frame) {
     case kFastRead:
       if (frame.size() != 3 || !model_.version) return ack(CardAnswer::Rejected);
       answer = readPages(frame[1], frame[2], out);
+      break;
+    case kReadCounter:
+      if (frame.size() != 2 || !model_.configPage) return ack(CardAnswer::Rejected);
+      answer = readCounter(frame[1], out);
+      break;
+    case kPasswordAuth:
+      if (frame.size() != 1 + kPageSize || !model_.configPage) return ack(CardAnswer::Rejected);
+      answer = passwordAuth(frame.subspan(1), out);
       break;
     case kWrite:
       if (frame.size() != 2 + kPageSize) return ack(CardAnswer::Rejected);

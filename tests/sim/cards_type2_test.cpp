@@ -98,6 +98,9 @@ TEST(CardsType2, LockAndOtpBitsAreOnlyEverSet) {
       {"ntag215", 130, {0x01, 0x00, 0x00, 0x00}, kOk, 130, {0x01, 0x00, 0x00, 0xBD}},
       {"ntag215", 31, {3, 3, 3, 3}, kAuthError, 31, {0, 0, 0, 0}},
       {"ntag215", 32, {3, 3, 3, 3}, kOk, 32, {3, 3, 3, 3}},
+      {"ultralight-ev1", 15, {4, 4, 4, 4}, kOk, 15, {4, 4, 4, 4}},
+      {"ultralight-ev1", 0x11, {0x40, 0x05, 0x00, 0x00}, kOk, 0x11, {0x40, 0x05, 0x00, 0x00}},
+      {"ultralight-ev1", 0x10, {0x00, 0x00, 0x00, 0x04}, kAuthError, 0x10, {0, 0, 0, 0xFF}},
   };
   std::map<std::string, std::unique_ptr<Type2Harness>> tags;
   for (const auto& step : steps) {
