@@ -13,25 +13,25 @@ namespace norvex::cli {
 
 namespace {
 
-constexpr uint8_t kExchangeByteStream = 0x03;  // reader instruction: one frame to the card
-constexpr uint8_t kCrcOnBothWays = 0x1E;       // the reader adds CRC_A and checks the answer's
-constexpr uint8_t kGetVersion = 0x60;
 constexpr std::size_t kVersionLength = 8;
 constexpr std::size_t kPageSize = 4;
 
-struct VersionRow {
-  uint8_t productType, storageSize;
+// The chips the library identifies by GET_VERSION.
+struct ChipRow {
+  uint8_t chip;  // MIFU_CHIP_*
   const char* kind;
   const char* name;
 };
-constexpr std::array kVersions = {
-    VersionRow{0x03, 0x0B, "ultralight-ev1", "Mifare Ultralight EV1 (MF0UL11, 48 bytes)"},
-    VersionRow{0x03, 0x0E, "ultralight-ev1", "Mifare Ultralight EV1 (MF0UL21, 128 bytes)"},
-    VersionRow{0x04, 0x0B, "ntag210", "NTAG210"},
-    VersionRow{0x04, 0x0E, "ntag212", "NTAG212"},
-    VersionRow{0x04, 0x0F, "ntag213", "NTAG213"},
-    VersionRow{0x04, 0x11, "ntag215", "NTAG215"},
-    VersionRow{0x04, 0x13, "ntag216", "NTAG216"},
+constexpr std::array kChips = {
+    ChipRow{MIFU_CHIP_UL_EV1_MF0UL11, "ultralight-ev1",
+            "Mifare Ultralight EV1 (MF0UL11, 48 bytes)"},
+    ChipRow{MIFU_CHIP_UL_EV1_MF0UL21, "ultralight-ev1",
+            "Mifare Ultralight EV1 (MF0UL21, 128 bytes)"},
+    ChipRow{MIFU_CHIP_NTAG210, "ntag210", "NTAG210"},
+    ChipRow{MIFU_CHIP_NTAG212, "ntag212", "NTAG212"},
+    ChipRow{MIFU_CHIP_NTAG213, "ntag213", "NTAG213"},
+    ChipRow{MIFU_CHIP_NTAG215, "ntag215", "NTAG215"},
+    ChipRow{MIFU_CHIP_NTAG216, "ntag216", "NTAG216"},
 };
 
 // The capability container's size byte with the page count that tells Ultralight C (48 pages)
@@ -50,24 +50,18 @@ constexpr std::array kContainers = {
     ContainerRow{0x6D, 0, "ntag216", "NTAG216"},
 };
 
-bool getVersion(void* session, std::array<uint8_t, kVersionLength>& version) {
-  const uint8_t params[] = {kCrcOnBothWays, 1, 0, kGetVersion};  // flags, length (LE), frame
-  auto length = static_cast<uint32_t>(version.size());
-  return SendDirectCommand(session, kExchangeByteStream, params, sizeof params, version.data(),
-                           &length) == NORVEX_OK &&
-         length == version.size();
-}
-
 }  // namespace
 
 TagModel identifyTag(void* session, const std::vector<uint8_t>& memory) {
   const std::size_t pages = memory.size() / kPageSize;
   std::array<uint8_t, kVersionLength> version{};
-  if (getVersion(session, version)) {
+  uint8_t chip = MIFU_CHIP_ULTRALIGHT;
+  uint16_t userBytes = 0;
+  if (MifU_GetVersion(session, version.data(), &chip, &userBytes) == NORVEX_OK &&
+      chip != MIFU_CHIP_ULTRALIGHT) {
     const std::string basis = "GET_VERSION " + hex::encode(version.data(), version.size());
-    for (const VersionRow& row : kVersions)
-      if (row.productType == version[2] && row.storageSize == version[6])
-        return {row.kind, row.name, basis};
+    for (const ChipRow& row : kChips)
+      if (row.chip == chip) return {row.kind, row.name, basis};
     return {"type2", "Type 2 tag", basis};
   }
   constexpr std::size_t kContainerByte = 3 * kPageSize + 2;

@@ -609,14 +609,15 @@ NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 /* Chips MifU_GetVersion tells apart. */
 #define MIFU_CHIP_UNKNOWN 0    /* answered GET_VERSION, but with no answer known here */
 #define MIFU_CHIP_ULTRALIGHT 1 /* no GET_VERSION: Ultralight or Ultralight C */
-#define MIFU_CHIP_UL_EV1_MF0UL11                                   \
-  2 /* Ultralight EV1, 48 user bytes, configuration from page 0x10 \
-     */
-#define MIFU_CHIP_UL_EV1_MF0UL21 \
-  3                         /* Ultralight EV1, 128 user bytes, configuration from page 0x25 */
+/* Ultralight EV1 MF0UL11: 48 user bytes, configuration from page 0x10 */
+#define MIFU_CHIP_UL_EV1_MF0UL11 2
+/* Ultralight EV1 MF0UL21: 128 user bytes, configuration from page 0x25 */
+#define MIFU_CHIP_UL_EV1_MF0UL21 3
 #define MIFU_CHIP_NTAG213 4 /* 144 user bytes, configuration from page 0x29 */
 #define MIFU_CHIP_NTAG215 5 /* 504 user bytes, configuration from page 0x83 */
 #define MIFU_CHIP_NTAG216 6 /* 888 user bytes, configuration from page 0xE3 */
+#define MIFU_CHIP_NTAG210 7 /* 48 user bytes, configuration from page 0x10 */
+#define MIFU_CHIP_NTAG212 8 /* 128 user bytes, configuration from page 0x25 */
 
 /* Bits of MifU_SetProtection's flags, as in the tag's ACCESS byte. */
 #define MIFU_PROTECT_READS 0x80   /* PROT: pages from the first protected one refuse reads too */

@@ -14,9 +14,11 @@ struct ChipRow {
 
 constexpr uint8_t kUltralightEv1 = 0x03, kNtag = 0x04;
 
-constexpr std::array<ChipRow, 5> kChips{{
+constexpr std::array<ChipRow, 7> kChips{{
     {kUltralightEv1, 0x0B, {MIFU_CHIP_UL_EV1_MF0UL11, 48, 0x10}},
     {kUltralightEv1, 0x0E, {MIFU_CHIP_UL_EV1_MF0UL21, 128, 0x25}},
+    {kNtag, 0x0B, {MIFU_CHIP_NTAG210, 48, 0x10}},
+    {kNtag, 0x0E, {MIFU_CHIP_NTAG212, 128, 0x25}},
     {kNtag, 0x0F, {MIFU_CHIP_NTAG213, 144, 0x29}},
     {kNtag, 0x11, {MIFU_CHIP_NTAG215, 504, 0x83}},
     {kNtag, 0x13, {MIFU_CHIP_NTAG216, 888, 0xE3}},
