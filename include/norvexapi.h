@@ -618,6 +618,8 @@ NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 #define MIFU_CHIP_NTAG216 6 /* 888 user bytes, configuration from page 0xE3 */
 #define MIFU_CHIP_NTAG210 7 /* 48 user bytes, configuration from page 0x10 */
 #define MIFU_CHIP_NTAG212 8 /* 128 user bytes, configuration from page 0x25 */
+/* Ultralight C: 144 user bytes, AUTH0 in page 0x2A, AUTH1 in 0x2B, 3DES key in 0x2C-0x2F */
+#define MIFU_CHIP_ULTRALIGHT_C 9
 
 /* Bits of MifU_SetProtection's flags, as in the tag's ACCESS byte. */
 #define MIFU_PROTECT_READS 0x80   /* PROT: pages from the first protected one refuse reads too */
@@ -625,8 +627,10 @@ NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 
 /* GET_VERSION: version[8] receives the tag's answer, chip a MIFU_CHIP_* code and userBytes the
  * size of its user memory. A tag that refuses the command or stays silent is an Ultralight or
- * Ultralight C: 0, chip MIFU_CHIP_ULTRALIGHT, 48 bytes and version all zeros; that tag is then
- * idle and MifU_GetCard activates it again. An answer of another length gives 7005. */
+ * an Ultralight C, told apart by the first step of the 3DES authentication, which only the
+ * Ultralight C answers (0, version all zeros, chip MIFU_CHIP_ULTRALIGHT with 48 bytes or
+ * MIFU_CHIP_ULTRALIGHT_C with 144); that tag is then idle and MifU_GetCard activates it again.
+ * An answer of another length gives 7005. */
 NORVEX_API long MifU_GetVersion(void* session, uint8_t* version, uint8_t* chip,
                                 uint16_t* userBytes);
 /* PWD_AUTH with password[4]: the tag answers its 2-byte PACK, stored in pack when not NULL. A
@@ -652,6 +656,46 @@ NORVEX_API long MifU_FastRead(void* session, uint8_t first, uint8_t last, uint8_
 /* READ_CNT: the 24-bit counter number counter (Ultralight EV1: 0-2; NTAG21x: 2, its NFC counter)
  * into value. A counter the tag does not have, or one it protects by password, gives 8006. */
 NORVEX_API long MifU_ReadCounter(void* session, uint8_t counter, uint32_t* value);
+/* INCR_CNT (0xA5): adds increment to the 24-bit counter number counter of an Ultralight EV1
+ * (0-2). The tag refuses an increment that would take the counter past 0xFFFFFF, and a counter
+ * it does not have: 8006, the counter unchanged. increment above 0xFFFFFF gives 8031, nothing
+ * sent. */
+NORVEX_API long MifU_IncrementCounter(void* session, uint8_t counter, uint32_t increment);
+
+/* READ_SIG (0x3C 00): the tag's 32-byte originality signature (r || s, 16 bytes each) into
+ * signature[32]. A tag without one refuses (8006, or the reader's timeout). */
+NORVEX_API long MifU_ReadSignature(void* session, uint8_t* signature);
+/* Checks an originality signature[32] (r || s) over uid (uidLength bytes, taken directly as the
+ * number signed, no hash) with the ECDSA public key publicKey (publicKeyLength bytes, an
+ * uncompressed 04 || X || Y or compressed point) on the curve secp128r1. verified becomes 1 when
+ * the signature holds, 0 when it does not; both return 0. Needs no session. A public key that is
+ * no point of the curve, a uidLength of 0 or above 64, or a NULL pointer give 8031. */
+NORVEX_API long MifU_VerifySignature(const uint8_t* uid, uint32_t uidLength,
+                                     const uint8_t* signature, const uint8_t* publicKey,
+                                     uint32_t publicKeyLength, int* verified);
+
+/* ---------------------------------------------------------------- Ultralight C */
+
+/* The Ultralight C's 16-byte two-key triple DES key (key[0..7] the first DES key, key[8..15] the
+ * second; the factory key is 49 45 4D 4B 41 45 52 42 21 4E 41 43 55 4F 59 46) guards the pages
+ * from AUTH0 on. */
+
+/* 3DES mutual authentication (0x1A 00, then 0xAF with the host's answer): the tag proves it holds
+ * key and learns the host does. A wrong key makes the tag refuse the host's answer: 8002, the tag
+ * idle (MifU_GetCard activates it again). A tag whose answer does not prove the key gives 8003
+ * (NORVEX_E_WRONG_CARD); a tag that does not know the command 8006. Until the tag leaves the field
+ * or goes idle, its protected pages can be read and written. */
+NORVEX_API long MifU_AuthenticateC(void* session, const uint8_t* key);
+/* Writes key[16] (layout as above) into pages 0x2C-0x2F in the order the tag stores it (page 0x2C
+ * holds key[7..4], 0x2D key[3..0], 0x2E key[15..12], 0x2F key[11..8]). The key pages cannot be
+ * read back; a tag protected from page 0x2C on or before needs MifU_AuthenticateC first. Returns
+ * the status of the first page write that fails (the pages before it are written: authenticate
+ * with the old key fails then, and the key must be written again). */
+NORVEX_API long MifU_ChangeKeyC(void* session, const uint8_t* key);
+/* Sets AUTH1 (flags: MIFU_PROTECT_READS protects reads and writes, 0 writes only; other bits give
+ * 8031) and then AUTH0 = firstPage (0x30 or above: no protection). A protected tag needs
+ * MifU_AuthenticateC first. Returns the status of the first page write that fails. */
+NORVEX_API long MifU_SetProtectionC(void* session, uint8_t firstPage, uint8_t flags);
 
 /* ---------------------------------------------------------------- DESFire cryptography
  *
