@@ -59,6 +59,9 @@ TagModel identifyTag(void* session, const std::vector<uint8_t>& memory) {
   uint16_t userBytes = 0;
   if (MifU_GetVersion(session, version.data(), &chip, &userBytes) == NORVEX_OK &&
       chip != MIFU_CHIP_ULTRALIGHT) {
+    if (chip == MIFU_CHIP_ULTRALIGHT_C)
+      return {"ultralight-c", "Mifare Ultralight C",
+              "no GET_VERSION, answers the 3DES authentication"};
     const std::string basis = "GET_VERSION " + hex::encode(version.data(), version.size());
     for (const ChipRow& row : kChips)
       if (row.chip == chip) return {row.kind, row.name, basis};

@@ -295,6 +295,23 @@ def ndef_codec() -> None:
     write("ndef_codec", "utf16_text", bytes.fromhex("D101095482656E0068FFFE6800"))
 
 
+def ultralight_security() -> None:
+    uid = bytes.fromhex("04E10CDA993C80")
+    signature = bytes.fromhex("8B76052EE42F5567BEB53238B3E3F9950707C0DCC956B5C5EFCFDB709B2D82B3")
+    ntag_key = bytes.fromhex("04494E1A386D3D3CFE3DC10E5DE68A499B1C202DB5B132393E89ED19FE5BE8BC61")
+    write("ultralight_security", "published_signature", b"\x00" + bytes([len(uid)]) + uid + signature + ntag_key)
+    write("ultralight_security", "compressed_key", b"\x00" + bytes([len(uid)]) + uid + signature
+          + b"\x03" + ntag_key[1:17])
+
+    def frames(*parts: bytes) -> bytes:
+        return b"".join(bytes([len(part)]) + part for part in parts)
+
+    write("ultralight_security", "ultralight_c_session",
+          b"\x01" + frames(b"\x1a\x00", b"\xaf" + bytes(16), b"\x30\x28", b"\xa2\x2a\x04\x00\x00\x00", b"\x60"))
+    write("ultralight_security", "ev1_counters_and_signature",
+          b"\x03" + frames(b"\xa5\x00\x05\x00\x00\x00", b"\x39\x00", b"\x3c\x00", b"\x3a\x00\x13", b"\x1b" + bytes(4)))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -308,3 +325,4 @@ if __name__ == "__main__":
     desfire_card()
     desfire_ev1_answer()
     ndef_codec()
+    ultralight_security()
