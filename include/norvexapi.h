@@ -608,7 +608,7 @@ NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 
 /* Chips MifU_GetVersion tells apart. */
 #define MIFU_CHIP_UNKNOWN 0    /* answered GET_VERSION, but with no answer known here */
-#define MIFU_CHIP_ULTRALIGHT 1 /* no GET_VERSION: Ultralight or Ultralight C */
+#define MIFU_CHIP_ULTRALIGHT 1 /* no GET_VERSION, no 3DES authentication: Ultralight */
 /* Ultralight EV1 MF0UL11: 48 user bytes, configuration from page 0x10 */
 #define MIFU_CHIP_UL_EV1_MF0UL11 2
 /* Ultralight EV1 MF0UL21: 128 user bytes, configuration from page 0x25 */
@@ -683,8 +683,9 @@ NORVEX_API long MifU_VerifySignature(const uint8_t* uid, uint32_t uidLength,
 /* 3DES mutual authentication (0x1A 00, then 0xAF with the host's answer): the tag proves it holds
  * key and learns the host does. A wrong key makes the tag refuse the host's answer: 8002, the tag
  * idle (MifU_GetCard activates it again). A tag whose answer does not prove the key gives 8003
- * (NORVEX_E_WRONG_CARD); a tag that does not know the command 8006. Until the tag leaves the field
- * or goes idle, its protected pages can be read and written. */
+ * (NORVEX_E_WRONG_CARD); a tag that does not know the command 8006 or, when it stays silent, the
+ * reader's timeout. Until the tag leaves the field or goes idle, its protected pages can be read
+ * and written. */
 NORVEX_API long MifU_AuthenticateC(void* session, const uint8_t* key);
 /* Writes key[16] (layout as above) into pages 0x2C-0x2F in the order the tag stores it (page 0x2C
  * holds key[7..4], 0x2D key[3..0], 0x2E key[15..12], 0x2F key[11..8]). The key pages cannot be

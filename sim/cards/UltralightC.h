@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // A Mifare Ultralight C: a type 2 tag of 48 pages whose pages from AUTH0 on are guarded by a
-// two-key triple DES key. Page 0x28 holds lock bytes, 0x29 a counter, 0x2A byte 0 AUTH0 (the first
+// two-key triple DES key. Page 0x28 (lock bytes 2-3) and 0x29 (the 16-bit counter) are kept as
+// plain pages here, their lock and counting rules not enforced. 0x2A byte 0 AUTH0 (the first
 // protected page; 0x30 and above: none), 0x2B byte 0 AUTH1 (bit 0 set: writes only are
 // protected, clear: reads and writes), pages 0x2C-0x2F the key. The key pages take writes (unless
 // protected) but never answer a read: a READ rolls over to page 0 before them, or before the

@@ -62,6 +62,7 @@ TEST(OriginalitySignature, PublishedPairsVerifyAndAlteredOnesDoNot) {
     int verified;
   } cases[] = {
       {kFirstUid, kFirstSig, kNtagKey, 1},
+      {kFirstUid, kFirstSig, "03494E1A386D3D3CFE3DC10E5DE68A499B", 1},  // compressed point
       {"04DB0BDA993C80", "6048EFD9417CD10F6B7F1818D471A7FE5B46868D2EABDC6307A1E0AAE139D8D0",
        kNtagKey, 1},
       {"04C1285A373080", "CEA2EB0B3C95D0844A95B824A7553703B3702378033BF0987899DB70151A19E7",
