@@ -295,6 +295,26 @@ def ndef_codec() -> None:
     write("ndef_codec", "utf16_text", bytes.fromhex("D101095482656E0068FFFE6800"))
 
 
+def mad_crc(data: bytes) -> int:
+    """CRC-8 of the Mifare application directory: polynomial 0x1D, initial 0xC7, MSB first."""
+    value = 0xC7
+    for byte in data:
+        value ^= byte
+        for _ in range(8):
+            value = ((value << 1) ^ 0x1D) & 0xFF if value & 0x80 else (value << 1) & 0xFF
+    return value
+
+
+def classic_mad() -> None:
+    def directory(info: int, ndef: int, size: int) -> bytes:
+        body = bytes([info]) + b"\x03\xe1" * ndef
+        body += bytes(size - 1 - len(body))
+        return bytes([mad_crc(body)]) + body
+    write("classic_mad", "ndef_1k", bytes([1, 32]) + directory(1, 15, 32))
+    write("classic_mad", "ndef_4k", bytes([2, 32]) + directory(1, 15, 32) + directory(0, 23, 48))
+    write("classic_mad", "ndef_mini", bytes([0, 32]) + directory(1, 4, 32))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -308,3 +328,4 @@ if __name__ == "__main__":
     desfire_card()
     desfire_ev1_answer()
     ndef_codec()
+    classic_mad()
