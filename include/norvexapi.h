@@ -600,6 +600,40 @@ NORVEX_API long MifU_WriteNdef(void* session, const uint8_t* message, uint32_t l
 NORVEX_API long MifU_EraseNdef(void* session);
 NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
 
+/* The NDEF message of a Mifare Classic card (Mini, 1K, 4K) formatted as an NFC Forum tag. The
+ * Mifare application directory, MAD1 in sector 0 and MAD2 in sector 16 of a 4K card (when sector
+ * 0's general-purpose byte names version 2), both read with the public key A A0A1A2A3A4A5 and
+ * CRC-checked, names the NDEF sectors (entry 03 E1). Their data blocks, read and written with the
+ * public key A D3F7D3F7D3F7, hold the TLVs of a type 2 tag across sectors; trailers and the
+ * directory sectors are skipped. The card is selected afresh by each call (single-size UIDs).
+ *
+ * MifC_GetNdefInfo gives the largest message the NDEF sectors hold and the current message's
+ * length. MifC_ReadNdef gives the message bytes with the in/out length of the NDEF_ functions;
+ * an empty message gives length 0. MifC_WriteNdef replaces the message (a valid NDEF message, or
+ * length 0 for none); MifC_EraseNdef leaves an empty message. Writing sets the TLV's length to
+ * zero first, writes the data blocks that change and writes the length last, so a card that
+ * leaves the field holds the old message or an empty one; no trailer is ever written.
+ * MifC_FormatNdef formats a blank card (every sector with key A FFFFFFFFFFFF and transport access
+ * bits): every sector but 0 (and 16 on a 4K card) becomes an NDEF sector (key A D3F7D3F7D3F7,
+ * access 7F 07 88, general-purpose byte 40), the first one holding an empty message, then MAD2 and
+ * MAD1 naming them are written (key A A0A1A2A3A4A5, access 78 77 88, general-purpose byte C1, C2
+ * with MAD2). Key B stays FFFFFFFFFFFF. The keys and access bits cannot be changed back with the
+ * public keys. A card that is already NDEF-formatted only gets an empty message.
+ *
+ * Status: 0; 8108 when the card is no Mifare Classic card, its sector 0 does not open with the
+ * public MAD key or announces no MAD, no sector is an NDEF sector, or no NDEF TLV is found; 8111
+ * when a MAD's CRC does not match; 8112 when its info byte or an entry names a sector the card
+ * does not have; 8102 when a TLV length runs past the NDEF sectors (nothing is written then); 8109
+ * when the message does not fit (refused before any write); 8110 when an NDEF sector's
+ * general-purpose byte denies writing; a malformed message gives its NDEF status; otherwise the
+ * status of the failing selection, authentication, read or write (a format of a card that is
+ * neither blank nor NDEF-formatted gives the refused authentication). */
+NORVEX_API long MifC_GetNdefInfo(void* session, uint32_t* capacity, uint32_t* messageLength);
+NORVEX_API long MifC_ReadNdef(void* session, uint8_t* message, uint32_t* length);
+NORVEX_API long MifC_WriteNdef(void* session, const uint8_t* message, uint32_t length);
+NORVEX_API long MifC_EraseNdef(void* session);
+NORVEX_API long MifC_FormatNdef(void* session);
+
 /* ---------------------------------------------------------------- Ultralight EV1 and NTAG21x */
 
 /* Version, password, counters and fast reads of the Ultralight EV1 (MF0UL11, MF0UL21) and

@@ -14,6 +14,7 @@
 
 #include "api/CallerBuffers.h"
 #include "ndef/NdefMessage.h"
+#include "ndef/TlvWritePlan.h"
 #include "ndef/Type2Tlv.h"
 #include "norvexapi.h"
 #include "session/ExceptionBoundary.h"
@@ -45,42 +46,6 @@ long ReadTag(void* session, Tag& tag) {
   return 0;
 }
 
-long WritePage(void* session, const std::vector<std::uint8_t>& image, std::size_t page) {
-  const auto number = static_cast<std::uint8_t>(type2::first_data_page + page);
-  return MifU_WritePage(session, number, &image[page * type2::page_size]);
-}
-
-// Writes target over current page by page: the pages holding the TLV's type and length first with
-// the length zero, then every other page that changes, then the length pages as they end up.
-long WriteSafely(void* session, const std::vector<std::uint8_t>& current,
-                 const std::vector<std::uint8_t>& target, const type2::NdefTlv& tlv) {
-  const std::size_t firstLengthPage = tlv.tlvOffset / type2::page_size;
-  const std::size_t lastLengthPage = (tlv.tlvOffset + tlv.lengthSize) / type2::page_size;
-  std::vector<std::uint8_t> staged = target;
-  std::fill_n(staged.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset + 1), tlv.lengthSize, 0);
-  if (tlv.lengthSize == 3) staged[tlv.tlvOffset + 1] = 0xFF;
-  const auto differs = [&](const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b,
-                           std::size_t page) {
-    const auto begin = static_cast<std::ptrdiff_t>(page * type2::page_size);
-    return !std::equal(a.begin() + begin, a.begin() + begin + 4, b.begin() + begin);
-  };
-  for (std::size_t p = firstLengthPage; p <= lastLengthPage; ++p) {
-    if (!differs(staged, current, p)) continue;
-    if (const long status = WritePage(session, staged, p)) return status;
-  }
-  const std::size_t pages = target.size() / type2::page_size;
-  for (std::size_t p = 0; p < pages; ++p) {
-    if (p >= firstLengthPage && p <= lastLengthPage) continue;
-    if (!differs(target, current, p)) continue;
-    if (const long status = WritePage(session, target, p)) return status;
-  }
-  for (std::size_t p = firstLengthPage; p <= lastLengthPage; ++p) {
-    if (!differs(target, staged, p)) continue;
-    if (const long status = WritePage(session, target, p)) return status;
-  }
-  return 0;
-}
-
 long WriteMessage(void* session, std::span<const std::uint8_t> message) {
   if (!message.empty()) {
     std::vector<NdefRecord> records;
@@ -89,19 +54,16 @@ long WriteMessage(void* session, std::span<const std::uint8_t> message) {
   Tag tag;
   if (const long status = ReadTag(session, tag)) return status;
   if (!type2::Writable(tag.cc)) return ndef_read_only;
-  type2::NdefTlv tlv;
-  const long found = type2::FindNdefTlv(tag.area, tlv);
-  if (found != 0 && found != ndef_no_tlv) return found;
-  std::vector<std::uint8_t> bytes;
-  if (const long status = type2::NdefTlvBytes(message, tlv.tlvOffset, tag.area.size(), bytes)) {
+  // Whole pages: the area is a multiple of 8 bytes, so every page lies inside it.
+  std::vector<tlvwrite::UnitWrite> writes;
+  if (const long status = tlvwrite::Plan(tag.area, message, type2::page_size, writes)) {
     return status;
   }
-  tlv.lengthSize = message.size() > 0xFE ? 3 : 1;
-  // Whole pages: the area is a multiple of 8 bytes, so every page lies inside it.
-  std::vector<std::uint8_t> target = tag.area;
-  std::copy(bytes.begin(), bytes.end(),
-            target.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset));
-  return WriteSafely(session, tag.area, target, tlv);
+  for (const auto& write : writes) {
+    const auto page = static_cast<std::uint8_t>(type2::first_data_page + write.unit);
+    if (const long status = MifU_WritePage(session, page, write.bytes.data())) return status;
+  }
+  return 0;
 }
 
 }  // namespace

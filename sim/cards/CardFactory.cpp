@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "sim/bus/Fd.h"
+#include "sim/cards/ClassicNdefImage.h"
 #include "sim/cards/HexBytes.h"
 #include "sim/cards/MifareClassic.h"
 #include "sim/cards/TclCard.h"
@@ -67,10 +68,12 @@ std::vector<uint8_t> hexOption(const CardDescription& description, const std::st
 
 std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidSource& freshUid,
                                   ClassicModel model) {
-  description.requireOnly({"uid", "atq", "sak", "file"});
+  description.requireOnly({"uid", "atq", "sak", "file", "ndef"});
   std::vector<uint8_t> image;
   if (auto path = description.option("file"))
     image = readImage(*path, MifareClassic::memorySize(model));
+  if (description.option("file") && description.option("ndef"))
+    throw std::invalid_argument("options file and ndef exclude each other");
 
   std::vector<uint8_t> uid;
   if (description.option("uid")) {
@@ -90,6 +93,12 @@ std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidS
 
   auto card = std::make_unique<MifareClassic>(model, std::move(uid), atq, sak);
   if (!image.empty()) card->setMemory(image);
+  if (auto message = description.option("ndef")) {
+    // ndef=HEX: formatted as an NFC Forum tag holding that message ("ndef=" for an empty one).
+    image = card->memory();
+    formatClassicNdef(image, parseHexBytes(*message));
+    card->setMemory(image);
+  }
   return card;
 }
 

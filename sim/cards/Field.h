@@ -34,8 +34,9 @@ class Field {
   Field& operator=(Field&&) noexcept;
 
   // Brings a card into the field. description is "KIND[:key=value,...]":
-  //   classic1k, classic4k: uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0 first), sak=HEX
-  //     (1 byte), file=PATH (raw memory image);
+  //   classicmini, classic1k, classic4k: uid=HEX (4 or 7 bytes), atq=HEX (2 bytes, byte 0
+  //     first), sak=HEX (1 byte), file=PATH (raw memory image) or ndef=HEX (formatted as an NFC
+  //     Forum tag holding that NDEF message);
   //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
   //     cid=on|off (CID support announced in TC);
   //   desfire: uid=HEX (7 bytes), key=[TYPE:]HEX (PICC master key: des 8 or 16 bytes, the

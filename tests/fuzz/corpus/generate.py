@@ -312,6 +312,26 @@ def ultralight_security() -> None:
           b"\x03" + frames(b"\xa5\x00\x05\x00\x00\x00", b"\x39\x00", b"\x3c\x00", b"\x3a\x00\x13", b"\x1b" + bytes(4)))
 
 
+def mad_crc(data: bytes) -> int:
+    """CRC-8 of the Mifare application directory: polynomial 0x1D, initial 0xC7, MSB first."""
+    value = 0xC7
+    for byte in data:
+        value ^= byte
+        for _ in range(8):
+            value = ((value << 1) ^ 0x1D) & 0xFF if value & 0x80 else (value << 1) & 0xFF
+    return value
+
+
+def classic_mad() -> None:
+    def directory(info: int, ndef: int, size: int) -> bytes:
+        body = bytes([info]) + b"\x03\xe1" * ndef
+        body += bytes(size - 1 - len(body))
+        return bytes([mad_crc(body)]) + body
+    write("classic_mad", "ndef_1k", bytes([1, 32]) + directory(1, 15, 32))
+    write("classic_mad", "ndef_4k", bytes([2, 32]) + directory(1, 15, 32) + directory(0, 23, 48))
+    write("classic_mad", "ndef_mini", bytes([0, 32]) + directory(1, 4, 32))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -326,3 +346,4 @@ if __name__ == "__main__":
     desfire_ev1_answer()
     ndef_codec()
     ultralight_security()
+    classic_mad()
