@@ -621,8 +621,8 @@ NORVEX_API long MifU_FormatNdef(void* session, uint32_t dataAreaSize);
  * public keys. A card that is already NDEF-formatted only gets an empty message.
  *
  * Status: 0; 8108 when the card is no Mifare Classic card, its sector 0 does not open with the
- * public MAD key or announces no MAD, no sector is an NDEF sector, or no NDEF TLV is found; 8111
- * when a MAD's CRC does not match; 8112 when its info byte or an entry names a sector the card
+ * public MAD key or announces no MAD, no sector is an NDEF sector, or no NDEF TLV is found; 8113
+ * when a MAD's CRC does not match; 8114 when its info byte or an entry names a sector the card
  * does not have; 8102 when a TLV length runs past the NDEF sectors (nothing is written then); 8109
  * when the message does not fit (refused before any write); 8110 when an NDEF sector's
  * general-purpose byte denies writing; a malformed message gives its NDEF status; otherwise the
