@@ -64,6 +64,8 @@ long FormatDesfireNdef(void* session) {
     return status;
   }
   if (const long status = DF_SelectApp(session, kNdefAid)) return status;
+  // The container file is written with the new application's (default) master key.
+  if (const long status = DF_AuthKey(session, 0, &defaultKey, &sessionKey)) return status;
   // A new standard file holds zeros: NLEN 0000, an empty message.
   return CreateFiles(session, ndefSize);
 }
