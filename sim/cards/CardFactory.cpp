@@ -199,6 +199,36 @@ void applyPassword(const CardDescription& description, Type2Tag& card) {
   card.setMemory(image);
 }
 
+// ndef=HEX on a type 2 tag: the message in an NDEF TLV from page 4, followed by a terminator when
+// there is room, and the NFC Forum capability container in page 3 for a blank tag (its data area
+// up to the configuration pages).
+void applyNdef(const CardDescription& description, Type2Tag& card) {
+  if (!description.option("ndef")) return;
+  const auto message = parseHexBytes(*description.option("ndef"));
+  auto image = card.memory();
+  const auto cc = image.begin() + 3 * Type2Tag::kPageSize;
+  if (cc[0] == 0x00) {
+    const unsigned end = card.model().configPage ? card.model().configPage : card.model().pages;
+    const std::array<uint8_t, 4> container{
+        0xE1, 0x10, static_cast<uint8_t>((end - 4) * Type2Tag::kPageSize / 8), 0x00};
+    std::copy(container.begin(), container.end(), cc);
+  }
+  std::vector<uint8_t> tlv{0x03};
+  if (message.size() > 0xFE) {
+    tlv.insert(tlv.end(), {0xFF, static_cast<uint8_t>(message.size() >> 8),
+                           static_cast<uint8_t>(message.size())});
+  } else {
+    tlv.push_back(static_cast<uint8_t>(message.size()));
+  }
+  tlv.insert(tlv.end(), message.begin(), message.end());
+  const size_t area = static_cast<size_t>(cc[2]) * 8;
+  if (tlv.size() > area)
+    throw std::invalid_argument("option ndef: the message does not fit the tag");
+  if (tlv.size() < area) tlv.push_back(0xFE);
+  std::copy(tlv.begin(), tlv.end(), image.begin() + 4 * Type2Tag::kPageSize);
+  card.setMemory(image);
+}
+
 // An Ultralight, Ultralight EV1 or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04
 // when drawn), or with the memory image of file= (its UID from pages 0 and 1 unless uid= is
 // given); then the password options.
@@ -220,15 +250,16 @@ std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSou
   auto card = std::make_unique<Type2Tag>(model, std::move(uid));
   if (!image.empty()) card->setMemory(image);
   applyPassword(description, *card);
+  applyNdef(description, *card);
   return card;
 }
 
 template <const Type2Model& (*model)()>
 std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidSource& freshUid) {
   if (model().configPage == 0) {
-    description.requireOnly({"uid", "file"});
+    description.requireOnly({"uid", "file", "ndef"});
   } else {
-    description.requireOnly({"uid", "file", "pwd", "pack", "auth0"});
+    description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "ndef"});
   }
   return makeType2(description, freshUid, model());
 }
@@ -236,7 +267,7 @@ std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidS
 // An Ultralight EV1: model=mf0ul11 (20 pages, the default) or model=mf0ul21 (41 pages).
 std::unique_ptr<Card> makeUltralightEv1(const CardDescription& description,
                                         const UidSource& freshUid) {
-  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model"});
+  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model", "ndef"});
   const std::string chip = description.option("model").value_or("mf0ul11");
   if (chip != "mf0ul11" && chip != "mf0ul21") {
     throw std::invalid_argument("option model=" + chip + " is not mf0ul11 or mf0ul21");
