@@ -146,6 +146,8 @@ inline constexpr long ndef_bad_payload = NORVEX_E_NDEF_BAD_PAYLOAD;
 inline constexpr long ndef_no_tlv = NORVEX_E_NDEF_NO_TLV;
 inline constexpr long ndef_too_large = NORVEX_E_NDEF_TOO_LARGE;
 inline constexpr long ndef_read_only = NORVEX_E_NDEF_READ_ONLY;
+inline constexpr long ndef_bad_container = NORVEX_E_NDEF_BAD_CONTAINER;
+inline constexpr long ndef_card_refused = NORVEX_E_NDEF_CARD_REFUSED;
 inline constexpr long mad_bad_crc = NORVEX_E_MAD_BAD_CRC;
 inline constexpr long mad_bad_entry = NORVEX_E_MAD_BAD_ENTRY;
 

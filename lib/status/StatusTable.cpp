@@ -154,6 +154,8 @@ constexpr StatusEntry kStatusTable[] = {
                   "NDEF: no NDEF message on the tag (no NDEF TLV, or no capability container)"),
     NORVEX_STATUS(ndef_too_large, "NDEF: the message does not fit the tag"),
     NORVEX_STATUS(ndef_read_only, "NDEF: the tag is read-only"),
+    NORVEX_STATUS(ndef_bad_container, "NDEF: malformed capability container"),
+    NORVEX_STATUS(ndef_card_refused, "NDEF: the tag refused a command of the NDEF mapping"),
     NORVEX_STATUS(mad_bad_crc, "MAD: the directory's CRC does not match its bytes"),
     NORVEX_STATUS(mad_bad_entry, "MAD: the info byte or an entry names a sector the card lacks"),
 

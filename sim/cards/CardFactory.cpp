@@ -19,6 +19,7 @@
 #include "sim/cards/Type2Tag.h"
 #include "sim/cards/UltralightC.h"
 #include "sim/cards/desfire/DesfireApp.h"
+#include "sim/cards/desfire/NdefApplication.h"
 #include "sim/cards/iso7816/Iso7816App.h"
 #include "sim/cards/typeb/TypeBCard.h"
 
@@ -103,10 +104,10 @@ std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidS
 }
 
 // A generic ISO 14443-4 card with a 7816-4 file system. ATQA: UID size in bits 8-7, bit frame
-// anticollision in bit 3.
+// anticollision in bit 3. ndef=HEX puts that NDEF message into its type 4 tag's NDEF file.
 std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
                                      const UidSource& freshUid) {
-  description.requireOnly({"uid", "ats", "fsci", "cid"});
+  description.requireOnly({"uid", "ats", "fsci", "cid", "ndef"});
   auto uid = description.option("uid") ? hexOption(description, "uid", {4, 7}) : freshUid(7);
   auto ats = description.option("ats") ? tcl::Ats::parse(parseHexBytes(*description.option("ats")))
                                        : tcl::Ats::standard();
@@ -123,8 +124,13 @@ std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
   uint32_t seed = 0;
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   const Atq atq{static_cast<uint8_t>(uid.size() == 7 ? 0x44 : 0x04), 0x00};
+  auto application = std::make_unique<iso7816::Iso7816App>(seed);
+  if (description.option("ndef") &&
+      !application->setNdefMessage(parseHexBytes(*description.option("ndef")))) {
+    throw std::invalid_argument("option ndef: the message does not fit the 1024-byte NDEF file");
+  }
   return std::make_unique<TclCard>("iso14443-4", std::move(uid), atq, std::move(ats),
-                                   std::make_unique<iso7816::Iso7816App>(seed));
+                                   std::move(application));
 }
 
 // The PICC master key of key=[TYPE:]HEX: des (8 or 16 bytes, the default type), 2k3des (16),
@@ -165,9 +171,10 @@ desfire::CardSize desfireSize(const std::string& text) {
 
 // A DESFire EV1 card in factory state: PICC master key (key=, see desfireKey; default 16 zero
 // bytes, single DES), no application, 2, 4 or 8 KiB of EEPROM (size=, default 4k). ATQA 0344,
-// SAK 20, ATS with FSCI 5 (64-byte frames).
+// SAK 20, ATS with FSCI 5 (64-byte frames). ndef=HEX gives it the NFC Forum type 4 application
+// holding that message, as formatters create it.
 std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidSource& freshUid) {
-  description.requireOnly({"uid", "key", "size"});
+  description.requireOnly({"uid", "key", "size", "ndef"});
   auto uid = description.option("uid") ? hexOption(description, "uid", {7}) : freshUid(7);
   desfire::Key key;
   if (auto text = description.option("key")) key = desfireKey(*text);
@@ -176,6 +183,9 @@ std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidS
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   auto ats = tcl::Ats::parse({0x06, 0x75, 0x77, 0x81, 0x02, 0x80});
   auto application = std::make_unique<desfire::DesfireApp>(uid, key, seed, size);
+  if (description.option("ndef")) {
+    desfire::placeNdefApplication(*application, parseHexBytes(*description.option("ndef")));
+  }
   return std::make_unique<TclCard>("desfire", std::move(uid), Atq{0x44, 0x03}, std::move(ats),
                                    std::move(application));
 }
@@ -227,6 +237,36 @@ std::vector<uint8_t> type2Uid(const CardDescription& description, const UidSourc
   return uid;
 }
 
+// ndef=HEX on a type 2 tag: the message in an NDEF TLV from page 4, followed by a terminator when
+// there is room, and the NFC Forum capability container in page 3 for a blank tag (its data area
+// up to the configuration pages).
+void applyNdef(const CardDescription& description, Type2Tag& card) {
+  if (!description.option("ndef")) return;
+  const auto message = parseHexBytes(*description.option("ndef"));
+  auto image = card.memory();
+  const auto cc = image.begin() + 3 * Type2Tag::kPageSize;
+  if (cc[0] == 0x00) {
+    const unsigned end = card.model().configPage ? card.model().configPage : card.model().pages;
+    const std::array<uint8_t, 4> container{
+        0xE1, 0x10, static_cast<uint8_t>((end - 4) * Type2Tag::kPageSize / 8), 0x00};
+    std::copy(container.begin(), container.end(), cc);
+  }
+  std::vector<uint8_t> tlv{0x03};
+  if (message.size() > 0xFE) {
+    tlv.insert(tlv.end(), {0xFF, static_cast<uint8_t>(message.size() >> 8),
+                           static_cast<uint8_t>(message.size())});
+  } else {
+    tlv.push_back(static_cast<uint8_t>(message.size()));
+  }
+  tlv.insert(tlv.end(), message.begin(), message.end());
+  const size_t area = static_cast<size_t>(cc[2]) * 8;
+  if (tlv.size() > area)
+    throw std::invalid_argument("option ndef: the message does not fit the tag");
+  if (tlv.size() < area) tlv.push_back(0xFE);
+  std::copy(tlv.begin(), tlv.end(), image.begin() + 4 * Type2Tag::kPageSize);
+  card.setMemory(image);
+}
+
 // An Ultralight, Ultralight EV1 or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04
 // when drawn), or with the memory image of file= (its UID from pages 0 and 1 unless uid= is
 // given); then the password options.
@@ -240,15 +280,16 @@ std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSou
   if (!image.empty()) card->setMemory(image);
   applyPassword(description, *card);
   if (model.version) applySignature(description, *card);
+  applyNdef(description, *card);
   return card;
 }
 
 template <const Type2Model& (*model)()>
 std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidSource& freshUid) {
   if (model().configPage == 0) {
-    description.requireOnly({"uid", "file"});
+    description.requireOnly({"uid", "file", "ndef"});
   } else {
-    description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "signature", "sigkey"});
+    description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "signature", "sigkey", "ndef"});
   }
   return makeType2(description, freshUid, model());
 }
@@ -256,7 +297,8 @@ std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidS
 // An Ultralight EV1: model=mf0ul11 (20 pages, the default) or model=mf0ul21 (41 pages).
 std::unique_ptr<Card> makeUltralightEv1(const CardDescription& description,
                                         const UidSource& freshUid) {
-  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model", "signature", "sigkey"});
+  description.requireOnly(
+      {"uid", "file", "pwd", "pack", "auth0", "model", "signature", "sigkey", "ndef"});
   const std::string chip = description.option("model").value_or("mf0ul11");
   if (chip != "mf0ul11" && chip != "mf0ul21") {
     throw std::invalid_argument("option model=" + chip + " is not mf0ul11 or mf0ul21");

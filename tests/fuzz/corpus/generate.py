@@ -332,6 +332,13 @@ def classic_mad() -> None:
     write("classic_mad", "ndef_mini", bytes([0, 32]) + directory(1, 4, 32))
 
 
+def type4_container() -> None:
+    """Inputs of type4_container_fuzz.cpp: the capability container file."""
+    write("type4_container", "desfire", bytes.fromhex("000F20003B00340406E10408000000"))
+    write("type4_container", "read_only", bytes.fromhex("000F2000FF00FF0406E10404000000FF"))
+    write("type4_container", "reserved_file", bytes.fromhex("000F20003B00340406E10208000000"))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -347,3 +354,4 @@ if __name__ == "__main__":
     ndef_codec()
     ultralight_security()
     classic_mad()
+    type4_container()
