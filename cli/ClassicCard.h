@@ -31,6 +31,12 @@ class ClassicCard {
   // True when the card accepted the key; false when it refused it. Other failures (card gone,
   // reader error) throw CliError.
   bool authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key);
+  // A command sent to the card outside this class failed: the card has left its authenticated
+  // state and is selected again before the next authentication.
+  void forgetAuthentication() {
+    active_ = false;
+    authenticated_.reset();
+  }
   // The key type the card is authenticated with for this sector, if it is.
   std::optional<uint8_t> authenticatedType(std::size_t sector) const;
   // After authenticate: the block, or nothing when the access conditions refuse it (the card then
