@@ -125,13 +125,15 @@ std::vector<tm::BoundStep> desfireBound() {
   return steps;
 }
 
+uint8_t tclBlockNumber = 0;  // the card's session lasts from one APDU to the next
+
 std::function<bool(BenchReader&)> apdu(size_t length) {
   return [length](BenchReader& bench) {
     std::vector<uint8_t> command{0x00, 0xA4, 0x00, 0x0C, 0x02, 0x3F, 0x00};
     command.resize(length, 0x00);
-    uint8_t blockNumber = 0, answer[512];
+    uint8_t answer[512];
     uint16_t answerLength = sizeof answer;
-    return Send_Raw_APDU(bench.session(), &blockNumber, 256, command.data(),
+    return Send_Raw_APDU(bench.session(), &tclBlockNumber, 256, command.data(),
                          static_cast<uint16_t>(command.size()), answer, &answerLength, 1000) == 0;
   };
 }
@@ -139,6 +141,7 @@ std::function<bool(BenchReader&)> apdu(size_t length) {
 // An activated card that has had one APDU: the rows show an APDU in a running session.
 bool activatedTcl(BenchReader& bench) {
   placeCard(bench, "iso14443-4");
+  tclBlockNumber = 0;
   uint8_t ats[64];
   uint16_t atsLength = sizeof ats;
   return Request_ATS(bench.session(), 0x80, &atsLength, ats) == 0 && apdu(7)(bench);  // FSD 256
