@@ -50,19 +50,32 @@ bool ClassicCard::refusedByCard(long status, const char* what) {
 void ClassicCard::select() {
   if (active_) HaltCard(session_);
   active_ = false;
+  authenticated_.reset();
   uint8_t atqa[2] = {}, sak = 0;
   check(REQUEST_ALL_CMD(session_, atqa), "waking the card (it left the field?)");
   check(SELECT_CMD(session_, &sak, uid_.data()), "selecting the card " + hex::encode(uid_));
 }
 
 bool ClassicCard::authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key) {
+  if (active_ && authenticated_ && authenticated_->sector == sector &&
+      authenticated_->keyType == keyType && authenticated_->key == key)
+    return true;
   _MIF_KEY_ record{keyType, {}};
   std::copy(key.begin(), key.end(), record.KeyValue);
   ++cardCalls_;
-  select();
+  if (!active_) select();
   long status = MifC_AuthSector(session_, &record, uid_.data(), static_cast<uint8_t>(sector));
   active_ = !refusedByCard(status, "authenticating");
+  if (active_)
+    authenticated_ = Authentication{sector, keyType, key};
+  else
+    authenticated_.reset();
   return active_;
+}
+
+std::optional<uint8_t> ClassicCard::authenticatedType(std::size_t sector) const {
+  if (!active_ || !authenticated_ || authenticated_->sector != sector) return std::nullopt;
+  return authenticated_->keyType;
 }
 
 std::optional<dump::Block> ClassicCard::read(std::size_t block) {

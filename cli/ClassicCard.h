@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // A Mifare Classic card in the reader's field, reached through the library's MifC_ functions.
 //
-// Authentication selects the card again each time, by its UID (wake-up, select), since a card that
-// refused a key has left its authenticated state and must be woken before the next attempt; other
-// cards in the field stay out of it.
+// A card that refused a key, a block or a write has left its authenticated state and is selected
+// again by its UID (wake-up, select) before the next authentication; other cards in the field stay
+// out of it. A card still active is authenticated again directly, and asking again for the
+// authentication the card already holds sends nothing: every exchange costs the card milliseconds.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +31,14 @@ class ClassicCard {
   // True when the card accepted the key; false when it refused it. Other failures (card gone,
   // reader error) throw CliError.
   bool authenticate(std::size_t sector, uint8_t keyType, const dump::Key& key);
+  // A command sent to the card outside this class failed: the card has left its authenticated
+  // state and is selected again before the next authentication.
+  void forgetAuthentication() {
+    active_ = false;
+    authenticated_.reset();
+  }
+  // The key type the card is authenticated with for this sector, if it is.
+  std::optional<uint8_t> authenticatedType(std::size_t sector) const;
   // After authenticate: the block, or nothing when the access conditions refuse it (the card then
   // has to be authenticated again).
   std::optional<dump::Block> read(std::size_t block);
@@ -51,6 +60,13 @@ class ClassicCard {
   dump::CardSize size_ = dump::CardSize::Classic1K;
   std::size_t cardCalls_ = 0;
   bool active_ = false;
+  // The authentication the card holds while active_.
+  struct Authentication {
+    std::size_t sector;
+    uint8_t keyType;
+    dump::Key key;
+  };
+  std::optional<Authentication> authenticated_;
 };
 
 }  // namespace norvex::cli

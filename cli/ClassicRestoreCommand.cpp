@@ -9,6 +9,8 @@
 // stops the restore, and the table still shows what was written up to there.
 #include <algorithm>
 #include <iostream>
+#include <utility>
+#include <vector>
 
 #include "cli/Arguments.h"
 #include "cli/CardChoice.h"
@@ -186,8 +188,12 @@ class SectorWriter {
   }
 
  private:
+  // The key the card already holds for the sector goes first, so that a block written and read
+  // back costs no authentication of its own.
   template <typename Operation>
-  bool withEachKey(std::initializer_list<uint8_t> order, Operation operation) {
+  bool withEachKey(std::initializer_list<uint8_t> preferred, Operation operation) {
+    std::vector<uint8_t> order(preferred);
+    if (card_.authenticatedType(sector_) == order.back()) std::swap(order.front(), order.back());
     for (uint8_t type : order) {
       const std::optional<dump::Key>& key = type == MIF_KEY_TYPE_A ? keys_.a : keys_.b;
       if (key && card_.authenticate(sector_, type, *key) && operation()) return true;

@@ -122,7 +122,10 @@ int runClassicValue(const Words& args) {
     return [&card, sector, operation](const _MIF_KEY_& key) -> long {
       dump::Key bytes{};
       std::copy_n(key.KeyValue, bytes.size(), bytes.begin());
-      return card.authenticate(sector, key.KeyType, bytes) ? operation() : NORVEX_E_NO_AUTH_ALLOWED;
+      if (!card.authenticate(sector, key.KeyType, bytes)) return NORVEX_E_NO_AUTH_ALLOWED;
+      const long status = operation();
+      if (status != NORVEX_OK) card.forgetAuthentication();
+      return status;
     };
   };
   const auto A = MIF_KEY_TYPE_A, B = MIF_KEY_TYPE_B;

@@ -853,6 +853,11 @@ NORVEX_API long DF_GetFrameSize(void* session, uint16_t* size);
  * broken exchange (see Send_Raw_APDU) every DF_ command returns 6029 (NORVEX_E_RD_CHAINING_ERROR),
  * nothing sent, until RfReset and DF_Connect activate the card again. */
 NORVEX_API long DF_Connect(void* session);
+/* As DF_Connect, but RATS announces frames of FSDI fsdi (0-8: 16 to 256 bytes) so that the card
+ * answers in frames that large, and the frame size becomes the card's own (FSCI of its ATS, 16
+ * bytes without T0). wrong_parameter_value for fsdi above 8, nothing sent; Request_ATS's
+ * statuses; NORVEX_E_RESP_TOO_SHORT for an empty ATS. */
+NORVEX_API long DF_ConnectFrames(void* session, uint8_t fsdi);
 /* One exchange: *respLen is resp's capacity on entry, the answer's length (status byte
  * included) on return. */
 NORVEX_API long DF_SendNativeCMD(void* session, const uint8_t* cmd, uint16_t cmdLen, uint8_t* resp,

@@ -4,6 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 shopt -s nullglob
+# Modelled hardware time of whole card operations against their physical bound.
+if [ -x build/bench/norvex_hardware_bench ]; then
+  echo "== norvex_hardware_bench"
+  build/bench/norvex_hardware_bench
+fi
 benches=(build/bench/bench_*)
 [ ${#benches[@]} -gt 0 ] || { echo "no benchmarks built"; exit 0; }
 for bench in "${benches[@]}"; do

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth
   umockdev libumockdev-dev
   clang libclang-rt-dev clang-format
-  python3
+  python3 valgrind
   libpcsclite-dev pcscd pcsc-tools python3-pyscard python3-cryptography
 )
 

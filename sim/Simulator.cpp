@@ -24,7 +24,23 @@ const std::string& Simulator::socketPath() const {
 }
 
 int Simulator::addReader(uint16_t productId) {
-  return devices_.add(productId);
+  const int reader = devices_.add(productId);
+  devices_.reader(reader).setTimingMode(timingMode_);
+  return reader;
+}
+
+TimingTotals Simulator::timing(int reader) const {
+  return devices_.reader(reader).timing();
+}
+
+void Simulator::resetTiming(int reader) {
+  devices_.reader(reader).resetTiming();
+}
+
+void Simulator::setTimingMode(TimingMode mode) {
+  timingMode_ = mode;
+  for (int reader = 0; reader < readerCount(); ++reader)
+    devices_.reader(reader).setTimingMode(mode);
 }
 
 int Simulator::readerCount() const {

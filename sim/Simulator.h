@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #pragma once
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include "sim/reader/FaultPlan.h"
 #include "sim/reader/LogEntry.h"
 #include "sim/reader/ReaderState.h"
+#include "sim/timing/TimingTotals.h"
 
 namespace norvexsim {
 
@@ -108,11 +110,18 @@ class Simulator {
   // BusServer::stopAccepting); a duration of 0 accepts again.
   void stopAccepting(std::chrono::milliseconds duration);
 
+  // Modelled hardware time (see sim/timing): a reader's exchanges and their modelled time since
+  // its last reset, and the mode of every reader, present and future (accounting by default).
+  TimingTotals timing(int reader) const;
+  void resetTiming(int reader);
+  void setTimingMode(TimingMode mode);
+
   // Runs one control command line, as a 'C' message on the bus does; returns the answer.
   std::string control(const std::string& commandLine);
 
  private:
   DeviceRegistry devices_;
+  std::atomic<TimingMode> timingMode_{TimingMode::kAccounting};
   std::unique_ptr<BusServer> server_;  // after devices_: its threads use them
 };
 

@@ -35,6 +35,7 @@ int serve(const norvexsim::Options& options) {
   pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
   norvexsim::Simulator simulator(options.socketPath);
+  if (options.realTime) simulator.setTimingMode(norvexsim::TimingMode::kRealTime);
   for (const auto& setup : options.readers) {
     const int reader = simulator.addReader(setup.productId);
     if (setup.jumperCode) simulator.setJumperCode(reader, *setup.jumperCode);

@@ -18,6 +18,7 @@ Host2NorvexBase::Host2NorvexBase(ProtocolBase* sessionProtocol) {
 Host2NorvexBase::~Host2NorvexBase() = default;
 
 void Host2NorvexBase::BeginInstruction(uint8_t code) {
+  if (code != instruction::kExchangeByteStream) readerResponseTimeout.reset();
   command->ResetBuffers();
   command->SetCommand(code);
 }

@@ -224,4 +224,8 @@ class Host2NorvexBase : public Host2RDCom {
   uint16_t blockReplyLength = 0;
   // Set by a broken APDU exchange, cleared by the next activation (RATS or ATTRIB).
   bool cardSessionEnded = false;
+  // The response time-out the reader holds from the last block exchange: the next block with the
+  // same time-out skips setting it again, an exchange saved per block. Any other instruction, or a
+  // failed block exchange, may have changed the reader's setting and forgets it.
+  std::optional<uint32_t> readerResponseTimeout;
 };

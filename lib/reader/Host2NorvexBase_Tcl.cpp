@@ -65,14 +65,20 @@ long Host2NorvexBase::ExchangeBlock(size_t frameLength, uint8_t* resp, uint16_t*
   const uint8_t time[4] = {
       static_cast<uint8_t>(cardTimeout), static_cast<uint8_t>(cardTimeout >> 8),
       static_cast<uint8_t>(cardTimeout >> 16), static_cast<uint8_t>(cardTimeout >> 24)};
-  uint8_t ignored[4] = {};
-  uint32_t ignoredLength = sizeof ignored;
-  if (long status = ExecCommand(instruction::kSetResponseTimeout, time, sizeof time, ignored,
-                                &ignoredLength)) {
-    return status;
+  if (readerResponseTimeout != cardTimeout) {
+    uint8_t ignored[4] = {};
+    uint32_t ignoredLength = sizeof ignored;
+    if (long status = ExecCommand(instruction::kSetResponseTimeout, time, sizeof time, ignored,
+                                  &ignoredLength)) {
+      return status;
+    }
+    readerResponseTimeout = cardTimeout;
   }
-  return ExchangeByteStream(kByteStreamFlags, blockFrame.data(), static_cast<uint16_t>(frameLength),
-                            resp, respLen, cardTimeout);
+  const long status =
+      ExchangeByteStream(kByteStreamFlags, blockFrame.data(), static_cast<uint16_t>(frameLength),
+                         resp, respLen, cardTimeout);
+  if (status != 0) readerResponseTimeout.reset();
+  return status;
 }
 
 long Host2NorvexBase::SendIBlock(uint8_t pcb, uint8_t cid, uint8_t nad, const uint8_t* data,

@@ -2,6 +2,7 @@
 #include "sim/bus/Connection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 #include "sim/bus/LinkPause.h"
@@ -89,6 +90,9 @@ bool Connection::handlePacket(const BusMessage& message) {
   const auto reply = device_->handleFrame(assembled.frame);
   if (!reply) return true;
   const ReplyPacing pacing = device_->takeReplyPacing();
+  if (pacing.modelledUs > 0 && !pauseLink(fd_, std::chrono::microseconds(pacing.modelledUs))) {
+    return false;
+  }
   if (pacing.delayMs > 0 && !pauseLink(fd_, pacing.delayMs)) return false;
   bool first = true;
   for (const Packet& out : splitIntoPackets(*reply)) {

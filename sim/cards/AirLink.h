@@ -16,6 +16,9 @@ struct AirLink {
   // One line per frame of the current instruction: ">> ..." reader to card, "<< ..." card to
   // reader, "<< (no answer)" when nothing was heard.
   std::vector<std::string> trace;
+  // How long the reader waited for the cards' raw frames during the current instruction: each
+  // answer's delay, or the whole time-out when none was heard in time (for the timing model).
+  std::chrono::microseconds cardWait{0};
 };
 
 }  // namespace norvexsim

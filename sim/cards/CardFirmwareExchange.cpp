@@ -3,6 +3,7 @@
 // block exchange (0x48). The reader adds CRC_A to what it sends and checks and strips it from
 // what it hears; it hears a card's frame only when it starts within the response time-out.
 
+#include <algorithm>
 #include <cstdio>
 
 #include "sim/cards/CardFirmware.h"
@@ -98,6 +99,7 @@ std::optional<CardFrame> CardFirmware::transceive(std::span<const uint8_t> frame
     return std::nullopt;
   }
   trace(">>", frame, blocks);
+  link_.cardWait += result == CardAnswer::Ok ? std::min(answer.delay, timeout) : timeout;
   if (result != CardAnswer::Ok) {
     link_.trace.push_back("<< (no answer)");
     heard = failure(cardstatus::kCardTimeout);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
 
 #include "sim/cards/Card.h"
 #include "sim/cards/CardDescription.h"
@@ -95,6 +96,7 @@ void Field::rfReset() {
 
 std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8_t>& params) {
   link_.trace.clear();
+  link_.cardWait = std::chrono::microseconds(0);
   if (auto reply = runTypeBInstruction(cards_, link_, instruction, params)) {
     typeB_ = true;
     return reply;
@@ -114,6 +116,10 @@ std::optional<Reply> Field::execute(uint8_t instruction, const std::vector<uint8
 
 void Field::setResponseTimeout(uint32_t milliseconds) {
   link_.responseTimeout = std::chrono::milliseconds(milliseconds);
+}
+
+std::chrono::microseconds Field::takeCardWait() {
+  return std::exchange(link_.cardWait, std::chrono::microseconds(0));
 }
 
 std::string Field::takeAirTrace() {

@@ -4,6 +4,7 @@
 // instructions (ISO 14443-3 type A activation, Mifare Classic and Ultralight commands, raw
 // exchanges, ISO 14443-3 type B).
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -93,6 +94,9 @@ class Field {
   // The frames that went over the air during the last instruction, one "; "-separated line
   // (empty when none did); reading it clears it.
   std::string takeAirTrace();
+  // How long the reader waited for raw-frame answers during the last instruction; reading it
+  // clears it.
+  std::chrono::microseconds takeCardWait();
   // Arms a fault on every ISO 14443-4 card in the field (type A or B), or only on the card with
   // this UID (PUPI);
   // returns how many cards took it.

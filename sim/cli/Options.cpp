@@ -42,6 +42,12 @@ Options parseOptions(const std::vector<std::string>& args) {
       return options;
     } else if (arg == "--socket") {
       options.socketPath = valueOf(args, i);
+    } else if (arg == "--timing") {
+      const std::string& mode = valueOf(args, i);
+      if (mode != "real" && mode != "accounting") {
+        throw std::invalid_argument("--timing takes real or accounting: " + mode);
+      }
+      options.realTime = mode == "real";
     } else if (arg == "--reader") {
       const std::string& text = valueOf(args, i);
       const auto productId = parseProductId(text);
@@ -72,14 +78,17 @@ Options parseOptions(const std::vector<std::string>& args) {
 }
 
 const char* usage() {
-  return "usage: norvex-sim --socket PATH [--reader PID]... [--jumper SPEED]... [--card CARD]...\n"
+  return "usage: norvex-sim --socket PATH [--timing real|accounting] [--reader PID]...\n"
+         "                  [--jumper SPEED]... [--card CARD]...\n"
          "       norvex-sim --control PATH COMMAND...\n"
          "Serves simulated card readers on the Unix socket PATH (default: one reader, product\n"
          "ID 0x0110). Each --card CARD (KIND[:key=value,...], e.g. classic1k:uid=04A1B2C3) goes\n"
          "into the reader of the last --reader before it; --jumper SPEED (9600, 19200, 38400,\n"
          "57600, 115200, or code:N) sets that reader's jumper line speed (default 115200).\n"
+         "Every exchange gets the time it would take on a real reader and card; with --timing\n"
+         "real each reply waits for it, by default it is only logged and totalled.\n"
          "With --control, sends COMMAND (place, remove, clear, list, readers, add, unplug,\n"
-         "replug, state, jumper, fault, help) to a running simulator.\n";
+         "replug, state, jumper, fault, timing, help) to a running simulator.\n";
 }
 
 }  // namespace norvexsim

@@ -15,8 +15,8 @@ struct ReaderSetup {
 };
 
 // The command line of norvex-sim:
-//   norvex-sim --socket PATH [--reader PID]... [--jumper SPEED]... [--card CARD]...
-//                                                                 serve virtual readers
+//   norvex-sim --socket PATH [--timing real|accounting] [--reader PID]... [--jumper SPEED]...
+//              [--card CARD]...                                   serve virtual readers
 //   norvex-sim --control PATH COMMAND...                          drive a running simulator
 //   norvex-sim --help
 struct Options {
@@ -26,6 +26,7 @@ struct Options {
   std::string socketPath;
   std::vector<ReaderSetup> readers;  // serve: never empty once parsed
   std::string controlCommand;        // control: the command words joined by spaces
+  bool realTime = false;             // serve: replies wait for their modelled hardware time
 };
 
 // Each --card and --jumper applies to the reader of the last --reader before it, or to the

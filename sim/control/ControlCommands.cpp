@@ -14,6 +14,7 @@
 #include "sim/control/FaultCommand.h"
 #include "sim/control/Hex.h"
 #include "sim/control/ProductId.h"
+#include "sim/control/TimingCommand.h"
 #include "sim/reader/LineSpeed.h"
 
 namespace norvexsim {
@@ -192,13 +193,17 @@ std::string freeze(Simulator& sim, const Words& w) {
   return "ok";
 }
 
+std::string timing(Simulator& sim, const Words& w) {
+  return runTimingCommand(sim, Words(w.begin() + 1, w.end()));
+}
+
 std::string help(Simulator&, const Words& w) {
   expectArgs(w, 0, 0, "help");
   return withLines({"place READER CARD", "remove READER UIDHEX", "clear READER", "list [READER]",
                     "readers", "add [PID]", "unplug READER", "replug READER", "state READER",
                     "jumper READER SPEED|code:N", "delay READER MS", "trickle READER MS",
                     "freeze MS", std::string("fault READER KIND [N] [UIDHEX]: ") + faultKinds(),
-                    "help"});
+                    "timing [reset|real|accounting]", "help"});
 }
 
 using Command = std::function<std::string(Simulator&, const Words&)>;
@@ -208,7 +213,7 @@ const std::map<std::string, Command>& commands() {
       {"place", place},     {"remove", remove},   {"clear", clear},   {"list", list},
       {"readers", readers}, {"add", add},         {"unplug", unplug}, {"replug", replug},
       {"delay", delay},     {"trickle", trickle}, {"freeze", freeze}, {"fault", fault},
-      {"state", state},     {"jumper", jumper},   {"help", help}};
+      {"state", state},     {"jumper", jumper},   {"timing", timing}, {"help", help}};
   return table;
 }
 

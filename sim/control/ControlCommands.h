@@ -27,6 +27,7 @@ inline constexpr size_t kMaxCardDescription = 512;  // place: characters of the 
 //                             LED and buzzer)
 //   jumper READER SETTING  -> "ok" (a speed of the table, or code:N for a raw code byte)
 //   fault READER KIND [N] [UIDHEX] -> "ok" (kinds: see FaultCommand.h)
+//   timing [reset|real|accounting] -> modelled hardware time (see TimingCommand.h)
 //   help                   -> "ok", then one line per command
 std::string runControlCommand(Simulator& simulator, const std::string& commandLine);
 

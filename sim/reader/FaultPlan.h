@@ -36,6 +36,8 @@ struct FaultPlan {
 struct ReplyPacing {
   unsigned delayMs = 0;
   unsigned gapMs = 0;
+  unsigned modelledUs =
+      0;  // in real-time mode: the exchange's modelled time, waited before replying
 };
 
 }  // namespace norvexsim

@@ -33,6 +33,7 @@ std::string describe(const LogEntry& entry) {
     text += " -> no reply";
   }
   if (!entry.note.empty()) text += " (" + entry.note + ")";
+  text += " [modelled " + std::to_string(entry.modelledUs) + " us]";
   return text;
 }
 

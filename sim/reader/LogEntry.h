@@ -19,6 +19,7 @@ struct LogEntry {
   bool answered = true;         // false when the reader sent nothing back
   bool droppedPacket = false;   // a packet that did not start a frame; params holds its first byte
   std::string note;             // the faults applied, if any
+  uint32_t modelledUs = 0;      // hardware time the exchange takes on a real reader and card
   std::string text;             // the whole exchange, decoded, for people (filled when read)
 };
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "sim/reader/VirtualReader.h"
 
+#include <cmath>
 #include <exception>
 #include <stdexcept>
 #include <utility>
@@ -9,6 +10,7 @@
 #include "sim/device/Frame.h"
 #include "sim/reader/InstructionTable.h"
 #include "sim/reader/StatusByte.h"
+#include "sim/timing/ExchangeTime.h"
 
 namespace norvexsim {
 
@@ -31,11 +33,13 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
   if (faults_.silentRequests > 0) {
     --faults_.silentRequests;
     entry.answered = false;
+    account(entry, frame.size(), 0, timing::ExchangeFacts{});
     appendLog(std::move(entry), "silence fault");
     return std::nullopt;
   }
 
   Reply reply;
+  double cardWaitUs = 0.0;
   if (!request->crcValid) {
     // The frame is corrupt, so nothing in it can be trusted but its sequence number, which the
     // host checks anyway: report a line CRC error rather than leave the host waiting.
@@ -49,6 +53,7 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
     reply = runInstruction(request->instruction, request->params, note);
     const std::string air = field_->takeAirTrace();  // what went over the air to and from the card
     if (!air.empty()) note += note.empty() ? air : "; " + air;
+    cardWaitUs = static_cast<double>(field_->takeCardWait().count());
     countDownCardLeave();
   }
   if (reply.data.size() > kMaxFrameData) reply = Reply{status::kOverflow, {}};
@@ -67,6 +72,13 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
   }
 
   entry.status = reply.status;
+  if (request->crcValid) {
+    account(entry, frame.size(), out.size(),
+            timing::ExchangeFacts{request->instruction, request->params, reply.status, reply.data,
+                                  cardWaitUs});
+  } else {
+    account(entry, frame.size(), out.size(), timing::ExchangeFacts{});
+  }
   entry.reply = std::move(reply.data);
   appendLog(std::move(entry), note);
   return out;
@@ -88,6 +100,15 @@ Reply VirtualReader::runInstruction(uint8_t instruction, const std::vector<uint8
   }
 }
 
+void VirtualReader::account(LogEntry& entry, size_t requestBytes, size_t replyBytes,
+                            const timing::ExchangeFacts& facts) {
+  const double modelled = timing::exchangeUs(requestBytes, replyBytes, facts);
+  entry.modelledUs = static_cast<uint32_t>(std::lround(modelled));
+  ++timing_.exchanges;
+  timing_.modelledUs += entry.modelledUs;
+  lastModelledUs_ = entry.modelledUs;
+}
+
 void VirtualReader::countDownCardLeave() {
   if (!faults_.cardLeavesAfter) return;
   if (*faults_.cardLeavesAfter > 0) --*faults_.cardLeavesAfter;
@@ -103,7 +124,8 @@ void VirtualReader::countDownCardLeave() {
 
 ReplyPacing VirtualReader::takeReplyPacing() {
   std::lock_guard lock(mutex_);
-  const ReplyPacing pacing{faults_.replyDelayMs, faults_.packetGapMs};
+  const ReplyPacing pacing{faults_.replyDelayMs, faults_.packetGapMs,
+                           timingMode_ == TimingMode::kRealTime ? lastModelledUs_ : 0};
   faults_.replyDelayMs = 0;
   return pacing;
 }
@@ -123,6 +145,21 @@ bool VirtualReader::takeBusLeave() {
 ReaderState VirtualReader::state() const {
   std::lock_guard lock(mutex_);
   return state_;
+}
+
+TimingTotals VirtualReader::timing() const {
+  std::lock_guard lock(mutex_);
+  return timing_;
+}
+
+void VirtualReader::resetTiming() {
+  std::lock_guard lock(mutex_);
+  timing_ = TimingTotals{};
+}
+
+void VirtualReader::setTimingMode(TimingMode mode) {
+  std::lock_guard lock(mutex_);
+  timingMode_ = mode;
 }
 
 void VirtualReader::setJumperCode(uint8_t code) {

@@ -13,10 +13,14 @@
 #include "sim/reader/FaultPlan.h"
 #include "sim/reader/InstructionLog.h"
 #include "sim/reader/ReaderState.h"
+#include "sim/timing/TimingTotals.h"
 
 namespace norvexsim {
 
 class Field;
+namespace timing {
+struct ExchangeFacts;
+}
 
 // The firmware of one simulated reader: takes whole request frames, runs their instruction on
 // its own RF field, logs the exchange and builds the reply frame. Thread-safe: every public
@@ -50,6 +54,11 @@ class VirtualReader {
   // The serial speed code the board's jumpers select (reported by instruction 0x83).
   void setJumperCode(uint8_t code);
 
+  // Modelled hardware time: the totals since the last reset, and whether replies wait for it.
+  TimingTotals timing() const;
+  void resetTiming();
+  void setTimingMode(TimingMode mode);
+
   // The RF field.
   std::vector<uint8_t> placeCard(const std::string& card);
   bool removeCard(const std::vector<uint8_t>& uid);
@@ -80,6 +89,9 @@ class VirtualReader {
   // note receives what the instruction's handler wants logged.
   Reply runInstruction(uint8_t instruction, const std::vector<uint8_t>& params, std::string& note);
   void countDownCardLeave();
+  // Gives the exchange its modelled time and adds it to the totals.
+  void account(LogEntry& entry, size_t requestBytes, size_t replyBytes,
+               const timing::ExchangeFacts& facts);
   void appendLog(LogEntry entry, const std::string& note);
 
   const uint16_t productId_;
@@ -89,6 +101,9 @@ class VirtualReader {
   ReaderState state_;
   FaultPlan faults_;
   InstructionLog log_;
+  TimingTotals timing_;
+  TimingMode timingMode_ = TimingMode::kAccounting;
+  uint32_t lastModelledUs_ = 0;
 };
 
 }  // namespace norvexsim

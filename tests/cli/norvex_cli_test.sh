@@ -315,7 +315,7 @@ for tool in pm3 mct; do
 done
 
 # A card that leaves mid-restore: the table still shows what was written and where it stopped.
-control fault 0 leave 60
+control fault 0 leave 24
 expect 1 "restore cut short" "$norvex" classic restore dump1k.mfd -k keys.txt
 grep -q "^0 *2 written, verified .* ok$" err.txt && grep -q "stopped at block" err.txt &&
   grep -q "^15 *- *- *- *not reached$" err.txt && grep -q "the card left the field" err.txt ||

@@ -29,6 +29,26 @@ TEST_F(Desfire, ConnectThenGetVersionJoinsThreeFrames) {
             (std::vector<Bytes>{{kGetVersion}, {kAdditionalFrame}, {kAdditionalFrame}}));
 }
 
+// The card's frames are 64 bytes (FSCI 5); the reader announces FSDI 8, 256 bytes.
+TEST_F(Desfire, ConnectFramesAnnouncesTheReadersFramesAndTakesTheCards) {
+  PlaceDesfire();
+  ASSERT_EQ(DF_ConnectFrames(session, 8), 0);
+  EXPECT_EQ(Log().back().params, Bytes{0x80}) << "RATS with FSDI 8, CID 0";
+  uint16_t frameSize = 0;
+  EXPECT_EQ(DF_GetFrameSize(session, &frameSize), 0);
+  EXPECT_EQ(frameSize, 64);
+  // A 59-byte answer part now comes in one frame: the response time-out, then GET_VERSION's three
+  // parts in three exchanges.
+  ClearLog();
+  Bytes version(64);
+  uint16_t length = static_cast<uint16_t>(version.size());
+  ASSERT_EQ(DF_SendNativeCMDEx(session, &kGetVersion, 1, version.data(), &length), 0);
+  EXPECT_EQ(Log().size(), 4u);
+  ClearLog();
+  EXPECT_EQ(DF_ConnectFrames(session, 9), NORVEX_E_WRONG_PARAMETER_VALUE);
+  EXPECT_TRUE(Log().empty());
+}
+
 TEST_F(Desfire, ConnectNeedsAnIso14443_4Card) {
   const Bytes classic = Place("classic1k");
   EXPECT_EQ(DF_Connect(session), NORVEX_E_NO_ISO_14443_4);

@@ -50,7 +50,7 @@ TEST_F(ControlTest, CardAndReaderCommands) {
   for (const char* fault : {"delay 0 450", "trickle 1 150", "trickle 1 0", "freeze 0"}) {
     EXPECT_EQ(sim.control(fault), "ok") << fault;
   }
-  EXPECT_EQ(sim.control("help").rfind("ok 15\nplace READER CARD", 0), 0u);
+  EXPECT_EQ(sim.control("help").rfind("ok 16\nplace READER CARD", 0), 0u);
 }
 
 TEST_F(ControlTest, BadCommandsAnswerAnErrorAndChangeNothing) {

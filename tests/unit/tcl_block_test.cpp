@@ -4,6 +4,7 @@
 // and the card session that a broken exchange ends until the card is activated again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <optional>
 #include <tuple>
@@ -198,9 +199,10 @@ TEST(TclSession, ABrokenExchangeIsRefusedUntilTheCardIsActivatedAgain) {
     protocol.replies = {{0, 0, {}}, {0, 0, {}}};  // time-out set, empty card frame
     EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, 100),
               mi_comm_abort);
-    ASSERT_EQ(protocol.sent.size(), 4u);
-    EXPECT_EQ(protocol.sent[3].code, kByteStream);
-    EXPECT_EQ(protocol.sent[3].params, (Bytes{0x1E, 0x02, 0x00, 0xCA, 0x00})) << "S(DESELECT)";
+    // The S(DESELECT) goes out under the time-out the reader already holds: not set again.
+    ASSERT_EQ(protocol.sent.size(), 3u);
+    EXPECT_EQ(protocol.sent[2].code, kByteStream);
+    EXPECT_EQ(protocol.sent[2].params, (Bytes{0x1E, 0x02, 0x00, 0xCA, 0x00})) << "S(DESELECT)";
 
     protocol.sent.clear();
     EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, 100),
@@ -219,6 +221,40 @@ TEST(TclSession, ABrokenExchangeIsRefusedUntilTheCardIsActivatedAgain) {
       return c;
     }();
     EXPECT_EQ(codes, reopened ? (Bytes{kSetTimeout, kByteStream}) : Bytes());
+  }
+}
+
+// The reader keeps the response time-out of the last block: a block with the same time-out does
+// not set it again; another time-out, or any other instruction in between, makes the block set it.
+TEST(TclSession, TheResponseTimeOutIsSetOnlyWhenTheReaderMayNotHoldIt) {
+  constexpr uint8_t kSetTimeout = 0x27, kByteStream = 0x03, kFirmwareVersion = 0x10;
+  ScriptedProtocol protocol;
+  Host2IPNorvex reader(&protocol);
+  const Bytes apdu{0x00, 0xA4, 0x00, 0x0C};
+  uint8_t resp[16], bn = 0;
+  const struct {
+    const char* what;
+    uint32_t timeout;
+    bool otherInstructionFirst;
+    Bytes codes;
+  } cases[] = {
+      {"first block", 100, false, {kSetTimeout, kByteStream}},
+      {"same time-out", 100, false, {kByteStream}},
+      {"other time-out", 200, false, {kSetTimeout, kByteStream}},
+      {"after another instruction", 200, true, {kFirmwareVersion, kSetTimeout, kByteStream}},
+  };
+  for (const auto& c : cases) {
+    protocol.sent.clear();
+    if (c.otherInstructionFirst) reader.ExecCommand(kFirmwareVersion, nullptr, 0, nullptr, nullptr);
+    const bool setsTimeout = std::count(c.codes.begin(), c.codes.end(), kSetTimeout) == 1;
+    if (setsTimeout) protocol.replies.push_back({0, 0, {}});  // the time-out set
+    protocol.replies.push_back({0, 0, {static_cast<uint8_t>(0x0A | bn), 0x00, 0x90, 0x00}});
+    uint16_t respLen = sizeof resp;
+    EXPECT_EQ(reader.SendAPDU(apdu.data(), 4, resp, &respLen, 16, 0, 0, 1, 0, &bn, c.timeout), 0)
+        << c.what;
+    Bytes codes;
+    for (const auto& sent : protocol.sent) codes.push_back(sent.code);
+    EXPECT_EQ(codes, c.codes) << c.what;
   }
 }
 
