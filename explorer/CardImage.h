@@ -24,6 +24,8 @@ class CardImage {
   // A successful read of a sector: its data becomes both the card's and the editor's.
   void StoreRead(int sector, const QByteArray& data);
   bool IsRead(int sector) const;
+  // Every data block of the card holds data (read or loaded).
+  bool IsComplete() const;
   // The sector read again (after a write by other means): the card's bytes are updated, and so is
   // the editor's, except for bytes edited (or loaded) and not yet written, which stay edits.
   void RefreshRead(int sector, const QByteArray& data);
@@ -52,8 +54,9 @@ class CardImage {
   std::vector<int> ChangedBlocks() const;
   // Bytes of a block as the editor holds them (16 bytes).
   QByteArray BlockBytes(int block) const;
-  // The block now holds on the card what the editor holds.
-  void MarkWritten(int block);
+  // The block now holds `written` (16 bytes) on the card. Bytes the editor holds otherwise (an
+  // edit made while the block was written) stay edits.
+  void MarkWritten(int block, const QByteArray& written);
   // Back to the bytes as read; loaded blocks are dropped.
   void DiscardEdits();
 

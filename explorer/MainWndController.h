@@ -238,6 +238,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   static QString KeyName(int keyNum);
   // "1 changed block", "3 changed blocks".
   static QString Blocks(int count, const char* kind);
+  // The sector manager's list of the sectors a card of `sectors` sectors has.
+  void FillSectorList(int sectors);
   // The key manager's table of per-sector keys for the selected card, and one edited cell.
   void FillSectorKeys();
   void SectorKeyEdited(QTableWidgetItem* item);
@@ -279,6 +281,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* discardBtn = nullptr;
   QAction* openDumpAction = nullptr;
   QAction* saveDumpAction = nullptr;
+  QAction* undo = nullptr;
+  QAction* redo = nullptr;
   QProgressBar* jobProgress = nullptr;
   QPushButton* cancelBtn = nullptr;
   CardWorker* worker = nullptr;

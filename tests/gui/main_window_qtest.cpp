@@ -246,8 +246,10 @@ class MainWindowTest : public QObject {
     QVERIFY(h->Click("writeAllBtn"));
     QVERIFY(h->alerts.empty());
     QCOMPARE(h->confirms.size(), 1u);
-    QCOMPARE(h->confirms[0].text, QStringLiteral("Write 3 changed blocks to card %1 (Mifare 4K)?")
-                                      .arg(h->Obj().RegisteredCards()[0]->Uid()));
+    QCOMPARE(h->confirms[0].text,
+             QStringLiteral("Write 3 changed blocks to card %1 (Mifare 4K)?\n\nSector 00: block 1\n"
+                            "Sector 32: block 132\nSector 39: block 254")
+                 .arg(h->Obj().RegisteredCards()[0]->Uid()));
     QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());  // all written
 
     Bytes expected = before;
@@ -410,7 +412,7 @@ class MainWindowTest : public QObject {
   }
 
   // Ctrl+R reads, Set FF is undone and redone with the keys, pasted hex text lands at the caret,
-  // Ctrl+S writes.
+  // Ctrl+Shift+W writes; Ctrl+S saves the dump and writes nothing.
   void undoRedoPasteAndShortcutsOnTheWholeCardEditor() {
     QVERIFY(h->ScanWithSelectedCard("classic1k"));
     h->FillDataBlocks(16);
@@ -438,7 +440,12 @@ class MainWindowTest : public QObject {
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(view->getBufferData().mid(20, 4), QByteArray::fromHex("DEADBEEF"));
     const Bytes before = h->Memory();
+    h->fileToChoose = h->directory.filePath(QStringLiteral("card.mct"));
     QTest::keyClick(h->window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(QFile::exists(h->fileToChoose));
+    QVERIFY(h->confirms.empty());
+    QCOMPARE(h->Memory(), before);
+    QTest::keyClick(h->window.get(), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(h->WaitForJobEnd(jobs + 1));  // Write all runs on the worker thread
     QCOMPARE(h->confirms.size(), 1u);
     Bytes expected = before;
