@@ -100,6 +100,13 @@ mainWndController::~mainWndController() {
 
 void mainWndController::awakeFromNib() {
   dataView->setAsciiView(textDataView);
+  connect(dataView, &QVHexTextView::pasteRefused, this,
+          [this](const QString& why) { statusBar()->showMessage(why, kStatusMessageMs); });
+  dataView->setWholeImageGuard([this](char digit) {
+    return Confirm(tr("Set all bytes"),
+                   tr("No bytes are selected: set every data byte of card %1 to %2?")
+                       .arg(shownUid, QString(2, QLatin1Char(digit))));
+  });
   ShowScanning(false);
   ShowNothing();
   SetStatus(kReady);
@@ -360,6 +367,10 @@ void mainWndController::ShowImageOf(const QString& uid) {
 }
 
 void mainWndController::ShowImage(const CardImage& image) {
+  // Block 0 (UID and manufacturer data) is shown but never written, so never edited either.
+  editor::KnownBytes block0;
+  for (std::size_t i = 0; i < 16; ++i) block0.set(i);
+  dataView->setLockedBytes(block0);
   dataView->setReference(image.CardBytes(), image.Pending());
   dataView->showImage(image.Shown(), image.Known());
   dataView->setLineLabels([sectors = image.Sectors()](int line) {
