@@ -144,3 +144,13 @@ int CardImage::BlockOffset(int block) const {
   }
   return -1;
 }
+
+void CardImage::SetOpeningKey(int sector, const OpeningKey& opening) {
+  if (sector >= 0 && sector < sectors) openingKeys[sector] = opening;
+}
+
+std::optional<CardImage::OpeningKey> CardImage::OpeningKeyOf(int sector) const {
+  const auto found = openingKeys.find(sector);
+  if (found == openingKeys.end()) return std::nullopt;
+  return found->second;
+}

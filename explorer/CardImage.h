@@ -10,6 +10,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "EditorLayout.h"
@@ -60,6 +64,15 @@ class CardImage {
   // Back to the bytes as read; loaded blocks are dropped.
   void DiscardEdits();
 
+  // The key that opened a sector when it was last read whole: its type (MIF_KEY_TYPE_A or _B)
+  // and its bytes. Shown in the key manager and saved with the dump.
+  struct OpeningKey {
+    int keyNum = 0;
+    std::array<uint8_t, 6> key{};
+  };
+  void SetOpeningKey(int sector, const OpeningKey& opening);
+  std::optional<OpeningKey> OpeningKeyOf(int sector) const;
+
  private:
   // Image offset of a card block; -1 for a trailer or a block outside the card.
   int BlockOffset(int block) const;
@@ -74,4 +87,5 @@ class CardImage {
   std::vector<bool> pending;  // per data block: loaded, not known to be on the card
   QString originUid;
   QString originFile;
+  std::map<int, OpeningKey> openingKeys;
 };

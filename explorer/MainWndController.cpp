@@ -336,6 +336,16 @@ void mainWndController::ShowSectorKey(const QVMifareCard& card, QTableWidgetItem
   item->setData(
       Qt::ForegroundRole,
       own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
+  // The key that opened the sector in the last read is in bold.
+  const auto image = images.find(card.Uid());
+  const auto opening =
+      image == images.end() ? std::nullopt : image->second.OpeningKeyOf(item->row());
+  const bool opened =
+      opening && opening->keyNum == (item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
+  QFont font = sectorKeys->font();
+  font.setBold(opened);
+  item->setFont(font);
+  item->setToolTip(opened ? tr("This key read the sector") : QString());
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------
@@ -487,8 +497,14 @@ void mainWndController::saveDump() {
     return;
   }
   const QString uid = image->Uid();
-  const norvex::dump::CardImage dump = dump_image::ToDump(
-      *image, [&](int sector, int keyNum) { return theMifareObj->SectorKey(uid, sector, keyNum); });
+  // Each sector's own key, else the key that opened it in the last read.
+  const norvex::dump::CardImage dump =
+      dump_image::ToDump(*image, [&](int sector, int keyNum) -> std::optional<dump_image::Key> {
+        if (auto own = theMifareObj->SectorKey(uid, sector, keyNum)) return own;
+        const auto opening = image->OpeningKeyOf(sector);
+        if (opening && opening->keyNum == keyNum) return opening->key;
+        return std::nullopt;
+      });
   const QString file = QFileInfo(path).fileName();
   // A raw or EML file would turn bytes never read into zeros that look like card data.
   const int unread = dump_image::UnreadBlocks(dump);
@@ -653,7 +669,7 @@ void mainWndController::readAllData() {
       QStringLiteral("Reading data ..."), sectors,
       [this, results](QVMifareCard& selected, int keyNum, int sector) {
         SectorRead& result = (*results)[static_cast<std::size_t>(sector)];
-        result.ok = ReadSectorAnyKey(selected, sector, keyNum, result.data, result.why);
+        result.ok = ReadSectorAnyKey(selected, sector, keyNum, result);
         return result.ok || ReselectCard(selected);  // false: the card left the field
       },
       [this, results](QVMifareCard& selected, int completed, bool cancelled) {
@@ -680,11 +696,14 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
   CardImage& image = images.try_emplace(card.Uid(), card.Uid(), sectors).first->second;
   QStringList failures;
   int read = 0;
+  int withKeyB = 0;
   for (int sector = 0; sector < completed; ++sector) {
     const SectorRead& result = results[static_cast<std::size_t>(sector)];
     if (result.ok) {
       image.StoreRead(sector, result.data);
+      image.SetOpeningKey(sector, result.opening);
       ++read;
+      withKeyB += result.opening.keyNum == MIF_KEY_TYPE_B;
     } else {
       failures << result.why;
     }
@@ -697,6 +716,10 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
   shownUid = card.Uid();
   ShowImage(image);
   const QString summary = tr("%1 of %2 sectors read.").arg(read).arg(sectors);
+  FillSectorKeys();
+  statusBar()->showMessage(
+      tr("%1 Key A opened %2, key B %3.").arg(summary).arg(read - withKeyB).arg(withKeyB),
+      kStatusMessageMs);
   if (cancelled && completed < sectors) {
     QString note = tr("Read all cancelled: %1 Sectors %2 to %3 were not read.")
                        .arg(summary)
@@ -713,7 +736,8 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
 }
 
 bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum,
-                                         QByteArray& bytesRead, QString& why) {
+                                         SectorRead& result) {
+  QByteArray& bytesRead = result.data;
   const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
   QStringList reasons;
   for (const int key : {keyNum, other}) {
@@ -723,13 +747,14 @@ bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int key
     const int status = theMifareObj->ReadSector(card, sector, key, bytesRead, numBytes);
     if (status == 0) {
       bytesRead.truncate(numBytes);
+      result.opening = {key, theMifareObj->KeyFor(card, sector, key)};
       return true;
     }
     reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
   }
-  why = tr("Sector %1 not read (%2)")
-            .arg(sector, 2, 10, QLatin1Char('0'))
-            .arg(reasons.join(QStringLiteral("; ")));
+  result.why = tr("Sector %1 not read (%2)")
+                   .arg(sector, 2, 10, QLatin1Char('0'))
+                   .arg(reasons.join(QStringLiteral("; ")));
   return false;
 }
 

@@ -221,8 +221,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
     bool ok = false;
     QByteArray data;
     QString why;
+    CardImage::OpeningKey opening;  // the key that read it, when ok
   };
-  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, QByteArray& data, QString& why);
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, SectorRead& result);
   void StoreWholeCardRead(QVMifareCard& card, const std::vector<SectorRead>& results, int completed,
                           bool cancelled);
   // Write all: only the blocks changed since they were read, each with either key type.
