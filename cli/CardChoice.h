@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "cli/CardType.h"
+#include "dump/CardType.h"
 
 namespace norvex::cli {
 
@@ -22,8 +22,8 @@ struct FieldCard {
   uint8_t atqa[2] = {};  // as the card sends it: least significant byte first
   uint8_t sak = 0;
 
-  CardType type() const { return cardTypeOf(atqa, sak); }
-  std::string description() const { return cardDescription(uid, atqa, sak); }
+  dump::CardType type() const { return dump::cardTypeOf(atqa, sak); }
+  std::string description() const { return dump::cardDescription(uid, atqa, sak); }
 };
 
 // readerOptions plus --uid HEX, --wait and the wait's bound (--timeout SECONDS, or the name

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <string>
 
-#include "cli/CardType.h"
 #include "cli/CliError.h"
+#include "dump/CardType.h"
 #include "dump/Hex.h"
 #include "norvexapi.h"
 
@@ -13,10 +13,11 @@ namespace norvex::cli {
 
 ClassicCard::ClassicCard(void* session, const FieldCard& card)
     : session_(session), uid_(card.uid), atqa_{card.atqa[0], card.atqa[1]}, sak_(card.sak) {
-  auto size = classicSizeOf(sak_);
+  auto size = dump::classicSizeOf(sak_);
   if (!size)
     throw CliError(kExitCardError, "the card (SAK " + hex::encode(&sak_, 1) + ", " +
-                                       cardTypeName(atqa_, sak_) + ") is not a Mifare Classic");
+                                       dump::cardTypeName(atqa_, sak_) +
+                                       ") is not a Mifare Classic");
   if (uid_.size() != 4)
     throw CliError(kExitCardError,
                    "the card's UID " + hex::encode(uid_) +

@@ -14,13 +14,13 @@
 #include <thread>
 
 #include "cli/Arguments.h"
-#include "cli/CardType.h"
 #include "cli/CliError.h"
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
 #include "cli/TypeBPoll.h"
+#include "dump/CardType.h"
 #include "dump/Hex.h"
 #include "dump/JsonValue.h"
 #include "norvexapi.h"
@@ -96,13 +96,13 @@ void requestAts(void* session, std::size_t index, CardRow& card) {
 }
 
 // The card's type as the scan found it: by ATQA and SAK, or as a type B card.
-CardType typeOf(const CardRow& card) {
-  return card.atqb.empty() ? cardTypeOf(card.atqa, card.sak) : kTypeBCard;
+dump::CardType typeOf(const CardRow& card) {
+  return card.atqb.empty() ? dump::cardTypeOf(card.atqa, card.sak) : dump::kTypeBCard;
 }
 
 dump::JsonValue cardJson(const CardRow& card) {
   const bool typeB = !card.atqb.empty();
-  const CardType type = typeOf(card);
+  const dump::CardType type = typeOf(card);
   auto hexOrNull = [](const std::vector<uint8_t>& bytes) {
     return bytes.empty() ? dump::JsonValue{} : dump::jsonHex(bytes.data(), bytes.size());
   };
@@ -111,7 +111,7 @@ dump::JsonValue cardJson(const CardRow& card) {
     json.add("reader", dump::jsonString(card.reader))
         .add("product", dump::jsonString(productText(card.productId)));
   json.add("uid", dump::jsonHex(card.uid.data(), card.uid.size()))
-      .add("atqa", typeB ? dump::JsonValue{} : dump::jsonString(atqaText(card.atqa)))
+      .add("atqa", typeB ? dump::JsonValue{} : dump::jsonString(dump::atqaText(card.atqa)))
       .add("sak", typeB ? dump::JsonValue{} : dump::jsonHex(&card.sak, 1))
       .add("kind", dump::jsonString(type.kind))
       .add("type", dump::jsonString(type.name));
@@ -156,8 +156,8 @@ void printEvent(char sign, const CardRow& card, const WatchedReader& reader, boo
             .add("card", cardJson(card)),
         dump::JsonLayout::OneLine);
   else
-    std::cout << sign << " " << hex::encode(card.uid) << "  " << atqaText(card.atqa) << "  "
-              << hex::encode(&card.sak, 1) << "  " << cardTypeName(card.atqa, card.sak)
+    std::cout << sign << " " << hex::encode(card.uid) << "  " << dump::atqaText(card.atqa) << "  "
+              << hex::encode(&card.sak, 1) << "  " << dump::cardTypeName(card.atqa, card.sak)
               << (card.ats.empty() ? "" : "  " + hex::encode(card.ats)) << "\n";
   std::cout.flush();
 }
@@ -182,7 +182,7 @@ int watch(void* session, const WatchedReader& reader, bool json) {
     std::vector<CardRow> now = selectEveryCard(session);
     for (std::size_t i = 0; i < now.size(); ++i) {
       if (sameUidIn(present, now[i])) continue;
-      if (announcesIso14443_4(now[i].sak)) watchedAts(session, i, now[i]);
+      if (dump::announcesIso14443_4(now[i].sak)) watchedAts(session, i, now[i]);
       printEvent('+', now[i], reader, json);
     }
     for (const CardRow& card : present)
@@ -203,7 +203,7 @@ void printCardsJson(const std::vector<CardRow>& cards) {
 std::vector<CardRow> scanReader(void* session) {
   std::vector<CardRow> cards = selectEveryCard(session);
   for (std::size_t i = 0; i < cards.size(); ++i)
-    if (announcesIso14443_4(cards[i].sak)) requestAts(session, i, cards[i]);
+    if (dump::announcesIso14443_4(cards[i].sak)) requestAts(session, i, cards[i]);
   for (const std::vector<uint8_t>& atqb : pollTypeBCards(session)) {
     CardRow card;
     card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
@@ -268,10 +268,10 @@ int runScan(const Words& args) {
   std::vector<std::vector<std::string>> table;
   for (const CardRow& card : cards) {
     if (!card.atqb.empty()) {
-      table.push_back({hex::encode(card.uid), "-", "-", kTypeBCard.name, "-"});
+      table.push_back({hex::encode(card.uid), "-", "-", dump::kTypeBCard.name, "-"});
     } else {
-      table.push_back({hex::encode(card.uid), atqaText(card.atqa), hex::encode(&card.sak, 1),
-                       cardTypeName(card.atqa, card.sak),
+      table.push_back({hex::encode(card.uid), dump::atqaText(card.atqa), hex::encode(&card.sak, 1),
+                       dump::cardTypeName(card.atqa, card.sak),
                        !card.ats.empty()       ? hex::encode(card.ats)
                        : card.atsError.empty() ? "-"
                                                : card.atsError});

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The explorer's modal alert: a title, a text shown verbatim and one "OK" button.
+// The explorer's modal alert: a title, a text shown verbatim and one "OK" button. A text too tall
+// for a small screen (one line per sector of a 4K card) shows its details in a scrolling view.
 
 #include <QString>
 #include <functional>

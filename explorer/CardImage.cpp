@@ -57,6 +57,11 @@ bool CardImage::IsRead(int sector) const {
   return true;
 }
 
+bool CardImage::IsComplete() const {
+  const int used = Slot(SectorOffset(sectors));
+  return std::all_of(known.begin(), known.begin() + used, [](bool has) { return has; });
+}
+
 void CardImage::StoreLoaded(int block, const QByteArray& data) {
   const int offset = BlockOffset(block);
   // Block 0 of a dump names the dump's card, not this one; it is never written either.
@@ -118,10 +123,10 @@ QByteArray CardImage::BlockBytes(int block) const {
   return offset < 0 ? QByteArray() : shown.mid(offset, kBlockBytes);
 }
 
-void CardImage::MarkWritten(int block) {
+void CardImage::MarkWritten(int block, const QByteArray& written) {
   const int offset = BlockOffset(block);
-  if (offset < 0) return;
-  for (int i = offset; i < offset + kBlockBytes; ++i) card[i] = shown[i];
+  if (offset < 0 || written.size() != kBlockBytes) return;
+  for (int i = 0; i < kBlockBytes; ++i) card[offset + i] = written[i];
   pending[Slot(offset)] = false;
 }
 
@@ -138,4 +143,14 @@ int CardImage::BlockOffset(int block) const {
     if (index >= 0 && index < DataBlocks(sector)) return SectorOffset(sector) + kBlockBytes * index;
   }
   return -1;
+}
+
+void CardImage::SetOpeningKey(int sector, const OpeningKey& opening) {
+  if (sector >= 0 && sector < sectors) openingKeys[sector] = opening;
+}
+
+std::optional<CardImage::OpeningKey> CardImage::OpeningKeyOf(int sector) const {
+  const auto found = openingKeys.find(sector);
+  if (found == openingKeys.end()) return std::nullopt;
+  return found->second;
 }

@@ -10,6 +10,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <vector>
 
 #include "EditorLayout.h"
@@ -24,6 +28,8 @@ class CardImage {
   // A successful read of a sector: its data becomes both the card's and the editor's.
   void StoreRead(int sector, const QByteArray& data);
   bool IsRead(int sector) const;
+  // Every data block of the card holds data (read or loaded).
+  bool IsComplete() const;
   // The sector read again (after a write by other means): the card's bytes are updated, and so is
   // the editor's, except for bytes edited (or loaded) and not yet written, which stay edits.
   void RefreshRead(int sector, const QByteArray& data);
@@ -52,10 +58,20 @@ class CardImage {
   std::vector<int> ChangedBlocks() const;
   // Bytes of a block as the editor holds them (16 bytes).
   QByteArray BlockBytes(int block) const;
-  // The block now holds on the card what the editor holds.
-  void MarkWritten(int block);
+  // The block now holds `written` (16 bytes) on the card. Bytes the editor holds otherwise (an
+  // edit made while the block was written) stay edits.
+  void MarkWritten(int block, const QByteArray& written);
   // Back to the bytes as read; loaded blocks are dropped.
   void DiscardEdits();
+
+  // The key that opened a sector when it was last read whole: its type (MIF_KEY_TYPE_A or _B)
+  // and its bytes. Shown in the key manager and saved with the dump.
+  struct OpeningKey {
+    int keyNum = 0;
+    std::array<uint8_t, 6> key{};
+  };
+  void SetOpeningKey(int sector, const OpeningKey& opening);
+  std::optional<OpeningKey> OpeningKeyOf(int sector) const;
 
  private:
   // Image offset of a card block; -1 for a trailer or a block outside the card.
@@ -71,4 +87,5 @@ class CardImage {
   std::vector<bool> pending;  // per data block: loaded, not known to be on the card
   QString originUid;
   QString originFile;
+  std::map<int, OpeningKey> openingKeys;
 };

@@ -22,7 +22,23 @@ std::vector<uint8_t> HexBytes(const QString& text) {
   return norvex::hex::decode(text.toStdString()).value_or(std::vector<uint8_t>{});
 }
 
+bool AllZero(const std::optional<dump::Block>& block) {
+  return block && std::all_of(block->begin(), block->end(), [](uint8_t byte) { return byte == 0; });
+}
+
 }  // namespace
+
+bool LooksUnread(const dump::CardImage& dump, std::size_t sector) {
+  const std::size_t first = dump::firstBlockOfSector(sector);
+  const std::size_t trailer = first + dump::blocksInSector(sector) - 1;
+  if (!AllZero(dump.block(trailer))) return false;
+  for (std::size_t block = first; block < trailer; ++block) {
+    // Block 0 holds the UID even in a sector never read past it.
+    if (block == 0) continue;
+    if (dump.blockKnown(block) && !AllZero(dump.block(block))) return false;
+  }
+  return true;
+}
 
 QString OriginUid(const dump::CardImage& dump) {
   if (!dump.uid.empty()) return HexText(dump.uid.data(), dump.uid.size());
@@ -38,6 +54,7 @@ CardImage FromDump(const dump::CardImage& dump, const QString& uid, int sectors,
   image.SetOrigin(OriginUid(dump), file);
   leftOut = 0;
   for (std::size_t sector = 0; sector < dump.sectorCount(); ++sector) {
+    if (LooksUnread(dump, sector)) continue;
     const int first = static_cast<int>(dump::firstBlockOfSector(sector));
     const int dataBlocks = mifare_geometry::DataBlocks(static_cast<int>(sector));
     for (int block = first; block < first + dataBlocks; ++block) {

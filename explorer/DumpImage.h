@@ -22,8 +22,14 @@ using Key = std::array<uint8_t, 6>;
 // when its check byte (BCC) is right, else "".
 QString OriginUid(const norvex::dump::CardImage& dump);
 
+// Whether a sector of the dump stands for bytes never read: its trailer is all 00 (never so on a
+// card, the access bytes would contradict themselves) and so is its data. A raw file writes 00
+// for unread bytes, so such a sector is loaded as unread rather than as data to write.
+bool LooksUnread(const norvex::dump::CardImage& dump, std::size_t sector);
+
 // An image for card `uid` with `sectors` sectors holding the dump's data blocks as loaded (not
-// known on the card). `leftOut` receives the number of the dump's data blocks beyond the card.
+// known on the card), sectors that look unread left out. `leftOut` receives the number of the
+// dump's data blocks beyond the card.
 CardImage FromDump(const norvex::dump::CardImage& dump, const QString& uid, int sectors,
                    const QString& file, int& leftOut);
 

@@ -23,6 +23,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
+#include <QUndoStack>
 #include <algorithm>
 
 #include "CardWorker.h"
@@ -34,6 +35,7 @@
 #include "QVMifareObj.h"
 #include "QVTreeDataSource.h"
 #include "ReaderPorts.h"
+#include "WritePlan.h"
 #include "dump/DumpFile.h"
 #include "dump/Hex.h"
 #include "dump/KeyFile.h"
@@ -48,6 +50,9 @@ const QString kExploring = QStringLiteral("Exploring RF field ...");
 const QString kNoCard = QStringLiteral("No card selected");
 const QString kDumpFilter =
     QStringLiteral("Card dumps (*.mfd *.bin *.json *.mct *.txt *.eml);;All files (*)");
+const QString kMarkingDumpFilter = QStringLiteral(
+    "Dumps that mark unread bytes (*.mct *.json);;Card dumps (*.mfd *.bin *.json *.mct *.txt "
+    "*.eml);;All files (*)");
 
 }  // namespace
 
@@ -95,6 +100,13 @@ mainWndController::~mainWndController() {
 
 void mainWndController::awakeFromNib() {
   dataView->setAsciiView(textDataView);
+  connect(dataView, &QVHexTextView::pasteRefused, this,
+          [this](const QString& why) { statusBar()->showMessage(why, kStatusMessageMs); });
+  dataView->setWholeImageGuard([this](char digit) {
+    return Confirm(tr("Set all bytes"),
+                   tr("No bytes are selected: set every data byte of card %1 to %2?")
+                       .arg(shownUid, QString(2, QLatin1Char(digit))));
+  });
   ShowScanning(false);
   ShowNothing();
   SetStatus(kReady);
@@ -102,9 +114,7 @@ void mainWndController::awakeFromNib() {
   infoKeysTitle->setTitle(kNoCard);
   modelCmb->setCurrentIndex(0);
   RefreshPorts();
-  sectorsel->clear();
-  for (int sector = 0; sector < kSectorCount; ++sector)
-    sectorsel->addItem(QString::asprintf("%02d", sector));
+  FillSectorList(kSectorCount);
   theMifareObj->SetDebugMode(false);
   bBusy = 0;
 }
@@ -179,7 +189,7 @@ bool mainWndController::IsScanning() const {
 
 void mainWndController::scansioneRF() {
   aTimerScansione->stop();
-  theMifareObj->SelectAidleCard();
+  theMifareObj->RegisterCardsInField();
   fillTreeDataSource();
   ScheduleScan(theMifareObj->DelayForWaitCard());
 }
@@ -255,10 +265,21 @@ void mainWndController::ShowSelectedCard() {
     infoCard->setTitle(title + tr(" - data of %1, not written").arg(OriginText(*image)));
   sectorpanel->setWindowTitle(card ? tr("Sector manager - card %1").arg(card->Uid())
                                    : tr("Sector manager"));
+  if (card) FillSectorList(card->GetCardInfo()->SectorsCount);
   currentKeyA->setText(card ? card->GetKeyA() : QString());
   currentKeyB->setText(card ? card->GetKeyB() : QString());
   FillSectorKeys();
   UpdateEditorState();
+}
+
+void mainWndController::FillSectorList(int sectors) {
+  // The sector manager offers the sectors the selected card has: 5 on a Mini, 16 on a 1K.
+  if (sectorsel->count() == sectors) return;
+  const int chosen = sectorsel->currentIndex();
+  sectorsel->clear();
+  for (int sector = 0; sector < sectors; ++sector)
+    sectorsel->addItem(QString::asprintf("%02d", sector));
+  sectorsel->setCurrentIndex(std::clamp(chosen, 0, std::max(0, sectors - 1)));
 }
 
 void mainWndController::FillSectorKeys() {
@@ -315,6 +336,16 @@ void mainWndController::ShowSectorKey(const QVMifareCard& card, QTableWidgetItem
   item->setData(
       Qt::ForegroundRole,
       own ? QVariant() : QVariant(sectorKeys->palette().color(QPalette::PlaceholderText)));
+  // The key that opened the sector in the last read is in bold.
+  const auto image = images.find(card.Uid());
+  const auto opening =
+      image == images.end() ? std::nullopt : image->second.OpeningKeyOf(item->row());
+  const bool opened =
+      opening && opening->keyNum == (item->column() == 0 ? MIF_KEY_TYPE_A : MIF_KEY_TYPE_B);
+  QFont font = sectorKeys->font();
+  font.setBold(opened);
+  item->setFont(font);
+  item->setToolTip(opened ? tr("This key read the sector") : QString());
 }
 
 // ---- The whole-card images, each tied to its card's UID ------------------------------------
@@ -346,6 +377,10 @@ void mainWndController::ShowImageOf(const QString& uid) {
 }
 
 void mainWndController::ShowImage(const CardImage& image) {
+  // Block 0 (UID and manufacturer data) is shown but never written, so never edited either.
+  editor::KnownBytes block0;
+  for (std::size_t i = 0; i < 16; ++i) block0.set(i);
+  dataView->setLockedBytes(block0);
   dataView->setReference(image.CardBytes(), image.Pending());
   dataView->showImage(image.Shown(), image.Known());
   dataView->setLineLabels([sectors = image.Sectors()](int line) {
@@ -381,7 +416,8 @@ void mainWndController::UpdateEditorState() {
   // Buttons that cannot act are disabled: reading needs a scan and a card, writing changed
   // blocks of that card's own image, discarding edits.
   const std::shared_ptr<QVMifareCard> card = SelectedCard();
-  const bool cardReady = IsScanning() && card != nullptr && !IsBusy();
+  // Read all, Write all and the sector manager speak Mifare Classic only.
+  const bool cardReady = IsScanning() && card != nullptr && card->IsClassic() && !IsBusy();
   const int edited = EditedBlocks();
   readAllBtn->setEnabled(cardReady);
   writeAllBtn->setEnabled(cardReady && card->Uid() == shownUid && edited > 0);
@@ -448,7 +484,11 @@ void mainWndController::saveDump() {
   StashEditor();
   const CardImage* image = ShownImage();
   if (image == nullptr || IsBusy()) return;
-  const QString path = chooseFile ? chooseFile(true, tr("Save dump"), kDumpFilter) : QString();
+  // An image with unread bytes is best kept in a format that marks them: those come first.
+  const bool complete = image->IsComplete();
+  const QString path =
+      chooseFile ? chooseFile(true, tr("Save dump"), complete ? kDumpFilter : kMarkingDumpFilter)
+                 : QString();
   if (path.isEmpty()) return;
   const auto format = norvex::dump::formatOfPath(QFile::encodeName(path).toStdString());
   if (!format) {
@@ -457,8 +497,14 @@ void mainWndController::saveDump() {
     return;
   }
   const QString uid = image->Uid();
-  const norvex::dump::CardImage dump = dump_image::ToDump(
-      *image, [&](int sector, int keyNum) { return theMifareObj->SectorKey(uid, sector, keyNum); });
+  // Each sector's own key, else the key that opened it in the last read.
+  const norvex::dump::CardImage dump =
+      dump_image::ToDump(*image, [&](int sector, int keyNum) -> std::optional<dump_image::Key> {
+        if (auto own = theMifareObj->SectorKey(uid, sector, keyNum)) return own;
+        const auto opening = image->OpeningKeyOf(sector);
+        if (opening && opening->keyNum == keyNum) return opening->key;
+        return std::nullopt;
+      });
   const QString file = QFileInfo(path).fileName();
   // A raw or EML file would turn bytes never read into zeros that look like card data.
   const int unread = dump_image::UnreadBlocks(dump);
@@ -498,14 +544,8 @@ void mainWndController::discardEdits() {
 bool mainWndController::ReselectCard(const QVMifareCard& card) {
   if (theMifareObj->SelectACard(card) != 0) return false;
   // Twenty attempts that found only other cards still end with status 0: the card is selected
-  // only when the UID that answered last is its own. A card registered without an identifier
-  // (all zero) cannot be told apart from others, so for it the status alone decides.
-  const uint8_t* id = card.GetCardInfo()->ChipID.Mif_UID;
-  if (std::all_of(id, id + 4, [](uint8_t byte) { return byte == 0; })) return true;
-  const QByteArray answered = theMifareObj->LastUid();
-  return answered.size() >= 4 &&
-         std::equal(id, id + 4, answered.constBegin(),
-                    [](uint8_t a, char b) { return a == static_cast<uint8_t>(b); });
+  // only when the whole UID that answered last is its own.
+  return theMifareObj->LastUid() == card.UidBytes();
 }
 
 void mainWndController::ResetCardTree() {
@@ -581,6 +621,10 @@ void mainWndController::ShowJob(int count) {
     widget->setEnabled(!running);
   stopBtn->setEnabled(!running);
   openDumpAction->setEnabled(!running);
+  // The editor's history would change the image while its blocks are written: no undo meanwhile.
+  const QUndoStack* history = dataView->undoStack();
+  undo->setEnabled(!running && history->canUndo());
+  redo->setEnabled(!running && history->canRedo());
   UpdateEditorState();
 }
 
@@ -625,7 +669,7 @@ void mainWndController::readAllData() {
       QStringLiteral("Reading data ..."), sectors,
       [this, results](QVMifareCard& selected, int keyNum, int sector) {
         SectorRead& result = (*results)[static_cast<std::size_t>(sector)];
-        result.ok = ReadSectorAnyKey(selected, sector, keyNum, result.data, result.why);
+        result.ok = ReadSectorAnyKey(selected, sector, keyNum, result);
         return result.ok || ReselectCard(selected);  // false: the card left the field
       },
       [this, results](QVMifareCard& selected, int completed, bool cancelled) {
@@ -652,11 +696,14 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
   CardImage& image = images.try_emplace(card.Uid(), card.Uid(), sectors).first->second;
   QStringList failures;
   int read = 0;
+  int withKeyB = 0;
   for (int sector = 0; sector < completed; ++sector) {
     const SectorRead& result = results[static_cast<std::size_t>(sector)];
     if (result.ok) {
       image.StoreRead(sector, result.data);
+      image.SetOpeningKey(sector, result.opening);
       ++read;
+      withKeyB += result.opening.keyNum == MIF_KEY_TYPE_B;
     } else {
       failures << result.why;
     }
@@ -669,18 +716,28 @@ void mainWndController::StoreWholeCardRead(QVMifareCard& card,
   shownUid = card.Uid();
   ShowImage(image);
   const QString summary = tr("%1 of %2 sectors read.").arg(read).arg(sectors);
-  if (cancelled && completed < sectors)
-    statusBar()->showMessage(tr("Read all cancelled: %1 Sectors %2 to %3 were not read.")
-                                 .arg(summary)
-                                 .arg(completed, 2, 10, QLatin1Char('0'))
-                                 .arg(sectors - 1, 2, 10, QLatin1Char('0')),
-                             kStatusMessageMs);
+  FillSectorKeys();
+  statusBar()->showMessage(
+      tr("%1 Key A opened %2, key B %3.").arg(summary).arg(read - withKeyB).arg(withKeyB),
+      kStatusMessageMs);
+  if (cancelled && completed < sectors) {
+    QString note = tr("Read all cancelled: %1 Sectors %2 to %3 were not read.")
+                       .arg(summary)
+                       .arg(completed, 2, 10, QLatin1Char('0'))
+                       .arg(sectors - 1, 2, 10, QLatin1Char('0'));
+    // What an earlier read found there stays on show: say it is not from this read.
+    int earlier = 0;
+    for (int sector = completed; sector < sectors; ++sector) earlier += image.IsRead(sector);
+    if (earlier > 0) note += tr(" %1 of them show the data of an earlier read.").arg(earlier);
+    statusBar()->showMessage(note, kStatusMessageMs);
+  }
   if (!failures.isEmpty())
     ReportFailure("read", summary + QLatin1Char('\n') + failures.join(QLatin1Char('\n')));
 }
 
 bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum,
-                                         QByteArray& bytesRead, QString& why) {
+                                         SectorRead& result) {
+  QByteArray& bytesRead = result.data;
   const int other = keyNum == MIF_KEY_TYPE_A ? MIF_KEY_TYPE_B : MIF_KEY_TYPE_A;
   QStringList reasons;
   for (const int key : {keyNum, other}) {
@@ -690,13 +747,14 @@ bool mainWndController::ReadSectorAnyKey(QVMifareCard& card, int sector, int key
     const int status = theMifareObj->ReadSector(card, sector, key, bytesRead, numBytes);
     if (status == 0) {
       bytesRead.truncate(numBytes);
+      result.opening = {key, theMifareObj->KeyFor(card, sector, key)};
       return true;
     }
     reasons << KeyName(key) + QStringLiteral(": ") + FailureText(status);
   }
-  why = tr("Sector %1 not read (%2)")
-            .arg(sector, 2, 10, QLatin1Char('0'))
-            .arg(reasons.join(QStringLiteral("; ")));
+  result.why = tr("Sector %1 not read (%2)")
+                   .arg(sector, 2, 10, QLatin1Char('0'))
+                   .arg(reasons.join(QStringLiteral("; ")));
   return false;
 }
 
@@ -718,6 +776,7 @@ void mainWndController::writeAllData() {
   if (const CardImage* image = ShownImage(); image != nullptr && image->HoldsForeignData())
     question += tr("\n\nThe blocks hold the data of %1, not of card %2.")
                     .arg(OriginText(*image), card->Uid());
+  question += QStringLiteral("\n\n") + write_plan::Lines(*ShownImage()).join(QLatin1Char('\n'));
   if (!Confirm(tr("Write all"), question)) return;
   // The blocks and their bytes are taken now: the editor is locked while they are written.
   auto results = std::make_shared<std::vector<BlockWrite>>();
@@ -766,7 +825,8 @@ void mainWndController::StoreWholeCardWrite(QVMifareCard& card,
   for (int index = 0; index < completed; ++index) {
     const BlockWrite& result = results[static_cast<std::size_t>(index)];
     if (result.ok) {
-      image.MarkWritten(result.block);
+      image.MarkWritten(result.block, QByteArray(reinterpret_cast<const char*>(result.data.data()),
+                                                 static_cast<qsizetype>(result.data.size())));
       ++written;
     } else {
       failures << result.why;

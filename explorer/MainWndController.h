@@ -221,8 +221,9 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
     bool ok = false;
     QByteArray data;
     QString why;
+    CardImage::OpeningKey opening;  // the key that read it, when ok
   };
-  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, QByteArray& data, QString& why);
+  bool ReadSectorAnyKey(QVMifareCard& card, int sector, int keyNum, SectorRead& result);
   void StoreWholeCardRead(QVMifareCard& card, const std::vector<SectorRead>& results, int completed,
                           bool cancelled);
   // Write all: only the blocks changed since they were read, each with either key type.
@@ -238,6 +239,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   static QString KeyName(int keyNum);
   // "1 changed block", "3 changed blocks".
   static QString Blocks(int count, const char* kind);
+  // The sector manager's list of the sectors a card of `sectors` sectors has.
+  void FillSectorList(int sectors);
   // The key manager's table of per-sector keys for the selected card, and one edited cell.
   void FillSectorKeys();
   void SectorKeyEdited(QTableWidgetItem* item);
@@ -279,6 +282,8 @@ class mainWndController : public QMainWindow, public AccessBitsHost {
   QPushButton* discardBtn = nullptr;
   QAction* openDumpAction = nullptr;
   QAction* saveDumpAction = nullptr;
+  QAction* undo = nullptr;
+  QAction* redo = nullptr;
   QProgressBar* jobProgress = nullptr;
   QPushButton* cancelBtn = nullptr;
   CardWorker* worker = nullptr;

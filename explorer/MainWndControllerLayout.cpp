@@ -97,7 +97,7 @@ void mainWndController::BuildMenus() {
   openDumpAction->setShortcut(QKeySequence::Open);
   connect(openDumpAction, &QAction::triggered, this, &mainWndController::openDump);
   saveDumpAction = Named(file->addAction(tr("&Save dump\u2026")), "saveDumpAction");
-  saveDumpAction->setShortcut(QKeySequence::SaveAs);
+  saveDumpAction->setShortcut(QKeySequence::Save);
   saveDumpAction->setEnabled(false);
   connect(saveDumpAction, &QAction::triggered, this, &mainWndController::saveDump);
   file->addSeparator();
@@ -107,8 +107,8 @@ void mainWndController::BuildMenus() {
 
   // Undo and redo of the whole-card editor's edits.
   QMenu* edit = menuBar()->addMenu(tr("&Edit"));
-  QAction* undo = dataView->undoStack()->createUndoAction(this, tr("&Undo"));
-  QAction* redo = dataView->undoStack()->createRedoAction(this, tr("&Redo"));
+  undo = dataView->undoStack()->createUndoAction(this, tr("&Undo"));
+  redo = dataView->undoStack()->createRedoAction(this, tr("&Redo"));
   undo->setShortcut(QKeySequence::Undo);
   redo->setShortcut(QKeySequence::Redo);
   undo->setObjectName(QStringLiteral("undoAction"));
@@ -128,7 +128,7 @@ void mainWndController::BuildMenus() {
     QPushButton* button;
     QKeySequence keys;
   } shortcuts[] = {{readAllBtn, QKeySequence(Qt::CTRL | Qt::Key_R)},
-                   {writeAllBtn, QKeySequence(Qt::CTRL | Qt::Key_S)},
+                   {writeAllBtn, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)},
                    {sectMngBtn, QKeySequence(Qt::CTRL | Qt::Key_E)},
                    {keyMngBtn, QKeySequence(Qt::CTRL | Qt::Key_K)}};
   for (const auto& shortcut : shortcuts) {

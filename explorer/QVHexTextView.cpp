@@ -89,13 +89,26 @@ bool QVHexTextView::pasteHex(const QString& text) {
   digits.remove(QRegularExpression(QStringLiteral("0[xX]")));
   digits.remove(QRegularExpression(QStringLiteral("[\\s,:;-]")));
   const std::optional<std::vector<uint8_t>> bytes = norvex::hex::decode(digits.toStdString());
-  if (!bytes || bytes->empty()) return false;
+  if (!bytes || bytes->empty()) {
+    emit pasteRefused(tr("Nothing pasted: the clipboard does not hold hex bytes."));
+    return false;
+  }
   int byte = selectedRange().location / editor::kHexCharsPerByte;
+  int pasted = 0;
   for (const uint8_t value : *bytes) {
     if (byte >= editor::kImageBytes) break;
-    if (known[byte]) WriteByte(byte, value);
+    if (Editable(byte)) {
+      WriteByte(byte, value);
+      ++pasted;
+    }
     ++byte;
   }
+  const int total = static_cast<int>(bytes->size());
+  if (pasted < total)
+    emit pasteRefused(tr("%1 of %2 bytes pasted: the others fall on bytes without card data, on "
+                         "block 0 or past the end.")
+                          .arg(pasted)
+                          .arg(total));
   updateData({std::min(byte, editor::kImageBytes - 1) * editor::kHexCharsPerByte, 0});
   EditDone();
   return true;
@@ -105,6 +118,14 @@ void QVHexTextView::setLineLabels(std::function<QString(int line)> labeller) {
   lineLabels = std::move(labeller);
   UpdateGutterGeometry();
   gutter->update();
+}
+
+void QVHexTextView::setLockedBytes(const editor::KnownBytes& bytes) {
+  locked = bytes;
+}
+
+bool QVHexTextView::Editable(int byte) const {
+  return byte >= 0 && byte < editor::kImageBytes && known[byte] && !locked[byte];
 }
 
 void QVHexTextView::setReference(const QByteArray& bytes, const editor::KnownBytes& pending) {
@@ -286,7 +307,7 @@ void QVHexTextView::updateDataFromAscii(TextRange range, const editor::ByteImage
   bool changed = false;
   for (int i = 0; i < editor::kImageBytes; ++i) {
     const uint8_t byte = image[static_cast<std::size_t>(i)];
-    if (!known[i] || ByteAt(i) == byte) continue;
+    if (!Editable(i) || ByteAt(i) == byte) continue;
     WriteByte(i, byte);
     changed = true;
   }
@@ -308,17 +329,16 @@ void QVHexTextView::menuSet00() {
 
 void QVHexTextView::SetDigits(char digit) {
   const TextRange selection = selectedRange();
-  if (selection.length == 0) {
-    FillDigits(digit);
-    updateData({0, 0});
-  } else {
-    const int end = std::min(selection.location + selection.length, editor::kHexChars);
-    for (int i = selection.location; i < end; ++i) {
-      if (!IsSpace(i) && known[i / editor::kHexCharsPerByte])
-        buffer[static_cast<std::size_t>(i)] = digit;
-    }
-    updateData(selection);
+  const bool whole = selection.length == 0;
+  // No selection: the whole image, once the owner agrees.
+  if (whole && wholeImageGuard && !wholeImageGuard(digit)) return;
+  const TextRange range = whole ? TextRange{0, editor::kHexChars} : selection;
+  const int end = std::min(range.location + range.length, editor::kHexChars);
+  for (int i = range.location; i < end; ++i) {
+    if (!IsSpace(i) && Editable(i / editor::kHexCharsPerByte))
+      buffer[static_cast<std::size_t>(i)] = digit;
   }
+  updateData(whole ? TextRange{0, 0} : selection);
   EditDone();
 }
 
@@ -473,7 +493,7 @@ void QVHexTextView::TypeDigit(QChar digit, TextRange selection) {
       return;
     }
   }
-  if (!known[p / editor::kHexCharsPerByte]) {  // no card data here: nothing to edit
+  if (!Editable(p / editor::kHexCharsPerByte)) {  // no card data here, or locked: no edit
     updateData(selection);
     return;
   }
@@ -492,7 +512,7 @@ void QVHexTextView::Backspace(TextRange selection) {
   const int p = selection.location;
   if (p == 0 || p > editor::kHexChars) return;
   const int q = p - 1;
-  const bool editsByte = !IsSpace(q) && known[q / editor::kHexCharsPerByte];
+  const bool editsByte = !IsSpace(q) && Editable(q / editor::kHexCharsPerByte);
   if (editsByte) buffer[static_cast<std::size_t>(q)] = '0';
   updateData({q, selection.length});
   if (editsByte) EditDone();

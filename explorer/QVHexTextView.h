@@ -37,6 +37,12 @@ class QVHexTextView : public QPlainTextEdit {
   // Shows the image with only the `known` bytes as data (the others "--", not editable).
   void showImage(const QByteArray& bytes, const editor::KnownBytes& known);
   bool isKnown(int byte) const { return byte >= 0 && byte < editor::kImageBytes && known[byte]; }
+  // Bytes shown as data but never edited (block 0, which is never written).
+  void setLockedBytes(const editor::KnownBytes& bytes);
+  // Asked before Set FF / Set 00 without a selection changes the whole image; false leaves it.
+  void setWholeImageGuard(std::function<bool(char digit)> guard) {
+    wholeImageGuard = std::move(guard);
+  }
   const editor::KnownBytes& knownBytes() const { return known; }
   // Shows `count` bytes (at most 3456) from the start of the image; the rest is 00. Caret at 0.
   void refresh(const uint8_t* bytes, int count);
@@ -87,6 +93,8 @@ class QVHexTextView : public QPlainTextEdit {
  signals:
   // The user changed bytes (typing, deleting, Set FF/00, an edit on the ASCII side).
   void bytesEdited();
+  // A paste changed nothing (the text is not hex) or only part of what it held: why.
+  void pasteRefused(const QString& why);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -98,6 +106,8 @@ class QVHexTextView : public QPlainTextEdit {
   void insertFromMimeData(const QMimeData* source) override;
 
  private:
+  // A byte the user may change: card data, not locked.
+  bool Editable(int byte) const;
   void awakeFromNib();
   void FillDigits(char digit);
   void SetDigits(char digit);
@@ -127,6 +137,8 @@ class QVHexTextView : public QPlainTextEdit {
   // 3456 groups "XX " and a terminating zero at index 10368.
   std::array<char, editor::kHexChars + 1> buffer{};
   editor::KnownBytes known = editor::AllKnown();
+  editor::KnownBytes locked;
+  std::function<bool(char digit)> wholeImageGuard;
   QByteArray reference;
   editor::KnownBytes pendingBytes;
   std::function<QString(int line)> lineLabels;

@@ -2,7 +2,6 @@
 #include "QVMifareCard.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "dump/Hex.h"
 
@@ -13,6 +12,7 @@ QVMifareCard::QVMifareCard() {
 void QVMifareCard::ClearData() {
   strCardType = QStringLiteral("Unknow");
   strCardUID.clear();
+  strKind.clear();
   nMethodType = 0;
   cardInfo = _tag_card_data{};
   KeyA = kDefaultKey;
@@ -86,6 +86,7 @@ uint8_t QVMifareCard::atoh(QStringView pair) {
 void QVMifareCard::copyTo(QVMifareCard& other) const {
   other.SetUid(strCardUID);
   other.SetCardType(strCardType);
+  other.SetKind(strKind);
   other.SetMethodType(nMethodType);
   other.KeyA = KeyA;
   other.KeyB = KeyB;
@@ -93,8 +94,11 @@ void QVMifareCard::copyTo(QVMifareCard& other) const {
 }
 
 bool QVMifareCard::equalTo(const QVMifareCard& other) const {
-  return std::memcmp(cardInfo.ChipID.Mif_UID, other.cardInfo.ChipID.Mif_UID,
-                     sizeof cardInfo.ChipID.Mif_UID) == 0;
+  return strCardUID == other.strCardUID && strKind == other.strKind;
+}
+
+QByteArray QVMifareCard::UidBytes() const {
+  return QByteArray::fromHex(strCardUID.toLatin1());
 }
 
 QString QVMifareCard::KeyText(const Key& key) {

@@ -3,6 +3,7 @@
 // One card seen by the explorer: its type text, UID text, the keys the explorer authenticates with,
 // and its geometry. Records are shared between the registered-cards list and the card tree.
 
+#include <QByteArray>
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -22,6 +23,13 @@ class QVMifareCard {
 
   QString Uid() const { return strCardUID; }
   void SetUid(const QString& uid) { strCardUID = uid; }
+  // The card family as `norvex scan` names it ("classic1k", "ultralight", "desfire", ...).
+  QString Kind() const { return strKind; }
+  void SetKind(const QString& kind) { strKind = kind; }
+  // A Mifare Classic (Mini, 1K, 4K): the kind the sector editor, the keys and the dumps are for.
+  bool IsClassic() const { return strKind.startsWith(QLatin1String("classic")); }
+  // The whole UID (4, 7 or 10 bytes) the UID text spells.
+  QByteArray UidBytes() const;
   QString CardType() const { return strCardType; }
   void SetCardType(const QString& type) { strCardType = type; }
   int MethodType() const { return nMethodType; }
@@ -61,7 +69,7 @@ class QVMifareCard {
   // Copies UID, type text, method type, both keys and the geometry record into another record.
   void copyTo(QVMifareCard& other) const;
 
-  // Two records stand for the same card when their 4-byte identifiers are equal.
+  // Two records stand for the same card when their whole UIDs and their kinds are equal.
   bool equalTo(const QVMifareCard& other) const;
 
  private:
@@ -72,6 +80,7 @@ class QVMifareCard {
                           const QString& s3, const QString& s4, const QString& s5);
 
   QString strCardType;
+  QString strKind;
   QString strCardUID;
   int nMethodType = 0;
   Key KeyA{};

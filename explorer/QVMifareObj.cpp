@@ -16,6 +16,9 @@ namespace {
 
 constexpr int kUsbInterface = NORVEX_INTERFACE_USB;
 constexpr int kReselectAttempts = 20;
+// Cards one scan tick selects at most, and how long the field is off after it.
+constexpr int kMaxCardsPerScan = 8;
+constexpr uint16_t kFieldResetMs = 5;
 const QString kAlertTitle = QStringLiteral("Informazioni");
 constexpr uint8_t kKeyA = MIF_KEY_TYPE_A;
 constexpr uint8_t kKeyB = MIF_KEY_TYPE_B;
@@ -141,6 +144,20 @@ int QVMifareObj::SelectAidleCard() {
   return 0;
 }
 
+int QVMifareObj::RegisterCardsInField() {
+  // Anticollision always prefers the same UID bits, and a card that has just been selected sits
+  // out only the next request: with three cards one of them could lose every time and never be
+  // listed. So each card found is halted, letting the next request reach the cards behind it, and
+  // a short field reset then brings every card back to idle for the card operations.
+  int found = 0;
+  while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
+    HaltCard(hSess);
+    ++found;
+  }
+  if (found > 0) RfReset(hSess, kFieldResetMs);
+  return found;
+}
+
 void QVMifareObj::FillCQVMifareCardInfo() {
   if (!paCard) paCard = std::make_shared<QVMifareCard>();
   const std::size_t uidLength = std::min<std::size_t>(ChipIDSize, ChipID.size());
@@ -155,12 +172,13 @@ bool QVMifareObj::SearchCard(const QVMifareCard& card) const {
 }
 
 int QVMifareObj::SelectACard(const QVMifareCard& card) {
-  const std::array<uint8_t, 4> wanted = CardId(card);
+  // The whole UID tells the card apart: two cards may share their first four UID bytes.
+  const QByteArray wanted = card.UidBytes();
   long status = 0;
   for (int attempt = 0; attempt < kReselectAttempts; ++attempt) {
     ChipIDSize = kUidCapacity;
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
-    if (status == 0 && std::equal(wanted.begin(), wanted.end(), ChipID.begin())) return 0;
+    if (status == 0 && LastUid() == wanted) return 0;
   }
   return static_cast<int>(status);
 }

@@ -77,6 +77,9 @@ class QVMifareObj {
 
   // Cards in the field.
   int SelectAidleCard();
+  // Selects every card in the field in turn (up to eight) and registers the new ones; returns
+  // the number of cards that answered.
+  int RegisterCardsInField();
   void FillCQVMifareCardInfo();
   bool SearchCard(const QVMifareCard& card) const;
   int SelectACard(const QVMifareCard& card);

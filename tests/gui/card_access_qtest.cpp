@@ -47,12 +47,13 @@ class CardAccessTest : public QObject {
     QTest::addColumn<bool>("idKept");
     QTest::addColumn<QString>("assumed");
     // clang-format off
-    QTest::newRow("1K")          << "classic1k:uid=0A0B0C0D,atq=0400,sak=08" << "Mifare 1K" << 64 << 16 << 2 << true << "MIFARE 1K";
-    QTest::newRow("4K")          << "classic4k:uid=0A0B0C0D,atq=0200,sak=18" << "Mifare 4K" << 256 << 40 << 3 << true << "MIFARE 4K";
-    QTest::newRow("1K with T=CL") << "classic1k:uid=0A0B0C0D,atq=0400,sak=28" << "Mifare 1K" << 64 << 16 << 5 << true << "MIFARE 1K";
-    QTest::newRow("Ultralight")  << "classic1k:uid=04010203040506,atq=4400,sak=00" << "Mifare Ultralight" << 4 << 1 << 1 << false << "MIFARE ultralight";
-    QTest::newRow("DESFire-like") << "classic1k:uid=0A0B0C0D,atq=4403,sak=20" << "Mifare DESFire" << 0 << 0 << 5 << false << "DESFire";
-    QTest::newRow("ATQ swapped") << "classic1k:uid=0A0B0C0D,atq=0004,sak=08" << "Non Mifare Card" << 0 << 0 << 0 << false << "non MIFARE";
+    QTest::newRow("1K")          << "classic1k:uid=0A0B0C0D,atq=0400,sak=08" << "Mifare 1K" << 64 << 16 << 2 << true << "Mifare Classic 1K";
+    QTest::newRow("4K")          << "classic4k:uid=0A0B0C0D,atq=0200,sak=18" << "Mifare 4K" << 256 << 40 << 3 << true << "Mifare Classic 4K";
+    QTest::newRow("Mini")        << "classicmini:uid=0A0B0C0D,atq=0400,sak=09" << "Mifare Mini" << 20 << 5 << 2 << true << "Mifare Classic Mini";
+    QTest::newRow("1K with T=CL") << "classic1k:uid=0A0B0C0D,atq=0400,sak=28" << "Mifare 1K" << 64 << 16 << 5 << true << "Mifare Classic 1K with ISO 14443-4";
+    QTest::newRow("Ultralight")  << "classic1k:uid=04010203040506,atq=4400,sak=00" << "Mifare Ultralight" << 4 << 1 << 1 << false << "Mifare Ultralight / NTAG";
+    QTest::newRow("DESFire-like") << "classic1k:uid=0A0B0C0D,atq=4403,sak=20" << "Mifare DESFire" << 0 << 0 << 5 << false << "Mifare DESFire (ISO 14443-4)";
+    QTest::newRow("SAK over ATQ") << "classic1k:uid=0A0B0C0D,atq=0004,sak=08" << "Mifare 1K" << 64 << 16 << 2 << true << "Mifare Classic 1K";
     // clang-format on
   }
 

@@ -2,6 +2,7 @@
 // No click may destroy card data: each case replays a trial in which the explorer lost or
 // corrupted a card's data, and checks the card's memory where nothing may be written.
 
+#include <QDialogButtonBox>
 #include <QGroupBox>
 #include <QProgressBar>
 #include <QStatusBar>
@@ -199,11 +200,99 @@ class CardDataSafetyTest : public QObject {
     h->window.reset();
   }
 
+  // Read all cancelled, saved raw (the save dialog offers the marking formats first), opened
+  // again: the sectors never read come back unread, not as zeros; Write all lists per sector what
+  // changes and names the sectors left all 00. Nothing reaches the card without a Yes.
+  void aRawDumpOfACancelledReadNeverWritesZeros() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->FillDataBlocks(40);
+    const Bytes before = h->Memory();
+    h->sim->setInstructionHook(h->reader, SlowReader());
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    auto* progress = h->Child<QProgressBar>("jobProgress");
+    QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 3, kWaitMs);
+    QVERIFY(h->Click("cancelBtn"));
+    h->sim->setInstructionHook(h->reader, {});
+    const int read = progress->value();
+    QVERIFY2(read < 40, "the read ended before Cancel");
+
+    QString offered;
+    const QString path = h->directory.filePath(QStringLiteral("card.mfd"));
+    h->window->SetFileChooser([&](bool saving, const QString&, const QString& filter) {
+      if (saving) offered = filter;
+      return path;
+    });
+    QVERIFY(h->ClickMenu("fileMenu", "saveDumpAction"));
+    QVERIFY(offered.startsWith(QStringLiteral("Dumps that mark unread bytes (*.mct *.json)")));
+    QVERIFY(h->ClickMenu("fileMenu", "openDumpAction"));
+    const int end = mifare_geometry::SectorOffset(read);
+    QVERIFY(ShownAsUnread(h->DataView(), end, 3456 - end));
+
+    MainWindowHarness::TypeAt(h->DataView(), 48, QString(96, QLatin1Char('0')));  // sector 1
+    h->confirms.clear();
+    h->confirmAnswer = false;
+    QVERIFY(h->Click("writeAllBtn"));
+    QCOMPARE(h->confirms.size(), 1u);
+    const QString question = h->confirms[0].text;
+    QVERIFY(question.startsWith(QStringLiteral("Write %1 changed blocks").arg(3 * read - 1)));
+    QVERIFY(question.contains(QStringLiteral("\nSector 01: blocks 4, 5, 6\n")));
+    QVERIFY(question.endsWith(QStringLiteral("Data becomes all 00 in sectors 01.")));
+    QVERIFY(!question.contains(QStringLiteral("Sector %1:").arg(read, 2, 10, QLatin1Char('0'))));
+    QCOMPARE(h->Memory(), before);
+  }
+
+  // While Write all runs, undo is off: afterwards the card and the editor hold the same byte.
+  void noUndoWhileAJobWrites() {
+    QVERIFY(h->ScanWithSelectedCard("classic1k"));
+    QVERIFY(h->Click("readAllBtn"));
+    MainWindowHarness::TypeAt(h->DataView(), 20, QStringLiteral("66"));
+    auto* undo = h->Child<QAction>("undoAction");
+    QVERIFY(undo->isEnabled());
+    h->sim->setInstructionHook(h->reader, SlowReader(50));
+    QVERIFY(h->ClickOnly("writeAllBtn"));
+    QVERIFY(h->window->IsBusy());
+    QVERIFY(!undo->isEnabled());
+    QTest::keyClick(h->window.get(), Qt::Key_Z, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(!h->window->IsBusy(), kWaitMs);
+    h->sim->setInstructionHook(h->reader, {});
+    QCOMPARE(h->Block(1)[4], 0x66);
+    QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
+    QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());  // nothing left to write
+  }
+
+  // A 4K card none of whose sectors opens: the per-sector report fits a 600-pixel screen and its
+  // OK button is there to click.
+  void aTallReportFitsTheScreen() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->SetTrailerBytes(0, 40, 0, Bytes(6, 0x11));
+    h->SetTrailerBytes(0, 40, 10, Bytes(6, 0x22));
+    h->window->SetAlertHandler([this](const QString& title, const QString& text) {
+      RunModalAlert(title, text, h->window.get());
+    });
+    int height = 0;
+    bool clicked = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || clicked) return;
+      height = dialog->frameGeometry().height();
+      auto* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+      QVERIFY(ok->isVisible() &&
+              dialog->rect().contains(QRect(ok->mapTo(dialog, QPoint()), ok->size())));
+      QTest::mouseClick(ok, Qt::LeftButton);
+      clicked = true;
+    });
+    poll.start(20);
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(clicked);
+    QVERIFY(height > 0 && height <= 600);
+  }
+
  private:
-  // A slow reader: each instruction takes 5 ms.
-  static norvexsim::InstructionHook SlowReader() {
-    return [](uint8_t, const std::vector<uint8_t>&, norvexsim::Field&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  // A slow reader: each instruction takes `ms` milliseconds.
+  static norvexsim::InstructionHook SlowReader(int ms = 5) {
+    return [ms](uint8_t, const std::vector<uint8_t>&, norvexsim::Field&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
       return std::optional<norvexsim::Reply>();
     };
   }

@@ -43,6 +43,13 @@ class CardFilesTest : public QObject {
     QCOMPARE(h->confirms.size(), marksUnreadBytes ? 0u : 1u);
     const auto saved = dump::loadDumpFile(QFile::encodeName(h->fileToChoose).toStdString());
     QVERIFY2(saved.value.has_value(), saved.error.c_str());
+    // The key that read each sector goes with the dump where the format holds keys.
+    if (extension == QLatin1String("json")) {
+      QCOMPARE(saved.value->keys.at(15).a,
+               std::optional<dump::Key>(dump::Key{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+      QVERIFY(!saved.value->keys.at(15).b.has_value());
+    }
+    QVERIFY(h->Child<QTableWidget>("sectorKeys")->item(15, 0)->font().bold());
     Bytes expected = h->Memory();
     expected[16 * 1 + 4] = 0x5A;
     for (int block = 0; block < 64; ++block) {

@@ -246,8 +246,10 @@ class MainWindowTest : public QObject {
     QVERIFY(h->Click("writeAllBtn"));
     QVERIFY(h->alerts.empty());
     QCOMPARE(h->confirms.size(), 1u);
-    QCOMPARE(h->confirms[0].text, QStringLiteral("Write 3 changed blocks to card %1 (Mifare 4K)?")
-                                      .arg(h->Obj().RegisteredCards()[0]->Uid()));
+    QCOMPARE(h->confirms[0].text,
+             QStringLiteral("Write 3 changed blocks to card %1 (Mifare 4K)?\n\nSector 00: block 1\n"
+                            "Sector 32: block 132\nSector 39: block 254")
+                 .arg(h->Obj().RegisteredCards()[0]->Uid()));
     QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());  // all written
 
     Bytes expected = before;
@@ -410,7 +412,7 @@ class MainWindowTest : public QObject {
   }
 
   // Ctrl+R reads, Set FF is undone and redone with the keys, pasted hex text lands at the caret,
-  // Ctrl+S writes.
+  // Ctrl+Shift+W writes; Ctrl+S saves the dump and writes nothing.
   void undoRedoPasteAndShortcutsOnTheWholeCardEditor() {
     QVERIFY(h->ScanWithSelectedCard("classic1k"));
     h->FillDataBlocks(16);
@@ -423,24 +425,47 @@ class MainWindowTest : public QObject {
     QVHexTextView* view = h->DataView();
     QCOMPARE(view->getBufferData().left(768), card);
 
-    view->contextMenu()->actions().at(0)->trigger();  // Set FF on the whole image
-    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    view->contextMenu()->actions().at(0)->trigger();  // Set FF on the whole image, after asking
+    QVERIFY(h->confirms.back().text.startsWith(QStringLiteral("No bytes are selected: set every")));
+    QCOMPARE(view->getBufferData().left(16), card.left(16));  // block 0 is never edited
+    QCOMPARE(view->getBufferData().mid(16, 752), QByteArray(752, '\xFF'));
     QCOMPARE(view->getBufferData().mid(768), QByteArray(3456 - 768, '\0'));  // no card data
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(view->getBufferData().left(768), card);
     QVERIFY(!h->Child<QPushButton>("writeAllBtn")->isEnabled());
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
-    QCOMPARE(view->getBufferData().left(768), QByteArray(768, '\xFF'));
+    QCOMPARE(view->getBufferData().mid(16, 752), QByteArray(752, '\xFF'));
     QTest::keyClick(view, Qt::Key_Z, Qt::ControlModifier);
 
     QApplication::clipboard()->setText(QStringLiteral("0xDE, 0xAD be\nef"));
     MainWindowHarness::TypeAt(view, 20, QString());
     QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
     QCOMPARE(view->getBufferData().mid(20, 4), QByteArray::fromHex("DEADBEEF"));
+    // Text that is not hex, or more than the card's data holds, is refused or cut, with a word.
+    const struct {
+      int byte;
+      QString text;
+      const char* said;
+    } pastes[] = {{30, QStringLiteral("not hex"), "Nothing pasted"},
+                  {766, QString::fromLatin1(card.mid(766, 2).toHex() + "03"), "2 of 3 bytes"},
+                  {0, QStringLiteral("AA"), "0 of 1 bytes pasted"}};  // block 0
+    for (const auto& paste : pastes) {
+      QApplication::clipboard()->setText(paste.text);
+      MainWindowHarness::TypeAt(view, paste.byte, QString());
+      QTest::keyClick(view, Qt::Key_V, Qt::ControlModifier);
+      QVERIFY2(h->window->statusBar()->currentMessage().startsWith(QLatin1String(paste.said)),
+               paste.said);
+    }
+    QCOMPARE(view->getBufferData().left(16), card.left(16));
     const Bytes before = h->Memory();
+    h->fileToChoose = h->directory.filePath(QStringLiteral("card.mct"));
     QTest::keyClick(h->window.get(), Qt::Key_S, Qt::ControlModifier);
+    QVERIFY(QFile::exists(h->fileToChoose));
+    QCOMPARE(h->confirms.size(), 1u);  // the Set FF question only: the save asks nothing
+    QCOMPARE(h->Memory(), before);
+    QTest::keyClick(h->window.get(), Qt::Key_W, Qt::ControlModifier | Qt::ShiftModifier);
     QVERIFY(h->WaitForJobEnd(jobs + 1));  // Write all runs on the worker thread
-    QCOMPARE(h->confirms.size(), 1u);
+    QCOMPARE(h->confirms.size(), 2u);     // Set FF on the whole image, Write all
     Bytes expected = before;
     for (int i = 0; i < 4; ++i) expected[16 + 4 + i] = static_cast<uint8_t>("\xDE\xAD\xBE\xEF"[i]);
     QCOMPARE(h->Memory(), expected);

@@ -2,11 +2,11 @@
 // SAK bit 0x08 with bit 0x10 tells the Mifare Classic sizes apart; bit 0x20 announces ISO 14443-4
 // (a card with both bits is a Classic that also speaks ISO 14443-4, such as a Plus in level 1 or
 // a phone emulating one). SAK 0x00 with ATQA 0x0044 is the Ultralight / NTAG family.
-#include "cli/CardType.h"
+#include "dump/CardType.h"
 
 #include "dump/Hex.h"
 
-namespace norvex::cli {
+namespace norvex::dump {
 
 namespace {
 constexpr uint8_t kSakClassic = 0x08;
@@ -24,17 +24,17 @@ bool announcesIso14443_4(uint8_t sak) {
   return (sak & kSakIso14443_4) != 0;
 }
 
-std::optional<dump::CardSize> classicSizeOf(uint8_t sak) {
-  if (sak == kSakMini) return dump::CardSize::Mini;
+std::optional<CardSize> classicSizeOf(uint8_t sak) {
+  if (sak == kSakMini) return CardSize::Mini;
   if ((sak & kSakClassic) == 0) return std::nullopt;
-  return (sak & kSakLargeClassic) ? dump::CardSize::Classic4K : dump::CardSize::Classic1K;
+  return (sak & kSakLargeClassic) ? CardSize::Classic4K : CardSize::Classic1K;
 }
 
 CardType cardTypeOf(const uint8_t atqa[2], uint8_t sak) {
   const unsigned atqaValue = static_cast<unsigned>(atqa[1]) << 8 | atqa[0];
   if (sak == kSakMini) return {"classicmini", "Mifare Classic Mini"};
   if (auto size = classicSizeOf(sak)) {
-    const bool large = *size == dump::CardSize::Classic4K;
+    const bool large = *size == CardSize::Classic4K;
     const std::string name = large ? "Mifare Classic 4K" : "Mifare Classic 1K";
     return {large ? "classic4k" : "classic1k",
             announcesIso14443_4(sak) ? name + " with ISO 14443-4" : name};
@@ -58,4 +58,4 @@ std::string cardDescription(const std::vector<uint8_t>& uid, const uint8_t atqa[
          cardTypeName(atqa, sak);
 }
 
-}  // namespace norvex::cli
+}  // namespace norvex::dump

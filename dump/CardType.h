@@ -9,7 +9,7 @@
 
 #include "dump/CardImage.h"
 
-namespace norvex::cli {
+namespace norvex::dump {
 
 // What a card's ATQA and SAK announce: a stable identifier for scripts (the simulator's card kind
 // where there is one: "classic1k", "desfire", "ultralight", ...) and the name shown to people.
@@ -30,6 +30,6 @@ bool announcesIso14443_4(uint8_t sak);
 // The ATQA as it is usually written: most significant byte (the card's second) first.
 std::string atqaText(const uint8_t atqa[2]);
 // The Mifare Classic size the SAK announces, or nothing for another family.
-std::optional<dump::CardSize> classicSizeOf(uint8_t sak);
+std::optional<CardSize> classicSizeOf(uint8_t sak);
 
-}  // namespace norvex::cli
+}  // namespace norvex::dump
