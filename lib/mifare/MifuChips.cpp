@@ -42,6 +42,7 @@ ChipFacts IdentifyChip(const std::array<uint8_t, 8>& version) {
 
 std::optional<ChipFacts> FactsOfChip(uint8_t chip) {
   if (chip == MIFU_CHIP_ULTRALIGHT) return ChipFacts{MIFU_CHIP_ULTRALIGHT, 48, 0};
+  if (chip == MIFU_CHIP_ULTRALIGHT_C) return ChipFacts{MIFU_CHIP_ULTRALIGHT_C, 144, 0};
   for (const auto& row : kChips) {
     if (row.facts.chip == chip) return row.facts;
   }

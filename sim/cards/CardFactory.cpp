@@ -16,6 +16,7 @@
 #include "sim/cards/MifareClassic.h"
 #include "sim/cards/TclCard.h"
 #include "sim/cards/Type2Tag.h"
+#include "sim/cards/UltralightC.h"
 #include "sim/cards/desfire/DesfireApp.h"
 #include "sim/cards/iso7816/Iso7816App.h"
 #include "sim/cards/typeb/TypeBCard.h"
@@ -189,6 +190,34 @@ void applyPassword(const CardDescription& description, Type2Tag& card) {
   card.setMemory(image);
 }
 
+// The originality signature of the chips with GET_VERSION: signature= (32 bytes, r || s, kept as
+// given) or sigkey= (16 bytes, the private key that signs the UID); by default the test key of
+// OriginalitySigner.h signs it.
+void applySignature(const CardDescription& description, Type2Tag& card) {
+  if (description.option("signature")) {
+    const auto bytes = hexOption(description, "signature", {Signature{}.size()});
+    Signature signature{};
+    std::copy(bytes.begin(), bytes.end(), signature.begin());
+    card.setSignature(signature);
+  } else if (description.option("sigkey")) {
+    const auto bytes = hexOption(description, "sigkey", {SigningKey{}.size()});
+    SigningKey key{};
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+    card.setSignature(signUid(card.uid(), key));
+  }
+}
+
+// The 7-byte UID of a type 2 tag: uid=, else that of the memory image in pages 0 and 1, else one
+// drawn with the manufacturer byte 04.
+std::vector<uint8_t> type2Uid(const CardDescription& description, const UidSource& freshUid,
+                              const std::vector<uint8_t>& image) {
+  if (description.option("uid")) return hexOption(description, "uid", {7});
+  if (!image.empty()) return {image[0], image[1], image[2], image[4], image[5], image[6], image[7]};
+  auto uid = freshUid(7);
+  uid[0] = 0x04;
+  return uid;
+}
+
 // An Ultralight, Ultralight EV1 or NTAG21x in factory state (uid=, 7 bytes, manufacturer byte 04
 // when drawn), or with the memory image of file= (its UID from pages 0 and 1 unless uid= is
 // given); then the password options.
@@ -198,18 +227,10 @@ std::unique_ptr<Card> makeType2(const CardDescription& description, const UidSou
   if (auto path = description.option("file")) {
     image = readImage(*path, model.pages * Type2Tag::kPageSize);
   }
-  std::vector<uint8_t> uid;
-  if (description.option("uid")) {
-    uid = hexOption(description, "uid", {7});
-  } else if (!image.empty()) {
-    uid = {image[0], image[1], image[2], image[4], image[5], image[6], image[7]};
-  } else {
-    uid = freshUid(7);
-    uid[0] = 0x04;
-  }
-  auto card = std::make_unique<Type2Tag>(model, std::move(uid));
+  auto card = std::make_unique<Type2Tag>(model, type2Uid(description, freshUid, image));
   if (!image.empty()) card->setMemory(image);
   applyPassword(description, *card);
+  if (model.version) applySignature(description, *card);
   return card;
 }
 
@@ -218,7 +239,7 @@ std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidS
   if (model().configPage == 0) {
     description.requireOnly({"uid", "file"});
   } else {
-    description.requireOnly({"uid", "file", "pwd", "pack", "auth0"});
+    description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "signature", "sigkey"});
   }
   return makeType2(description, freshUid, model());
 }
@@ -226,12 +247,40 @@ std::unique_ptr<Card> makeType2Of(const CardDescription& description, const UidS
 // An Ultralight EV1: model=mf0ul11 (20 pages, the default) or model=mf0ul21 (41 pages).
 std::unique_ptr<Card> makeUltralightEv1(const CardDescription& description,
                                         const UidSource& freshUid) {
-  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model"});
+  description.requireOnly({"uid", "file", "pwd", "pack", "auth0", "model", "signature", "sigkey"});
   const std::string chip = description.option("model").value_or("mf0ul11");
   if (chip != "mf0ul11" && chip != "mf0ul21") {
     throw std::invalid_argument("option model=" + chip + " is not mf0ul11 or mf0ul21");
   }
   return makeType2(description, freshUid, ultralightEv1Model(chip == "mf0ul21"));
+}
+
+// An Ultralight C in factory state with key= (16 bytes, K1 || K2; default the factory key), or
+// with the memory image of file= (its key pages included); uid= as for the other type 2 tags.
+// challenge= (8 bytes) fixes the tag's RndB, for known-answer tests.
+std::unique_ptr<Card> makeUltralightC(const CardDescription& description,
+                                      const UidSource& freshUid) {
+  description.requireOnly({"uid", "file", "key", "challenge"});
+  std::vector<uint8_t> image;
+  if (auto path = description.option("file")) {
+    image = readImage(*path, ultralightCModel().pages * Type2Tag::kPageSize);
+  }
+  UltralightC::Key key = UltralightC::kDefaultKey;
+  if (description.option("key")) {
+    if (!image.empty())
+      throw std::invalid_argument("option key and a file= image exclude each other");
+    const auto bytes = hexOption(description, "key", {key.size()});
+    std::copy(bytes.begin(), bytes.end(), key.begin());
+  }
+  auto card = std::make_unique<UltralightC>(type2Uid(description, freshUid, image), key);
+  if (!image.empty()) card->setMemory(image);
+  if (description.option("challenge")) {
+    const auto bytes = hexOption(description, "challenge", {UltralightC::Block{}.size()});
+    UltralightC::Block rndB{};
+    std::copy(bytes.begin(), bytes.end(), rndB.begin());
+    card->fixChallenge(rndB);
+  }
+  return card;
 }
 
 // A type B card with an ISO 7816-4 file system behind its ISO 14443-4 layer: pupi= (4 bytes,
@@ -275,7 +324,7 @@ struct Maker {
   std::unique_ptr<Card> (*make)(const CardDescription&, const UidSource&);
 };
 
-constexpr std::array<Maker, 11> kMakers{{
+constexpr std::array<Maker, 12> kMakers{{
     {"classicmini",
      [](const CardDescription& description, const UidSource& uid) {
        return makeClassic(description, uid, ClassicModel::kMini);
@@ -295,6 +344,7 @@ constexpr std::array<Maker, 11> kMakers{{
     {"ntag215", makeType2Of<ntag215Model>},
     {"ntag216", makeType2Of<ntag216Model>},
     {"ultralight-ev1", makeUltralightEv1},
+    {"ultralight-c", makeUltralightC},
     {"typeb", makeTypeB},
 }};
 

@@ -42,7 +42,11 @@ class Field {
   //     default; 2k3des 16; 3k3des 24; aes 16), size=2k|4k|8k (EEPROM, default 4k);
   //   ultralight, ntag213, ntag215, ntag216, ultralight-ev1: uid=HEX (7 bytes), file=PATH (raw
   //     page image); all but the ultralight also pwd=HEX (4 bytes), pack=HEX (2 bytes),
-  //     auth0=HEX (first protected page); ultralight-ev1 model=mf0ul11|mf0ul21;
+  //     auth0=HEX (first protected page); ultralight-ev1 model=mf0ul11|mf0ul21; the EV1 and
+  //     NTAG21x signature=HEX (32 bytes, READ_SIG's answer) or sigkey=HEX (16 bytes, the
+  //     private key signing the UID; default the test key of OriginalitySigner.h);
+  //   ultralight-c: uid=HEX (7 bytes), key=HEX (16 bytes, K1 || K2, default the factory key
+  //     49454D4B41455242214E4143554F5946) or file=PATH, challenge=HEX (8 bytes, a fixed RndB);
   //   typeb: pupi=HEX (4 bytes), afi=HEX (1 byte), appdata=HEX (4 bytes of application data),
   //     proto=HEX (3 bytes of protocol info), hlr=HEX (higher-layer response to ATTRIB, up to
   //     64 bytes), slot=N (1-16: the slot the card always takes instead of a drawn one).

@@ -14,6 +14,8 @@ constexpr uint8_t kFastRead = 0x3A;
 constexpr uint8_t kReadCounter = 0x39;
 constexpr uint8_t kPasswordAuth = 0x1B;
 constexpr uint8_t kGetVersion = 0x60;
+constexpr uint8_t kReadSignature = 0x3C;
+constexpr uint8_t kIncrementCounter = 0xA5;
 constexpr uint8_t kCompatibilityWrite = 0xA0;
 constexpr uint8_t kWrite = 0xA2;
 constexpr uint8_t kAck = 0x0A;
@@ -29,6 +31,8 @@ constexpr uint8_t kNfcCounterNeedsPwd = 0x08;  // NFC_CNT_PWD_PROT
 constexpr uint8_t kAuthLimitMask = 0x07;       // AUTHLIM, 0: no limit
 constexpr unsigned kNfcCounter = 2;
 constexpr unsigned kCounterBytes = 3;
+constexpr uint32_t kCounterMax = 0xFFFFFF;
+constexpr size_t kIncrementBytes = 4;  // INCR_CNT carries 4 bytes, the last one ignored
 
 // The configuration pages from CFG0 on: CFG0, CFG1, PWD, PACK.
 constexpr unsigned kCfg1Offset = 1, kPwdOffset = 2, kPackOffset = 3;
@@ -105,6 +109,7 @@ Type2Tag::Type2Tag(const Type2Model& model, std::vector<uint8_t> uid)
     page(config + kCfg1Offset)[1] = 0x05;
     std::fill_n(page(config + kPwdOffset).begin(), kPageSize, 0xFF);  // PWD FFFFFFFF, PACK 0000
   }
+  if (model.version) signature_ = signUid(id, kTestSigningKey);
 }
 
 void Type2Tag::dropSession() {
@@ -226,6 +231,15 @@ CardAnswer Type2Tag::readCounter(uint8_t number, std::vector<uint8_t>& out) cons
   return CardAnswer::Ok;
 }
 
+// INCR_CNT: adds the 24-bit increment unless the sum would pass 24 bits.
+CardAnswer Type2Tag::incrementCounter(uint8_t number, std::span<const uint8_t> increment) {
+  if (number >= counters_.size()) return CardAnswer::Rejected;
+  const uint32_t add = static_cast<uint32_t>(increment[0] | increment[1] << 8 | increment[2] << 16);
+  if (counters_[number] + add > kCounterMax) return CardAnswer::Rejected;
+  counters_[number] += add;
+  return CardAnswer::Ok;
+}
+
 CardAnswer Type2Tag::doWrite(uint8_t command, uint8_t address, std::span<const uint8_t> data) {
   const bool write = command == kWrite && data.size() == kPageSize;
   const bool compatibility = command == kCompatibilityWrite && data.size() == kCompatibilityData;
@@ -293,6 +307,18 @@ std::optional<CardFrame> Type2Tag::answerFrame(std::span<const uint8_t> frame) {
       if (frame.size() != 1 + kPageSize || !model_.configPage) return ack(CardAnswer::Rejected);
       answer = passwordAuth(frame.subspan(1), out);
       break;
+    case kReadSignature:
+      if (frame.size() != 2 || frame[1] != 0x00 || !model_.version) {
+        return ack(CardAnswer::Rejected);
+      }
+      out.assign(signature_.begin(), signature_.end());
+      answer = CardAnswer::Ok;
+      break;
+    case kIncrementCounter:
+      if (frame.size() != 2 + kIncrementBytes || !model_.version || model_.ntag) {
+        return ack(CardAnswer::Rejected);
+      }
+      return ack(incrementCounter(frame[1], frame.subspan(2)));
     case kWrite:
       if (frame.size() != 2 + kPageSize) return ack(CardAnswer::Rejected);
       return ack(writePage(frame[1], frame.subspan<2, kPageSize>()));

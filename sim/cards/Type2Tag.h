@@ -10,7 +10,9 @@
 // Commands, through the reader's page instructions or as raw frames: READ 0x30 (16 bytes, four
 // pages, wrapping past the last readable page to page 0), WRITE 0xA2 (one page), COMPATIBILITY
 // WRITE 0xA0 (16 bytes offered, the first 4 written), and on the EV1 and NTAG21x chips
-// GET_VERSION 0x60, FAST_READ 0x3A, READ_CNT 0x39 and PWD_AUTH 0x1B. A write to a locked page is
+// GET_VERSION 0x60, FAST_READ 0x3A, READ_CNT 0x39, PWD_AUTH 0x1B and READ_SIG 0x3C (the
+// originality signature, see OriginalitySigner.h), and on the Ultralight EV1 INCR_CNT 0xA5 (adds
+// to a counter; an increment past 24 bits is refused). A write to a locked page is
 // refused (NAK) and leaves the page as it was; page 2 takes only lock bits and page 3 and the
 // dynamic lock bytes only bits to set (the written value is ORed).
 //
@@ -28,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/cards/OriginalitySigner.h"
 #include "sim/cards/Type2Locks.h"
 #include "sim/cards/TypeACard.h"
 
@@ -62,6 +65,9 @@ class Type2Tag : public TypeACard {
   bool setMemory(const std::vector<uint8_t>& image) override;
   const Type2Model& model() const { return model_; }
   unsigned failedPasswords() const { return failedPasswords_; }
+  // The signature READ_SIG answers (chips with GET_VERSION); made with kTestSigningKey until set.
+  void setSignature(const Signature& signature) { signature_ = signature; }
+  uint32_t counter(size_t number) const { return counters_.at(number); }
 
  protected:
   CardAnswer doRead(uint8_t command, uint8_t address, std::vector<uint8_t>& out) override;
@@ -69,27 +75,33 @@ class Type2Tag : public TypeACard {
   std::optional<CardFrame> exchange(std::span<const uint8_t> frame) override;
   void dropSession() override;
   void onPowerUp() override { nfcCounted_ = false; }
+  // Whether a page refuses writes, or reads, at this moment.
+  virtual bool writeProtected(unsigned page) const;
+  virtual bool readProtected(unsigned page) const;
+  // The protected pages open until the tag leaves ACTIVE.
+  void grantAccess() { authenticated_ = true; }
+  bool accessGranted() const { return authenticated_; }
+  std::span<uint8_t, kPageSize> page(unsigned number);
 
  private:
   unsigned lastUserPage() const;
   bool isPasswordPage(unsigned page) const;
   bool configurationLocked() const;
-  std::span<uint8_t, kPageSize> page(unsigned number);
   void appendPage(unsigned number, std::vector<uint8_t>& out) const;
   uint8_t access() const;
-  bool writeProtected(unsigned page) const;
-  bool readProtected(unsigned page) const;
   void countNfcRead();
   CardAnswer readPages(unsigned first, unsigned last, std::vector<uint8_t>& out);
   CardAnswer writePage(unsigned number, std::span<const uint8_t, kPageSize> data);
   CardAnswer passwordAuth(std::span<const uint8_t> password, std::vector<uint8_t>& out);
   CardAnswer readCounter(uint8_t number, std::vector<uint8_t>& out) const;
+  CardAnswer incrementCounter(uint8_t number, std::span<const uint8_t> increment);
   std::optional<CardFrame> answerFrame(std::span<const uint8_t> frame);
 
   const Type2Model& model_;
   std::vector<uint8_t> memory_;
   std::optional<uint8_t> pendingCompatibilityWrite_;  // raw 0xA0 frame waiting for its data
   std::array<uint32_t, 3> counters_{};                // 24-bit one-way counters
+  Signature signature_{};                             // READ_SIG's answer
   unsigned failedPasswords_ = 0;                      // wrong PWD_AUTH since the last right one
   bool authenticated_ = false;                        // PWD_AUTH passed in this activation
   bool nfcCounted_ = false;                           // NFC counter stepped since power-up
