@@ -269,7 +269,10 @@ std::pair<uint8_t, ChipLayout> protectableChip(void* session, bool ultralightC) 
       layout && (ultralightC ? version.chip == MIFU_CHIP_ULTRALIGHT_C : layout->configPage != 0);
   if (!fits)
     throw CliError(kExitCardError,
-                   "the tag (" + identifyTag(version, {}).name + ") has no " +
+                   "the tag (" +
+                       (version.chip == MIFU_CHIP_ULTRALIGHT ? "Mifare Ultralight"
+                                                             : identifyTag(version, {}).name) +
+                       ") has no " +
                        (ultralightC ? "3DES key: --key is for an Ultralight C"
                                     : "password: --password is for NTAG21x and Ultralight EV1"));
   return {version.chip, *layout};
