@@ -33,6 +33,10 @@ void checkNdef(long status, const std::string& what) {
   if (status == NORVEX_E_NDEF_NO_TLV)
     throw CliError(kExitCardError,
                    what + ": the tag holds no NDEF data (norvex ndef format prepares a blank tag)");
+  if (status == NORVEX_E_NO_AUTH_ALLOWED)
+    throw CliError(kExitCardError, statusMessage(what, status) +
+                                       ": the tag refused a write (locked pages, or pages "
+                                       "protected by a password)");
   check(status, what);
 }
 
