@@ -57,13 +57,16 @@ int read(const Words& args) {
                   .add("uid", dump::jsonHex(card.uid.data(), card.uid.size()))
                   .add("kind", dump::jsonString(card.type().kind))
                   .add("mapping", dump::jsonString(tag.mapping()))
-                  .add("capacity", dump::jsonNumber(tag.capacity()))
+                  .add("capacity",
+                       tag.capacity() != 0 ? dump::jsonNumber(tag.capacity()) : dump::JsonValue{})
                   .add("message", dump::jsonHex(message.data(), message.size()))
                   .add("records", std::move(list)));
     return kExitOk;
   }
   std::cerr << "norvex: " << tag.mapping() << " tag, NDEF message of " << message.size()
-            << " bytes (" << tag.capacity() << " at most)\n";
+            << " bytes";
+  if (tag.capacity() != 0) std::cerr << " (" << tag.capacity() << " at most)";
+  std::cerr << "\n";
   if (records.empty()) return kExitOk;
   std::vector<std::vector<std::string>> rows;
   for (std::size_t i = 0; i < records.size(); ++i)

@@ -16,7 +16,8 @@ class NdefTag {
   // The card is chosen and isolated; it is activated here.
   NdefTag(void* session, const FieldCard& card);
 
-  // "type 2", "type 4", "Mifare Classic"; capacity is the largest message the tag holds.
+  // "type 2", "type 4", "Mifare Classic"; capacity is the largest message the tag holds (0 when
+  // not known).
   std::string mapping() const;
   uint32_t capacity() const { return capacity_; }
 
