@@ -1169,6 +1169,47 @@ NORVEX_API long NDEF_BuildUri(const uint8_t* uri, uint32_t uriLength, uint8_t* p
 NORVEX_API long NDEF_DecodeUri(const uint8_t* payload, uint32_t payloadLength, uint8_t* uri,
                                uint32_t* uriLength);
 
+/* The NDEF message of the card in the field, whatever the tag type. Each call activates the card
+ * itself (RF reset, ISO 14443-A selection and, for a card that speaks ISO 14443-4, RATS), so any
+ * session the caller had with the card (a DESFire authentication, a selected application) ends.
+ * The card's SAK chooses the mapping: ISO 14443-4 cards (the T=CL card, DESFire EV1) are NFC Forum
+ * type 4 tags, SAK 00 cards (Ultralight, NTAG21x) type 2 tags, Mifare Classic cards the MAD
+ * mapping.
+ *
+ * NDEF_GetTagInfo gives the mapping found (NDEF_MAPPING_NONE, with capacity and length 0, for a
+ * card that holds no NDEF formatting), the largest message the tag can hold and the length of the
+ * message it holds. NDEF_ReadTag gives the message with the in/out length of the NDEF_ codec
+ * functions (8047 and the size needed when it does not fit; an empty message gives length 0).
+ * NDEF_WriteTag replaces the message (a valid NDEF message, or length 0 for none) and
+ * NDEF_EraseTag leaves an empty one; both write the message length as zero first and last of all,
+ * so that a card leaving the field holds the old message or an empty one, and refuse a message
+ * that does not fit (8109) or a read-only tag (8110) before anything is written. NDEF_FormatTag
+ * prepares a blank tag: on a type 2 tag the capability container for the chip's size (one-time
+ * programmable: it cannot be undone) and an empty message; on a DESFire EV1 the NDEF application
+ * (DF name D2 76 00 00 85 01 01, AID EEEE10, capability container file E103 readable without a
+ * key, NDEF file E104 of the free memory less 256 bytes, at most 2 KB, readable and writable
+ * without a key), created with the default
+ * PICC master key (DES, all zeros), as NFC formatters do: a card whose master key differs gives the
+ * card's status. A tag that is already formatted is left formatted, with an empty message.
+ *
+ * Status: 0; 8108 when the card holds no NDEF formatting; 8111 for a malformed type 4 capability
+ * container (lengths, mapping version, a reserved NDEF file identifier, MLe or MLc of 0); 8112
+ * when a type 4 tag refuses a command with a status word other than 9000; 8031 for a card without
+ * an NDEF mapping here; the type 2 statuses of MifU_ReadNdef; otherwise the status of the failing
+ * card command (DESFire statuses 0xA1xx while formatting). */
+enum {
+  NDEF_MAPPING_NONE = 0,
+  NDEF_MAPPING_TYPE2 = 2,
+  NDEF_MAPPING_TYPE4 = 4,
+  NDEF_MAPPING_CLASSIC = 5
+};
+NORVEX_API long NDEF_GetTagInfo(void* session, uint32_t* mapping, uint32_t* capacity,
+                                uint32_t* messageLength);
+NORVEX_API long NDEF_ReadTag(void* session, uint8_t* message, uint32_t* length);
+NORVEX_API long NDEF_WriteTag(void* session, const uint8_t* message, uint32_t length);
+NORVEX_API long NDEF_EraseTag(void* session);
+NORVEX_API long NDEF_FormatTag(void* session);
+
 /* The older interface's functions that take records, and a few more, are exported with C++
  * linkage (further below). */
 

@@ -134,7 +134,7 @@
 #define NORVEX_E_FRAME_TOO_SMALL 8046
 #define NORVEX_E_WRONG_BUFFER_SIZE 8047
 
-/* NDEF messages and records (8101-8110). */
+/* NDEF messages and records (8101-8112). */
 #define NORVEX_E_NDEF_EMPTY_MESSAGE 8101
 #define NORVEX_E_NDEF_TRUNCATED 8102
 #define NORVEX_E_NDEF_BAD_MESSAGE_FLAGS 8103
@@ -145,6 +145,8 @@
 #define NORVEX_E_NDEF_NO_TLV 8108
 #define NORVEX_E_NDEF_TOO_LARGE 8109
 #define NORVEX_E_NDEF_READ_ONLY 8110
+#define NORVEX_E_NDEF_BAD_CONTAINER 8111
+#define NORVEX_E_NDEF_CARD_REFUSED 8112
 
 /* DESFire. 0xA100 + s reports the card's own status byte s; 0xA2xx are the library's own. */
 #define NORVEX_E_DF_NO_CHANGES 0xA10C

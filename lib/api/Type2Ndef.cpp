@@ -8,6 +8,8 @@
 // the capability container and control TLVs before the NDEF TLV are left alone, and a message
 // that does not fit is refused before any write.
 
+#include "api/Type2Ndef.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -104,7 +106,56 @@ long WriteMessage(void* session, std::span<const std::uint8_t> message) {
   return WriteSafely(session, tag.area, target, tlv);
 }
 
+// The message size the rest of the data area from the NDEF TLV on can hold: a 1-byte length up to
+// 254 bytes, a 3-byte length beyond.
+uint32_t CapacityFrom(std::size_t rest) {
+  if (rest >= 4 + 0xFF) return static_cast<uint32_t>(std::min<std::size_t>(rest - 4, 0xFFFE));
+  return static_cast<uint32_t>(rest < 2 ? 0 : std::min<std::size_t>(rest - 2, 0xFE));
+}
+
+// The data area size the factory capability container of each chip names: the user memory less
+// what NTAG215 and NTAG216 keep back.
+uint32_t DataAreaOfChip(uint8_t chip, uint16_t userBytes) {
+  switch (chip) {
+    case MIFU_CHIP_NTAG215:
+      return 496;
+    case MIFU_CHIP_NTAG216:
+      return 872;
+    default:
+      return userBytes - userBytes % 8;
+  }
+}
+
 }  // namespace
+
+long Type2NdefInfo(void* session, uint32_t& capacity, uint32_t& messageLength) {
+  Tag tag;
+  if (const long status = ReadTag(session, tag)) return status;
+  type2::NdefTlv tlv;
+  const long found = type2::FindNdefTlv(tag.area, tlv);
+  if (found != 0 && found != ndef_no_tlv) return found;
+  capacity = CapacityFrom(tag.area.size() - tlv.tlvOffset);
+  messageLength = found == 0 ? static_cast<uint32_t>(tlv.messageLength) : 0;
+  return 0;
+}
+
+long Type2FormatForChip(void* session) {
+  std::array<uint8_t, 8> version{};
+  uint8_t chip = 0;
+  uint16_t userBytes = 0;
+  if (const long status = MifU_GetVersion(session, version.data(), &chip, &userBytes)) {
+    return status;
+  }
+  if (chip == MIFU_CHIP_ULTRALIGHT) {
+    // The tag went idle on the unknown command: wake it again.
+    std::array<uint8_t, 10> uid{};
+    uint8_t uidLen = static_cast<uint8_t>(uid.size()), atq[2] = {}, sak = 0;
+    if (const long status = SelectCardEx(session, uid.data(), &uidLen, atq, &sak)) return status;
+  }
+  const uint32_t area = DataAreaOfChip(chip, userBytes);
+  if (area == 0) return wrong_parameter_value;
+  return MifU_FormatNdef(session, area);
+}
 
 extern "C" {
 

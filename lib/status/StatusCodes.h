@@ -146,6 +146,8 @@ inline constexpr long ndef_bad_payload = NORVEX_E_NDEF_BAD_PAYLOAD;
 inline constexpr long ndef_no_tlv = NORVEX_E_NDEF_NO_TLV;
 inline constexpr long ndef_too_large = NORVEX_E_NDEF_TOO_LARGE;
 inline constexpr long ndef_read_only = NORVEX_E_NDEF_READ_ONLY;
+inline constexpr long ndef_bad_container = NORVEX_E_NDEF_BAD_CONTAINER;
+inline constexpr long ndef_card_refused = NORVEX_E_NDEF_CARD_REFUSED;
 
 // DESFire. 0xA100 + s reports the card's own status byte s; 0xA2xx are the library's own.
 inline constexpr long df_no_changes = NORVEX_E_DF_NO_CHANGES;

@@ -154,6 +154,8 @@ constexpr StatusEntry kStatusTable[] = {
                   "NDEF: no NDEF message on the tag (no NDEF TLV, or no capability container)"),
     NORVEX_STATUS(ndef_too_large, "NDEF: the message does not fit the tag"),
     NORVEX_STATUS(ndef_read_only, "NDEF: the tag is read-only"),
+    NORVEX_STATUS(ndef_bad_container, "NDEF: malformed capability container"),
+    NORVEX_STATUS(ndef_card_refused, "NDEF: the tag refused a command of the NDEF mapping"),
 
     // DESFire: card status bytes (0xA1xx), then the library's own (0xA2xx)
     NORVEX_STATUS(df_no_changes, "DESFire error: no changes"),

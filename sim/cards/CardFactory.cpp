@@ -18,6 +18,7 @@
 #include "sim/cards/Type2Tag.h"
 #include "sim/cards/UltralightC.h"
 #include "sim/cards/desfire/DesfireApp.h"
+#include "sim/cards/desfire/NdefApplication.h"
 #include "sim/cards/iso7816/Iso7816App.h"
 #include "sim/cards/typeb/TypeBCard.h"
 
@@ -94,10 +95,10 @@ std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidS
 }
 
 // A generic ISO 14443-4 card with a 7816-4 file system. ATQA: UID size in bits 8-7, bit frame
-// anticollision in bit 3.
+// anticollision in bit 3. ndef=HEX puts that NDEF message into its type 4 tag's NDEF file.
 std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
                                      const UidSource& freshUid) {
-  description.requireOnly({"uid", "ats", "fsci", "cid"});
+  description.requireOnly({"uid", "ats", "fsci", "cid", "ndef"});
   auto uid = description.option("uid") ? hexOption(description, "uid", {4, 7}) : freshUid(7);
   auto ats = description.option("ats") ? tcl::Ats::parse(parseHexBytes(*description.option("ats")))
                                        : tcl::Ats::standard();
@@ -114,8 +115,13 @@ std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
   uint32_t seed = 0;
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   const Atq atq{static_cast<uint8_t>(uid.size() == 7 ? 0x44 : 0x04), 0x00};
+  auto application = std::make_unique<iso7816::Iso7816App>(seed);
+  if (description.option("ndef") &&
+      !application->setNdefMessage(parseHexBytes(*description.option("ndef")))) {
+    throw std::invalid_argument("option ndef: the message does not fit the 1024-byte NDEF file");
+  }
   return std::make_unique<TclCard>("iso14443-4", std::move(uid), atq, std::move(ats),
-                                   std::make_unique<iso7816::Iso7816App>(seed));
+                                   std::move(application));
 }
 
 // The PICC master key of key=[TYPE:]HEX: des (8 or 16 bytes, the default type), 2k3des (16),
@@ -156,9 +162,10 @@ desfire::CardSize desfireSize(const std::string& text) {
 
 // A DESFire EV1 card in factory state: PICC master key (key=, see desfireKey; default 16 zero
 // bytes, single DES), no application, 2, 4 or 8 KiB of EEPROM (size=, default 4k). ATQA 0344,
-// SAK 20, ATS with FSCI 5 (64-byte frames).
+// SAK 20, ATS with FSCI 5 (64-byte frames). ndef=HEX gives it the NFC Forum type 4 application
+// holding that message, as formatters create it.
 std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidSource& freshUid) {
-  description.requireOnly({"uid", "key", "size"});
+  description.requireOnly({"uid", "key", "size", "ndef"});
   auto uid = description.option("uid") ? hexOption(description, "uid", {7}) : freshUid(7);
   desfire::Key key;
   if (auto text = description.option("key")) key = desfireKey(*text);
@@ -167,6 +174,9 @@ std::unique_ptr<Card> makeDesfire(const CardDescription& description, const UidS
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   auto ats = tcl::Ats::parse({0x06, 0x75, 0x77, 0x81, 0x02, 0x80});
   auto application = std::make_unique<desfire::DesfireApp>(uid, key, seed, size);
+  if (description.option("ndef")) {
+    desfire::placeNdefApplication(*application, parseHexBytes(*description.option("ndef")));
+  }
   return std::make_unique<TclCard>("desfire", std::move(uid), Atq{0x44, 0x03}, std::move(ats),
                                    std::move(application));
 }

@@ -247,6 +247,10 @@ std::vector<uint8_t> DesfireApp::memory() const {
     for (const Key& key : application.keys.keys) {
       image.insert(image.end(), key.value().begin(), key.value().end());
     }
+    for (const auto& [number, file] : application.files) {
+      const auto& data = file.committed.data;
+      image.insert(image.end(), data.begin(), data.end());
+    }
   }
   return image;
 }

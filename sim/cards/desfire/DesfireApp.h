@@ -38,8 +38,8 @@ class DesfireApp : public tcl::TclApplication {
   // authentication are gone.
   void reset() override;
   // Master key settings, master key (16 bytes, 24 for three-key triple DES), then per
-  // application its AID, key settings, key settings 2 (key count and cipher bits), keys. The
-  // image cannot be loaded back.
+  // application its AID, key settings, key settings 2 (key count and cipher bits), keys and the
+  // committed content of its data files in file number order. The image cannot be loaded back.
   std::vector<uint8_t> memory() const override;
   bool setMemory(const std::vector<uint8_t>&) override { return false; }
   bool keepsMemoryOutOfField() const override { return true; }

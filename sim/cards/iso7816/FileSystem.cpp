@@ -2,6 +2,7 @@
 #include "sim/cards/iso7816/FileSystem.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace norvexsim::iso7816 {
@@ -110,6 +111,19 @@ std::vector<uint8_t> FileSystem::image() const {
   std::vector<uint8_t> all;
   for (const auto& file : files_) all.insert(all.end(), file.data.begin(), file.data.end());
   return all;
+}
+
+bool FileSystem::setNdefMessage(std::span<const uint8_t> message) {
+  const auto ndef = byName(std::array<uint8_t, 7>{0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01});
+  const auto file = ndef ? childEf(*ndef, 0xE104) : std::nullopt;
+  if (!file) return false;
+  auto& data = files_[*file].data;
+  if (message.size() + 2 > data.size()) return false;
+  std::fill(data.begin(), data.end(), 0x00);
+  data[0] = static_cast<uint8_t>(message.size() >> 8);
+  data[1] = static_cast<uint8_t>(message.size());
+  std::copy(message.begin(), message.end(), data.begin() + 2);
+  return true;
 }
 
 bool FileSystem::setImage(const std::vector<uint8_t>& image) {

@@ -52,6 +52,9 @@ class FileSystem {
 
   // Every EF's content, in tree order (0101, 0102, E103, E104: 1119 bytes for the standard tree).
   std::vector<uint8_t> image() const;
+  // Replaces the content of the NDEF file E104: NLEN, the message, zeros. False when it does not
+  // fit.
+  bool setNdefMessage(std::span<const uint8_t> message);
   bool setImage(const std::vector<uint8_t>& image);
 
  private:

@@ -32,6 +32,7 @@ class Iso7816App : public tcl::TclApplication {
   void reset() override;
   std::vector<uint8_t> memory() const override { return files_.image(); }
   bool setMemory(const std::vector<uint8_t>& image) override { return files_.setImage(image); }
+  bool setNdefMessage(std::span<const uint8_t> message) { return files_.setNdefMessage(message); }
 
  private:
   struct Reply {

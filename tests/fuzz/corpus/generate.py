@@ -295,6 +295,13 @@ def ndef_codec() -> None:
     write("ndef_codec", "utf16_text", bytes.fromhex("D101095482656E0068FFFE6800"))
 
 
+def type4_container() -> None:
+    """Inputs of type4_container_fuzz.cpp: the capability container file."""
+    write("type4_container", "desfire", bytes.fromhex("000F20003B00340406E10408000000"))
+    write("type4_container", "read_only", bytes.fromhex("000F2000FF00FF0406E10404000000FF"))
+    write("type4_container", "reserved_file", bytes.fromhex("000F20003B00340406E10208000000"))
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -308,3 +315,4 @@ if __name__ == "__main__":
     desfire_card()
     desfire_ev1_answer()
     ndef_codec()
+    type4_container()
