@@ -45,8 +45,9 @@ int read(const Words& args) {
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty()) usageError("ndef read takes no arguments");
   ReaderSession reader(options);
-  const FieldCard card = chooseAndIsolate(reader.handle(), options);
-  const NdefTag tag(reader.handle(), card);
+  const FieldCard card = chooseCard(reader.handle(), options);
+  NdefTag tag(reader.handle());
+  tag.readInfo();
   const std::vector<uint8_t> message = tag.read();
   const std::vector<DecodedRecord> records =
       message.empty() ? std::vector<DecodedRecord>{} : decodeMessage(message);
@@ -84,8 +85,9 @@ int write(Words args) {
   if (recordOptions.empty()) usageError("ndef write needs --text, --uri, --mime or --raw");
   const std::vector<uint8_t> message = buildMessage(recordOptions, options.value("lang", "en"));
   ReaderSession reader(options);
-  const FieldCard card = chooseAndIsolate(reader.handle(), options);
-  const NdefTag tag(reader.handle(), card);
+  chooseCard(reader.handle(), options);
+  NdefTag tag(reader.handle());
+  tag.readInfo();
   tag.write(message);
   std::cerr << "norvex: " << recordOptions.size() << " record(s), " << message.size()
             << " bytes written\n";
@@ -100,8 +102,8 @@ int formatOrErase(const Words& args, bool format) {
                                         "container and Mifare Classic keys cannot be undone)"
                                       : "erasing the tag's NDEF message");
   ReaderSession reader(options);
-  const FieldCard card = chooseAndIsolate(reader.handle(), options);
-  const NdefTag tag(reader.handle(), card);
+  chooseCard(reader.handle(), options);
+  const NdefTag tag(reader.handle());
   if (format)
     tag.format();
   else

@@ -1,33 +1,14 @@
 // SPDX-License-Identifier: MIT
-// Type 2 tags (Ultralight, NTAG) through the library's MifU_ NDEF functions.
+// Every tag kind through the library's NDEF tag functions, which choose the mapping by the card's
+// SAK: type 2 (Ultralight, NTAG), type 4 (ISO 14443-4 cards, DESFire EV1) and Mifare Classic.
 #include "cli/NdefTag.h"
 
 #include "cli/CliError.h"
-#include "cli/TagModel.h"
-#include "cli/UltralightAccess.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
 
 namespace {
-
-// The NDEF data area of each chip, as its capability container announces it.
-uint32_t dataAreaSize(uint8_t chip) {
-  switch (chip) {
-    case MIFU_CHIP_UL_EV1_MF0UL21:
-    case MIFU_CHIP_NTAG212:
-      return 128;
-    case MIFU_CHIP_NTAG213:
-    case MIFU_CHIP_ULTRALIGHT_C:
-      return 144;
-    case MIFU_CHIP_NTAG215:
-      return 496;
-    case MIFU_CHIP_NTAG216:
-      return 872;
-    default:
-      return 48;
-  }
-}
 
 void checkNdef(long status, const std::string& what) {
   if (status == NORVEX_E_NDEF_NO_TLV)
@@ -42,40 +23,60 @@ void checkNdef(long status, const std::string& what) {
 
 }  // namespace
 
-NdefTag::NdefTag(void* session, const FieldCard& card) : session_(session), card_(card) {
-  if (card.type().kind != "ultralight")
-    throw CliError(kExitCardError, "the card (" + card.description() + ") is not a type 2 tag");
-  selectTag(session_);
+NdefTag::NdefTag(void* session) : session_(session) {
+  // The NDEF functions reset the field and take the card that answers: it must be alone there.
+  if (const std::size_t cards = cardsInField(session).size(); cards > 1)
+    throw CliError(kExitUsage, std::to_string(cards) +
+                                   " cards in the field: norvex ndef needs the tag alone there");
+}
+
+void NdefTag::readInfo() {
+  checkNdef(NDEF_GetTagInfo(session_, &mapping_, &capacity_, &length_), "reading the NDEF tag");
 }
 
 std::string NdefTag::mapping() const {
-  return "type 2";
+  switch (mapping_) {
+    case NDEF_MAPPING_TYPE2:
+      return "type 2";
+    case NDEF_MAPPING_TYPE4:
+      return "type 4";
+    case NDEF_MAPPING_CLASSIC:
+      return "Mifare Classic";
+    default:
+      return "unformatted";
+  }
 }
 
 std::vector<uint8_t> NdefTag::read() const {
-  uint32_t length = 0;
-  long status = MifU_ReadNdef(session_, nullptr, &length);
+  if (mapping_ == NDEF_MAPPING_NONE) checkNdef(NORVEX_E_NDEF_NO_TLV, "reading the NDEF message");
+  uint32_t length = length_;
   std::vector<uint8_t> message(length);
-  if (status == NORVEX_E_WRONG_BUFFER_SIZE)
-    status = MifU_ReadNdef(session_, message.data(), &length);
+  long status = NDEF_ReadTag(session_, message.data(), &length);
+  if (status == NORVEX_E_WRONG_BUFFER_SIZE) {  // the message changed since GetTagInfo
+    message.resize(length);
+    status = NDEF_ReadTag(session_, message.data(), &length);
+  }
   checkNdef(status, "reading the NDEF message");
   message.resize(length);
   return message;
 }
 
 void NdefTag::write(const std::vector<uint8_t>& message) const {
-  checkNdef(MifU_WriteNdef(session_, message.data(), static_cast<uint32_t>(message.size())),
+  if (mapping_ == NDEF_MAPPING_NONE) checkNdef(NORVEX_E_NDEF_NO_TLV, "writing the NDEF message");
+  if (message.size() > capacity_)
+    throw CliError(kExitCardError, "the message (" + std::to_string(message.size()) +
+                                       " bytes) does not fit the tag (" +
+                                       std::to_string(capacity_) + " at most): nothing written");
+  checkNdef(NDEF_WriteTag(session_, message.data(), static_cast<uint32_t>(message.size())),
             "writing the NDEF message");
 }
 
 void NdefTag::erase() const {
-  checkNdef(MifU_EraseNdef(session_), "erasing the NDEF message");
+  checkNdef(NDEF_EraseTag(session_), "erasing the NDEF message");
 }
 
 void NdefTag::format() const {
-  const ChipVersion version = askVersion(session_);
-  selectTag(session_);
-  checkNdef(MifU_FormatNdef(session_, dataAreaSize(version.chip)), "formatting the tag");
+  checkNdef(NDEF_FormatTag(session_), "formatting the tag");
 }
 
 }  // namespace norvex::cli

@@ -169,5 +169,19 @@ table <<ROWS
 1|refused the password|ultralight auth --product 0x0120 --password 11223344
 ROWS
 
+# The same commands on an ISO 14443-4 card (type 4: its NDEF file); beside another card, which the
+# field reset of the NDEF functions would let answer instead, norvex names both.
+on iso14443-4:uid=08AABBCC
+table <<ROWS
+0|1 record\(s\), 16 bytes written|ndef write --product 0x0120 --uri https://example.com
+0|^1 +uri +https://example.com$|ndef read --product 0x0120
+ROWS
+"$norvex" ndef read --json --product 0x0120 >out.txt 2>err.txt || fail "type 4 --json: $(cat err.txt)"
+json_check "ndef read" "doc['mapping'] == 'type 4' and doc['capacity'] == 1022 and doc['message'] == 'D1010C55046578616D706C652E636F6D'"
+control place 1 ntag213
+table <<ROWS
+2|2 cards in the field: norvex ndef needs the tag alone there|ndef read --product 0x0120 --uid 08AABBCC
+ROWS
+
 [ $failures -eq 0 ] || { echo "$failures failure(s)" >&2; exit 1; }
 echo "all ultralight and ndef CLI checks passed"
