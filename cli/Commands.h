@@ -26,6 +26,7 @@ int runClassicValue(const Words& args);
 int runApdu(const Words& args);
 int runUltralight(const Words& args);
 int runDesfire(const Words& args);
+int runNdef(const Words& args);
 
 // Prints the help when --help is among the words (returns true), for subcommands without options.
 bool printHelpIfAsked(const Words& args, const char* usage);

@@ -13,7 +13,6 @@ namespace norvex::cli {
 
 namespace {
 
-constexpr std::size_t kVersionLength = 8;
 constexpr std::size_t kPageSize = 4;
 
 // The chips the library identifies by GET_VERSION.
@@ -21,17 +20,24 @@ struct ChipRow {
   uint8_t chip;  // MIFU_CHIP_*
   const char* kind;
   const char* name;
+  ChipLayout layout;
 };
 constexpr std::array kChips = {
-    ChipRow{MIFU_CHIP_UL_EV1_MF0UL11, "ultralight-ev1",
-            "Mifare Ultralight EV1 (MF0UL11, 48 bytes)"},
-    ChipRow{MIFU_CHIP_UL_EV1_MF0UL21, "ultralight-ev1",
-            "Mifare Ultralight EV1 (MF0UL21, 128 bytes)"},
-    ChipRow{MIFU_CHIP_NTAG210, "ntag210", "NTAG210"},
-    ChipRow{MIFU_CHIP_NTAG212, "ntag212", "NTAG212"},
-    ChipRow{MIFU_CHIP_NTAG213, "ntag213", "NTAG213"},
-    ChipRow{MIFU_CHIP_NTAG215, "ntag215", "NTAG215"},
-    ChipRow{MIFU_CHIP_NTAG216, "ntag216", "NTAG216"},
+    ChipRow{MIFU_CHIP_UL_EV1_MF0UL11,
+            "ultralight-ev1",
+            "Mifare Ultralight EV1 (MF0UL11, 48 bytes)",
+            {20, 0x10}},
+    ChipRow{MIFU_CHIP_UL_EV1_MF0UL21,
+            "ultralight-ev1",
+            "Mifare Ultralight EV1 (MF0UL21, 128 bytes)",
+            {41, 0x25}},
+    ChipRow{MIFU_CHIP_NTAG210, "ntag210", "NTAG210", {20, 0x10}},
+    ChipRow{MIFU_CHIP_NTAG212, "ntag212", "NTAG212", {41, 0x25}},
+    ChipRow{MIFU_CHIP_NTAG213, "ntag213", "NTAG213", {45, 0x29}},
+    ChipRow{MIFU_CHIP_NTAG215, "ntag215", "NTAG215", {135, 0x83}},
+    ChipRow{MIFU_CHIP_NTAG216, "ntag216", "NTAG216", {231, 0xE3}},
+    // 48 pages, the last four the write-only 3DES key.
+    ChipRow{MIFU_CHIP_ULTRALIGHT_C, "ultralight-c", "Mifare Ultralight C", {44, 0}},
 };
 
 // The capability container's size byte with the page count that tells Ultralight C (48 pages)
@@ -52,21 +58,30 @@ constexpr std::array kContainers = {
 
 }  // namespace
 
-TagModel identifyTag(void* session, const std::vector<uint8_t>& memory) {
+ChipVersion askVersion(void* session) {
+  ChipVersion answer;
+  if (MifU_GetVersion(session, answer.version.data(), &answer.chip, &answer.userBytes) != NORVEX_OK)
+    answer = ChipVersion{};
+  return answer;
+}
+
+std::optional<ChipLayout> chipLayout(uint8_t chip) {
+  for (const ChipRow& row : kChips)
+    if (row.chip == chip) return row.layout;
+  return std::nullopt;
+}
+
+TagModel identifyTag(const ChipVersion& version, const std::vector<uint8_t>& memory) {
   const std::size_t pages = memory.size() / kPageSize;
-  std::array<uint8_t, kVersionLength> version{};
-  uint8_t chip = MIFU_CHIP_ULTRALIGHT;
-  uint16_t userBytes = 0;
-  if (MifU_GetVersion(session, version.data(), &chip, &userBytes) == NORVEX_OK &&
-      chip != MIFU_CHIP_ULTRALIGHT) {
-    if (chip == MIFU_CHIP_ULTRALIGHT_C)
-      return {"ultralight-c", "Mifare Ultralight C",
-              "no GET_VERSION, answers the 3DES authentication"};
-    const std::string basis = "GET_VERSION " + hex::encode(version.data(), version.size());
+  if (version.answered()) {
+    const std::string basis =
+        "GET_VERSION " + hex::encode(version.version.data(), version.version.size());
     for (const ChipRow& row : kChips)
-      if (row.chip == chip) return {row.kind, row.name, basis};
+      if (row.chip == version.chip) return {row.kind, row.name, basis};
     return {"type2", "Type 2 tag", basis};
   }
+  if (version.chip == MIFU_CHIP_ULTRALIGHT_C)
+    return {"ultralight-c", "Mifare Ultralight C", "3DES authentication answered (no GET_VERSION)"};
   constexpr std::size_t kContainerByte = 3 * kPageSize + 2;
   if (memory.size() > kContainerByte && memory[kContainerByte - 2] == 0xE1) {
     const uint8_t size = memory[kContainerByte];

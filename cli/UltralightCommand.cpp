@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
-// norvex ultralight: the pages of a Mifare Ultralight or NTAG tag, dumped or written one by one.
+// norvex ultralight: the pages of a Mifare Ultralight or NTAG tag, dumped or written one by one,
+// behind its password or 3DES key when given; info, auth and protection in UltralightSecurity.cpp.
 //
-// The tag does not say how many pages it has through the library, so the dump reads four pages at
-// a time until the tag refuses an address, then page by page from the last good read. A refused
-// address or write sends the tag back to IDLE, so it is selected again after each.
+// A refused address or write sends the tag back to IDLE, so it is activated (and authenticated)
+// again after each.
+#include <algorithm>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -19,6 +20,9 @@
 #include "cli/ReaderSession.h"
 #include "cli/Suggest.h"
 #include "cli/TagModel.h"
+#include "cli/UltralightAccess.h"
+#include "cli/UltralightCommands.h"
+#include "cli/UltralightMemory.h"
 #include "dump/DumpFile.h"
 #include "dump/Hex.h"
 #include "dump/JsonValue.h"
@@ -29,20 +33,24 @@ namespace norvex::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: norvex ultralight dump [-o FILE | --json] [--reader USB_n] [--product ID]\n"
-    "       norvex ultralight write PAGE HEX [--yes] [--reader USB_n] [--product ID]\n"
+    "usage: norvex ultralight dump [-o FILE | --json] [AUTH] [--reader USB_n] [--product ID]\n"
+    "       norvex ultralight write PAGE HEX [--yes] [AUTH] [--reader USB_n] [--product ID]\n"
+    "       norvex ultralight info|auth|protect|unprotect ... (see below)\n"
+    "AUTH is --password HEX [--pack HEX] (NTAG21x, Ultralight EV1: 4-byte password, 2-byte PACK\n"
+    "expected in answer) or --key HEX (Ultralight C: 16-byte 3DES key), sent before the pages are\n"
+    "read or written. A wrong one stops the command: the tag counts it, and it is not retried.\n"
     "dump reads every page of the Mifare Ultralight / NTAG tag in the field and prints one line\n"
     "per page (PAGE, 4 bytes in hex, ASCII), or writes the pages byte for byte to FILE with -o\n"
     "(replaced in one step). The chip model goes to stderr with what it was read from:\n"
-    "GET_VERSION, else the capability container in page 3, else the number of pages.\n"
+    "GET_VERSION, else the capability container in page 3, else the number of pages. Pages the\n"
+    "tag refuses to read (password protection) show as -------- and are named; the dump is then\n"
+    "incomplete (exit status 1) and a file holds the pages before them.\n"
     "write stores HEX (4 bytes, 8 hex digits, per page) in page PAGE and the pages after it;\n"
     "lock bits make pages read-only for good and the tag refuses writes to them: the other\n"
     "pages are still written, and the refused ones named. Writing the lock or OTP bits (pages\n"
     "2 and 3) or an Ultralight EV1 / NTAG configuration page cannot be undone: it is confirmed on\n"
     "a terminal, and needs --yes elsewhere.\n";
 
-constexpr unsigned kPageSize = 4;
-constexpr unsigned kPagesPerRead = 4;
 constexpr unsigned kMaxPages = 256;
 
 // What a write to the page changes for good, or "" for a page of user memory. The configuration
@@ -71,49 +79,6 @@ std::string refusalText(void* session, unsigned page, long status) {
   return statusMessage("writing page " + std::to_string(page), status);
 }
 
-std::vector<uint8_t> selectTag(void* session) {
-  uint8_t uid[8] = {};
-  const long status = MifU_GetCard(session, uid);
-  if (status == -1)
-    throwWrongCard(session, "selecting the tag", "is not a Mifare Ultralight / NTAG");
-  check(status, "selecting the tag");
-  return std::vector<uint8_t>(uid, uid + 7);
-}
-
-// A card with a 7-byte UID that refuses page 0: named when its ATQA and SAK say it is another
-// card (a DESFire, a Classic with a 7-byte UID), else the tag's refusal is the error.
-[[noreturn]] void refuseFirstPage(const FieldCard& card, long status) {
-  const std::string refusal = statusMessage("reading page 0", status);
-  if (card.type().kind != "ultralight")
-    throw CliError(kExitCardError, "the card (" + card.description() +
-                                       ") is not a Mifare Ultralight / NTAG (" + refusal + ")");
-  throw CliError(kExitCardError, refusal);
-}
-
-std::vector<uint8_t> readAllPages(void* session, const FieldCard& card) {
-  selectTag(session);
-  std::vector<uint8_t> memory;
-  unsigned page = 0;
-  for (; page < kMaxPages; page += kPagesPerRead) {
-    uint8_t block[kPageSize * kPagesPerRead] = {};
-    const long status = MifU_Read16Bytes(session, static_cast<uint8_t>(page), block);
-    if (status != NORVEX_OK) {
-      if (page == 0) refuseFirstPage(card, status);
-      selectTag(session);
-      break;
-    }
-    memory.insert(memory.end(), block, block + sizeof block);
-  }
-  // The last good read may have wrapped past the last page: keep only pages that answer alone.
-  unsigned pages = page - kPagesPerRead + 1;  // page 0 answered, so page >= 4
-  for (; pages < page; ++pages) {
-    uint8_t single[kPageSize] = {};
-    if (MifU_ReadPage(session, static_cast<uint8_t>(pages), single) != NORVEX_OK) break;
-  }
-  memory.resize(std::size_t{pages} * kPageSize);
-  return memory;
-}
-
 // The bytes as text: printable ASCII as is, anything else as '.'.
 std::string asciiText(const uint8_t* data, std::size_t length) {
   std::string text;
@@ -122,13 +87,17 @@ std::string asciiText(const uint8_t* data, std::size_t length) {
   return text;
 }
 
+// Every page of the chip: the data read, or null for a page the tag refused.
 void printDumpJson(const std::vector<uint8_t>& uid, const TagModel& model,
-                   const std::vector<uint8_t>& memory) {
+                   const TagMemory& memory) {
   dump::JsonValue pages = dump::JsonValue::array();
-  for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    pages.push(dump::JsonValue::object()
-                   .add("page", dump::jsonNumber(static_cast<double>(page)))
-                   .add("data", dump::jsonHex(memory.data() + page * kPageSize, kPageSize)));
+  for (unsigned page = 0; page < std::max(memory.pagesRead(), memory.knownPages); ++page)
+    pages.push(
+        dump::JsonValue::object()
+            .add("page", dump::jsonNumber(page))
+            .add("data", page < memory.pagesRead()
+                             ? dump::jsonHex(memory.bytes.data() + page * kPageSize, kPageSize)
+                             : dump::JsonValue{}));
   printJson(dump::JsonValue::object()
                 .add("uid", dump::jsonHex(uid.data(), uid.size()))
                 .add("kind", dump::jsonString(model.kind))
@@ -138,45 +107,55 @@ void printDumpJson(const std::vector<uint8_t>& uid, const TagModel& model,
 }
 
 int dump(const Words& args) {
-  Arguments options(args, cardOptions({{"output", 'o', true}, {"json", 0, false}}));
+  Arguments options(
+      args, cardOptions(withCredentialOptions({{"output", 'o', true}, {"json", 0, false}})));
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
   if (!options.positional().empty())
     usageError("ultralight dump takes no arguments besides options");
+  const TagCredentials credentials = parseCredentials(options);
   const std::string output = options.value("output");
   if (std::string refused = dump::checkOutputPath(output); !output.empty() && !refused.empty())
     usageError(refused);
   ReaderSession reader(options);
   const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
-  const std::vector<uint8_t> memory = readAllPages(reader.handle(), chosen);
-  // The tag is activated afresh (it may be idle after the last refused read) for GET_VERSION;
-  // isolating it again keeps the other cards of the field halted.
-  isolateCard(reader.handle(), chosen);
   const std::vector<uint8_t> uid = selectTag(reader.handle());
-  const TagModel model = identifyTag(reader.handle(), memory);
-  std::cerr << "norvex: " << model.name << ", " << memory.size() / kPageSize << " pages (by "
-            << model.basis << ")\n";
+  const ChipVersion version = askVersion(reader.handle());
+  const TagMemory memory =
+      readTagMemory(reader.handle(), credentials, chipLayout(version.chip), chosen);
+  const TagModel model = identifyTag(version, memory.bytes);
+  std::cerr << "norvex: " << model.name << ", " << std::max(memory.pagesRead(), memory.knownPages)
+            << " pages (by " << model.basis << ")\n";
+  if (!memory.complete()) std::cerr << "norvex: " << unreadPagesText(memory, credentials) << "\n";
+  const int status = memory.complete() ? kExitOk : kExitCardError;
   if (!output.empty()) {
-    const std::string_view bytes(reinterpret_cast<const char*>(memory.data()), memory.size());
+    const std::string_view bytes(reinterpret_cast<const char*>(memory.bytes.data()),
+                                 memory.bytes.size());
     if (std::string error = dump::writeFileAtomically(output, bytes); !error.empty())
       throw CliError(kExitCardError, error);
-    std::cerr << "norvex: " << memory.size() / kPageSize << " pages written to " << output << "\n";
-    return kExitOk;
+    std::cerr << "norvex: " << memory.pagesRead() << " pages written to " << output << "\n";
+    return status;
   }
   if (options.has("json")) {
     printDumpJson(uid, model, memory);
-    return kExitOk;
+    return status;
   }
   std::vector<std::vector<std::string>> rows;
-  for (std::size_t page = 0; page * kPageSize < memory.size(); ++page)
-    rows.push_back({std::to_string(page), hex::encode(memory.data() + page * kPageSize, kPageSize),
-                    asciiText(memory.data() + page * kPageSize, kPageSize)});
+  for (unsigned page = 0; page < std::max(memory.pagesRead(), memory.knownPages); ++page) {
+    const uint8_t* data = memory.bytes.data() + std::size_t{page} * kPageSize;
+    rows.push_back(page < memory.pagesRead()
+                       ? std::vector<std::string>{std::to_string(page),
+                                                  hex::encode(data, kPageSize),
+                                                  asciiText(data, kPageSize)}
+                       : std::vector<std::string>{std::to_string(page), "--------", ""});
+  }
   printTable(std::cout, {"PAGE", "DATA", "ASCII"}, rows);
-  return kExitOk;
+  return status;
 }
 
 int write(const Words& args) {
-  Arguments options(args, cardOptions({{"yes", 'y', false}}));
+  Arguments options(args, cardOptions(withCredentialOptions({{"yes", 'y', false}})));
   if (options.has("help")) return std::cout << kUsage << cardChoiceHelp(), kExitOk;
+  const TagCredentials credentials = parseCredentials(options);
   const auto& words = options.positional();
   if (words.size() != 2) usageError("ultralight write takes PAGE and HEX");
   std::size_t used = 0;
@@ -199,7 +178,7 @@ int write(const Words& args) {
   if (!forGood.empty()) confirmIrreversible(options, forGood);
   ReaderSession reader(options);
   chooseAndIsolate(reader.handle(), options);
-  selectTag(reader.handle());
+  activateTag(reader.handle(), credentials);
   std::string refused;
   for (std::size_t i = 0; i < pages; ++i) {
     const unsigned at = static_cast<unsigned>(page + i);
@@ -208,7 +187,7 @@ int write(const Words& args) {
     if (status == NORVEX_OK) continue;
     refused += (refused.empty() ? "" : "; ") + refusalText(reader.handle(), at, status);
     // A tag that refuses a write goes idle: it is activated again for the pages that follow.
-    if (i + 1 < pages) selectTag(reader.handle());
+    if (i + 1 < pages) activateTag(reader.handle(), credentials);
   }
   if (!refused.empty()) throw CliError(kExitCardError, refused);
   return kExitOk;
@@ -217,15 +196,21 @@ int write(const Words& args) {
 }  // namespace
 
 int runUltralight(const Words& args) {
-  if (args.empty()) usageError("ultralight needs a command: dump or write");
+  if (args.empty())
+    usageError("ultralight needs a command: dump, write, info, auth, protect or unprotect");
   const std::string& command = args[0];
   const Words rest(args.begin() + 1, args.end());
   if (command == "--help" || command == "-h")
-    return std::cout << kUsage << cardChoiceHelp(), kExitOk;
+    return std::cout << kUsage << kUltralightSecurityUsage << cardChoiceHelp(), kExitOk;
   if (command == "dump") return dump(rest);
   if (command == "write") return write(rest);
+  if (command == "info") return runUltralightInfo(rest);
+  if (command == "auth") return runUltralightAuth(rest);
+  if (command == "protect") return runUltralightProtect(rest);
+  if (command == "unprotect") return runUltralightUnprotect(rest);
   usageError("unknown ultralight command '" + command + "'" +
-             didYouMean(command, {"dump", "write"}) + " (see norvex ultralight --help)");
+             didYouMean(command, {"dump", "write", "info", "auth", "protect", "unprotect"}) +
+             " (see norvex ultralight --help)");
 }
 
 }  // namespace norvex::cli

@@ -18,8 +18,9 @@ const Command kCommands[] = {
     {"scan", "list the cards in the field: UID, ATQA, SAK, type, ATS", runScan},
     {"classic", "Mifare Classic: dump, restore, keys, acl", runClassic},
     {"apdu", "send APDUs to an ISO 14443-4 card", runApdu},
-    {"ultralight", "Mifare Ultralight / NTAG: dump, write", runUltralight},
+    {"ultralight", "Mifare Ultralight / NTAG: dump, write, info, auth, protect", runUltralight},
     {"desfire", "Mifare DESFire: info, apps, files, read", runDesfire},
+    {"ndef", "NFC Forum NDEF messages on any tag: read, write, format, erase", runNdef},
 };
 
 void printUsage(std::ostream& out) {

@@ -21,6 +21,11 @@ _norvex() {
       COMPREPLY=($(compgen -f -- "$current"))
       return
       ;;
+    --password | --pack | --current-password | --public-key | --from-page | --auth-limit | \
+      --text | --uri | --lang | --mime)
+      COMPREPLY=()
+      return
+      ;;
     --key | --key-no | --timeout | --wait-timeout | --app | -a | --file | -f | -t)
       COMPREPLY=()
       return
@@ -37,7 +42,7 @@ _norvex() {
       COMPREPLY=($(compgen -W "0x0110 0x0120" -- "$current"))
       return
       ;;
-    -i | --input)
+    -i | --input | --raw)
       COMPREPLY=($(compgen -f -- "$current"))
       return
       ;;
@@ -55,9 +60,10 @@ _norvex() {
   local common="--reader --product --help"
   local card="--uid --wait --timeout $common"
   local keys="--key --key-file"
+  local auth="--password --pack --key"
   case $words_before in
     "")
-      COMPREPLY=($(compgen -W "readers scan classic apdu ultralight desfire --help --version" -- "$current"))
+      COMPREPLY=($(compgen -W "readers scan classic apdu ultralight desfire ndef --help --version" -- "$current"))
       ;;
     readers*) COMPREPLY=($(compgen -W "--json --help" -- "$current")) ;;
     scan*) COMPREPLY=($(compgen -W "--watch --all --json $common" -- "$current")) ;;
@@ -100,9 +106,25 @@ _norvex() {
       COMPREPLY=($(compgen -W "--app --file --key --key-type --key-no --output --json $card" -- "$current"))
       ;;
     "desfire"*) COMPREPLY=($(compgen -W "--app --file --key --key-type --key-no --json $card" -- "$current")) ;;
-    "ultralight") COMPREPLY=($(compgen -W "dump write --help" -- "$current")) ;;
-    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $card" -- "$current")) ;;
-    "ultralight write"*) COMPREPLY=($(compgen -W "--yes $card" -- "$current")) ;;
+    "ultralight") COMPREPLY=($(compgen -W "dump write info auth protect unprotect --help" -- "$current")) ;;
+    "ultralight dump"*) COMPREPLY=($(compgen -W "--output --json $auth $card" -- "$current")) ;;
+    "ultralight write"*) COMPREPLY=($(compgen -W "--yes $auth $card" -- "$current")) ;;
+    "ultralight info"*) COMPREPLY=($(compgen -W "--public-key --json $auth $card" -- "$current")) ;;
+    "ultralight auth"* | "ultralight unprotect"*) COMPREPLY=($(compgen -W "$auth $card" -- "$current")) ;;
+    "ultralight protect"*)
+      COMPREPLY=($(compgen -W "--password --pack --key --from-page --read --auth-limit --current-password --lock-config --yes $card" -- "$current"))
+      ;;
+    "ndef") COMPREPLY=($(compgen -W "read write format erase --help" -- "$current")) ;;
+    "ndef read"*) COMPREPLY=($(compgen -W "--json $card" -- "$current")) ;;
+    "ndef write"*)
+      # The file after --mime TYPE.
+      if [ "${COMP_WORDS[COMP_CWORD - 2]}" = --mime ]; then
+        COMPREPLY=($(compgen -f -- "$current"))
+      else
+        COMPREPLY=($(compgen -W "--text --uri --mime --raw --lang $card" -- "$current"))
+      fi
+      ;;
+    "ndef format"* | "ndef erase"*) COMPREPLY=($(compgen -W "--yes $card" -- "$current")) ;;
   esac
 }
 complete -o filenames -F _norvex norvex

@@ -10,8 +10,8 @@ function __norvex_uids
     norvex scan 2>/dev/null | awk 'NR > 1 { print $1 }'
 end
 
-set -l commands readers scan classic apdu ultralight desfire
-set -l card_commands classic apdu ultralight desfire
+set -l commands readers scan classic apdu ultralight desfire ndef
+set -l card_commands classic apdu ultralight desfire ndef
 complete -c norvex -f
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a readers -d 'list the readers'
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a scan -d 'list the cards in the field'
@@ -19,6 +19,7 @@ complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a classic -d 
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a apdu -d 'APDUs to an ISO 14443-4 card'
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a ultralight -d 'Mifare Ultralight / NTAG'
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a desfire -d 'Mifare DESFire'
+complete -c norvex -n "not __fish_seen_subcommand_from $commands" -a ndef -d 'NFC Forum NDEF messages'
 complete -c norvex -n "not __fish_seen_subcommand_from $commands" -l version -d 'show the version'
 complete -c norvex -s h -l help -d 'show the help'
 
@@ -32,7 +33,7 @@ complete -c norvex -n "__fish_seen_subcommand_from scan" -s a -l all -d 'every r
 # Card commands: the card's choice.
 complete -c norvex -n "__fish_seen_subcommand_from $card_commands" -l uid -x -a '(__norvex_uids)' -d 'the card with this UID'
 complete -c norvex -n "__fish_seen_subcommand_from $card_commands" -l wait -d 'wait for a card'
-complete -c norvex -n "__fish_seen_subcommand_from classic ultralight desfire" -l timeout -x -d 'longest wait in seconds'
+complete -c norvex -n "__fish_seen_subcommand_from classic ultralight desfire ndef" -l timeout -x -d 'longest wait in seconds'
 complete -c norvex -n "__fish_seen_subcommand_from apdu" -s t -l timeout -x -d 'card response time-out in ms'
 complete -c norvex -n "__fish_seen_subcommand_from apdu" -l wait-timeout -x -d 'longest wait in seconds'
 
@@ -54,7 +55,28 @@ complete -c norvex -n "__fish_seen_subcommand_from value; and not __fish_seen_su
 complete -c norvex -n "__fish_seen_subcommand_from acl; and not __fish_seen_subcommand_from decode" -a decode
 
 # ultralight and desfire
-complete -c norvex -n "__fish_seen_subcommand_from ultralight; and not __fish_seen_subcommand_from dump write" -a 'dump write'
+set -l ultralight_commands dump write info auth protect unprotect
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and not __fish_seen_subcommand_from $ultralight_commands" -a "$ultralight_commands"
+complete -c norvex -n "__fish_seen_subcommand_from ultralight" -l password -x -d 'tag password in hex'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight" -l pack -x -d 'PACK in hex'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight" -l key -x -d 'Ultralight C 3DES key in hex'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from info" -l public-key -x -d 'signature public key in hex'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from info" -l json -d 'JSON output'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -l from-page -x -d 'first protected page'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -l read -d 'protect reads too'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -l auth-limit -x -a '0 1 2 3 4 5 6 7' -d 'wrong passwords allowed'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -l current-password -x -d 'password of a protected tag'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -l lock-config -d 'lock the configuration for good'
+set -l ndef_commands read write format erase
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and not __fish_seen_subcommand_from $ndef_commands" -a "$ndef_commands"
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from read" -l json -d 'JSON output'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from write" -l text -x -d 'text record'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from write" -l uri -x -d 'URI record'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from write" -l mime -x -d 'MIME record: type, then file'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from write" -l raw -r -F -d 'NDEF message file'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from write" -l lang -x -d 'language of the texts'
+complete -c norvex -n "__fish_seen_subcommand_from ndef; and __fish_seen_subcommand_from format erase" -s y -l yes -d 'confirm'
+complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from protect" -s y -l yes -d 'confirm'
 complete -c norvex -n "__fish_seen_subcommand_from ultralight; and __fish_seen_subcommand_from dump" -s o -l output -r -F -d 'page image file'
 set -l desfire_commands info apps files read uid free format create-app delete-app change-key create-file write
 complete -c norvex -n "__fish_seen_subcommand_from desfire; and not __fish_seen_subcommand_from $desfire_commands" -a "$desfire_commands"

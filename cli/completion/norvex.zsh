@@ -37,8 +37,9 @@ _norvex() {
     'scan:list the cards in the field'
     'classic:Mifare Classic dump, restore, keys, value, acl'
     'apdu:send APDUs to an ISO 14443-4 card'
-    'ultralight:Mifare Ultralight / NTAG dump, write'
+    'ultralight:Mifare Ultralight / NTAG dump, write, info, auth, protect'
     'desfire:Mifare DESFire: read, and personalise EV1 cards'
+    'ndef:NFC Forum NDEF messages: read, write, format, erase'
   )
   if (( CURRENT == 2 )); then
     _describe 'command' commands
@@ -73,13 +74,36 @@ _norvex() {
       ;;
     ultralight)
       if (( CURRENT == 3 )); then
-        _values 'ultralight command' dump write
+        _values 'ultralight command' dump write info auth protect unprotect
+        return
+      fi
+      local -a auth
+      auth=('--password[tag password in hex]:password:' '--pack[PACK expected in hex]:pack:'
+        '--key[Ultralight C 3DES key in hex]:key:')
+      case $sub in
+        dump) _arguments $card $auth '(-o --output)'{-o,--output}'[page image file]:file:_files' \
+                '--json[JSON output]' ;;
+        write) _arguments $card $auth '(-y --yes)'{-y,--yes}'[confirm]' ':page:' ':data in hex:' ;;
+        info) _arguments $card $auth '--public-key[signature public key in hex]:key:' \
+                '--json[JSON output]' ;;
+        auth|unprotect) _arguments $card $auth ;;
+        protect) _arguments $card $auth '--from-page[first protected page]:page:' \
+                   '--read[protect reads too]' '--auth-limit[wrong passwords allowed]:n:(0 1 2 3 4 5 6 7)' \
+                   '--current-password[password of a protected tag]:password:' \
+                   '--lock-config[lock the configuration for good]' '(-y --yes)'{-y,--yes}'[confirm]' ;;
+      esac
+      ;;
+    ndef)
+      if (( CURRENT == 3 )); then
+        _values 'ndef command' read write format erase
         return
       fi
       case $sub in
-        dump) _arguments $card '(-o --output)'{-o,--output}'[page image file]:file:_files' \
-                '--json[JSON output]' ;;
-        write) _arguments $card '(-y --yes)'{-y,--yes}'[confirm]' ':page:' ':data in hex:' ;;
+        read) _arguments $card '--json[JSON output]' ;;
+        write) _arguments $card '*--text[text record]:text:' '*--uri[URI record]:URI:' \
+                 '*--mime[MIME record: type, then file]:MIME type::file:_files' \
+                 '*--raw[NDEF message file]:file:_files' '--lang[language of the texts]:language:' ;;
+        format|erase) _arguments $card '(-y --yes)'{-y,--yes}'[confirm]' ;;
       esac
       ;;
     desfire)

@@ -22,6 +22,9 @@ MEMBERS = {
     "value": {"block", "value"},
     "acl": {"accessBits", "keyBUsable", "blocks"},
     "ultralight": {"uid", "kind", "type", "identifiedBy", "pages"},
+    "ultralight info": {"uid", "kind", "type", "identifiedBy", "pages", "protection", "counters",
+                        "signature"},
+    "ndef read": {"uid", "kind", "mapping", "capacity", "message", "records"},
     "desfire info": {"uid", "kind", "type", "hardware", "software", "batch", "keySettings"},
     "desfire apps": {"aid"},
     "desfire files": {"file", "type", "comm", "access"},
@@ -30,7 +33,7 @@ MEMBERS = {
 }
 HEX_MEMBERS = {"uid", "atqa", "sak", "ats", "atqb", "data", "sw", "apdu", "aid", "hardware",
                "software", "batch", "accessBits", "keySettings", "KeyA", "KeyB",
-               "AccessConditions", "UID", "ATQA", "SAK"}
+               "AccessConditions", "UID", "ATQA", "SAK", "message", "payload", "id"}
 SECTOR_KEY_NAMES = {"KeyA", "KeyB", "AccessConditions"}
 KINDS = {"classicmini", "classic1k", "classic4k", "plus-sl2", "desfire", "iso14443-4",
          "ultralight", "ultralight-c", "ultralight-ev1", "ntag210", "ntag212", "ntag213",
