@@ -108,8 +108,9 @@ long Type2FormatForChip(void* session) {
   if (const long status = MifU_GetVersion(session, version.data(), &chip, &userBytes)) {
     return status;
   }
-  if (chip == MIFU_CHIP_ULTRALIGHT) {
-    // The tag went idle on the unknown command: wake it again.
+  if (chip == MIFU_CHIP_ULTRALIGHT || chip == MIFU_CHIP_ULTRALIGHT_C) {
+    // The tag went idle on the refused GET_VERSION (and the Ultralight C on the probe of its
+    // 3DES authentication): wake it again.
     std::array<uint8_t, 10> uid{};
     uint8_t uidLen = static_cast<uint8_t>(uid.size()), atq[2] = {}, sak = 0;
     if (const long status = SelectCardEx(session, uid.data(), &uidLen, atq, &sak)) return status;

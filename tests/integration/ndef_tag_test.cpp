@@ -247,6 +247,13 @@ TEST_F(NdefTag, BlankAndForeignCards) {
   EXPECT_EQ(TagInfo(), (Info{NDEF_MAPPING_TYPE2, 46, 0}));
   ASSERT_EQ(Write(kTextHello), 0);
   EXPECT_EQ(Read(), kTextHello);
+  // An Ultralight C (idle after the probe that tells it apart) formats to its 144 bytes.
+  bus->removeAllCards(reader);
+  const Bytes ulc = Place("ultralight-c");
+  ASSERT_EQ(NDEF_FormatTag(session), 0);
+  EXPECT_EQ(Slice(Memory(ulc), 12, 4), (Bytes{0xE1, 0x10, 0x12, 0x00}));
+  ASSERT_EQ(Write(kTextHello), 0);
+  EXPECT_EQ(Read(), kTextHello);
   // An NTAG215 formats to its factory data area of 496 bytes.
   bus->removeAllCards(reader);
   const Bytes ntag = Place("ntag215");
