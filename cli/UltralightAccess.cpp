@@ -72,12 +72,13 @@ TagCredentials parseCredentials(const Arguments& options) {
   return credentials;
 }
 
+// Type 2 tags (Ultralight, NTAG) answer SAK 00 with a 7-byte UID; a DESFire has 7 bytes too, so
+// the SAK tells them apart.
 std::vector<uint8_t> selectTag(void* session) {
-  uint8_t uid[8] = {};
-  const long status = MifU_GetCard(session, uid);
-  if (status == -1)
+  uint8_t uid[10] = {}, uidLength = sizeof uid, atqa[2] = {}, sak = 0;
+  check(SelectIdleCard(session, uid, &uidLength, atqa, &sak), "selecting the tag");
+  if (uidLength != 7 || sak != 0x00)
     throwWrongCard(session, "selecting the tag", "is not a Mifare Ultralight / NTAG");
-  check(status, "selecting the tag");
   return std::vector<uint8_t>(uid, uid + 7);
 }
 

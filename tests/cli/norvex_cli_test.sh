@@ -425,6 +425,7 @@ classic4k:uid=$uid4k|desfire info|UID $uid4k, SAK 18, Mifare Classic 4K) is not 
 |apdu 00A4040000|UID $uid4k, SAK 18, Mifare Classic 4K) does not speak ISO 14443-4
 |ultralight dump|UID $uid4k, SAK 18, Mifare Classic 4K) is not a Mifare Ultralight / NTAG
 desfire:uid=04D5E6F7A8B9C0|ultralight dump|UID 04D5E6F7A8B9C0, SAK 20, Mifare DESFire (ISO 14443-4)) is not a Mifare Ultralight / NTAG
+|ultralight info|UID 04D5E6F7A8B9C0, SAK 20, Mifare DESFire (ISO 14443-4)) is not a Mifare Ultralight / NTAG
 iso14443-4:uid=08AABBCC|desfire apps|UID 08AABBCC, SAK 20, ISO 14443-4 card) is not a Mifare DESFire
 EOF
 # Status words in words, from the ISO 7816-4 card: each APDU's answer, and in JSON.
