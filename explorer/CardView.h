@@ -30,8 +30,8 @@ class CardViewHost {
                            const std::function<void()>& call) = 0;
   // As RunCardCall, but steps 0 to count - 1 run on the worker with the frame's progress bar and
   // Cancel; `done` runs on the GUI thread afterwards. False when the card has left or a job runs.
-  virtual bool RunCardJob(const QVMifareCard& card, const QString& status, int count,
-                          JobStep step, JobDone done) = 0;
+  virtual bool RunCardJob(const QVMifareCard& card, const QString& status, int count, JobStep step,
+                          JobDone done) = 0;
   // Messages and the questions that guard irreversible actions (recorded instead in tests).
   virtual void Alert(const QString& title, const QString& text) = 0;
   virtual bool Confirm(const QString& title, const QString& text) = 0;
