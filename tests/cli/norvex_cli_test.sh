@@ -9,6 +9,7 @@ norvex=$1
 simulator=$2
 desfire_demo=$3
 here=$(cd "$(dirname "$0")" && pwd)
+python=${NORVEX_PYTHON:-python3}
 
 directory=$(mktemp -d "${TMPDIR:-/tmp}/norvex-cli-XXXXXX") || exit 1
 socket="$directory/sim.sock"
@@ -48,8 +49,8 @@ eventually() {
 
 uid1k=04A1B2C3
 uid4k=0BADCAFE
-python3 "$here/make_card_image.py" card1k.bin 1k $uid1k 5:A1A2A3A4A5A6:B1B2B3B4B5B6 || exit 1
-python3 "$here/make_card_image.py" card4k.bin 4k $uid4k 35:C1C2C3C4C5C6:D1D2D3D4D5D6 || exit 1
+"$python" "$here/make_card_image.py" card1k.bin 1k $uid1k 5:A1A2A3A4A5A6:B1B2B3B4B5B6 || exit 1
+"$python" "$here/make_card_image.py" card4k.bin 4k $uid4k 35:C1C2C3C4C5C6:D1D2D3D4D5D6 || exit 1
 # 20 keys with the ones that matter last, a comment, a blank line and a bad line.
 {
   echo "# keys collected for the test"
@@ -77,7 +78,7 @@ export NORVEX_SIMULATOR="$socket"
 # json_check LISTING CHECK: out.txt is the listing's JSON in the one style all share (one schema
 # check, tests/cli/json_schema.py), and the Python expression CHECK holds over it (doc).
 json_check() {
-  python3 "$here/json_schema.py" "$1" out.txt "$2" || fail "$1 --json: $(head -c 300 out.txt)"
+  "$python" "$here/json_schema.py" "$1" out.txt "$2" || fail "$1 --json: $(head -c 300 out.txt)"
 }
 # json_listings: lines of LISTING|CHECK|ARGUMENTS, each run and checked as above.
 json_listings() {
@@ -217,7 +218,7 @@ for format in json mct eml; do
   expect 0 "dump 4K .$format" "$norvex" classic dump --product 0x0120 -k keys.txt -o "dump4k.$format"
 done
 # Our JSON read back as another tool reads it: blocks keyed by number, UID and keys beside them.
-python3 - "$uid4k" <<'PY' || fail "dump4k.json does not hold the card"
+"$python" - "$uid4k" <<'PY' || fail "dump4k.json does not hold the card"
 import json, sys
 dump = json.load(open("dump4k.json"))
 card = open("card4k.bin", "rb").read()
@@ -254,7 +255,7 @@ done
 # the trailer again.
 for case in "0F0780:access bytes 0F078069: its access bytes are inconsistent" \
             "00F0FF:access bytes 00F0FF69: block 4 could no longer be read"; do
-  python3 - "${case%%:*}" <<'PY'
+  "$python" - "${case%%:*}" <<'PY'
 import sys
 image = bytearray(open("dump1k.mfd", "rb").read())
 image[7 * 16 + 6:7 * 16 + 9] = bytes.fromhex(sys.argv[1])  # trailer of sector 1 (block 7)
@@ -266,7 +267,7 @@ PY
 done
 # Trailers are written only when confirmed (--yes without a terminal); --dry-run prints the plan
 # and writes nothing; a dump of another card (another UID in block 0) is named before writing.
-python3 - <<'PY'
+"$python" - <<'PY'
 image = bytearray(open("lock.mfd", "rb").read())
 image[7 * 16 + 6:7 * 16 + 9] = bytes.fromhex("FF0780")
 image[0:4] = bytes.fromhex("01020304")
@@ -284,7 +285,7 @@ grep -q "warning: the dump was read from card 01020304, the card in the field is
 
 # JSON dumps other tools write, built from their documented layouts, restored byte for byte to a
 # new card: the Proxmark3 client's "mfc v2" and MIFARE Classic Tool's export.
-python3 - <<'PY'
+"$python" - <<'PY'
 import json
 card = open("card1k.bin", "rb").read()
 def image(step):  # new data in every data block but block 0; the trailers of the card
@@ -382,7 +383,7 @@ expect 0 "scan with type B cards" "$norvex" scan
 grep -q "^11223344 *- *- *ISO 14443-B" out.txt && grep -q "^55667788 *- *- *ISO 14443-B" out.txt &&
   grep -q "^04112233445566 .*Ultralight" out.txt || fail "scan with type B cards: $(cat out.txt)"
 expect 0 "scan --json with type B cards" "$norvex" scan --json
-python3 -m json.tool out.txt >/dev/null || fail "scan --json: not JSON: $(cat out.txt)"
+"$python" -m json.tool out.txt >/dev/null || fail "scan --json: not JSON: $(cat out.txt)"
 
 # Usage errors: exit status 2, one line on stderr; a near miss of a command is named.
 expect 2 "unknown command" "$norvex" frobnicate

@@ -8,6 +8,7 @@ set -u
 norvex=$1
 simulator=$2
 here=$(cd "$(dirname "$0")" && pwd)
+python=${NORVEX_PYTHON:-python3}
 
 directory=$(mktemp -d "${TMPDIR:-/tmp}/norvex-ntag-XXXXXX") || exit 1
 socket="$directory/sim.sock"
@@ -65,7 +66,7 @@ expect_pages() {
   [ "$(pages "$1" "$2" "$3")" = "$4" ] || fail "$1 pages $2+$3: $(pages "$1" "$2" "$3"), expected $4"
 }
 json_check() {
-  python3 "$here/json_schema.py" "$1" out.txt "$2" || fail "$1 --json: $(head -c 400 out.txt)"
+  "$python" "$here/json_schema.py" "$1" out.txt "$2" || fail "$1 --json: $(head -c 400 out.txt)"
 }
 
 # The chip, its counter and its signature; then password protection from page 20 with reads
