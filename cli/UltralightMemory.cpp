@@ -61,8 +61,13 @@ std::vector<uint8_t> fastReadReadable(void* session, const TagCredentials& crede
 }  // namespace
 
 TagMemory readTagMemory(void* session, const TagCredentials& credentials,
-                        const std::optional<ChipLayout>& layout, const FieldCard& card) {
-  activateTag(session, credentials);
+                        const std::optional<ChipLayout>& layout, const FieldCard& card,
+                        bool active) {
+  if (active) {
+    authenticateTag(session, credentials);
+  } else {
+    activateTag(session, credentials);
+  }
   TagMemory memory;
   memory.knownPages = layout ? layout->readablePages : 0;
   const unsigned end = layout ? layout->readablePages : kMaxPages;
