@@ -160,6 +160,26 @@ std::function<bool(BenchReader&)> ntagRead(bool fast) {
   };
 }
 
+// REQB, ATTRIB with the reader's 256-byte frames, and a 7-byte APDU to the type B card.
+bool typeBSession(BenchReader& bench) {
+  uint8_t atqb[16];
+  uint16_t atqbLength = sizeof atqb;
+  if (TypeB_RequestIdle(bench.session(), 0x00, 0x00, atqb, &atqbLength) != 0 || atqbLength != 12)
+    return false;
+  uint8_t p5 = 0x00, p6 = 0, higherLayerLength = 0, higherLayer[1];
+  tclBlockNumber = 0;
+  return TypeB_Attrib(bench.session(), atqb + 1, 0x08, 0x01, 0x00, &p5, &p6, &higherLayerLength,
+                      higherLayer) == 0 &&
+         apdu(7)(bench);
+}
+
+std::vector<tm::BoundStep> typeBBound() {
+  auto steps = tm::typeBActivationSteps();
+  for (const auto& step : tm::tclCommandSteps(7, 2, 256, kBlockAckUs, kDesfireCommandUs, true))
+    steps.push_back(step);
+  return steps;
+}
+
 bool ntagInField(BenchReader& bench) {
   placeCard(bench, "ntag216");
   uint8_t uid[10];
@@ -191,6 +211,9 @@ std::vector<Row> rows() {
       {"classic 1K restore (verified)", 1, restoreBound(),
        [](BenchReader& b) { return placeCard(b, "classic1k", 1); },
        [=](BenchReader&) { return cli("classic restore " + dump1k); }},
+      {"NTAG216 CLI dump", 1, tm::type2ReadSteps(kNtag216Pages, kFastReadPages),
+       [](BenchReader& b) { return placeCard(b, "ntag216", 1); },
+       [=](BenchReader&) { return cli("ultralight dump -o " + scratch().path + "/ntag.bin"); }},
       {"NTAG216 read, READ of 4 pages", 0, ntagBound(), ntagInField, ntagRead(false)},
       {"NTAG216 read, FAST_READ", 0, ntagBound(), ntagInField, ntagRead(true)},
       {"DESFire 1 KiB enciphered write+read", 0, desfireBound(), desfireFile, desfireWriteRead},
@@ -198,6 +221,8 @@ std::vector<Row> rows() {
        activatedTcl, apdu(7)},
       {"APDU 261 bytes", 0, tm::tclCommandSteps(261, 2, 256, kBlockAckUs, kDesfireCommandUs),
        activatedTcl, apdu(261)},
+      {"type B activation and APDU 7 bytes", 0, typeBBound(),
+       [](BenchReader& b) { return placeCard(b, "typeb"); }, typeBSession},
   };
 }
 

@@ -15,33 +15,6 @@ constexpr std::size_t kPasswordLength = 4;
 constexpr std::size_t kPackLength = 2;
 constexpr std::size_t kKeyLength = 16;
 
-void authenticate(void* session, const TagCredentials& credentials, uint8_t* pack) {
-  if (!credentials.key.empty()) {
-    const long status = MifU_AuthenticateC(session, credentials.key.data());
-    if (status == NORVEX_E_NO_AUTH_ALLOWED)
-      throw CliError(kExitCardError, "the tag refused the 3DES key (--key)");
-    if (status == NORVEX_E_WRONG_CARD)
-      throw CliError(kExitCardError, "the tag's answer does not prove it holds the 3DES key");
-    check(status, "authenticating with --key (an Ultralight C's 3DES key)");
-    return;
-  }
-  if (credentials.password.empty()) return;
-  uint8_t answer[kPackLength] = {};
-  const long status =
-      MifU_PasswordAuth(session, credentials.password.data(),
-                        credentials.pack.empty() ? nullptr : credentials.pack.data(), answer);
-  if (status == NORVEX_E_NO_AUTH_ALLOWED)
-    throw CliError(kExitCardError,
-                   "the tag refused the password (counted against its AUTHLIM; not retried)");
-  if (status == NORVEX_E_WRONG_CARD)
-    throw CliError(kExitCardError, "the tag answered PACK " + hex::encode(answer, kPackLength) +
-                                       ", not " +
-                                       hex::encode(credentials.pack.data(), kPackLength) +
-                                       " (--pack): not the tag the password was set on");
-  check(status, "sending the password");
-  if (pack != nullptr) std::copy(answer, answer + kPackLength, pack);
-}
-
 }  // namespace
 
 std::vector<OptionDef> withCredentialOptions(std::vector<OptionDef> more) {
@@ -82,9 +55,36 @@ std::vector<uint8_t> selectTag(void* session) {
   return std::vector<uint8_t>(uid, uid + 7);
 }
 
+void authenticateTag(void* session, const TagCredentials& credentials, uint8_t* pack) {
+  if (!credentials.key.empty()) {
+    const long status = MifU_AuthenticateC(session, credentials.key.data());
+    if (status == NORVEX_E_NO_AUTH_ALLOWED)
+      throw CliError(kExitCardError, "the tag refused the 3DES key (--key)");
+    if (status == NORVEX_E_WRONG_CARD)
+      throw CliError(kExitCardError, "the tag's answer does not prove it holds the 3DES key");
+    check(status, "authenticating with --key (an Ultralight C's 3DES key)");
+    return;
+  }
+  if (credentials.password.empty()) return;
+  uint8_t answer[kPackLength] = {};
+  const long status =
+      MifU_PasswordAuth(session, credentials.password.data(),
+                        credentials.pack.empty() ? nullptr : credentials.pack.data(), answer);
+  if (status == NORVEX_E_NO_AUTH_ALLOWED)
+    throw CliError(kExitCardError,
+                   "the tag refused the password (counted against its AUTHLIM; not retried)");
+  if (status == NORVEX_E_WRONG_CARD)
+    throw CliError(kExitCardError, "the tag answered PACK " + hex::encode(answer, kPackLength) +
+                                       ", not " +
+                                       hex::encode(credentials.pack.data(), kPackLength) +
+                                       " (--pack): not the tag the password was set on");
+  check(status, "sending the password");
+  if (pack != nullptr) std::copy(answer, answer + kPackLength, pack);
+}
+
 std::vector<uint8_t> activateTag(void* session, const TagCredentials& credentials, uint8_t* pack) {
   std::vector<uint8_t> uid = selectTag(session);
-  authenticate(session, credentials, pack);
+  authenticateTag(session, credentials, pack);
   return uid;
 }
 

@@ -34,6 +34,10 @@ std::vector<uint8_t> hexOption(const Arguments& options, const std::string& name
 
 // Activates the idle tag and returns its 7-byte UID; a card that is no Ultralight / NTAG is named.
 std::vector<uint8_t> selectTag(void* session);
+// The authentication the credentials ask for, on the active tag (none without credentials).
+// Throws a card error when the tag refuses the password or key; pack receives the tag's PACK when
+// not null.
+void authenticateTag(void* session, const TagCredentials& credentials, uint8_t* pack = nullptr);
 // selectTag, then the authentication the credentials ask for. Returns the UID; throws a card error
 // when the tag refuses the password or key. pack receives the tag's PACK when not null.
 std::vector<uint8_t> activateTag(void* session, const TagCredentials& credentials,

@@ -120,8 +120,8 @@ int dump(const Words& args) {
   const FieldCard chosen = chooseAndIsolate(reader.handle(), options);
   const std::vector<uint8_t> uid = selectTag(reader.handle());
   const ChipVersion version = askVersion(reader.handle());
-  const TagMemory memory =
-      readTagMemory(reader.handle(), credentials, chipLayout(version.chip), chosen);
+  const TagMemory memory = readTagMemory(reader.handle(), credentials, chipLayout(version.chip),
+                                         chosen, version.answered());
   const TagModel model = identifyTag(version, memory.bytes);
   std::cerr << "norvex: " << model.name << ", " << std::max(memory.pagesRead(), memory.knownPages)
             << " pages (by " << model.basis << ")\n";

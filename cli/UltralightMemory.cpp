@@ -21,28 +21,66 @@ constexpr unsigned kMaxPages = 256;
   throw CliError(kExitCardError, refusal);
 }
 
-// The whole tag in FAST_READ exchanges; false (the tag activated again) when it refuses.
-bool fastReadAll(void* session, const TagCredentials& credentials, unsigned pages,
-                 std::vector<uint8_t>& bytes) {
-  std::vector<uint8_t> all(std::size_t{pages} * kPageSize);
-  if (MifU_FastRead(session, 0, static_cast<uint8_t>(pages - 1), all.data()) == NORVEX_OK) {
-    bytes = std::move(all);
+// FAST_READ of pages [first, last) appended to bytes; false (the tag activated again) when the tag
+// refuses one of them.
+bool fastRead(void* session, const TagCredentials& credentials, unsigned first, unsigned last,
+              std::vector<uint8_t>& bytes) {
+  std::vector<uint8_t> pages(std::size_t{last - first} * kPageSize);
+  if (MifU_FastRead(session, static_cast<uint8_t>(first), static_cast<uint8_t>(last - 1),
+                    pages.data()) == NORVEX_OK) {
+    bytes.insert(bytes.end(), pages.begin(), pages.end());
     return true;
   }
   activateTag(session, credentials);
   return false;
 }
 
+// The readable pages of a chip with FAST_READ in as few exchanges as its protection allows. The
+// tag refuses every page from AUTH0 on and nothing before it, so after the whole tag is refused
+// the first refused page is found by halving the range still in question, and each range read on
+// the way is kept.
+std::vector<uint8_t> fastReadReadable(void* session, const TagCredentials& credentials,
+                                      unsigned pages) {
+  std::vector<uint8_t> bytes;
+  unsigned good = 0;         // pages [0, good) read
+  unsigned refused = pages;  // a page before this one is refused, once a read was refused
+  bool someRefused = false;
+  while (good < refused) {
+    const unsigned last = someRefused ? good + (refused - good) / 2 : refused;
+    if (last == good) break;
+    if (fastRead(session, credentials, good, last, bytes)) {
+      good = last;
+    } else {
+      refused = last;
+      someRefused = true;
+    }
+  }
+  return bytes;
+}
+
 }  // namespace
 
 TagMemory readTagMemory(void* session, const TagCredentials& credentials,
-                        const std::optional<ChipLayout>& layout, const FieldCard& card) {
-  activateTag(session, credentials);
+                        const std::optional<ChipLayout>& layout, const FieldCard& card,
+                        bool active) {
+  if (active) {
+    authenticateTag(session, credentials);
+  } else {
+    activateTag(session, credentials);
+  }
   TagMemory memory;
   memory.knownPages = layout ? layout->readablePages : 0;
   const unsigned end = layout ? layout->readablePages : kMaxPages;
-  if (layout && layout->configPage != 0 && fastReadAll(session, credentials, end, memory.bytes))
+  // The chips with configuration pages (Ultralight EV1, NTAG21x) have FAST_READ.
+  if (layout && layout->configPage != 0) {
+    memory.bytes = fastReadReadable(session, credentials, end);
+    if (memory.bytes.empty()) {
+      uint8_t first[kPageSize * kPagesPerRead] = {};
+      if (const long status = MifU_Read16Bytes(session, 0, first); status != NORVEX_OK)
+        refuseFirstPage(card, status);
+    }
     return memory;
+  }
   unsigned page = 0;
   for (; page < end; page += kPagesPerRead) {
     uint8_t block[kPageSize * kPagesPerRead] = {};

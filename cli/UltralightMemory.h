@@ -23,13 +23,17 @@ struct TagMemory {
   bool complete() const { return knownPages == 0 || pagesRead() >= knownPages; }
 };
 
-// Reads the tag (idle or active), authenticated with the credentials. A chip whose layout is
-// known is read to its last page, in FAST_READ exchanges when it has them and nothing refuses;
-// otherwise four pages a read until the tag refuses one, then page by page from the last good
-// read, since a read wraps past the last page (and past the first protected one) to page 0. The
-// pages before the first refused one are kept. card names the card when page 0 is refused.
+// Reads the tag, authenticated with the credentials. A chip with FAST_READ (Ultralight EV1,
+// NTAG21x) is read to its last page in FAST_READ exchanges; when it refuses some pages (read
+// protection from AUTH0 on), the readable ones before them are found by halving the range in
+// question and still read with FAST_READ. Other chips are read four pages a read until the tag
+// refuses one, then page by page from the last good read, since a read wraps past the last page
+// (and past the first protected one) to page 0. The pages before the first refused one are kept.
+// card names the card when page 0 is refused. An idle tag is activated first; one still active
+// (it answered GET_VERSION) is only authenticated.
 TagMemory readTagMemory(void* session, const TagCredentials& credentials,
-                        const std::optional<ChipLayout>& layout, const FieldCard& card);
+                        const std::optional<ChipLayout>& layout, const FieldCard& card,
+                        bool active = false);
 
 // "pages 16-44 not read: ..." for an incomplete memory, naming what would open them.
 std::string unreadPagesText(const TagMemory& memory, const TagCredentials& credentials);

@@ -30,6 +30,7 @@ void UnregisterSession(SESSION_DATA* session) {
 }
 
 bool IsLiveSession(const void* handle) {
-  std::lock_guard lock(registry().mutex);
-  return registry().live.count(handle) != 0;
+  Registry& sessions = registry();
+  std::lock_guard lock(sessions.mutex);
+  return sessions.live.contains(handle);
 }

@@ -53,7 +53,8 @@ long HIDUSB::ResetInterface() {
 long HIDUSB::ClearInternalBuffers() {
   if (!usbInterface) return 0;
   inputLeftOver = true;
-  return Resynchronise(CallDeadline(kDefaultTimeout));
+  CallDeadline deadline(kDefaultTimeout);
+  return Resynchronise(deadline);
 }
 
 // A request frame left unfinished (its first packet announced more than was sent) would swallow
@@ -61,7 +62,7 @@ long HIDUSB::ClearInternalBuffers() {
 // reader refuses, and that answer is awaited. The rest of a reply read only in part is awaited
 // too, since the reader may still be sending it. Then whatever else the reader sent and nobody
 // read (late replies) is discarded.
-long HIDUSB::Resynchronise(const CallDeadline& deadline) {
+long HIDUSB::Resynchronise(CallDeadline& deadline) {
   if (requestBytesOwed > 0) {
     unsigned char filler[kPacketSize] = {};
     while (requestBytesOwed > 0) {
@@ -81,7 +82,7 @@ long HIDUSB::Resynchronise(const CallDeadline& deadline) {
   return drained != 0 ? NarrowStatus(drained) : 0;
 }
 
-void HIDUSB::SkipReply(const CallDeadline& deadline) {
+void HIDUSB::SkipReply(CallDeadline& deadline) {
   unsigned char packet[kPacketSize];
   unsigned long count = 0;
   if (Read(packet, kPacketSize, count, deadline.RemainingMs()) != 0 || count < 5) return;
@@ -91,11 +92,13 @@ void HIDUSB::SkipReply(const CallDeadline& deadline) {
 }
 
 // Gives up quietly at the deadline: the drain after it takes what has come by then.
-void HIDUSB::SkipReplyRest(const CallDeadline& deadline) {
+void HIDUSB::SkipReplyRest(CallDeadline& deadline) {
   unsigned char packet[kPacketSize];
-  while (replyBytesOwed > 0 && !deadline.Passed()) {
+  while (replyBytesOwed > 0) {
+    const unsigned long left = deadline.LeftMs();
+    if (left == 0) break;
     unsigned long count = 0;
-    if (Read(packet, kPacketSize, count, deadline.RemainingMs()) != 0 || count == 0) break;
+    if (Read(packet, kPacketSize, count, left) != 0 || count == 0) break;
     replyBytesOwed -= std::min(replyBytesOwed, count);
   }
   replyBytesOwed = 0;
@@ -195,7 +198,7 @@ long HIDUSB::Read(unsigned char* data, unsigned long size, unsigned long& done,
 long HIDUSB::WriteBytesUnblocked(unsigned char* data, unsigned long length, unsigned long& done,
                                  unsigned long timeout) {
   if (data == nullptr && length > 0) return no_buff;
-  const CallDeadline deadline(MillisecondsOf(timeout));
+  CallDeadline deadline(MillisecondsOf(timeout));
   if (const long result = Resynchronise(deadline)) return result;
   unsigned char packet[kPacketSize] = {};
   for (unsigned long sent = 0; sent < length;) {
@@ -223,26 +226,29 @@ long HIDUSB::WriteBytesUnblocked(unsigned char* data, unsigned long length, unsi
 long HIDUSB::ReadBytesUnblocked(unsigned char* data, unsigned long size, unsigned long& done,
                                 unsigned long timeout) {
   if (data == nullptr) return no_buff;
-  const CallDeadline deadline(MillisecondsOf(timeout));
-  unsigned char packet[kPacketSize] = {};
-  unsigned long count = 0;
-  long result = Read(packet, kPacketSize, count, deadline.RemainingMs());
-  if (result != 0) return LeftUnread(result, 0);
-  if (count < 5) return LeftUnread(resp_too_short, 0);
-  const unsigned long expected = packet[3] + 256ul * packet[4] + 7;
-  if (count > size) return LeftUnread(resp_too_long, expected - std::min(expected, count));
-
-  std::memcpy(data, packet, count);
-  unsigned long received = count;
+  CallDeadline deadline(MillisecondsOf(timeout));
+  unsigned long received = 0;
+  unsigned long expected = kPacketSize;  // until the first packet tells
   while (received < expected) {
-    if (deadline.Passed()) return LeftUnread(no_reader_resp, expected - received);
-    result = Read(packet, kPacketSize, count, deadline.RemainingMs());
-    if (result != 0) return LeftUnread(result, expected - received);
-    if (count == 0) return LeftUnread(resp_too_short, expected - received);
+    const unsigned long left = deadline.LeftMs();
+    if (left == 0) return LeftUnread(no_reader_resp, expected - received);
+    // A packet goes straight into data when a whole one fits there.
+    unsigned char packet[kPacketSize];
+    unsigned char* into = size - received >= kPacketSize ? data + received : packet;
+    unsigned long count = 0;
+    const long result = Read(into, kPacketSize, count, left);
+    if (received == 0) {
+      if (result != 0) return LeftUnread(result, 0);
+      if (count < 5) return LeftUnread(resp_too_short, 0);
+      expected = into[3] + 256ul * into[4] + 7;
+    } else {
+      if (result != 0) return LeftUnread(result, expected - received);
+      if (count == 0) return LeftUnread(resp_too_short, expected - received);
+    }
     if (received + count > size) {
       return LeftUnread(resp_too_long, expected - std::min(expected, received + count));
     }
-    std::memcpy(data + received, packet, count);
+    if (into == packet) std::memcpy(data + received, packet, count);
     received += count;
   }
   done = received;

@@ -76,10 +76,10 @@ class HIDUSB : public ReaderInterface {
   long GetUSBInterface(const UsbDeviceInfo& device);
 
  private:
-  long Resynchronise(const CallDeadline& deadline);
+  long Resynchronise(CallDeadline& deadline);
   // Reads one reply frame, or the rest of one, and drops it.
-  void SkipReply(const CallDeadline& deadline);
-  void SkipReplyRest(const CallDeadline& deadline);
+  void SkipReply(CallDeadline& deadline);
+  void SkipReplyRest(CallDeadline& deadline);
   // Notes that packets may be left unread (unreadBytes of them the rest of the frame being read),
   // and passes the status on.
   long LeftUnread(long status, unsigned long unreadBytes);

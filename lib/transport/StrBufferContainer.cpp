@@ -30,7 +30,8 @@ long StrBufferContainer::InitBuffer() {
 // writes into the same bytes.
 long StrBufferContainer::Reset() {
   if (!buffer) return InitBuffer();
-  std::memset(buffer.get(), 0, GetWritePosition());
+  if (const unsigned long written = GetWritePosition(); written != 0)
+    std::memset(buffer.get(), 0, written);
   readPosition = buffer.get();
   writePosition = buffer.get();
   bufferSize = kGrowthStep;

@@ -101,7 +101,9 @@ void BusServer::acceptLoop() {
       if (drainWakeups()) return;
       reapFinished();  // a connection ended, or the server was frozen or thawed
     }
-    if (frozenMs == 0 && watched[1].revents != 0) acceptOne();
+    // A freeze asked for while the loop waited holds from then on: the host that came meanwhile
+    // waits in the backlog too.
+    if (frozenMs == 0 && watched[1].revents != 0 && frozenForMs() == 0) acceptOne();
   }
 }
 

@@ -97,6 +97,8 @@ class Field {
   // How long the reader waited for raw-frame answers during the last instruction; reading it
   // clears it.
   std::chrono::microseconds takeCardWait();
+  // Whether raw frames go to type B cards now (the last card instruction was a type B one).
+  bool typeBFraming() const { return typeB_; }
   // Arms a fault on every ISO 14443-4 card in the field (type A or B), or only on the card with
   // this UID (PUPI);
   // returns how many cards took it.

@@ -75,7 +75,7 @@ std::optional<std::vector<uint8_t>> VirtualReader::handleFrame(std::span<const u
   if (request->crcValid) {
     account(entry, frame.size(), out.size(),
             timing::ExchangeFacts{request->instruction, request->params, reply.status, reply.data,
-                                  cardWaitUs});
+                                  cardWaitUs, field_->typeBFraming()});
   } else {
     account(entry, frame.size(), out.size(), timing::ExchangeFacts{});
   }

@@ -4,6 +4,7 @@
 #include "sim/cards/CardInstructionCodes.h"
 #include "sim/cards/CardStatus.h"
 #include "sim/timing/AirTime.h"
+#include "sim/timing/TypeBAirTime.h"
 #include "sim/timing/UsbTime.h"
 
 namespace norvexsim::timing {
@@ -18,16 +19,23 @@ constexpr uint8_t kCompatibilityWrite = 0xA0;
 constexpr uint8_t kFastRead = 0x3A;
 constexpr uint8_t kGetVersion = 0x60;
 constexpr uint8_t kModeCrcInBuffer = 0x01;
+// The type B instructions: REQB/WUPB in three forms, ATTRIB, slot marker, HLTB.
+constexpr uint8_t kTypeBCommonRequest = 0xB0, kTypeBRequest = 0xB1, kTypeBWakeUp = 0xB2,
+                  kTypeBAttrib = 0xB3, kTypeBSlotMarker = 0xB4, kTypeBHalt = 0xB5;
+constexpr size_t kAttribParams = 9;  // PUPI, Param 1-4, length of the higher-layer data
+constexpr size_t kAttribReply = 3;   // MBLI/CID, 0, length of the higher-layer response
 
 bool ok(const ExchangeFacts& f) {
   return f.status == cardstatus::kOk;
 }
 
 // Nothing went on the air: the firmware refused the parameters, or had no selected card to send a
-// command to (a request or an activation goes out even when no card answers it).
+// command to (a request or an activation goes out even when no card answers it; so does every type
+// B command).
 bool stayedInReader(const ExchangeFacts& f) {
   if (f.status == cardstatus::kBadFrame) return true;
   if (f.status != cardstatus::kNoCard) return false;
+  if (f.instruction >= kTypeBCommonRequest && f.instruction <= kTypeBHalt) return false;
   switch (f.instruction) {
     case cardinstr::kRequest:
     case cardinstr::kCommonRequest:
@@ -41,6 +49,10 @@ bool stayedInReader(const ExchangeFacts& f) {
 
 // A raw frame of `sent` bytes (CRC_A included) and the card's answer of `heard` bytes.
 double rawFrameUs(const ExchangeFacts& f, size_t sent, size_t heard) {
+  if (f.typeB) {
+    const double wait = f.cardWaitUs > kTypeBGuardTr0Us ? f.cardWaitUs : kTypeBGuardTr0Us;
+    return typeBCommandUs(sent, ok(f) ? std::optional<size_t>(heard) : std::nullopt, wait);
+  }
   const double wait = f.cardWaitUs > kReaderToCardDelayUs ? f.cardWaitUs : kReaderToCardDelayUs;
   return readerFrameUs(sent) + wait + (ok(f) ? cardFrameUs(heard) : 0.0);
 }
@@ -78,6 +90,17 @@ double commonWriteUs(const ExchangeFacts& f) {
   if (command == kCompatibilityWrite) return classicWriteUs() - kClassicProgramUs + kType2ProgramUs;
   if (command == kType2Write) return type2WriteUs(data);
   return commandUs(2 + data + kCrc, ok(f) ? 2 + kCrc : 0);
+}
+
+// A slot's ATQB, or several at once (a collision): the slot took the ATQB's time either way.
+bool heardInSlot(const ExchangeFacts& f) {
+  return ok(f) || f.status == cardstatus::kCollision;
+}
+
+double attribOf(const ExchangeFacts& f) {
+  const size_t higherLayer = f.params.size() > kAttribParams ? f.params.size() - kAttribParams : 0;
+  const size_t response = f.reply.size() > kAttribReply ? f.reply.size() - kAttribReply : 0;
+  return attribUs(higherLayer, response, ok(f));
 }
 
 double activationOf(const ExchangeFacts& f) {
@@ -128,6 +151,16 @@ double airUs(const ExchangeFacts& f) {
       return byteStreamUs(f);
     case ci::kExchangeBlock:
       return blockUs(f);
+    case kTypeBCommonRequest:
+    case kTypeBRequest:
+    case kTypeBWakeUp:
+      return typeBRequestUs(false, heardInSlot(f));
+    case kTypeBSlotMarker:
+      return typeBRequestUs(true, heardInSlot(f));
+    case kTypeBAttrib:
+      return attribOf(f);
+    case kTypeBHalt:
+      return haltBUs(ok(f));
     default:
       return 0.0;
   }

@@ -16,10 +16,11 @@ struct ExchangeFacts {
   int8_t status = 0;               // the reply's status byte
   std::span<const uint8_t> reply;  // the reply's data bytes
   double cardWaitUs = 0.0;  // how long the reader waited for ISO 14443-4 and raw-frame answers
+  bool typeB = false;       // raw frames went to a type B card (ISO 14443-B framing)
 };
 
 // Air time and card processing of the card commands the instruction runs; 0 for an instruction
-// that stays inside the reader. Type B frames are not modelled (0).
+// that stays inside the reader.
 double airUs(const ExchangeFacts& facts);
 
 // The whole exchange: USB request frame of requestBytes, reader processing and air time, reply

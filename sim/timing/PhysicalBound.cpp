@@ -3,6 +3,7 @@
 
 #include "sim/device/Frame.h"
 #include "sim/timing/AirTime.h"
+#include "sim/timing/TypeBAirTime.h"
 #include "sim/timing/UsbTime.h"
 
 namespace norvexsim::timing {
@@ -20,6 +21,11 @@ constexpr size_t kActivationRequest = 1;
 constexpr size_t kActivationReply = 4;
 constexpr size_t kAuthRequest = 3;
 constexpr size_t kRawFrameRequest = 3;
+// REQB: AFI and PARAM; ATTRIB: PUPI, Param 2-4 and the higher-layer length; its reply: MBLI/CID,
+// a zero byte and the higher-layer length.
+constexpr size_t kTypeBRequest = 2;
+constexpr size_t kAttribRequest = 9;
+constexpr size_t kAttribReply = 3;
 
 void append(std::vector<BoundStep>& steps, size_t count, const BoundStep& step) {
   steps.insert(steps.end(), count, step);
@@ -75,17 +81,24 @@ std::vector<BoundStep> type2ReadSteps(size_t pages, size_t pagesPerRead) {
 }
 
 std::vector<BoundStep> tclCommandSteps(size_t commandBytes, size_t answerBytes, size_t fsc,
-                                       double ackUs, double cardUs) {
+                                       double ackUs, double cardUs, bool typeB) {
   const size_t perBlock = fsc - kPcb - kCrc;
   std::vector<BoundStep> steps;
   for (size_t sent = 0; sent < commandBytes; sent += perBlock) {
     const size_t inf = commandBytes - sent < perBlock ? commandBytes - sent : perBlock;
     const bool last = sent + inf >= commandBytes;
     const size_t heard = kPcb + (last ? answerBytes : 0);
+    const double wait = last ? cardUs : ackUs;
     steps.push_back({kRawFrameRequest + kPcb + inf, heard,
-                     commandUs(kPcb + inf + kCrc, heard + kCrc, last ? cardUs : ackUs)});
+                     typeB ? typeBCommandUs(kPcb + inf + kCrc, heard + kCrc, wait)
+                           : commandUs(kPcb + inf + kCrc, heard + kCrc, wait)});
   }
   return steps;
+}
+
+std::vector<BoundStep> typeBActivationSteps() {
+  return {{kTypeBRequest, kAtqbBytes, typeBRequestUs(false, true)},
+          {kAttribRequest, kAttribReply, attribUs(0, 0, true)}};
 }
 
 }  // namespace norvexsim::timing

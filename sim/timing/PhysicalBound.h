@@ -36,8 +36,11 @@ std::vector<BoundStep> type2ReadSteps(size_t pages, size_t pagesPerRead);
 
 // ISO 14443-4 frames to an active card: a command of commandBytes in I-blocks of at most fsc
 // bytes (chained blocks acknowledged after ackUs), the answer of answerBytes back after cardUs in
-// one frame.
+// one frame; ISO 14443-B frames with typeB.
 std::vector<BoundStep> tclCommandSteps(size_t commandBytes, size_t answerBytes, size_t fsc,
-                                       double ackUs, double cardUs);
+                                       double ackUs, double cardUs, bool typeB = false);
+
+// Activating a type B card: REQB and its ATQB in one exchange, ATTRIB and its answer in another.
+std::vector<BoundStep> typeBActivationSteps();
 
 }  // namespace norvexsim::timing

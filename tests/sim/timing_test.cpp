@@ -35,6 +35,15 @@ TEST(TimingModel, CardCommandsOnTheAir) {
       {"16-byte read", tm::readUs(4, 16), 2007.37},
       // READ, ACK 56.64, 18-byte part 1557.52, EEPROM 3300, ACK
       {"Classic write", tm::classicWriteUs(), 5516.52},
+      // Type B, 10 etu a character: REQB (SOF 12, 5 x 10, EOF 10), TR0 8, ATQB (TR1 10, SOF,
+      // 14 x 10, EOF) = 252 etu
+      {"REQB and ATQB", tm::airUs({0xB1, Bytes{0x00, 0x00}, 0, Bytes(12)}), 2378.76},
+      // ATTRIB of 11 bytes (132 etu), TR0, MBLI/CID and CRC_B (62 etu) = 202 etu
+      {"ATTRIB", tm::airUs({0xB3, Bytes(9), 0, Bytes(3)}), 1906.78},
+      // An I-block of 8 bytes to a type B card (122 etu), the card's 1 ms, PCB 90 00 (82 etu)
+      {"type B I-block",
+       tm::airUs({0x03, Bytes{0x00, 8, 0, 2, 0, 0, 0, 0, 0, 0, 0}, 0, Bytes(3), 1000.0, true}),
+       2925.66},
   };
   for (const auto& c : cases) EXPECT_NEAR(c.modelled, c.byHand, 0.01) << c.what;
 }

@@ -35,6 +35,17 @@ TEST(Crc16Mcrf4xx, KnownAnswersAndFrameCheck) {
   std::swap(frame[5], frame[6]);
   EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, sizeof(frame)), crc_err);
   EXPECT_EQ(BlockFramingProtocol::VerifyCRC(frame, 1), crc_err) << "too short to hold a CRC";
+  // Every length of a frame, four-byte steps and tail alike, against the CRC bit by bit.
+  Bytes data(70);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (size_t n = 0; n <= data.size(); ++n) {
+    uint16_t bitwise = 0xFFFF;
+    for (size_t i = 0; i < n; ++i)
+      for (int bit = 0; bit < 8; ++bit)
+        bitwise = static_cast<uint16_t>(((bitwise ^ (data[i] >> bit)) & 1) ? (bitwise >> 1) ^ 0x8408
+                                                                           : bitwise >> 1);
+    EXPECT_EQ(crc16Mcrf4xx(data.data(), n), bitwise) << n << " bytes";
+  }
 }
 
 // Records written frames; reads hand out the queued reply bytes, at most the number asked for.

@@ -50,27 +50,44 @@ long VirtualBusBackend::ListOver(VirtualBusConnection& connection, Deadline& dea
 
 long VirtualBusBackend::ListDevices(std::vector<UsbDeviceInfo>& devices) {
   devices.clear();
+  listed.reset();
   const char* path = std::getenv(kSocketVariable);
   if (path == nullptr || path[0] == '\0') return 0;  // no bus, no devices
   Deadline deadline(kControlTimeoutMs);
   std::unique_ptr<VirtualBusConnection> connection;
   long result = VirtualBusConnection::Connect(path, Milliseconds(deadline), connection);
   if (result == 0) result = ListOver(*connection, deadline, devices);
-  if (result != 0) devices.clear();
-  return result;
+  if (result != 0) {
+    devices.clear();
+    return result;
+  }
+  listed = std::move(connection);
+  listedDevices = devices;
+  listedPath = path;
+  return 0;
+}
+
+bool VirtualBusBackend::TakeListed(std::unique_ptr<VirtualBusConnection>& connection,
+                                   std::vector<UsbDeviceInfo>& devices) {
+  if (!listed) return false;
+  std::unique_ptr<VirtualBusConnection> kept = std::move(listed);
+  const char* path = std::getenv(kSocketVariable);
+  if (path == nullptr || listedPath != path) return false;
+  connection = std::move(kept);
+  devices.swap(listedDevices);
+  return true;
 }
 
 long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
                                    std::unique_ptr<UsbDeviceHandle>& handle) {
   Deadline deadline(kControlTimeoutMs);
   std::unique_ptr<VirtualBusConnection> connection;
-  long result = Connect(deadline, connection);
-  if (result != 0) return result;
-
   // The index of an opening refers to the list as this connection sees it.
   std::vector<UsbDeviceInfo> devices;
-  result = ListOver(*connection, deadline, devices);
-  if (result != 0) return result;
+  if (!TakeListed(connection, devices)) {
+    if (const long result = Connect(deadline, connection); result != 0) return result;
+    if (const long result = ListOver(*connection, deadline, devices); result != 0) return result;
+  }
   if (device.position >= devices.size() || device.position > 0xFF ||
       devices[device.position].vendorId != device.vendorId ||
       devices[device.position].productId != device.productId) {
@@ -81,6 +98,7 @@ long VirtualBusBackend::OpenDevice(const UsbDeviceInfo& device,
   // handle not come about (no answer in time, memory ran out), the connection is closed as a
   // handle closes it, awaiting the simulator, so that an immediate retry does not find the reader
   // still busy.
+  long result = 0;
   try {
     result = RequestOpen(connection, static_cast<uint8_t>(device.position), deadline, handle);
   } catch (...) {
