@@ -29,6 +29,7 @@ namespace {
 
 constexpr std::size_t kReadSize = 16;          // one READ answers four pages
 constexpr std::size_t kMaxDataArea = 255 * 8;  // the largest size a capability container names
+constexpr std::size_t kFastReadAbove = 144;    // NTAG213's data area
 
 struct Tag {
   std::array<std::uint8_t, 4> cc{};
@@ -36,6 +37,35 @@ struct Tag {
   std::vector<std::size_t> usable;  // offsets in area of the bytes that are not reserved
   std::vector<std::uint8_t> tlvs;   // those bytes: the TLVs
 };
+
+// Wakes a tag that went idle on a refused command and selects it again.
+long Reselect(void* session) {
+  std::array<uint8_t, 10> uid{};
+  uint8_t uidLen = static_cast<uint8_t>(uid.size()), atq[2] = {}, sak = 0;
+  return SelectCardEx(session, uid.data(), &uidLen, atq, &sak);
+}
+
+// The data area, page 4 on. Areas larger than an NTAG213's (NTAG215, NTAG216) come in FAST_READs
+// of up to 60 pages; a tag that refuses FAST_READ, and every smaller tag (the Ultralight and
+// Ultralight C have no FAST_READ), is read four pages at a time.
+long ReadArea(void* session, std::size_t size, std::vector<std::uint8_t>& area) {
+  if (size > kFastReadAbove) {
+    area.resize(size);
+    const auto last =
+        static_cast<std::uint8_t>(type2::first_data_page + size / type2::page_size - 1);
+    if (MifU_FastRead(session, type2::first_data_page, last, area.data()) == 0) return 0;
+    if (const long status = Reselect(session)) return status;
+  }
+  area.clear();
+  std::array<std::uint8_t, kReadSize> pages{};
+  for (std::size_t offset = 0; offset < size; offset += kReadSize) {
+    const auto page = static_cast<std::uint8_t>(type2::first_data_page + offset / type2::page_size);
+    if (const long status = MifU_Read16Bytes(session, page, pages.data())) return status;
+    area.insert(area.end(), pages.begin(), pages.end());
+  }
+  area.resize(size);
+  return 0;
+}
 
 // Reads the capability container and, for an NDEF-formatted tag, its whole data area, and finds
 // the bytes the lock and memory control TLVs reserve.
@@ -45,12 +75,7 @@ long ReadTag(void* session, Tag& tag) {
   std::copy_n(pages.begin(), tag.cc.size(), tag.cc.begin());
   const std::size_t size = type2::DataAreaSize(tag.cc);
   if (size == 0) return ndef_no_tlv;
-  for (std::size_t offset = 0; offset < size; offset += kReadSize) {
-    const auto page = static_cast<std::uint8_t>(type2::first_data_page + offset / type2::page_size);
-    if (const long status = MifU_Read16Bytes(session, page, pages.data())) return status;
-    tag.area.insert(tag.area.end(), pages.begin(), pages.end());
-  }
-  tag.area.resize(size);
+  if (const long status = ReadArea(session, size, tag.area)) return status;
   if (const long status = type2::UsableBytes(tag.area, tag.usable)) return status;
   tag.tlvs = type2::Gather(tag.area, tag.usable);
   return 0;
@@ -119,9 +144,7 @@ long Type2FormatForChip(void* session) {
   if (chip == MIFU_CHIP_ULTRALIGHT || chip == MIFU_CHIP_ULTRALIGHT_C) {
     // The tag went idle on the refused GET_VERSION (and the Ultralight C on the probe of its
     // 3DES authentication): wake it again.
-    std::array<uint8_t, 10> uid{};
-    uint8_t uidLen = static_cast<uint8_t>(uid.size()), atq[2] = {}, sak = 0;
-    if (const long status = SelectCardEx(session, uid.data(), &uidLen, atq, &sak)) return status;
+    if (const long status = Reselect(session)) return status;
   }
   const uint32_t area = DataAreaOfChip(chip, userBytes);
   if (area == 0) return wrong_parameter_value;

@@ -229,6 +229,21 @@ TEST_F(Type2Ndef, ReservedBytesSkipped) {
   EXPECT_EQ(reserved(), kept);
 }
 
+// Data areas larger than NTAG213's are read with FAST_READ; a tag that refuses it (an Ultralight
+// C whose capability container names 152 bytes) is woken and read page by page.
+TEST_F(Type2Ndef, LargeAreaWithoutFastRead) {
+  const Bytes uid = PlaceTag("ultralight-c");
+  Bytes memory = Memory(uid);
+  const Bytes pages = {0xE1, 0x10, 0x13, 0x00, 0x03, 0x0C};
+  std::copy(pages.begin(), pages.end(), memory.begin() + 12);
+  std::copy(kTextHello.begin(), kTextHello.end(), memory.begin() + 18);
+  bus->setCardMemory(reader, uid, memory);
+  EXPECT_EQ(Read(), kTextHello);
+  const Bytes longer = MessageOfSize(140);
+  ASSERT_EQ(Write(longer), 0);
+  EXPECT_EQ(Read(), longer);
+}
+
 TEST_F(Type2Ndef, FormatBlankUltralightThenWrite) {
   const Bytes uid = PlaceTag("ultralight");
   EXPECT_EQ(Read(NORVEX_E_NDEF_NO_TLV), Bytes{});
