@@ -192,6 +192,47 @@ std::vector<tm::BoundStep> ntagBound() {
   return steps;
 }
 
+// A message of n bytes (n >= 6) in one record of unknown type, in hex for the simulator's ndef=.
+std::string ndefMessageHex(size_t n) {
+  char header[13];
+  std::snprintf(header, sizeof header, "C500%08zX", n - 6);
+  std::string hex = header;
+  hex.resize(2 * n, 'A');
+  return hex;
+}
+
+// An NDEF tag filled by its message, read whole through NDEF_ReadTag (activation included).
+std::function<bool(BenchReader&)> ndefTag(const std::string& kind, size_t messageBytes) {
+  return [=](BenchReader& bench) {
+    return placeCard(bench, kind + ":ndef=" + ndefMessageHex(messageBytes));
+  };
+}
+
+std::function<bool(BenchReader&)> ndefRead(size_t messageBytes) {
+  return [=](BenchReader& bench) {
+    std::vector<uint8_t> message(messageBytes);
+    auto length = static_cast<uint32_t>(message.size());
+    return NDEF_ReadTag(bench.session(), message.data(), &length) == 0 && length == messageBytes;
+  };
+}
+
+// The capability container page and the data area (pages 3 to 221) of an NTAG216.
+std::vector<tm::BoundStep> ntagNdefBound() {
+  return tm::type2ReadSteps(219, kFastReadPages);
+}
+
+// A 4K card's NDEF message through MAD1 and MAD2: every sector's authentication and blocks as in a
+// dump, less the blocks the mapping needs not read (block 0, the trailers of sector 16 and of the
+// 38 NDEF sectors).
+std::vector<tm::BoundStep> classicNdefBound() {
+  auto steps = tm::classicDumpSteps(32, 8);
+  for (size_t unread = 40; unread > 0; --unread) {  // the block reads are all alike
+    steps.erase(std::find_if(steps.begin(), steps.end(),
+                             [](const tm::BoundStep& s) { return s.replyData == 16; }));
+  }
+  return steps;
+}
+
 // A 1K restore writes the 47 data blocks but block 0 and reads each back.
 std::vector<tm::BoundStep> restoreBound() {
   auto steps = tm::classicRestoreSteps(16, 0);
@@ -216,6 +257,10 @@ std::vector<Row> rows() {
        [=](BenchReader&) { return cli("ultralight dump -o " + scratch().path + "/ntag.bin"); }},
       {"NTAG216 read, READ of 4 pages", 0, ntagBound(), ntagInField, ntagRead(false)},
       {"NTAG216 read, FAST_READ", 0, ntagBound(), ntagInField, ntagRead(true)},
+      {"NTAG216 NDEF read, 868-byte message", 0, ntagNdefBound(), ndefTag("ntag216", 868),
+       ndefRead(868)},
+      {"classic 4K NDEF read, 3356-byte message", 0, classicNdefBound(), ndefTag("classic4k", 3356),
+       ndefRead(3356)},
       {"DESFire 1 KiB enciphered write+read", 0, desfireBound(), desfireFile, desfireWriteRead},
       {"APDU 7 bytes", 0, tm::tclCommandSteps(7, 2, 256, kBlockAckUs, kDesfireCommandUs),
        activatedTcl, apdu(7)},

@@ -586,15 +586,21 @@ NORVEX_API long MifU_WritePage(void* session, uint8_t page, const uint8_t* data)
  * replaces the message (a valid NDEF message, or length 0 for none) where the NDEF TLV stands;
  * MifU_EraseNdef leaves an empty message. Writing sets the TLV's length to zero first, writes the
  * message pages that change and writes the length last, so a tag that leaves the field holds the
- * old message or an empty one. MifU_FormatNdef writes the capability container for a data area
- * of dataAreaSize bytes (48 Ultralight, 144 NTAG213, 496 NTAG215, 872 NTAG216) into a blank
- * page 3 (one-time programmable: this cannot be undone) and an empty message into page 4; a page
- * 3 that already holds another value gives 8031 and nothing is written.
+ * old message or an empty one. Bytes that lock control and memory control TLVs reserve inside
+ * the data area (dynamic lock bits, areas the chip keeps) carry no message: the TLVs run on over
+ * them, and a write leaves them unchanged. MifU_FormatNdef writes the capability container for a
+ * data area of dataAreaSize bytes (48 Ultralight, 144 NTAG213, 496 NTAG215, 872 NTAG216) into a
+ * blank page 3 (one-time programmable: this cannot be undone) and an empty message into page 4;
+ * a tag formatted for that size already gets an empty message where its NDEF TLV stands, its
+ * control TLVs kept (page 4 is rewritten only when its TLVs cannot be walked); a page 3 that
+ * already holds another value gives 8031 and nothing is written.
  *
  * Status: 0; 8108 when page 3 is no NDEF capability container or the data area holds no NDEF
- * TLV; 8102 when a TLV length runs past the data area (nothing is written then); 8109 when the
- * message does not fit (refused before any write); 8110 for a read-only capability container; a
- * malformed message gives its NDEF status; otherwise the status of the failing page command. */
+ * TLV; 8102 when a TLV length runs past the data area (nothing is written then); 8115 for a lock
+ * or memory control TLV whose length is not 3 or whose reserved area covers bytes of the TLVs
+ * before it (nothing is written then); 8109 when the message does not fit (refused before any
+ * write); 8110 for a read-only capability container; a malformed message gives its NDEF status;
+ * otherwise the status of the failing page command. */
 NORVEX_API long MifU_ReadNdef(void* session, uint8_t* message, uint32_t* length);
 NORVEX_API long MifU_WriteNdef(void* session, const uint8_t* message, uint32_t length);
 NORVEX_API long MifU_EraseNdef(void* session);
@@ -1232,11 +1238,13 @@ NORVEX_API long NDEF_DecodeUri(const uint8_t* payload, uint32_t payloadLength, u
  * PICC master key (DES, all zeros), as NFC formatters do: a card whose master key differs gives the
  * card's status; on a Mifare Classic the MAD and NDEF sectors as MifC_FormatNdef does (their
  * keys and access bits cannot be changed back). A tag that is already formatted is left formatted,
- * with an empty message.
+ * with an empty message. An ISO 14443-4 card that is neither a DESFire nor holds the NDEF
+ * application is refused with 8112 and left unchanged: type 4 tags have no format command.
  *
  * Status: 0; 8108 when the card holds no NDEF formatting; 8111 for a malformed type 4 capability
  * container (lengths, mapping version, a reserved NDEF file identifier, MLe or MLc of 0); 8112
- * when a type 4 tag refuses a command with a status word other than 9000; 8031 for a card without
+ * when a type 4 tag refuses a command with a status word other than 9000, or a format of an ISO
+ * 14443-4 card that is no DESFire and has no NDEF application; 8031 for a card without
  * an NDEF mapping here; the type 2 statuses of MifU_ReadNdef and the Mifare Classic statuses of
  * MifC_ReadNdef (a MAD not to be trusted: 8113, 8114); otherwise the status of the failing
  * card command (DESFire statuses 0xA1xx while formatting). */

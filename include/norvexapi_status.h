@@ -134,7 +134,7 @@
 #define NORVEX_E_FRAME_TOO_SMALL 8046
 #define NORVEX_E_WRONG_BUFFER_SIZE 8047
 
-/* NDEF messages and records, and the NDEF mappings of the tags (8101-8114). */
+/* NDEF messages and records, and the NDEF mappings of the tags (8101-8115). */
 #define NORVEX_E_NDEF_EMPTY_MESSAGE 8101
 #define NORVEX_E_NDEF_TRUNCATED 8102
 #define NORVEX_E_NDEF_BAD_MESSAGE_FLAGS 8103
@@ -149,6 +149,7 @@
 #define NORVEX_E_NDEF_CARD_REFUSED 8112
 #define NORVEX_E_MAD_BAD_CRC 8113
 #define NORVEX_E_MAD_BAD_ENTRY 8114
+#define NORVEX_E_NDEF_BAD_CONTROL_TLV 8115
 
 /* DESFire. 0xA100 + s reports the card's own status byte s; 0xA2xx are the library's own. */
 #define NORVEX_E_DF_NO_CHANGES 0xA10C

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ make cmake ninja-build pkg-config
   libssl-dev libusb-1.0-0-dev
-  qt6-base-dev qt6-base-dev-tools
+  qt6-base-dev qt6-base-dev-tools qt6-connectivity-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth
   umockdev libumockdev-dev

@@ -24,6 +24,8 @@ namespace {
 
 constexpr uint16_t kStatusOk = 0x9000;
 constexpr uint16_t kFileNotFound = 0x6A82;
+constexpr uint16_t kDesfireMoreFrames = 0x91AF;
+constexpr uint8_t kDesfireGetVersion = 0x60;
 constexpr uint8_t kSelect = 0xA4, kReadBinary = 0xB0, kUpdateBinary = 0xD6;
 constexpr std::size_t kShortApduMax = 0xFF;     // Lc and Le of a short APDU (Le 00 avoided)
 constexpr std::size_t kLargestOffset = 0x7FFF;  // P1-P2 offsets without a short EF identifier
@@ -36,17 +38,30 @@ struct Card {
   // ndef_card_refused, or ndef_no_tlv when notFound is set and the card says "file not found".
   long Exchange(const std::vector<uint8_t>& apdu, std::vector<uint8_t>& answer,
                 bool notFound = false) const {
-    answer.resize(kShortApduMax + 1);
-    auto length = static_cast<uint16_t>(answer.size());
     uint16_t sw = 0;
-    if (const long status =
-            KstSend_APDU(session, &channel, apdu.data(), static_cast<uint16_t>(apdu.size()),
-                         answer.data(), &length, &sw)) {
-      return status;
-    }
-    answer.resize(length);
+    if (const long status = Transmit(apdu, answer, sw)) return status;
     if (sw == kFileNotFound && notFound) return ndef_no_tlv;
     return sw == kStatusOk ? 0 : ndef_card_refused;
+  }
+
+  long Transmit(const std::vector<uint8_t>& apdu, std::vector<uint8_t>& answer,
+                uint16_t& sw) const {
+    answer.resize(kShortApduMax + 1);
+    auto length = static_cast<uint16_t>(answer.size());
+    const long status =
+        KstSend_APDU(session, &channel, apdu.data(), static_cast<uint16_t>(apdu.size()),
+                     answer.data(), &length, &sw);
+    answer.resize(status == 0 ? length : 0);
+    return status;
+  }
+
+  // A DESFire answers its GetVersion command wrapped in an APDU (CLA 90) with 91 AF, more to come;
+  // other ISO 14443-4 cards refuse the class.
+  bool IsDesfire() const {
+    std::vector<uint8_t> answer;
+    uint16_t sw = 0;
+    return Transmit({0x90, kDesfireGetVersion, 0x00, 0x00, 0x00}, answer, sw) == 0 &&
+           sw == kDesfireMoreFrames;
   }
 
   long SelectFile(uint16_t fid, bool notFound) const {
@@ -174,7 +189,11 @@ long Type4Format(void* session, APDU_CHANNEL& channel) {
   const Card card{session, channel};
   type4::Container cc;
   const long opened = Open(card, cc);
-  if (opened == ndef_no_tlv) return FormatDesfireNdef(session);
+  if (opened == ndef_no_tlv) {
+    // NFC Forum type 4 has no format command: only a DESFire EV1, whose own commands create the
+    // NDEF application and its files, can be given one.
+    return card.IsDesfire() ? FormatDesfireNdef(session) : ndef_card_refused;
+  }
   if (opened != 0) return opened;
   return Type4WriteNdef(session, channel, {});
 }

@@ -14,5 +14,6 @@ long Type4NdefInfo(void* session, APDU_CHANNEL& channel, uint32_t& capacity,
 long Type4ReadNdef(void* session, APDU_CHANNEL& channel, uint8_t* message, uint32_t* length);
 long Type4WriteNdef(void* session, APDU_CHANNEL& channel, std::span<const uint8_t> message);
 // Creates the NDEF application on a DESFire EV1 with the default PICC master key; a card that
-// already holds it gets an empty message.
+// already holds it gets an empty message. Any other card without the application is refused
+// (ndef_card_refused) and left unchanged: type 4 tags have no format command.
 long Type4Format(void* session, APDU_CHANNEL& channel);

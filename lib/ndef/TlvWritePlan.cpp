@@ -4,7 +4,9 @@
 #include "ndef/TlvWritePlan.h"
 
 #include <algorithm>
+#include <numeric>
 
+#include "ndef/Type2DataMap.h"
 #include "status/StatusCodes.h"
 
 namespace tlvwrite {
@@ -33,24 +35,32 @@ void Add(std::vector<UnitWrite>& writes, const std::vector<std::uint8_t>& image,
 
 long Plan(std::span<const std::uint8_t> area, std::span<const std::uint8_t> message,
           std::size_t unitSize, std::vector<UnitWrite>& writes) {
+  std::vector<std::size_t> every(area.size());
+  std::iota(every.begin(), every.end(), std::size_t{0});
+  return Plan(area, every, message, unitSize, writes);
+}
+
+long Plan(std::span<const std::uint8_t> area, std::span<const std::size_t> usable,
+          std::span<const std::uint8_t> message, std::size_t unitSize,
+          std::vector<UnitWrite>& writes) {
   writes.clear();
+  const std::vector<std::uint8_t> tlvs = type2::Gather(area, usable);
   type2::NdefTlv tlv;
-  const long found = type2::FindNdefTlv(area, tlv);
+  const long found = type2::FindNdefTlv(tlvs, tlv);
   if (found != 0 && found != ndef_no_tlv) return found;
   std::vector<std::uint8_t> bytes;
-  if (const long status = type2::NdefTlvBytes(message, tlv.tlvOffset, area.size(), bytes)) {
+  if (const long status = type2::NdefTlvBytes(message, tlv.tlvOffset, tlvs.size(), bytes)) {
     return status;
   }
   const std::size_t lengthSize = message.size() > kMaxShort ? 3 : 1;
-  std::vector<std::uint8_t> target(area.begin(), area.end());
-  std::copy(bytes.begin(), bytes.end(),
-            target.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset));
-  std::vector<std::uint8_t> staged = target;
-  std::fill_n(staged.begin() + static_cast<std::ptrdiff_t>(tlv.tlvOffset + 1), lengthSize, 0);
-  if (lengthSize == 3) staged[tlv.tlvOffset + 1] = 0xFF;
+  std::vector<std::uint8_t> target(area.begin(), area.end()), staged;
+  for (std::size_t i = 0; i < bytes.size(); ++i) target[usable[tlv.tlvOffset + i]] = bytes[i];
+  staged = target;
+  for (std::size_t i = 1; i <= lengthSize; ++i) staged[usable[tlv.tlvOffset + i]] = 0;
+  if (lengthSize == 3) staged[usable[tlv.tlvOffset + 1]] = 0xFF;
 
-  const std::size_t firstLength = tlv.tlvOffset / unitSize;
-  const std::size_t lastLength = (tlv.tlvOffset + lengthSize) / unitSize;
+  const std::size_t firstLength = usable[tlv.tlvOffset] / unitSize;
+  const std::size_t lastLength = usable[tlv.tlvOffset + lengthSize] / unitSize;
   for (std::size_t u = firstLength; u <= lastLength; ++u) {
     if (Differs(staged, area, u, unitSize)) Add(writes, staged, u, unitSize);
   }

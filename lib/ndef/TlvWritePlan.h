@@ -26,6 +26,13 @@ struct UnitWrite {
 long Plan(std::span<const std::uint8_t> area, std::span<const std::uint8_t> message,
           std::size_t unitSize, std::vector<UnitWrite>& writes);
 
+// The same on an area whose TLVs run over the bytes at offsets usable only (in order; a type 2
+// tag's bytes left after its reserved areas, type2::UsableBytes): every other byte keeps its
+// value in the units written, and a unit holding nothing but such bytes is never written.
+long Plan(std::span<const std::uint8_t> area, std::span<const std::size_t> usable,
+          std::span<const std::uint8_t> message, std::size_t unitSize,
+          std::vector<UnitWrite>& writes);
+
 // The largest message an area of areaSize bytes holds in one NDEF TLV.
 std::size_t Capacity(std::size_t areaSize);
 

@@ -150,6 +150,7 @@ inline constexpr long ndef_bad_container = NORVEX_E_NDEF_BAD_CONTAINER;
 inline constexpr long ndef_card_refused = NORVEX_E_NDEF_CARD_REFUSED;
 inline constexpr long mad_bad_crc = NORVEX_E_MAD_BAD_CRC;
 inline constexpr long mad_bad_entry = NORVEX_E_MAD_BAD_ENTRY;
+inline constexpr long ndef_bad_control_tlv = NORVEX_E_NDEF_BAD_CONTROL_TLV;
 
 // DESFire. 0xA100 + s reports the card's own status byte s; 0xA2xx are the library's own.
 inline constexpr long df_no_changes = NORVEX_E_DF_NO_CHANGES;

@@ -158,6 +158,8 @@ constexpr StatusEntry kStatusTable[] = {
     NORVEX_STATUS(ndef_card_refused, "NDEF: the tag refused a command of the NDEF mapping"),
     NORVEX_STATUS(mad_bad_crc, "MAD: the directory's CRC does not match its bytes"),
     NORVEX_STATUS(mad_bad_entry, "MAD: the info byte or an entry names a sector the card lacks"),
+    NORVEX_STATUS(ndef_bad_control_tlv,
+                  "NDEF: malformed lock or memory control TLV on a type 2 tag"),
 
     // DESFire: card status bytes (0xA1xx), then the library's own (0xA2xx)
     NORVEX_STATUS(df_no_changes, "DESFire error: no changes"),

@@ -104,7 +104,8 @@ std::unique_ptr<Card> makeClassic(const CardDescription& description, const UidS
 }
 
 // A generic ISO 14443-4 card with a 7816-4 file system. ATQA: UID size in bits 8-7, bit frame
-// anticollision in bit 3. ndef=HEX puts that NDEF message into its type 4 tag's NDEF file.
+// anticollision in bit 3. ndef=HEX puts that NDEF message into its type 4 tag's NDEF file;
+// ndef=none makes a card without the NFC Forum application.
 std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
                                      const UidSource& freshUid) {
   description.requireOnly({"uid", "ats", "fsci", "cid", "ndef"});
@@ -124,9 +125,10 @@ std::unique_ptr<Card> makeIso14443_4(const CardDescription& description,
   uint32_t seed = 0;
   for (uint8_t byte : uid) seed = seed * 31 + byte;
   const Atq atq{static_cast<uint8_t>(uid.size() == 7 ? 0x44 : 0x04), 0x00};
-  auto application = std::make_unique<iso7816::Iso7816App>(seed);
-  if (description.option("ndef") &&
-      !application->setNdefMessage(parseHexBytes(*description.option("ndef")))) {
+  const auto ndef = description.option("ndef");
+  const bool withNdef = ndef != "none";
+  auto application = std::make_unique<iso7816::Iso7816App>(seed, withNdef);
+  if (ndef && withNdef && !application->setNdefMessage(parseHexBytes(*ndef))) {
     throw std::invalid_argument("option ndef: the message does not fit the 1024-byte NDEF file");
   }
   return std::make_unique<TclCard>("iso14443-4", std::move(uid), atq, std::move(ats),

@@ -39,7 +39,8 @@ class Field {
   //     first), sak=HEX (1 byte), file=PATH (raw memory image) or ndef=HEX (formatted as an NFC
   //     Forum tag holding that NDEF message);
   //   iso14443-4: uid=HEX (4 or 7 bytes), ats=HEX (the whole ATS, TL first), fsci=N (0-12),
-  //     cid=on|off (CID support announced in TC);
+  //     cid=on|off (CID support announced in TC), ndef=HEX (the NDEF file's message) or
+  //     ndef=none (no NFC Forum type 4 application);
   //   desfire: uid=HEX (7 bytes), key=[TYPE:]HEX (PICC master key: des 8 or 16 bytes, the
   //     default; 2k3des 16; 3k3des 24; aes 16), size=2k|4k|8k (EEPROM, default 4k);
   //   ultralight, ntag213, ntag215, ntag216, ultralight-ev1: uid=HEX (7 bytes), file=PATH (raw

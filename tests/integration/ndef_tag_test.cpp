@@ -263,6 +263,14 @@ TEST_F(NdefTag, BlankAndForeignCards) {
   ASSERT_EQ(NDEF_FormatTag(session), 0);
   EXPECT_EQ(Slice(Memory(ntag), 12, 4), (Bytes{0xE1, 0x10, 0x3E, 0x00}));
   EXPECT_EQ(NDEF_ReadTag(session, nullptr, nullptr), NORVEX_E_WRONG_PARAMETER_VALUE);
+  // A T=CL card without the NDEF application: a type 4 tag has no format command, so the format
+  // is refused and the card keeps its files.
+  bus->removeAllCards(reader);
+  const Bytes tcl = Place("iso14443-4:ndef=none");
+  const Bytes files = Memory(tcl);
+  EXPECT_EQ(NDEF_FormatTag(session), NORVEX_E_NDEF_CARD_REFUSED);
+  EXPECT_EQ(Memory(tcl), files);
+  EXPECT_EQ(TagInfo(), (Info{NDEF_MAPPING_NONE, 0, 0}));
   // A blank Mifare Classic 1K holds no NDEF formatting until formatted through the MAD; no card
   // at all fails the activation.
   bus->removeAllCards(reader);

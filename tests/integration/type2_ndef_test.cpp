@@ -160,6 +160,17 @@ TEST_F(Type2Ndef, ControlTlvsKeptAndMalformedTlvsReported) {
        {0x01, 0xFE, 0x00, 0x00},
        NORVEX_E_NDEF_TRUNCATED,
        NORVEX_E_NDEF_TRUNCATED},
+      {"control TLV of length 2",
+       4,
+       {0x02, 0x02, 0x82, 0x06},
+       NORVEX_E_NDEF_BAD_CONTROL_TLV,
+       NORVEX_E_NDEF_BAD_CONTROL_TLV},
+      // Position 15 x 1 + 2 = byte 17: this TLV's own length byte.
+      {"reserved area over the TLVs before it",
+       4,
+       {0x02, 0x03, 0xF2, 0x01},
+       NORVEX_E_NDEF_BAD_CONTROL_TLV,
+       NORVEX_E_NDEF_BAD_CONTROL_TLV},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -176,6 +187,61 @@ TEST_F(Type2Ndef, ControlTlvsKeptAndMalformedTlvsReported) {
       EXPECT_EQ(Read(), kTextHello);
     }
   }
+}
+
+// A memory control TLV reserving page 8 bytes 2-3 and page 9 (position 8 x 4 + 2, 6 bytes) and a
+// lock control TLV reserving page 12 bytes 1-2 (12 x 4 + 1, 10 lock bits): the message runs over
+// them, and they keep their values through writes and a format.
+TEST_F(Type2Ndef, ReservedBytesSkipped) {
+  const Bytes uid = PlaceTag("ntag216");
+  const Bytes pages = {0x02, 0x03, 0x82, 0x06, 0x02, 0x01, 0x03, 0xC1, 0x0A, 0x32, 0x03, 0x0C,
+                       0xD1, 0x01, 0x08, 0x54, 0x02, 0x65, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5,
+                       0x6E, 0x68, 0x65, 0x6C, 0x6C, 0x6F, 0xFE, 0x00, 0x00, 0xB0, 0xB1, 0x00};
+  Bytes memory = Memory(uid);
+  std::copy(pages.begin(), pages.end(), memory.begin() + 16);
+  bus->setCardMemory(reader, uid, memory);
+  const auto reserved = [&] {
+    const Bytes now = Memory(uid);
+    return Bytes{now[34], now[35], now[36], now[37], now[38], now[39], now[49], now[50]};
+  };
+  const Bytes kept = {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xB0, 0xB1};
+  EXPECT_EQ(Read(), kTextHello);
+
+  uint32_t mapping = 0, capacity = 0, length = 0;
+  ASSERT_EQ(NDEF_GetTagInfo(session, &mapping, &capacity, &length), 0);
+  EXPECT_EQ(capacity, 872u - 8 - 10 - 4) << "area less reserved bytes, control TLVs, T and FF LL";
+  EXPECT_EQ(length, kTextHello.size());
+
+  ClearLog();
+  const Bytes longer = MessageOfSize(60);
+  ASSERT_EQ(Write(longer), 0);
+  EXPECT_EQ(Read(), longer);
+  EXPECT_EQ(reserved(), kept);
+  for (const auto& [page, bytes] : PageWrites()) EXPECT_NE(page, 9u) << "a reserved page written";
+  EXPECT_EQ(Pages(uid, 8, 1), (Bytes{longer[4], longer[5], 0xA0, 0xA1}));
+  EXPECT_EQ(Pages(uid, 10, 1), (Bytes{longer[6], longer[7], longer[8], longer[9]}));
+
+  ASSERT_EQ(MifU_FormatNdef(session, 872), 0);
+  EXPECT_EQ(Read(), Bytes{});
+  Bytes controls(pages.begin(), pages.begin() + 12);
+  controls[11] = 0x00;  // the NDEF TLV's length
+  EXPECT_EQ(Pages(uid, 4, 3), controls) << "control TLVs kept";
+  EXPECT_EQ(reserved(), kept);
+}
+
+// Data areas larger than NTAG213's are read with FAST_READ; a tag that refuses it (an Ultralight
+// C whose capability container names 152 bytes) is woken and read page by page.
+TEST_F(Type2Ndef, LargeAreaWithoutFastRead) {
+  const Bytes uid = PlaceTag("ultralight-c");
+  Bytes memory = Memory(uid);
+  const Bytes pages = {0xE1, 0x10, 0x13, 0x00, 0x03, 0x0C};
+  std::copy(pages.begin(), pages.end(), memory.begin() + 12);
+  std::copy(kTextHello.begin(), kTextHello.end(), memory.begin() + 18);
+  bus->setCardMemory(reader, uid, memory);
+  EXPECT_EQ(Read(), kTextHello);
+  const Bytes longer = MessageOfSize(140);
+  ASSERT_EQ(Write(longer), 0);
+  EXPECT_EQ(Read(), longer);
 }
 
 TEST_F(Type2Ndef, FormatBlankUltralightThenWrite) {

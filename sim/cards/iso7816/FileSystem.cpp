@@ -44,11 +44,12 @@ std::string FileSystem::longText() {
   return text;
 }
 
-FileSystem FileSystem::standard() {
+FileSystem FileSystem::standard(bool withNdef) {
   FileSystem fs;
   fs.add({kMfId, {}, std::nullopt, true, 0, false, {}});
   fs.add({0x0101, {}, kMf, false, 1, false, bytesOf("NORVEX T=CL CARD")});
   fs.add({0x0102, {}, kMf, false, 2, true, std::vector<uint8_t>(64, 0x00)});
+  if (!withNdef) return fs;
   const size_t ndef =
       fs.add({std::nullopt, {0xD2, 0x76, 0x00, 0x00, 0x85, 0x01, 0x01}, kMf, true, 0, false, {}});
   // Capability container: length 15, mapping 2.0, MLe 00FF, MLc 00FF, then the NDEF file

@@ -11,6 +11,7 @@
 //       EF E103 (SFI 3, read-only, 15 bytes) capability container naming EF E104
 //       EF E104 (SFI 4, writable, 1024 bytes) an NDEF message: one text record of numbered
 //                                             lines, "Line 01 ..." to "Line 18 ...", 774 bytes
+// (a card made without NDEF has only the MF and its two EFs)
 
 #include <cstddef>
 #include <cstdint>
@@ -36,7 +37,8 @@ class FileSystem {
   static constexpr size_t kMf = 0;
   static constexpr uint16_t kMfId = 0x3F00;
 
-  static FileSystem standard();
+  // withNdef false leaves out the NFC Forum application and its two files.
+  static FileSystem standard(bool withNdef = true);
   // The text of the NDEF record in EF E104, and where it starts in the file.
   static std::string longText();
   static constexpr size_t kLongTextOffset = 12;

@@ -25,8 +25,10 @@ class Iso7816App : public tcl::TclApplication {
   static constexpr std::chrono::microseconds kChallengeTime{2000};
   static constexpr size_t kPageSize = 32;
 
-  // seed makes the card's challenges reproducible.
-  explicit Iso7816App(uint32_t seed) : files_(FileSystem::standard()), random_(seed) {}
+  // seed makes the card's challenges reproducible; withNdef false gives a card without the NFC
+  // Forum type 4 application.
+  explicit Iso7816App(uint32_t seed, bool withNdef = true)
+      : files_(FileSystem::standard(withNdef)), random_(seed) {}
 
   tcl::AppAnswer process(std::span<const uint8_t> apdu) override;
   void reset() override;

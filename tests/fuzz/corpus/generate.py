@@ -339,6 +339,16 @@ def type4_container() -> None:
     write("type4_container", "reserved_file", bytes.fromhex("000F20003B00340406E10208000000"))
 
 
+def type2_area() -> None:
+    """Inputs of type2_area_fuzz.cpp: message length, message, data area."""
+    text = bytes.fromhex("D101085402656E68656C6C6F")
+    factory = bytes.fromhex("0103A00C34030C") + text + b"\xfe" + bytes(124)
+    write("type2_area", "ntag213_lock_control", bytes([len(text)]) + text + factory)
+    reserved = bytes.fromhex("02038206020103C10A32030C") + text[:6] + bytes.fromhex("A0A1A2A3A4A5")
+    reserved += text[6:] + b"\xfe\x00\x00\xb0\xb1" + bytes(29)
+    write("type2_area", "reserved_bytes", bytes([3]) + bytes.fromhex("D00000") + reserved)
+
+
 if __name__ == "__main__":
     block_framing()
     hidusb_reassembly()
@@ -355,3 +365,4 @@ if __name__ == "__main__":
     ultralight_security()
     classic_mad()
     type4_container()
+    type2_area()
