@@ -6,7 +6,7 @@
 
 #include <QByteArray>
 
-// Resets the field, halts every card but the one with this whole UID and leaves that one idle,
-// the only card a request reaches until the field is reset again. False (the field's cards
+// Resets the field and halts every card but the one with this whole UID, which a selection of
+// "an idle card" then reaches alone until the field is reset again. False (the field's cards
 // halted as far as found) when the card does not answer.
 bool IsolateCard(void* session, const QByteArray& uid);

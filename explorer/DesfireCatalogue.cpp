@@ -127,7 +127,7 @@ QString HexAsciiLines(const uint8_t* bytes, std::size_t length) {
       ascii += bytes[i] >= 0x20 && bytes[i] < 0x7F ? QChar(bytes[i]) : QChar('.');
     }
     lines << QStringLiteral("%1  %2 %3")
-                 .arg(at, 4, 16, QLatin1Char('0'))
+                 .arg(QStringLiteral("%1").arg(at, 4, 16, QLatin1Char('0')).toUpper())
                  .arg(hex.leftJustified(3 * kPerLine))
                  .arg(ascii);
   }

@@ -12,8 +12,12 @@
 
 namespace {
 
+// Card statuses (0xA100 + the card's status byte) read best in hex.
 QString StatusText(long status) {
-  return QStringLiteral("%1 (%2)").arg(status).arg(
+  const QString code = status >= 0xA100
+                           ? QStringLiteral("0x") + QString::number(status, 16).toUpper()
+                           : QString::number(status);
+  return QStringLiteral("%1 (%2)").arg(code).arg(
       QString::fromLatin1(GetErrorText(static_cast<int>(status))));
 }
 

@@ -26,6 +26,10 @@ T* Named(T* widget, const char* name) {
   return widget;
 }
 
+QString PageNumber(unsigned page) {
+  return QStringLiteral("%1").arg(page, 2, 16, QLatin1Char('0')).toUpper();
+}
+
 QString AsciiText(const uint8_t* bytes) {
   QString text;
   for (unsigned i = 0; i < kType2PageSize; ++i)
@@ -106,10 +110,10 @@ void UltralightView::Render() {
   QString text;
   if (protection) {
     text = tr("Pages %1-%2 protected against writes%3 by the %4.")
-               .arg(protection->firstPage, 2, 16, QLatin1Char('0'))
-               .arg(chip.tripleDes ? 0x2F : chip.configPage + 3, 2, 16, QLatin1Char('0'))
-               .arg(protection->reads ? tr(" and reads") : QString())
-               .arg(chip.tripleDes ? tr("3DES key") : tr("password"));
+               .arg(PageNumber(protection->firstPage),
+                    PageNumber(chip.tripleDes ? 0x2F : chip.configPage + 3),
+                    protection->reads ? tr(" and reads") : QString(),
+                    chip.tripleDes ? tr("3DES key") : tr("password"));
   } else if (chip.fastRead || chip.tripleDes) {
     text = image->refusedFrom ? QString() : tr("No page is protected.");
   } else {
@@ -117,7 +121,7 @@ void UltralightView::Render() {
   }
   if (image->refusedFrom != 0)
     text += tr(" The tag refused to read pages from %1 on: authenticate to read them.")
-                .arg(image->refusedFrom, 2, 16, QLatin1Char('0'));
+                .arg(PageNumber(image->refusedFrom));
   protectionLabel->setText(text.trimmed());
   for (unsigned page = 0; page < image->Pages(); ++page) RenderRow(page);
 }
@@ -136,7 +140,7 @@ void UltralightView::RenderRow(unsigned page) {
   if (locked && role != norvex::dump::Type2Role::Uid)
     roleText = roleText.isEmpty() ? tr("locked") : roleText + tr(", locked");
   const QString cells[kColumns] = {
-      QStringLiteral("%1").arg(page, 2, 16, QLatin1Char('0')).toUpper(),
+      PageNumber(page),
       read ? QString::fromStdString(norvex::hex::encode(bytes, kType2PageSize, " "))
            : QStringLiteral("-- -- -- --"),
       read ? AsciiText(bytes) : QString(), roleText};
