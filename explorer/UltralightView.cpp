@@ -90,7 +90,13 @@ bool UltralightView::TagImage::Edited(unsigned page) const {
 }
 
 bool UltralightView::TagImage::Locked(unsigned page) const {
-  return norvex::dump::type2PageLocked(Chip(), card, page);
+  return norvex::dump::type2PageLocked(Chip(), ReadBytes(), page);
+}
+
+std::span<const uint8_t> UltralightView::TagImage::ReadBytes() const {
+  const auto unread = std::find(read.begin(), read.end(), false);
+  const auto pages = static_cast<std::size_t>(unread - read.begin());
+  return std::span<const uint8_t>(card).first(pages * kType2PageSize);
 }
 
 UltralightView::UltralightView(CardViewHost& viewHost, QWidget* parent)

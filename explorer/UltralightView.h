@@ -13,6 +13,7 @@
 #include <QString>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "CardView.h"
@@ -48,6 +49,8 @@ class UltralightView : public CardView {
     unsigned Pages() const { return static_cast<unsigned>(read.size()); }
     bool Edited(unsigned page) const;
     bool Locked(unsigned page) const;
+    // The tag's bytes as far as read without a gap: what lock bits and protection are read from.
+    std::span<const uint8_t> ReadBytes() const;
   };
 
  private:

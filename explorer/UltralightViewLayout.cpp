@@ -106,7 +106,7 @@ void UltralightView::Render() {
   chipLabel->setText(tr("%1 (%2), %3 readable pages")
                          .arg(QString::fromLatin1(chip.name), image->chipBasis)
                          .arg(chip.readablePages));
-  const auto protection = norvex::dump::type2Protection(chip, image->card);
+  const auto protection = norvex::dump::type2Protection(chip, image->ReadBytes());
   QString text;
   if (protection) {
     text = tr("Pages %1-%2 protected against writes%3 by the %4.")
