@@ -137,9 +137,14 @@ int QVMifareObj::SelectAidleCard() {
   if (status != 0) return static_cast<int>(status);
   paCard = std::make_shared<QVMifareCard>();
   FillCQVMifareCardInfo();
-  if (!SearchCard(*paCard)) {
+  const auto registered = std::find_if(paCards.cbegin(), paCards.cend(),
+                                       [this](const auto& card) { return card->equalTo(*paCard); });
+  if (registered == paCards.cend()) {
     paCards.append(paCard);
     ++nCardsInRF;
+    seenInScan.append(paCard);
+  } else {
+    seenInScan.append(*registered);
   }
   return 0;
 }
@@ -150,11 +155,14 @@ int QVMifareObj::RegisterCardsInField() {
   // listed. So each card found is halted, letting the next request reach the cards behind it, and
   // a short field reset then brings every card back to idle for the card operations.
   int found = 0;
+  seenInScan.clear();
   while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
     HaltCard(hSess);
     ++found;
   }
   if (found > 0) RfReset(hSess, kFieldResetMs);
+  for (const auto& card : paCards)
+    card->SetMissedScans(seenInScan.contains(card) ? 0 : card->MissedScans() + 1);
   return found;
 }
 
@@ -181,6 +189,13 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
     if (status == 0 && LastUid() == wanted) return 0;
   }
   return static_cast<int>(status);
+}
+
+bool QVMifareObj::ReselectCard(const QVMifareCard& card) {
+  if (SelectACard(card) != 0) return false;
+  // Twenty attempts that found only other cards still end with status 0: the card is selected
+  // only when the whole UID that answered last is its own.
+  return LastUid() == card.UidBytes();
 }
 
 void QVMifareObj::RemoveCard(const QVMifareCard& card) {
