@@ -122,6 +122,14 @@ void UltralightView::SetBusy(bool isBusy) {
   Render();
 }
 
+bool UltralightView::HoldsEdits(const QVMifareCard& card) {
+  const auto found = images.find(card.Uid());
+  if (found == images.end()) return false;
+  for (unsigned page = 0; page < found->second.Pages(); ++page)
+    if (found->second.Edited(page)) return true;
+  return false;
+}
+
 QString UltralightView::CardName() const {
   return current ? tr("tag %1").arg(current->Uid()) : QString();
 }

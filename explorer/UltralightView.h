@@ -34,6 +34,7 @@ class UltralightView : public CardView {
   bool Accepts(const QVMifareCard& card) const override;
   void ShowCard(const std::shared_ptr<QVMifareCard>& card) override;
   void SetBusy(bool busy) override;
+  bool HoldsEdits(const QVMifareCard& card) override;
 
   // What the view holds of one tag: the pages as the tag gave them and as edited.
   struct TagImage {
