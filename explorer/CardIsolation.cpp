@@ -31,3 +31,24 @@ bool IsolateCard(void* session, const QByteArray& uid) {
   }
   return false;
 }
+
+void ReleaseField(void* session) {
+  RfReset(session, kFieldResetMs);
+}
+
+bool WithIsolatedCard(void* session, const QByteArray& uid, const std::function<void()>& work) {
+  const bool isolated = IsolateCard(session, uid);
+  if (isolated) work();
+  ReleaseField(session);
+  return isolated;
+}
+
+CardViewHost::JobStep IsolatedSteps(CardViewHost& host, const QByteArray& uid, int count,
+                                    std::function<bool(void* session, int index)> step) {
+  return [&host, uid, count, step = std::move(step)](int index) {
+    void* session = host.Session();
+    const bool more = (index != 0 || IsolateCard(session, uid)) && step(session, index);
+    if (!more || index + 1 == count) ReleaseField(session);
+    return more;
+  };
+}

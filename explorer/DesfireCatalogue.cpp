@@ -8,8 +8,6 @@
 #include <QStringList>
 #include <array>
 
-#include "CardIsolation.h"
-
 namespace {
 
 enum FileType : uint8_t { kStandard, kBackup, kValue, kLinearRecord, kCyclicRecord };
@@ -81,11 +79,6 @@ QString DesfireAppInfo::KeySettingsText() const {
             : changer == 0xF ? QStringLiteral("keys frozen")
                              : QStringLiteral("keys changed with key %1").arg(changer));
   return parts.join(QStringLiteral(", "));
-}
-
-long ConnectDesfire(void* session, const QByteArray& uid) {
-  if (!IsolateCard(session, uid)) return NORVEX_E_NO_CARD_IN_RF;
-  return DF_Connect(session);
 }
 
 long ListApplications(void* session, std::vector<unsigned>& aids) {

@@ -41,8 +41,6 @@ struct DesfireKey {
   QByteArray bytes;
 };
 
-// Halts the other cards, activates the card with this UID and opens a DESFire session on it.
-long ConnectDesfire(void* session, const QByteArray& uid);
 // The applications' AIDs (PICC level).
 long ListApplications(void* session, std::vector<unsigned>& aids);
 // Selects the application and reads its key settings and files.

@@ -7,6 +7,7 @@
 #include <QSpinBox>
 #include <QTreeWidget>
 
+#include "CardIsolation.h"
 #include "QVMifareCard.h"
 #include "dump/Hex.h"
 
@@ -41,6 +42,7 @@ bool KeyLengthFits(DF_KEY_TYPE type, std::size_t length) {
 
 DesfireView::DesfireView(CardViewHost& viewHost, QWidget* parent) : CardView(viewHost, parent) {
   setObjectName(QStringLiteral("desfireView"));
+  setWindowTitle(tr("DESFire"));
   BuildLayout();
   Render();
 }
@@ -93,8 +95,10 @@ void DesfireView::ListApplications() {
   std::vector<unsigned> aids;
   long status = NORVEX_E_NO_CARD_IN_RF;
   if (!host.RunCardCall(*current, tr("Listing the applications…"), [&] {
-        status = ConnectDesfire(host.Session(), uid);
-        if (status == NORVEX_OK) status = ::ListApplications(host.Session(), aids);
+        WithIsolatedCard(host.Session(), uid, [&] {
+          status = DF_Connect(host.Session());
+          if (status == NORVEX_OK) status = ::ListApplications(host.Session(), aids);
+        });
       }))
     return;
   if (status != NORVEX_OK) {
@@ -110,10 +114,8 @@ void DesfireView::ListApplications() {
     Render();
     return;
   }
-  CardViewHost* cardHost = &host;
-  auto step = [cardHost, apps, aids, uid](int index) {
-    void* session = cardHost->Session();
-    if (index == 0 && ConnectDesfire(session, uid) != NORVEX_OK) return false;
+  auto step = [apps, aids](void* session, int index) {
+    if (index == 0 && DF_Connect(session) != NORVEX_OK) return false;
     (*apps)[static_cast<std::size_t>(index)] =
         DescribeApplication(session, aids[static_cast<std::size_t>(index)]);
     return true;
@@ -123,8 +125,9 @@ void DesfireView::ListApplications() {
     catalogues[key] = *apps;
     Render();
   };
-  host.RunCardJob(*current, tr("Reading %1 applications…").arg(aids.size()),
-                  static_cast<int>(aids.size()), step, done);
+  const int steps = static_cast<int>(aids.size());
+  host.RunCardJob(*current, tr("Reading %1 applications…").arg(steps), steps,
+                  IsolatedSteps(host, uid, steps, step), done);
 }
 
 void DesfireView::ReadFile() {
@@ -138,9 +141,11 @@ void DesfireView::ReadFile() {
   DesfireContent content;
   content.status = NORVEX_E_NO_CARD_IN_RF;
   if (!host.RunCardCall(*current, tr("Reading file %1…").arg(chosen.number), [&] {
-        const long status = ConnectDesfire(host.Session(), uid);
-        content = status == NORVEX_OK ? ReadFileContent(host.Session(), aid, chosen, key)
-                                      : DesfireContent{status, {}};
+        WithIsolatedCard(host.Session(), uid, [&] {
+          const long status = DF_Connect(host.Session());
+          content = status == NORVEX_OK ? ReadFileContent(host.Session(), aid, chosen, key)
+                                        : DesfireContent{status, {}};
+        });
       }))
     return;
   const QString title = tr("File %1 of application %2").arg(chosen.number).arg(AidText(aid));
@@ -165,8 +170,10 @@ void DesfireView::DeleteApplication() {
   const QByteArray uid = current->UidBytes();
   long status = NORVEX_E_NO_CARD_IN_RF;
   if (!host.RunCardCall(*current, tr("Deleting application %1…").arg(AidText(aid)), [&] {
-        status = ConnectDesfire(host.Session(), uid);
-        if (status == NORVEX_OK) status = ::DeleteApplication(host.Session(), aid, key);
+        WithIsolatedCard(host.Session(), uid, [&] {
+          status = DF_Connect(host.Session());
+          if (status == NORVEX_OK) status = ::DeleteApplication(host.Session(), aid, key);
+        });
       }))
     return;
   if (status != NORVEX_OK) {
@@ -192,8 +199,10 @@ void DesfireView::FormatCard() {
   const QByteArray uid = current->UidBytes();
   long status = NORVEX_E_NO_CARD_IN_RF;
   if (!host.RunCardCall(*current, tr("Formatting the card…"), [&] {
-        status = ConnectDesfire(host.Session(), uid);
-        if (status == NORVEX_OK) status = FormatDesfire(host.Session(), key);
+        WithIsolatedCard(host.Session(), uid, [&] {
+          status = DF_Connect(host.Session());
+          if (status == NORVEX_OK) status = FormatDesfire(host.Session(), key);
+        });
       }))
     return;
   if (status != NORVEX_OK) {

@@ -187,6 +187,9 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
     ChipIDSize = kUidCapacity;
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
     if (status == 0 && LastUid() == wanted) return 0;
+    // Another card won the anticollision: halted, it cannot win every later one too (two cards
+    // that always win would hide the wanted one for good). The next scan's field reset wakes it.
+    if (status == 0) HaltCard(hSess);
   }
   return static_cast<int>(status);
 }

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
@@ -34,6 +35,10 @@ struct Stop {
   std::function<void(mainWndController&)> prepare;
 };
 
+void ClickButton(mainWndController& window, const char* name) {
+  if (auto* button = window.findChild<QPushButton*>(QLatin1String(name))) button->click();
+}
+
 const std::vector<Stop>& Stops() {
   static const std::vector<Stop> stops = {
       {"", "Mifare 1K", "classicView", "orlith-classic-view.png",
@@ -41,6 +46,11 @@ const std::vector<Stop>& Stops() {
          window.Classic().ReadAll();
          window.Classic().ToggleKeys();
        }},
+      {"ntag213:pwd=11223344,pack=AABB,auth0=10,ndef=D1010854027465787478", "Mifare Ultralight",
+       "ultralightView", "orlith-ultralight-view.png",
+       [](mainWndController& window) { ClickButton(window, "ulReadAll"); }},
+      {"desfire:ndef=D1010854027465787478", "Mifare DESFire", "desfireView",
+       "orlith-desfire-view.png", [](mainWndController& window) { ClickButton(window, "dfList"); }},
   };
   return stops;
 }

@@ -102,6 +102,7 @@ std::span<const uint8_t> UltralightView::TagImage::ReadBytes() const {
 UltralightView::UltralightView(CardViewHost& viewHost, QWidget* parent)
     : CardView(viewHost, parent) {
   setObjectName(QStringLiteral("ultralightView"));
+  setWindowTitle(tr("Ultralight / NTAG"));
   BuildLayout();
   Render();
 }
@@ -167,8 +168,8 @@ void UltralightView::Authenticate() {
   QByteArray pack;
   const QByteArray uid = current->UidBytes();
   if (!host.RunCardCall(*current, tr("Authenticating…"), [&] {
-        if (IsolateCard(host.Session(), uid))
-          status = ActivateTag(host.Session(), credentials, &pack);
+        WithIsolatedCard(host.Session(), uid,
+                         [&] { status = ActivateTag(host.Session(), credentials, &pack); });
       }))
     return;
   if (status != NORVEX_OK) {
@@ -205,9 +206,10 @@ void UltralightView::ReadAll() {
   long status = NORVEX_E_NO_CARD_IN_RF;
   Type2Identity identity;
   if (!host.RunCardCall(*current, tr("Identifying the tag…"), [&] {
-        if (!IsolateCard(host.Session(), uid)) return;
-        status = ActivateTag(host.Session(), credentials);
-        if (status == NORVEX_OK) identity = IdentifyTag(host.Session(), credentials);
+        WithIsolatedCard(host.Session(), uid, [&] {
+          status = ActivateTag(host.Session(), credentials);
+          if (status == NORVEX_OK) identity = IdentifyTag(host.Session(), credentials);
+        });
       }))
     return;
   if (status == NORVEX_OK) status = identity.status;
@@ -243,21 +245,16 @@ void UltralightView::StartRead() {
     std::vector<uint8_t> memory;
     unsigned goodEnd = 0;
     bool refused = false;
-    bool inactive = false;  // the tag was not activated (or refused the credentials)
+    bool inactive = true;  // the tag was not activated (or refused the credentials)
   };
   auto job = std::make_shared<ReadJob>();
   job->memory.assign(std::size_t{pages} * kType2PageSize, 0);
   const Type2Credentials credentials = image->credentials;
   const QByteArray uid = current->UidBytes();
   const QString key = current->Uid();
-  CardViewHost* cardHost = &host;
-  auto step = [cardHost, job, &chip, credentials, uid, chunk, pages](int index) {
-    void* session = cardHost->Session();
-    if (index == 0 &&
-        (!IsolateCard(session, uid) || ActivateTag(session, credentials) != NORVEX_OK)) {
-      job->inactive = true;
+  auto step = [job, &chip, credentials, chunk, pages](void* session, int index) {
+    if (index == 0 && (job->inactive = ActivateTag(session, credentials) != NORVEX_OK))
       return false;
-    }
     const unsigned first = static_cast<unsigned>(index) * chunk;
     const unsigned last = std::min(first + chunk, pages) - 1;
     job->goodEnd = ReadPages(session, credentials, chip, first, last, job->memory);
@@ -279,7 +276,8 @@ void UltralightView::StartRead() {
                                      .arg(key));
   };
   const int steps = static_cast<int>((pages + chunk - 1) / chunk);
-  host.RunCardJob(*current, tr("Reading %1 pages…").arg(pages), steps, step, done);
+  host.RunCardJob(*current, tr("Reading %1 pages…").arg(pages), steps,
+                  IsolatedSteps(host, uid, steps, step), done);
 }
 
 // ---- Write changed pages -----------------------------------------------------------------------
@@ -326,7 +324,7 @@ void UltralightView::StartWrite(const std::vector<unsigned>& pages) {
     std::vector<unsigned> pages;
     std::vector<uint8_t> data;
     std::size_t written = 0;
-    long status = NORVEX_OK;
+    long status = NORVEX_E_NO_CARD_IN_RF;
   };
   auto job = std::make_shared<WriteJob>();
   job->pages = pages;
@@ -336,14 +334,8 @@ void UltralightView::StartWrite(const std::vector<unsigned>& pages) {
   const Type2Credentials credentials = image->credentials;
   const QByteArray uid = current->UidBytes();
   const QString key = current->Uid();
-  CardViewHost* cardHost = &host;
-  auto step = [cardHost, job, credentials, uid](int index) {
-    void* session = cardHost->Session();
-    if (index == 0) {
-      job->status =
-          IsolateCard(session, uid) ? ActivateTag(session, credentials) : NORVEX_E_NO_CARD_IN_RF;
-      if (job->status != NORVEX_OK) return false;
-    }
+  auto step = [job, credentials](void* session, int index) {
+    if (index == 0 && (job->status = ActivateTag(session, credentials)) != NORVEX_OK) return false;
     const auto at = static_cast<std::size_t>(index);
     job->status = MifU_WritePage(session, static_cast<uint8_t>(job->pages[at]),
                                  &job->data[at * kType2PageSize]);
@@ -369,8 +361,9 @@ void UltralightView::StartWrite(const std::vector<unsigned>& pages) {
                      .arg(job->written));
     }
   };
-  host.RunCardJob(*current, tr("Writing %1 pages…").arg(pages.size()),
-                  static_cast<int>(pages.size()), step, done);
+  const int steps = static_cast<int>(pages.size());
+  host.RunCardJob(*current, tr("Writing %1 pages…").arg(steps), steps,
+                  IsolatedSteps(host, uid, steps, step), done);
 }
 
 // ---- Editing -----------------------------------------------------------------------------------

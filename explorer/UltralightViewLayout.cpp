@@ -56,12 +56,15 @@ void UltralightView::BuildLayout() {
   pageTable = Named(new QTableWidget(0, kColumns, this), "ulPages");
   pageTable->setHorizontalHeaderLabels({tr("Page"), tr("Bytes"), tr("ASCII"), tr("Holds")});
   pageTable->verticalHeader()->hide();
+  pageTable->setWordWrap(false);
+  pageTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   pageTable->horizontalHeader()->setStretchLastSection(true);
   pageTable->setSelectionBehavior(QAbstractItemView::SelectItems);
   pageTable->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
   QFont fixed(QStringLiteral("monospace"));
   fixed.setStyleHint(QFont::TypeWriter);
   pageTable->setFont(fixed);
+  pageTable->verticalHeader()->setDefaultSectionSize(QFontMetrics(fixed).height() + 6);
 
   auto* auth = new QHBoxLayout;
   auth->addWidget(secretEdit, 1);

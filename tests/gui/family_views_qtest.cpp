@@ -92,11 +92,14 @@ class FamilyViewsTest : public QObject {
 
  private slots:
   // A page edited and written reaches the tag; a page locked by the lock bits and malformed hex
-  // are refused without a write.
+  // are refused without a write. The other card in the field stays listed throughout.
   void ultralightPageWrittenLockedPageRefused() {
     MainWindowHarness h;
     QVERIFY(h.StartScanning());
-    QVERIFY(!h.PlaceAndRegister("ntag213").empty());
+    // UIDs under which both Classic cards win every anticollision against the tag.
+    QVERIFY(!h.PlaceAndRegister("ntag213:uid=04450980185DC4").empty());
+    QVERIFY(!h.PlaceAndRegister("classic1k:uid=AFCD1D7B").empty());
+    QVERIFY(!h.PlaceAndRegister("classic4k:uid=F465B9A1").empty());
     Bytes memory = h.Memory();
     memory[4 * kLockPage + 2] = 0x20;  // L-5: page 5 read-only
     h.sim->setCardMemory(h.reader, h.uids[0], memory);
@@ -117,6 +120,10 @@ class FamilyViewsTest : public QObject {
     QCOMPARE(PageOf(after, 4), (Bytes{0x41, 0x42, 0x43, 0x44}));
     QCOMPARE(PageOf(after, 5), PageOf(memory, 5));
     QCOMPARE(PageOf(after, 6), PageOf(memory, 6));
+    QTest::qWait(3 * h.Obj().DelayForWaitCard());  // scan ticks after the card operations
+    QCOMPARE(h.Tree().rowCount(), 3);
+    QCOMPARE(h.window->SelectedCard()->Uid(),
+             QString::fromLatin1(ToQBytes(h.uids[0]).toHex().toUpper()));
   }
 
   // Read-protected pages come in only after the password (a wrong one is refused, not retried).
