@@ -183,6 +183,8 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
   // The whole UID tells the card apart: two cards may share their first four UID bytes.
   const QByteArray wanted = card.UidBytes();
   long status = 0;
+  // From a fresh field: cards halted by an earlier reselection answer again.
+  RfReset(hSess, kFieldResetMs);
   for (int attempt = 0; attempt < kReselectAttempts; ++attempt) {
     ChipIDSize = kUidCapacity;
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);

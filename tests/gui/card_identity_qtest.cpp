@@ -30,9 +30,9 @@ class CardIdentityTest : public QObject {
     };
     const Row rows[] = {
         {"classicmini", "classicmini", "classicView", 5},
-        {"ultralight", "ultralight", "", 0},
-        {"desfire", "desfire", "", 0},
-        {"ntag213", "ultralight", "", 0},
+        {"ultralight", "ultralight", "ultralightView", 0},
+        {"desfire", "desfire", "desfireView", 0},
+        {"ntag213", "ultralight", "ultralightView", 0},
         {"iso14443-4", "iso14443-4", "", 0},
         {"classic1k:uid=04112233445566", "classic1k", "classicView", 16},
         {"classic1k:uid=04112233778899", "classic1k", "classicView", 16},
