@@ -7,6 +7,7 @@
 #include <array>
 
 #include "dump/Hex.h"
+#include "dump/Type2Layout.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -14,31 +15,6 @@ namespace norvex::cli {
 namespace {
 
 constexpr std::size_t kPageSize = 4;
-
-// The chips the library identifies by GET_VERSION.
-struct ChipRow {
-  uint8_t chip;  // MIFU_CHIP_*
-  const char* kind;
-  const char* name;
-  ChipLayout layout;
-};
-constexpr std::array kChips = {
-    ChipRow{MIFU_CHIP_UL_EV1_MF0UL11,
-            "ultralight-ev1",
-            "Mifare Ultralight EV1 (MF0UL11, 48 bytes)",
-            {20, 0x10}},
-    ChipRow{MIFU_CHIP_UL_EV1_MF0UL21,
-            "ultralight-ev1",
-            "Mifare Ultralight EV1 (MF0UL21, 128 bytes)",
-            {41, 0x25}},
-    ChipRow{MIFU_CHIP_NTAG210, "ntag210", "NTAG210", {20, 0x10}},
-    ChipRow{MIFU_CHIP_NTAG212, "ntag212", "NTAG212", {41, 0x25}},
-    ChipRow{MIFU_CHIP_NTAG213, "ntag213", "NTAG213", {45, 0x29}},
-    ChipRow{MIFU_CHIP_NTAG215, "ntag215", "NTAG215", {135, 0x83}},
-    ChipRow{MIFU_CHIP_NTAG216, "ntag216", "NTAG216", {231, 0xE3}},
-    // 48 pages, the last four the write-only 3DES key.
-    ChipRow{MIFU_CHIP_ULTRALIGHT_C, "ultralight-c", "Mifare Ultralight C", {44, 0}},
-};
 
 // The capability container's size byte with the page count that tells Ultralight C (48 pages)
 // from NTAG213 (45 pages), both announcing 144 bytes.
@@ -65,9 +41,17 @@ ChipVersion askVersion(void* session) {
   return answer;
 }
 
+namespace {
+// The chips the library identifies, with their pages, as the explorer knows them too.
+const dump::Type2Chip* knownChip(uint8_t chip) {
+  const dump::Type2Chip& row = dump::type2Chip(chip);
+  return row.chip == chip && chip != MIFU_CHIP_ULTRALIGHT ? &row : nullptr;
+}
+}  // namespace
+
 std::optional<ChipLayout> chipLayout(uint8_t chip) {
-  for (const ChipRow& row : kChips)
-    if (row.chip == chip) return row.layout;
+  if (const dump::Type2Chip* row = knownChip(chip))
+    return ChipLayout{row->readablePages, row->configPage};
   return std::nullopt;
 }
 
@@ -76,8 +60,7 @@ TagModel identifyTag(const ChipVersion& version, const std::vector<uint8_t>& mem
   if (version.answered()) {
     const std::string basis =
         "GET_VERSION " + hex::encode(version.version.data(), version.version.size());
-    for (const ChipRow& row : kChips)
-      if (row.chip == version.chip) return {row.kind, row.name, basis};
+    if (const dump::Type2Chip* row = knownChip(version.chip)) return {row->kind, row->name, basis};
     return {"type2", "Type 2 tag", basis};
   }
   if (version.chip == MIFU_CHIP_ULTRALIGHT_C)

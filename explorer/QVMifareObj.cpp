@@ -137,9 +137,14 @@ int QVMifareObj::SelectAidleCard() {
   if (status != 0) return static_cast<int>(status);
   paCard = std::make_shared<QVMifareCard>();
   FillCQVMifareCardInfo();
-  if (!SearchCard(*paCard)) {
+  const auto registered = std::find_if(paCards.cbegin(), paCards.cend(),
+                                       [this](const auto& card) { return card->equalTo(*paCard); });
+  if (registered == paCards.cend()) {
     paCards.append(paCard);
     ++nCardsInRF;
+    seenInScan.append(paCard);
+  } else {
+    seenInScan.append(*registered);
   }
   return 0;
 }
@@ -150,11 +155,14 @@ int QVMifareObj::RegisterCardsInField() {
   // listed. So each card found is halted, letting the next request reach the cards behind it, and
   // a short field reset then brings every card back to idle for the card operations.
   int found = 0;
+  seenInScan.clear();
   while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
     HaltCard(hSess);
     ++found;
   }
   if (found > 0) RfReset(hSess, kFieldResetMs);
+  for (const auto& card : paCards)
+    card->SetMissedScans(seenInScan.contains(card) ? 0 : card->MissedScans() + 1);
   return found;
 }
 
@@ -175,12 +183,24 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
   // The whole UID tells the card apart: two cards may share their first four UID bytes.
   const QByteArray wanted = card.UidBytes();
   long status = 0;
+  // From a fresh field: cards halted by an earlier reselection answer again.
+  RfReset(hSess, kFieldResetMs);
   for (int attempt = 0; attempt < kReselectAttempts; ++attempt) {
     ChipIDSize = kUidCapacity;
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
     if (status == 0 && LastUid() == wanted) return 0;
+    // Another card won the anticollision: halted, it cannot win every later one too (two cards
+    // that always win would hide the wanted one for good). The next scan's field reset wakes it.
+    if (status == 0) HaltCard(hSess);
   }
   return static_cast<int>(status);
+}
+
+bool QVMifareObj::ReselectCard(const QVMifareCard& card) {
+  if (SelectACard(card) != 0) return false;
+  // Twenty attempts that found only other cards still end with status 0: the card is selected
+  // only when the whole UID that answered last is its own.
+  return LastUid() == card.UidBytes();
 }
 
 void QVMifareObj::RemoveCard(const QVMifareCard& card) {

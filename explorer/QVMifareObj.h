@@ -74,15 +74,20 @@ class QVMifareObj {
   bool ConnectToReader();
   void DisconnectToReader();
   bool IsConnected() const { return hSess != nullptr; }
+  // The library session (null without a reader): for the card views' own library calls.
+  void* Session() const { return hSess; }
 
   // Cards in the field.
   int SelectAidleCard();
   // Selects every card in the field in turn (up to eight) and registers the new ones; returns
-  // the number of cards that answered.
+  // the number of cards that answered. Each registered card's missed-scan count is updated: 0
+  // when it answered, one more when it did not.
   int RegisterCardsInField();
   void FillCQVMifareCardInfo();
   bool SearchCard(const QVMifareCard& card) const;
   int SelectACard(const QVMifareCard& card);
+  // Selects that card again; false unless the whole UID that answered last is its own.
+  bool ReselectCard(const QVMifareCard& card);
   void RemoveCard(const QVMifareCard& card);
   void HaltTheCard();
   // UID of the card selected last.
@@ -153,6 +158,7 @@ class QVMifareObj {
   QStringList saKestrinReader;
   int nIDKestrinReader = kReaderTR10;
   QList<std::shared_ptr<QVMifareCard>> paCards;
+  QList<std::shared_ptr<QVMifareCard>> seenInScan;  // the registered cards that answered
   AlertHandler alert;
   NorvexTraceCallback traceCallback = nullptr;
   void* traceContext = nullptr;
