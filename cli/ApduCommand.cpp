@@ -9,8 +9,8 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
-#include "cli/StatusWords.h"
 #include "dump/Hex.h"
+#include "dump/StatusWords.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -84,8 +84,8 @@ int runApdu(const Words& args) {
     const bool hasSw = responseLen >= 2;
     const auto dataLen = static_cast<uint16_t>(hasSw ? responseLen - 2u : responseLen);
     const uint8_t* sw = response + dataLen;
-    allSucceeded = allSucceeded && hasSw && statusWordSucceeds(sw[0], sw[1]);
-    const std::string meaning = hasSw ? statusWordText(sw[0], sw[1]) : "no status word";
+    allSucceeded = allSucceeded && hasSw && dump::statusWordSucceeds(sw[0], sw[1]);
+    const std::string meaning = hasSw ? dump::statusWordText(sw[0], sw[1]) : "no status word";
     if (json) {
       exchanges.push(
           dump::JsonValue::object()

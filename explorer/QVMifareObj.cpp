@@ -11,6 +11,9 @@
 
 #include "CardTypeDetection.h"
 #include "MifareGeometry.h"
+#include "dump/CardType.h"
+#include "dump/Hex.h"
+#include "dump/TypeBPoll.h"
 
 namespace {
 
@@ -149,13 +152,35 @@ int QVMifareObj::RegisterCardsInField() {
   // out only the next request: with three cards one of them could lose every time and never be
   // listed. So each card found is halted, letting the next request reach the cards behind it, and
   // a short field reset then brings every card back to idle for the card operations.
+  // Type B cards are polled after them and halted likewise (a type A request does not reach them).
   int found = 0;
   while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
     HaltCard(hSess);
     ++found;
   }
+  found += RegisterTypeBCards();
   if (found > 0) RfReset(hSess, kFieldResetMs);
   return found;
+}
+
+int QVMifareObj::RegisterTypeBCards() {
+  constexpr int kPupiOffset = 1;
+  constexpr int kPupiSize = 4;
+  const auto answers = norvex::dump::pollTypeBCards(hSess);
+  for (const std::vector<uint8_t>& answer : answers) {
+    auto card = std::make_shared<QVMifareCard>();
+    const QByteArray atqb(reinterpret_cast<const char*>(answer.data()),
+                          static_cast<qsizetype>(answer.size()));
+    card->SetUid(QString::fromStdString(
+        norvex::hex::encode(std::span(answer).subspan(kPupiOffset, kPupiSize))));
+    card->SetKind(QString::fromStdString(norvex::dump::kTypeBCard.kind));
+    card->SetCardType(QString::fromStdString(norvex::dump::kTypeBCard.name));
+    card->SetAtqb(atqb);
+    if (SearchCard(*card)) continue;
+    paCards.append(card);
+    ++nCardsInRF;
+  }
+  return static_cast<int>(answers.size());
 }
 
 void QVMifareObj::FillCQVMifareCardInfo() {
@@ -172,6 +197,7 @@ bool QVMifareObj::SearchCard(const QVMifareCard& card) const {
 }
 
 int QVMifareObj::SelectACard(const QVMifareCard& card) {
+  if (card.IsTypeB()) return SelectTypeBCard(card);
   // The whole UID tells the card apart: two cards may share their first four UID bytes.
   const QByteArray wanted = card.UidBytes();
   long status = 0;
@@ -181,6 +207,17 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
     if (status == 0 && LastUid() == wanted) return 0;
   }
   return static_cast<int>(status);
+}
+
+int QVMifareObj::SelectTypeBCard(const QVMifareCard& card) {
+  const QByteArray pupi = card.UidBytes();
+  if (pupi.size() != 4) return NORVEX_E_NO_CARD_IN_RF;
+  std::array<uint8_t, 4> wanted{};
+  std::copy(pupi.begin(), pupi.end(), wanted.begin());
+  if (!norvex::dump::wakeTypeBCard(hSess, wanted)) return NORVEX_E_NO_CARD_IN_RF;
+  std::copy(wanted.begin(), wanted.end(), ChipID.begin());
+  ChipIDSize = static_cast<uint8_t>(wanted.size());
+  return 0;
 }
 
 void QVMifareObj::RemoveCard(const QVMifareCard& card) {
