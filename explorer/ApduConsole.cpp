@@ -11,26 +11,16 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "ByteLines.h"
 #include "dump/Hex.h"
 #include "dump/StatusWords.h"
 
 namespace {
 
-constexpr int kBytesPerLine = 16;
 constexpr int kStatusWordLength = 2;
 
 QString Hex(const QByteArray& bytes) {
   return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
-// The data of an answer in lines of 16 bytes, each after its offset.
-QString DataLines(const QByteArray& data) {
-  QStringList lines;
-  for (qsizetype at = 0; at < data.size(); at += kBytesPerLine)
-    lines << QStringLiteral("  %1  %2")
-                 .arg(at, 4, 16, QLatin1Char('0'))
-                 .arg(Hex(data.mid(at, kBytesPerLine)));
-  return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -124,8 +114,8 @@ void ApduConsole::ShowAnswer(const QByteArray& apdu, const QByteArray& answer) {
   const auto sw1 = static_cast<uint8_t>(answer.at(answer.size() - 2));
   const auto sw2 = static_cast<uint8_t>(answer.at(answer.size() - 1));
   if (!payload.isEmpty())
-    text += tr("< %n data byte(s)\n", nullptr, static_cast<int>(payload.size())) +
-            DataLines(payload) + QLatin1Char('\n');
+    text += QStringLiteral("< %1 data bytes\n").arg(payload.size()) +
+            ByteLines(payload, QStringLiteral("  ")) + QLatin1Char('\n');
   const QString meaning = QString::fromStdString(norvex::dump::statusWordText(sw1, sw2));
   text += QStringLiteral("< SW %1").arg(Hex(answer.right(kStatusWordLength)).remove(' '));
   text += meaning.isEmpty() ? tr(" (no common meaning)") : QStringLiteral(": ") + meaning;

@@ -110,6 +110,7 @@ void Iso14443View::Activate() {
   if (!host.RunCardCall(*card, tr("Activating the card"), [this] {
         TclChannel channel;
         ActivateShown(channel);
+        ReleaseField(host.Session());
       }))
     console->ShowNote(tr("Card %1 is not in the field.").arg(card->Uid()));
 }
@@ -119,16 +120,18 @@ void Iso14443View::Send(const QList<QByteArray>& apdus) {
   const auto card = shown;
   const bool reached = host.RunCardCall(*card, tr("Sending APDUs"), [&] {
     TclChannel channel;
-    if (!ActivateShown(channel)) return;
-    for (const QByteArray& apdu : apdus) {
-      QByteArray answer;
-      if (const long status = ExchangeApdu(host.Session(), channel, apdu, answer)) {
-        // A failed exchange ends the card's session: the APDUs after it are not sent.
-        console->ShowFailure(apdu, StatusText(status));
-        return;
+    if (ActivateShown(channel)) {
+      for (const QByteArray& apdu : apdus) {
+        QByteArray answer;
+        if (const long status = ExchangeApdu(host.Session(), channel, apdu, answer)) {
+          // A failed exchange ends the card's session: the APDUs after it are not sent.
+          console->ShowFailure(apdu, StatusText(status));
+          break;
+        }
+        console->ShowAnswer(apdu, answer);
       }
-      console->ShowAnswer(apdu, answer);
     }
+    ReleaseField(host.Session());
   });
   if (!reached) console->ShowNote(tr("Card %1 is not in the field.").arg(card->Uid()));
 }

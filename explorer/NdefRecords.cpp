@@ -124,7 +124,7 @@ NdefRecordRow Describe(const Record& record, bool nested) {
       row.type = QStringLiteral("empty");
       break;
     case NDEF_TNF_MEDIA:
-      row.content = QObject::tr("%n byte(s)", nullptr, static_cast<int>(record.payload.size()));
+      row.content = QStringLiteral("%1 bytes").arg(record.payload.size());
       if (type.startsWith(QLatin1String("text/")) && Printable(record.payload))
         row.content += QStringLiteral(": ") + QString::fromLatin1(record.payload);
       break;

@@ -10,14 +10,13 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ByteLines.h"
 #include "NdefRecords.h"
 #include "QVMifareCard.h"
 #include "TclActivation.h"
 #include "norvexapi.h"
 
 namespace {
-
-constexpr int kBytesPerLine = 16;
 
 QString StatusText(long status) {
   return QStringLiteral("%1 (%2)")
@@ -36,16 +35,6 @@ QString MappingName(uint32_t mapping) {
     default:
       return QObject::tr("none");
   }
-}
-
-// Offset and 16 bytes per line.
-QString HexLines(const QByteArray& data) {
-  QStringList lines;
-  for (qsizetype at = 0; at < data.size(); at += kBytesPerLine)
-    lines << QStringLiteral("%1  %2")
-                 .arg(at, 4, 16, QLatin1Char('0'))
-                 .arg(QString::fromLatin1(data.mid(at, kBytesPerLine).toHex(' ').toUpper()));
-  return lines.join(QLatin1Char('\n'));
 }
 
 }  // namespace
@@ -107,7 +96,10 @@ void NdefView::Read() {
   if (!shown) return;
   records->clear();
   bytes->clear();
-  if (!host.RunCardCall(*shown, tr("Reading the NDEF message"), [this] { ReadTag(); }))
+  if (!host.RunCardCall(*shown, tr("Reading the NDEF message"), [this] {
+        ReadTag();
+        ReleaseField(host.Session());
+      }))
     info->setText(tr("Card %1 is not in the field.").arg(shown->Uid()));
 }
 
@@ -143,7 +135,7 @@ void NdefView::ReadTag() {
 }
 
 void NdefView::ShowMessage(const QByteArray& message) {
-  bytes->setPlainText(HexLines(message));
+  bytes->setPlainText(ByteLines(message));
   if (message.isEmpty()) return;
   QList<NdefRecordRow> rows;
   if (const long status = DecodeNdefMessage(message, rows)) {

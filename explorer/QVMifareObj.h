@@ -74,6 +74,8 @@ class QVMifareObj {
   bool ConnectToReader();
   void DisconnectToReader();
   bool IsConnected() const { return hSess != nullptr; }
+  // The library session of the connected reader (null without one).
+  void* Session() const { return hSess; }
 
   // Cards in the field.
   int SelectAidleCard();

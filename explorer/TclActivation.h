@@ -22,12 +22,15 @@ int CountTypeACards(void* session);
 // answer the next request alone. NORVEX_E_NO_CARD_IN_RF when it does not answer.
 long IsolateTypeACard(void* session, const QByteArray& uid);
 
-// Isolates the card and activates it with RATS (FSDI 8: 256-byte frames to the reader, CID 0);
-// `ats` receives its ATS, `channel` the card's frame size.
+// Isolates the card and activates it with RATS (CID 0, frames to the reader as long as the card's
+// own, at most 256 bytes); `ats` receives its ATS, `channel` the card's frame size.
 long ActivateTypeA(void* session, const QByteArray& uid, QByteArray& ats, TclChannel& channel);
-// ATTRIB for the type B card with this ATQB, woken up and ready (CID 0, 256-byte frames to the
-// reader); `channel` receives the card's frame size.
+// ATTRIB for the type B card with this ATQB, woken up and ready (CID 0, frames to the reader as
+// long as the card's own, at most 256 bytes); `channel` receives the card's frame size.
 long ActivateTypeB(void* session, const QByteArray& atqb, TclChannel& channel);
+
+// Resets the field: every card back to idle, for the card calls and the scan that follow.
+void ReleaseField(void* session);
 
 // One APDU to the activated card; `answer` receives the whole answer, data and status word.
 long ExchangeApdu(void* session, TclChannel& channel, const QByteArray& apdu, QByteArray& answer);
