@@ -27,6 +27,7 @@ CardImage::CardImage(QString uidText, int sectorCount)
 void CardImage::StoreRead(int sector, const QByteArray& data) {
   if (sector < 0 || sector >= sectors || data.size() < SectorDataSize(sector)) return;
   const int offset = SectorOffset(sector);
+  earlier.erase(sector);
   for (int i = 0; i < SectorDataSize(sector); ++i) card[offset + i] = shown[offset + i] = data[i];
   for (int b = 0; b < DataBlocks(sector); ++b) {
     known[Slot(offset) + b] = true;
@@ -37,6 +38,7 @@ void CardImage::StoreRead(int sector, const QByteArray& data) {
 void CardImage::RefreshRead(int sector, const QByteArray& data) {
   if (sector < 0 || sector >= sectors || data.size() < SectorDataSize(sector)) return;
   const int offset = SectorOffset(sector);
+  earlier.erase(sector);
   for (int i = 0; i < SectorDataSize(sector); ++i) {
     const int at = offset + i;
     const bool edited = known[Slot(at)] && (pending[Slot(at)] || shown[at] != card[at]);
@@ -55,6 +57,10 @@ bool CardImage::IsRead(int sector) const {
   for (int b = 0; b < DataBlocks(sector); ++b)
     if (!known[first + b] || pending[first + b]) return false;
   return true;
+}
+
+void CardImage::MarkEarlier(int sector) {
+  if (IsRead(sector)) earlier.insert(sector);
 }
 
 bool CardImage::IsComplete() const {

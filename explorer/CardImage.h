@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "EditorLayout.h"
@@ -28,6 +29,11 @@ class CardImage {
   // A successful read of a sector: its data becomes both the card's and the editor's.
   void StoreRead(int sector, const QByteArray& data);
   bool IsRead(int sector) const;
+  // A sector read before but not by the latest Read all (cancelled, or the sector failed): its
+  // bytes are from an earlier read, not known to be the card's now. A read of it clears the mark.
+  void MarkEarlier(int sector);
+  bool IsEarlier(int sector) const { return earlier.count(sector) != 0; }
+  int EarlierSectors() const { return static_cast<int>(earlier.size()); }
   // Every data block of the card holds data (read or loaded).
   bool IsComplete() const;
   // The sector read again (after a write by other means): the card's bytes are updated, and so is
@@ -88,4 +94,5 @@ class CardImage {
   QString originUid;
   QString originFile;
   std::map<int, OpeningKey> openingKeys;
+  std::set<int> earlier;
 };

@@ -1,10 +1,18 @@
 // SPDX-License-Identifier: MIT
 #pragma once
-// The property lines the card tree shows for one card: type, T=CL support, block and sector
-// counts, method, key A and key B.
+// The properties of a card the card tree lists: its type (on the card's own row), then one
+// labelled row each for ISO 14443-4 support and, on a Mifare Classic, its blocks, sectors and the
+// card keys the explorer authenticates with.
 
-#include <QStringList>
+#include <QList>
+#include <QString>
 
 class QVMifareCard;
 
-QStringList CardPropertyLines(const QVMifareCard& card);
+struct CardProperty {
+  QString label;
+  QString value;
+  bool operator==(const CardProperty&) const = default;
+};
+
+QList<CardProperty> CardProperties(const QVMifareCard& card);

@@ -11,6 +11,7 @@
 #include <memory>
 
 class QVMifareCard;
+class QVMifareObj;
 
 class CardViewHost {
  public:
@@ -24,17 +25,27 @@ class CardViewHost {
   // The library session of the connected reader (null without one). Use it only inside a card
   // call or a job step, where no other library call runs.
   virtual void* Session() = 0;
+  // The card access object: card records, per-sector keys and the Mifare Classic operations.
+  // The same rule applies: use it only inside a card call or a job step (its settings and key
+  // records at any time on the GUI thread).
+  virtual QVMifareObj& MifareObj() = 0;
   // Pauses the scan, shows `status`, selects `card` again and runs `call` on the GUI thread; false
   // (and `call` not run) when the card has left the field.
   virtual bool RunCardCall(const QVMifareCard& card, const QString& status,
                            const std::function<void()>& call) = 0;
   // As RunCardCall, but steps 0 to count - 1 run on the worker with the frame's progress bar and
   // Cancel; `done` runs on the GUI thread afterwards. False when the card has left or a job runs.
-  virtual bool RunCardJob(const QVMifareCard& card, const QString& status, int count,
-                          JobStep step, JobDone done) = 0;
+  virtual bool RunCardJob(const QVMifareCard& card, const QString& status, int count, JobStep step,
+                          JobDone done) = 0;
   // Messages and the questions that guard irreversible actions (recorded instead in tests).
   virtual void Alert(const QString& title, const QString& text) = 0;
   virtual bool Confirm(const QString& title, const QString& text) = 0;
+  // A short note in the status line.
+  virtual void ShowMessage(const QString& text) = 0;
+  // A file name from the user ("" for none chosen); `filter` as for QFileDialog.
+  virtual QString ChooseFile(bool forSaving, const QString& title, const QString& filter) = 0;
+  // A card record changed (its keys, say): the tree shows it again.
+  virtual void RefreshCardTree() = 0;
 };
 
 class CardView : public QWidget {
@@ -51,6 +62,12 @@ class CardView : public QWidget {
   // While a card call or a job runs, every control that would use the card or change what is
   // shown is disabled.
   virtual void SetBusy(bool busy) = 0;
+  // Whether the view holds unsaved edits of the card: a card that left the field stays in the
+  // tree (marked as not in the field) while any view holds edits of it.
+  virtual bool HoldsEdits(const QVMifareCard& card) {
+    static_cast<void>(card);
+    return false;
+  }
 
  protected:
   CardViewHost& host;

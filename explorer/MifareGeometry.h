@@ -28,6 +28,12 @@ constexpr int SectorOffset(int sector) {
                                         : kSmallSectorData * 32 + kLargeSectorData * (sector - 32);
 }
 
+// The sector whose data holds byte `offset` of the whole-card data image.
+constexpr int SectorAtOffset(int offset) {
+  return offset < kSmallSectorData * 32 ? offset / kSmallSectorData
+                                        : 32 + (offset - kSmallSectorData * 32) / kLargeSectorData;
+}
+
 // Size of the whole-card data image of a card with `sectors` sectors: 768 for 16, 3456 for 40.
 constexpr int CardImageSize(int sectors) {
   return SectorOffset(sectors);

@@ -136,7 +136,7 @@ void QVHexTextView::setReference(const QByteArray& bytes, const editor::KnownByt
 
 int QVHexTextView::gutterWidth() const {
   if (!lineLabels) return 0;
-  return fontMetrics().horizontalAdvance(QStringLiteral("S00 B000 V")) + 8;
+  return fontMetrics().horizontalAdvance(QStringLiteral("S00 B000* V")) + 8;
 }
 
 void QVHexTextView::UpdateGutterGeometry() {
@@ -151,6 +151,13 @@ void QVHexTextView::resizeEvent(QResizeEvent* event) {
   UpdateGutterGeometry();
 }
 
+QString QVHexTextView::lineLabel(int line) const {
+  if (!lineLabels) return {};
+  QString label = lineLabels(line);
+  if (!label.isEmpty() && isValueLine(line)) label += QStringLiteral(" V");
+  return label;
+}
+
 void QVHexTextView::paintGutter(QPaintEvent* event) {
   if (!lineLabels) return;
   QPainter painter(gutter);
@@ -161,8 +168,7 @@ void QVHexTextView::paintGutter(QPaintEvent* event) {
   while (block.isValid() && top <= event->rect().bottom()) {
     const int height = qRound(blockBoundingRect(block).height());
     const int line = block.blockNumber();
-    QString label = lineLabels(line);
-    if (!label.isEmpty() && isValueLine(line)) label += QStringLiteral(" V");
+    const QString label = lineLabel(line);
     painter.setPen(palette().color(isValueLine(line) ? QPalette::Link : QPalette::PlaceholderText));
     painter.drawText(4, top, gutter->width() - 4, height, Qt::AlignLeft | Qt::AlignVCenter, label);
     block = block.next();

@@ -69,6 +69,8 @@ class QVHexTextView : public QPlainTextEdit {
   // Labels of the lines (16 bytes each) in a column left of the text; none without a labeller.
   // A line whose 16 bytes are all data and in Mifare value-block format gets a "V" after its label.
   void setLineLabels(std::function<QString(int line)> labeller);
+  // The gutter's text for a line: its label, " V" after it on a value block ("" without labels).
+  QString lineLabel(int line) const;
   // The bytes as read from the card: bytes that differ, and the `pending` ones (not known to be
   // on the card at all), are marked as edited until written.
   void setReference(const QByteArray& bytes, const editor::KnownBytes& pending = {});

@@ -37,6 +37,12 @@ class QVMifareCard {
   QByteArray UidBytes() const;
   QString CardType() const { return strCardType; }
   void SetCardType(const QString& type) { strCardType = type; }
+  // Presence: scans in a row the card did not answer in. After two it counts as gone from the
+  // field (one missed scan is not enough: a card at the edge of the field may miss one).
+  static constexpr int kScansToLeave = 2;
+  int MissedScans() const { return missedScans; }
+  void SetMissedScans(int scans) { missedScans = scans; }
+  bool InField() const { return missedScans < kScansToLeave; }
   int MethodType() const { return nMethodType; }
   void SetMethodType(int method) { nMethodType = method; }
 
@@ -89,6 +95,7 @@ class QVMifareCard {
   QString strCardUID;
   QByteArray atqb;
   int nMethodType = 0;
+  int missedScans = 0;
   Key KeyA{};
   Key KeyB{};
   _tag_card_data cardInfo{};

@@ -140,9 +140,14 @@ int QVMifareObj::SelectAidleCard() {
   if (status != 0) return static_cast<int>(status);
   paCard = std::make_shared<QVMifareCard>();
   FillCQVMifareCardInfo();
-  if (!SearchCard(*paCard)) {
+  const auto registered = std::find_if(paCards.cbegin(), paCards.cend(),
+                                       [this](const auto& card) { return card->equalTo(*paCard); });
+  if (registered == paCards.cend()) {
     paCards.append(paCard);
     ++nCardsInRF;
+    seenInScan.append(paCard);
+  } else {
+    seenInScan.append(*registered);
   }
   return 0;
 }
@@ -154,12 +159,15 @@ int QVMifareObj::RegisterCardsInField() {
   // a short field reset then brings every card back to idle for the card operations.
   // Type B cards are polled after them and halted likewise (a type A request does not reach them).
   int found = 0;
+  seenInScan.clear();
   while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
     HaltCard(hSess);
     ++found;
   }
   found += RegisterTypeBCards();
   if (found > 0) RfReset(hSess, kFieldResetMs);
+  for (const auto& card : paCards)
+    card->SetMissedScans(seenInScan.contains(card) ? 0 : card->MissedScans() + 1);
   return found;
 }
 
@@ -176,8 +184,15 @@ int QVMifareObj::RegisterTypeBCards() {
     card->SetKind(QString::fromStdString(norvex::dump::kTypeBCard.kind));
     card->SetCardType(QString::fromStdString(norvex::dump::kTypeBCard.name));
     card->SetAtqb(atqb);
-    if (SearchCard(*card)) continue;
+    const auto registered =
+        std::find_if(paCards.cbegin(), paCards.cend(),
+                     [&card](const auto& known) { return known->equalTo(*card); });
+    if (registered != paCards.cend()) {
+      seenInScan.append(*registered);
+      continue;
+    }
     paCards.append(card);
+    seenInScan.append(card);
     ++nCardsInRF;
   }
   return static_cast<int>(answers.size());
@@ -218,6 +233,13 @@ int QVMifareObj::SelectTypeBCard(const QVMifareCard& card) {
   std::copy(wanted.begin(), wanted.end(), ChipID.begin());
   ChipIDSize = static_cast<uint8_t>(wanted.size());
   return 0;
+}
+
+bool QVMifareObj::ReselectCard(const QVMifareCard& card) {
+  if (SelectACard(card) != 0) return false;
+  // Twenty attempts that found only other cards still end with status 0: the card is selected
+  // only when the whole UID that answered last is its own.
+  return LastUid() == card.UidBytes();
 }
 
 void QVMifareObj::RemoveCard(const QVMifareCard& card) {

@@ -74,19 +74,22 @@ class QVMifareObj {
   bool ConnectToReader();
   void DisconnectToReader();
   bool IsConnected() const { return hSess != nullptr; }
-  // The library session of the connected reader (null without one).
+  // The library session (null without a reader): for the card views' own library calls.
   void* Session() const { return hSess; }
 
   // Cards in the field.
   int SelectAidleCard();
   // Selects every type A card in the field in turn (up to eight), then polls the type B cards, and
-  // registers the new ones; returns the number of cards that answered.
+  // registers the new ones; returns the number of cards that answered. Each registered card's
+  // missed-scan count is updated: 0 when it answered, one more when it did not.
   int RegisterCardsInField();
   void FillCQVMifareCardInfo();
   bool SearchCard(const QVMifareCard& card) const;
   // Selects the card again: a type A card by its whole UID, a type B card by its PUPI (woken up
   // and left ready for ATTRIB). 0 when it answered, LastUid() then being its UID.
   int SelectACard(const QVMifareCard& card);
+  // Selects that card again; false unless the whole UID that answered last is its own.
+  bool ReselectCard(const QVMifareCard& card);
   void RemoveCard(const QVMifareCard& card);
   void HaltTheCard();
   // UID of the card selected last.
@@ -160,6 +163,7 @@ class QVMifareObj {
   QStringList saKestrinReader;
   int nIDKestrinReader = kReaderTR10;
   QList<std::shared_ptr<QVMifareCard>> paCards;
+  QList<std::shared_ptr<QVMifareCard>> seenInScan;  // the registered cards that answered
   AlertHandler alert;
   NorvexTraceCallback traceCallback = nullptr;
   void* traceContext = nullptr;

@@ -53,36 +53,45 @@ QColor QVTreeDataSource::Readable(const QColor& wanted, const QColor& base) {
 void QVTreeDataSource::resetData() {
   beginResetModel();
   root->RemoveAll();
+  shownInField.clear();
   endResetModel();
 }
 
-void QVTreeDataSource::addData(const QString& title, const QStringList& path,
-                               std::shared_ptr<QVMifareCard> card) {
-  if (path.isEmpty()) return;
+void QVTreeDataSource::addCard(std::shared_ptr<QVMifareCard> card) {
+  const QList<CardProperty> properties = CardProperties(*card);
   auto cardNode = std::make_unique<Node>();
   cardNode->SetCard(card);
-  cardNode->setValue({title, idColor}, kIdCardColumn);
-  cardNode->setValue({path.first(), infoColor}, kInfoCardColumn);
-  for (qsizetype i = 1; i < path.size(); ++i) {
+  cardNode->setValue({card->Uid(), idColor}, kIdCardColumn);
+  const QString type = properties.first().value;
+  cardNode->setValue({card->InField() ? type : tr("%1 - not in the field").arg(type), infoColor},
+                     kInfoCardColumn);
+  for (qsizetype i = 1; i < properties.size(); ++i) {
     auto line = std::make_unique<Node>();
     line->SetCard(card);
-    line->setValue({path[i], infoColor}, kInfoCardColumn);
+    line->setValue({properties[i].label, QColor()}, kIdCardColumn);
+    line->setValue({properties[i].value, infoColor}, kInfoCardColumn);
     cardNode->addChild(std::move(line));
   }
   const int row = root->childrenCount();
   beginInsertRows(QModelIndex(), row, row);
   root->addChild(std::move(cardNode));
+  shownInField.append(card->InField());
   endInsertRows();
 }
 
 bool QVTreeDataSource::HasDataChanged(const CardList& cards) const {
-  return cards.size() != root->childrenCount();
+  if (cards.size() != root->childrenCount()) return true;
+  for (qsizetype row = 0; row < cards.size(); ++row) {
+    if (root->childAtIndex(static_cast<int>(row))->GetCard() != cards[row]) return true;
+    if (shownInField.value(row) != cards[row]->InField()) return true;
+  }
+  return false;
 }
 
 bool QVTreeDataSource::RebuildFromCards(const CardList& cards) {
   if (!HasDataChanged(cards)) return false;
   resetData();
-  for (const auto& card : cards) addData(card->Uid(), CardPropertyLines(*card), card);
+  for (const auto& card : cards) addCard(card);
   return true;
 }
 
@@ -137,7 +146,11 @@ QVariant QVTreeDataSource::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       return value->text;
+    case Qt::ToolTipRole:  // the whole text, should the column be narrower than it
+      return value->text;
     case Qt::ForegroundRole:
+      // A label keeps the view's own text colour.
+      if (!value->foreground.isValid()) return {};
       return QBrush(Readable(value->foreground, background));
     default:
       return {};

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 #pragma once
 // The card tree's model: a plain tree of Node rows behind a two-column QAbstractItemModel. Each
-// registered card is one top-level row (its UID in red in the "idcard" column, its first property
-// in blue in the "infocard" column) with one child row per further property.
+// registered card is one top-level row (its UID in red in the "idcard" column, its type in blue in
+// the "infocard" column, and "not in the field" after it while the card is gone) with one child
+// row per further property: its label in the first column, its value in blue in the second.
 
 #include <QAbstractItemModel>
 #include <QColor>
 #include <QList>
-#include <QStringList>
 #include <memory>
 
 #include "Node.h"
@@ -33,13 +33,13 @@ class QVTreeDataSource : public QAbstractItemModel {
   // Empties the tree.
   void resetData();
 
-  // Adds one card row titled `title` whose property lines are `path`; nothing when `path` is empty.
-  void addData(const QString& title, const QStringList& path, std::shared_ptr<QVMifareCard> card);
+  // Adds the row of a card with its property rows.
+  void addCard(std::shared_ptr<QVMifareCard> card);
 
-  // True when the number of cards differs from the number of card rows.
+  // True when the cards or their presence in the field differ from the card rows.
   bool HasDataChanged(const CardList& cards) const;
 
-  // Rebuilds the tree from the registered cards when their number changed; tells whether it did.
+  // Rebuilds the tree from the registered cards when they changed; tells whether it did.
   bool RebuildFromCards(const CardList& cards);
 
   // The row behind a model index (the root for an invalid index) and the index of a row.
@@ -67,6 +67,7 @@ class QVTreeDataSource : public QAbstractItemModel {
 
  private:
   std::unique_ptr<Node> root;
+  QList<bool> shownInField;  // per card row: whether it was in the field when added
   QColor idColor;
   QColor infoColor;
   QColor background = Qt::white;

@@ -24,9 +24,10 @@ int main(int argc, char* argv[]) {
       QStringLiteral("simulate"),
       QStringLiteral(
           "Use an in-process reader simulator with virtual cards instead of USB readers."));
-  QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                QStringLiteral("Tour the simulated cards and save the window."),
-                                QStringLiteral("png"));
+  QCommandLineOption screenshot(
+      QStringLiteral("screenshot"),
+      QStringLiteral("Tour the simulated cards and save a picture of each view."),
+      QStringLiteral("directory"));
   screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(simulate);
   parser.addOption(screenshot);

@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QDialog>
 #include <QGroupBox>
 #include <QMenu>
 #include <QMenuBar>

@@ -220,14 +220,14 @@ class CardAccessTest : public QObject {
     }
   }
 
-  void anUnknownMethodLeavesTheMethodLineOut() {
+  // Blocks, sectors and keys are Mifare Classic properties: a DESFire lists none of them.
+  void aCardOtherThanClassicListsNoKeys() {
     QVMifareCard card;
-    card.SetCardType(QStringLiteral("Mifare 1K"));
-    *card.GetCardInfo() = _tag_card_data{0, 64, 16, 6, {{1, 2, 3, 4}}};
-    card.SetKeyA(0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F);
-    QCOMPARE(CardPropertyLines(card),
-             (QStringList{"Mifare 1K", "T=CL is not Supported", "Block  Count 64",
-                          "Sector  Count 16", "0A0B0C0D0E0F", "FFFFFFFFFFFF"}));
+    card.SetKind(QStringLiteral("desfire"));
+    card.SetCardType(QStringLiteral("Mifare DESFire"));
+    card.GetCardInfo()->HasPart4 = 1;
+    QVERIFY(CardProperties(card) ==
+            (QList<CardProperty>{{"Type", "Mifare DESFire"}, {"ISO 14443-4", "supported"}}));
   }
 
  private:

@@ -123,31 +123,45 @@ class CardDataSafetyTest : public QObject {
     QVERIFY(!h->alerts[0].text.contains(QStringLiteral("bytes")));
   }
 
-  // A card with unsaved edits leaves the field: the user is told, the edits stay on show, and
-  // once the card is back they are written to it.
+  // Two cards leave the field: the one with unsaved edits keeps its row, marked "not in the
+  // field" (the user is told when an action finds it gone), the other is dropped by the scan.
+  // Once the card is back its row is plain again and the edits are written to it.
   void editsOfACardThatLeftTheFieldAreKept() {
     QVERIFY(h->ScanWithSelectedCard("classic1k:uid=01020304"));
+    const Bytes other = h->PlaceAndRegister("classic1k:uid=0A0B0C0D");
     QVERIFY(h->Click("readAllBtn"));
     MainWindowHarness::TypeAt(h->DataView(), 20, QStringLiteral("66"));
     const Bytes before = h->Memory();
     QVERIFY(h->sim->removeCard(h->reader, h->uids[0]));
+    QVERIFY(h->sim->removeCard(h->reader, other));
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(h->alerts.size(), 1u);
     QVERIFY(h->alerts[0].text.startsWith(
         QStringLiteral("Card 01020304 has left the field. Its edits are kept")));
-    QCOMPARE(h->Tree().rowCount(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);  // the other card is dropped
+    QCOMPARE(h->Tree().index(0, 1).data().toString(),
+             QStringLiteral("Mifare 1K - not in the field"));
+    QCOMPARE(h->window->SelectedCard(), h->Obj().RegisteredCards()[0]);
     QCOMPARE(h->Child<QGroupBox>("infoCard")->title(),
              QStringLiteral("Data for card 01020304 - not in the field"));
     QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
     QVERIFY(h->Child<QPushButton>("discardBtn")->isEnabled());
+    QVERIFY(!h->Child<QPushButton>("readAllBtn")->isEnabled());
+    QCOMPARE(h->alerts.size(), 1u);  // the scan that keeps the card says nothing
 
     h->sim->placeCard(h->reader, "classic1k:uid=01020304");
     h->sim->setCardMemory(h->reader, h->uids[0], before);
-    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 1, kWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().index(0, 1).data().toString(), QStringLiteral("Mifare 1K"),
+                              kWaitMs);
     QVERIFY(h->SelectCard(0));
     QCOMPARE(static_cast<uint8_t>(h->DataView()->getBufferData()[20]), 0x66);
     QVERIFY(h->Click("writeAllBtn"));
     QCOMPARE(h->Block(1)[4], 0x66);
+
+    // Its edits written, the card has nothing to keep: gone again, its row goes too.
+    QVERIFY(h->sim->removeCard(h->reader, h->uids[0]));
+    QTRY_COMPARE_WITH_TIMEOUT(h->Tree().rowCount(), 0, kWaitMs);
+    QCOMPARE(h->Child<QGroupBox>("infoCard")->title(), QStringLiteral("No card selected"));
   }
 
   // A sector written in the sector manager reaches the whole-card image: a later Write all of
@@ -198,6 +212,41 @@ class CardDataSafetyTest : public QObject {
     QVERIFY(h->ClickOnly("readAllBtn"));
     QTRY_VERIFY_WITH_TIMEOUT(h->window->IsBusy() && progress->value() >= 2, kWaitMs);
     h->window.reset();
+  }
+
+  // A later Read all cancelled (and one sector failing): the sectors read the first time keep
+  // their bytes, marked as from an earlier read ("*" on their lines, a word in the title), not
+  // shown as the card's; a whole read clears the marks of the sectors it read.
+  void sectorsOfAnEarlierReadStayMarked() {
+    QVERIFY(h->ScanWithSelectedCard("classic4k"));
+    h->FillDataBlocks(40);
+    QVERIFY(h->Click("readAllBtn"));
+    const QByteArray first = h->DataView()->getBufferData();
+    Bytes changed = h->Memory();
+    for (int s = 1; s < 40; ++s)
+      std::fill_n(changed.begin() + 16 * FirstBlock(s), 16 * DataBlocks(s), 0x5A);
+    h->sim->setCardMemory(h->reader, h->uids[0], changed);
+    h->ChangeTrailerKeyA(39);  // fails from now on, keeps its old bytes
+    h->sim->setInstructionHook(h->reader, SlowReader());
+    QVERIFY(h->ClickOnly("readAllBtn"));
+    auto* progress = h->Child<QProgressBar>("jobProgress");
+    QTRY_VERIFY_WITH_TIMEOUT(progress->value() >= 2, kWaitMs);
+    QVERIFY(h->Click("cancelBtn"));
+    h->sim->setInstructionHook(h->reader, {});
+    const int read = progress->value();
+    QVERIFY2(read < 39, "the read ended before Cancel");
+    auto* view = h->DataView();
+    const int from = mifare_geometry::SectorOffset(read);
+    QCOMPARE(view->getBufferData().mid(from), first.mid(from));
+    QVERIFY(view->lineLabel(from / 16).endsWith(QLatin1Char('*')));
+    QVERIFY(!view->lineLabel(from / 16 - 1).endsWith(QLatin1Char('*')));
+    auto* title = h->Child<QGroupBox>("infoCard");
+    QVERIFY(title->title().endsWith(
+        QStringLiteral(" - %1 sectors (*) from an earlier read").arg(40 - read)));
+    QVERIFY(h->Click("readAllBtn"));
+    QVERIFY(title->title().endsWith(QStringLiteral(" - 1 sectors (*) from an earlier read")));
+    QVERIFY(!view->lineLabel(from / 16).endsWith(QLatin1Char('*')));
+    QCOMPARE(view->lineLabel(editor::kLines - 1), QStringLiteral("S39 B254*"));
   }
 
   // Read all cancelled, saved raw (the save dialog offers the marking formats first), opened

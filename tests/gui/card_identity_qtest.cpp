@@ -4,6 +4,8 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
+#include <QTabWidget>
 
 #include "MainWindowHarness.h"
 #include "MifareGeometry.h"
@@ -16,23 +18,28 @@ class CardIdentityTest : public QObject {
   void cleanup() { h.reset(); }
 
   // Cards of every family, and two Classics whose UIDs share their first four bytes, each get a
-  // row; only the Classics offer Read all and the sector manager, with their own sector count.
+  // row and, selected, the view of their family as the first tab (a placeholder where the
+  // explorer has none); only the Classics offer Read all and the sector manager, with their own
+  // sector count.
   void everyCardInTheFieldHasItsOwnRow() {
     struct Row {
       const char* card;
       const char* kind;
-      int sectors;  // sector manager entries; 0: no Classic operations
+      const char* view;  // object name of the first tab; "" for the placeholder
+      int sectors;       // sector manager entries; 0: no Classic operations
     };
     const Row rows[] = {
-        {"classicmini", "classicmini", 5},
-        {"ultralight", "ultralight", 0},
-        {"desfire", "desfire", 0},
-        {"ntag213", "ultralight", 0},
-        {"iso14443-4", "iso14443-4", 0},
-        {"classic1k:uid=04112233445566", "classic1k", 16},
-        {"classic1k:uid=04112233778899", "classic1k", 16},
-        {"classic4k", "classic4k", 40},
+        {"classicmini", "classicmini", "classicView", 5},
+        {"ultralight", "ultralight", "ndefView", 0},
+        {"desfire", "desfire", "iso14443View", 0},
+        {"ntag213", "ultralight", "ndefView", 0},
+        {"iso14443-4", "iso14443-4", "iso14443View", 0},
+        {"typeb:pupi=0BADCAFE", "iso14443b", "iso14443View", 0},
+        {"classic1k:uid=04112233445566", "classic1k", "classicView", 16},
+        {"classic1k:uid=04112233778899", "classic1k", "classicView", 16},
+        {"classic4k", "classic4k", "classicView", 40},
     };
+    auto* tabs = h->Child<QTabWidget>("cardViews");
     QVERIFY(h->StartScanning());
     for (const Row& row : rows) QVERIFY2(!h->PlaceAndRegister(row.card).empty(), row.card);
     QCOMPARE(h->Tree().rowCount(), static_cast<int>(std::size(rows)));
@@ -41,10 +48,19 @@ class CardIdentityTest : public QObject {
       QCOMPARE(card.Kind(), QLatin1String(rows[i].kind));
       QCOMPARE(card.UidBytes(), ToQBytes(h->uids[i]));
       QVERIFY(h->SelectCard(static_cast<int>(i)));
+      QCOMPARE(tabs->widget(0)->objectName(),
+               QLatin1String(*rows[i].view ? rows[i].view : "noCardView"));
+      QVERIFY(tabs->widget(0)->isVisible());
       QCOMPARE(h->Child<QPushButton>("readAllBtn")->isEnabled(), rows[i].sectors > 0);
       QCOMPARE(h->Child<QPushButton>("sectMngBtn")->isEnabled(), rows[i].sectors > 0);
       if (rows[i].sectors > 0) QCOMPARE(h->Child<QComboBox>("sectorsel")->count(), rows[i].sectors);
     }
+    // No card selected: the placeholder says so.
+    auto* tree = h->Child<QTreeView>("treeCard");
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      tree->visualRect(tree->currentIndex()).center());
+    QCOMPARE(tabs->widget(0)->objectName(), QStringLiteral("noCardView"));
+    QCOMPARE(h->Child<QLabel>("noCardView")->text(), QStringLiteral("No card selected."));
   }
 
   // A Mini reads as its five sectors, with no failure for sectors it does not have.

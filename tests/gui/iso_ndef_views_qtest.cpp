@@ -143,6 +143,7 @@ class IsoNdefViewsTest : public QObject {
 
     QVERIFY(!h->PlaceAndRegister("ultralight").empty());
     QVERIFY(h->SelectCard(0));
+    QVERIFY(ShowView("ndefView"));
     QVERIFY(h->Click("ndefRead"));
     QVERIFY(h->Child<QLabel>("ndefInfo")->text().startsWith(QLatin1String("2 cards in the field")));
     QCOMPARE(records->topLevelItemCount(), 0);
