@@ -41,6 +41,7 @@ ApduConsole::ApduConsole(QWidget* parent) : QWidget(parent) {
   exchanges = new QPlainTextEdit(this);
   exchanges->setObjectName(QStringLiteral("apduAnswer"));
   exchanges->setReadOnly(true);
+  exchanges->setLineWrapMode(QPlainTextEdit::NoWrap);
   exchanges->setFont(input->font());
 
   auto* line = new QHBoxLayout;

@@ -26,6 +26,7 @@ QString StatusText(long status) {
 
 Iso14443View::Iso14443View(CardViewHost& viewHost, QWidget* parent) : CardView(viewHost, parent) {
   setObjectName(QStringLiteral("iso14443View"));
+  setWindowTitle(tr("ISO 14443-4"));
   title = new QLabel(this);
   activateButton = new QPushButton(tr("Activate"), this);
   activateButton->setObjectName(QStringLiteral("isoActivate"));

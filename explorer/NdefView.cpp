@@ -41,6 +41,7 @@ QString MappingName(uint32_t mapping) {
 
 NdefView::NdefView(CardViewHost& viewHost, QWidget* parent) : CardView(viewHost, parent) {
   setObjectName(QStringLiteral("ndefView"));
+  setWindowTitle(tr("NDEF"));
   title = new QLabel(this);
   readButton = new QPushButton(tr("Read NDEF"), this);
   readButton->setObjectName(QStringLiteral("ndefRead"));
@@ -79,12 +80,14 @@ bool NdefView::Accepts(const QVMifareCard& card) const {
 }
 
 void NdefView::ShowCard(const std::shared_ptr<QVMifareCard>& card) {
-  if (card != shown) {
+  // The tree is rebuilt when cards come and go, which shows the same card again: what was read
+  // from it stays.
+  if (card && (!shown || card->Uid() != shown->Uid())) {
     records->clear();
     bytes->clear();
     info->setText(card ? tr("Read NDEF reads the tag's message.") : QString());
   }
-  shown = card;
+  if (card) shown = card;
   title->setText(card ? tr("NDEF of %1, UID %2").arg(card->CardType(), card->Uid()) : QString());
 }
 

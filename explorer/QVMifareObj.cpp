@@ -221,6 +221,17 @@ int QVMifareObj::SelectACard(const QVMifareCard& card) {
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
     if (status == 0 && LastUid() == wanted) return 0;
   }
+  // Anticollision prefers the same UID bits every time: among three cards or more the requests
+  // above may go round two of the others only. The field is then reset and each other card that
+  // answers is halted until the card itself answers (a scan's field reset wakes them again).
+  if (RfReset(hSess, kFieldResetMs) != 0) return static_cast<int>(status);
+  for (int found = 0; found < 2 * kMaxCardsPerScan; ++found) {
+    ChipIDSize = kUidCapacity;
+    status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
+    if (status != 0) break;
+    if (LastUid() == wanted) return 0;
+    HaltCard(hSess);
+  }
   return static_cast<int>(status);
 }
 
