@@ -184,6 +184,10 @@ int QVMifareObj::RegisterTypeBCards() {
     card->SetKind(QString::fromStdString(norvex::dump::kTypeBCard.kind));
     card->SetCardType(QString::fromStdString(norvex::dump::kTypeBCard.name));
     card->SetAtqb(atqb);
+    // Protocol info, second byte, bit 1: the card speaks ISO 14443-4.
+    constexpr int kProtocolTypeAt = 10;
+    card->GetCardInfo()->HasPart4 =
+        answer.size() > kProtocolTypeAt && (answer[kProtocolTypeAt] & 0x01) != 0 ? 1 : 0;
     const auto registered =
         std::find_if(paCards.cbegin(), paCards.cend(),
                      [&card](const auto& known) { return known->equalTo(*card); });
