@@ -9,8 +9,8 @@
 #include "cli/Commands.h"
 #include "cli/Output.h"
 #include "cli/ReaderSession.h"
-#include "cli/StatusWords.h"
 #include "dump/Hex.h"
+#include "dump/StatusWords.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -25,6 +25,7 @@ constexpr const char* kUsage =
     "word is not 9000, 9100 or 61xx.\n";
 
 constexpr uint8_t kRatsParam = 0x80;  // FSDI 8 (256-byte frames to the host), CID 0
+constexpr uint16_t kReaderFrameSize = 256;
 constexpr uint16_t kFscOfFsci[] = {16, 24, 32, 40, 48, 64, 96, 128, 256, 512, 1024, 1024, 1024};
 
 // The card's frame size from the format byte T0 of its ATS (FSC 32 when the ATS has no T0).
@@ -32,6 +33,19 @@ uint16_t frameSizeOf(const std::vector<uint8_t>& ats) {
   if (ats.size() < 2) return 32;
   const unsigned fsci = ats[1] & 0x0F;
   return fsci < std::size(kFscOfFsci) ? kFscOfFsci[fsci] : 1024;
+}
+
+// RATS with param (FSDI, CID 0) for the isolated card; its ATS.
+std::vector<uint8_t> activate(void* session, uint8_t param) {
+  uint8_t ats[256] = {};
+  uint16_t length = sizeof ats;
+  if (const long status = Request_ATS(session, param, &length, ats)) {
+    if (status == NORVEX_E_NO_ISO_14443_4 || status == NORVEX_E_NO_CARD_IN_RF)
+      throwWrongCard(session, "activating the card",
+                     "does not speak ISO 14443-4, which APDUs need");
+    check(status, "activating the card");
+  }
+  return {ats, ats + length};
 }
 
 uint32_t parseTimeout(const std::string& text) {
@@ -60,16 +74,16 @@ int runApdu(const Words& args) {
   const uint32_t timeout = parseTimeout(options.value("timeout", "1000"));
 
   ReaderSession reader(options);
-  chooseAndIsolate(reader.handle(), options, "wait-timeout");
-  uint8_t atsBuffer[256] = {};
-  uint16_t atsLen = sizeof atsBuffer;
-  if (const long status = Request_ATS(reader.handle(), kRatsParam, &atsLen, atsBuffer)) {
-    if (status == NORVEX_E_NO_ISO_14443_4 || status == NORVEX_E_NO_CARD_IN_RF)
-      throwWrongCard(reader.handle(), "activating the card",
-                     "does not speak ISO 14443-4, which APDUs need");
-    check(status, "activating the card");
+  const FieldCard card = chooseAndIsolate(reader.handle(), options, "wait-timeout");
+  std::vector<uint8_t> ats = activate(reader.handle(), kRatsParam);
+  // The block protocol takes one frame size both ways: a card that accepts smaller frames than
+  // the reader asked for is deselected and activated again, asked for frames of its own size.
+  if (frameSizeOf(ats) < kReaderFrameSize) {
+    Reset14443_4(reader.handle(), frameSizeOf(ats));
+    isolateCard(reader.handle(), card);
+    ats =
+        activate(reader.handle(), static_cast<uint8_t>((ats.size() < 2 ? 2 : ats[1] & 0x0F) << 4));
   }
-  std::vector<uint8_t> ats(atsBuffer, atsBuffer + atsLen);
   const bool json = options.has("json");
   if (!json) std::cout << "ATS " << hex::encode(ats) << "\n";
   dump::JsonValue exchanges = dump::JsonValue::array();
@@ -84,8 +98,8 @@ int runApdu(const Words& args) {
     const bool hasSw = responseLen >= 2;
     const auto dataLen = static_cast<uint16_t>(hasSw ? responseLen - 2u : responseLen);
     const uint8_t* sw = response + dataLen;
-    allSucceeded = allSucceeded && hasSw && statusWordSucceeds(sw[0], sw[1]);
-    const std::string meaning = hasSw ? statusWordText(sw[0], sw[1]) : "no status word";
+    allSucceeded = allSucceeded && hasSw && dump::statusWordSucceeds(sw[0], sw[1]);
+    const std::string meaning = hasSw ? dump::statusWordText(sw[0], sw[1]) : "no status word";
     if (json) {
       exchanges.push(
           dump::JsonValue::object()

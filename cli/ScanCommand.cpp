@@ -19,10 +19,10 @@
 #include "cli/Output.h"
 #include "cli/ReaderList.h"
 #include "cli/ReaderSession.h"
-#include "cli/TypeBPoll.h"
 #include "dump/CardType.h"
 #include "dump/Hex.h"
 #include "dump/JsonValue.h"
+#include "dump/TypeBPoll.h"
 #include "norvexapi.h"
 
 namespace norvex::cli {
@@ -204,7 +204,7 @@ std::vector<CardRow> scanReader(void* session) {
   std::vector<CardRow> cards = selectEveryCard(session);
   for (std::size_t i = 0; i < cards.size(); ++i)
     if (dump::announcesIso14443_4(cards[i].sak)) requestAts(session, i, cards[i]);
-  for (const std::vector<uint8_t>& atqb : pollTypeBCards(session)) {
+  for (const std::vector<uint8_t>& atqb : dump::pollTypeBCards(session)) {
     CardRow card;
     card.uid.assign(atqb.begin() + 1, atqb.begin() + 5);  // the PUPI
     card.atqb = atqb;

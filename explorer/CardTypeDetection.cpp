@@ -74,6 +74,7 @@ QString DetectCardType(std::span<const uint8_t> uid, std::span<const uint8_t, 2>
   if ((sak & kSakIso14443_4) != 0) {
     diagnostic += QStringLiteral("T=CL supported\n");
     card.GetCardInfo()->Method = kMethodTCL;
+    card.GetCardInfo()->HasPart4 = 1;
   } else {
     diagnostic += QStringLiteral("T=CL NOT supported\n");
   }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "dump/CardType.h"
 #include "dump/Hex.h"
 
 QVMifareCard::QVMifareCard() {
@@ -13,6 +14,7 @@ void QVMifareCard::ClearData() {
   strCardType = QStringLiteral("Unknow");
   strCardUID.clear();
   strKind.clear();
+  atqb.clear();
   nMethodType = 0;
   cardInfo = _tag_card_data{};
   KeyA = kDefaultKey;
@@ -87,10 +89,15 @@ void QVMifareCard::copyTo(QVMifareCard& other) const {
   other.SetUid(strCardUID);
   other.SetCardType(strCardType);
   other.SetKind(strKind);
+  other.atqb = atqb;
   other.SetMethodType(nMethodType);
   other.KeyA = KeyA;
   other.KeyB = KeyB;
   other.cardInfo = cardInfo;
+}
+
+bool QVMifareCard::IsTypeB() const {
+  return strKind == QLatin1String(norvex::dump::kTypeBCard.kind.c_str());
 }
 
 bool QVMifareCard::equalTo(const QVMifareCard& other) const {

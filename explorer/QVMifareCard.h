@@ -28,6 +28,11 @@ class QVMifareCard {
   void SetKind(const QString& kind) { strKind = kind; }
   // A Mifare Classic (Mini, 1K, 4K): the kind the sector editor, the keys and the dumps are for.
   bool IsClassic() const { return strKind.startsWith(QLatin1String("classic")); }
+  // An ISO 14443-B card: its UID is the PUPI, and its ATQB (0x50, PUPI, application data,
+  // protocol info) is kept from the poll that found it.
+  bool IsTypeB() const;
+  QByteArray Atqb() const { return atqb; }
+  void SetAtqb(const QByteArray& answer) { atqb = answer; }
   // The whole UID (4, 7 or 10 bytes) the UID text spells.
   QByteArray UidBytes() const;
   QString CardType() const { return strCardType; }
@@ -88,6 +93,7 @@ class QVMifareCard {
   QString strCardType;
   QString strKind;
   QString strCardUID;
+  QByteArray atqb;
   int nMethodType = 0;
   int missedScans = 0;
   Key KeyA{};

@@ -11,6 +11,9 @@
 
 #include "CardTypeDetection.h"
 #include "MifareGeometry.h"
+#include "dump/CardType.h"
+#include "dump/Hex.h"
+#include "dump/TypeBPoll.h"
 
 namespace {
 
@@ -154,16 +157,49 @@ int QVMifareObj::RegisterCardsInField() {
   // out only the next request: with three cards one of them could lose every time and never be
   // listed. So each card found is halted, letting the next request reach the cards behind it, and
   // a short field reset then brings every card back to idle for the card operations.
+  // Type B cards are polled after them and halted likewise (a type A request does not reach them).
   int found = 0;
   seenInScan.clear();
   while (found < kMaxCardsPerScan && SelectAidleCard() == 0) {
     HaltCard(hSess);
     ++found;
   }
+  found += RegisterTypeBCards();
   if (found > 0) RfReset(hSess, kFieldResetMs);
   for (const auto& card : paCards)
     card->SetMissedScans(seenInScan.contains(card) ? 0 : card->MissedScans() + 1);
   return found;
+}
+
+int QVMifareObj::RegisterTypeBCards() {
+  constexpr int kPupiOffset = 1;
+  constexpr int kPupiSize = 4;
+  const auto answers = norvex::dump::pollTypeBCards(hSess);
+  for (const std::vector<uint8_t>& answer : answers) {
+    auto card = std::make_shared<QVMifareCard>();
+    const QByteArray atqb(reinterpret_cast<const char*>(answer.data()),
+                          static_cast<qsizetype>(answer.size()));
+    card->SetUid(QString::fromStdString(
+        norvex::hex::encode(std::span(answer).subspan(kPupiOffset, kPupiSize))));
+    card->SetKind(QString::fromStdString(norvex::dump::kTypeBCard.kind));
+    card->SetCardType(QString::fromStdString(norvex::dump::kTypeBCard.name));
+    card->SetAtqb(atqb);
+    // Protocol info, second byte, bit 1: the card speaks ISO 14443-4.
+    constexpr int kProtocolTypeAt = 10;
+    card->GetCardInfo()->HasPart4 =
+        answer.size() > kProtocolTypeAt && (answer[kProtocolTypeAt] & 0x01) != 0 ? 1 : 0;
+    const auto registered =
+        std::find_if(paCards.cbegin(), paCards.cend(),
+                     [&card](const auto& known) { return known->equalTo(*card); });
+    if (registered != paCards.cend()) {
+      seenInScan.append(*registered);
+      continue;
+    }
+    paCards.append(card);
+    seenInScan.append(card);
+    ++nCardsInRF;
+  }
+  return static_cast<int>(answers.size());
 }
 
 void QVMifareObj::FillCQVMifareCardInfo() {
@@ -180,20 +216,33 @@ bool QVMifareObj::SearchCard(const QVMifareCard& card) const {
 }
 
 int QVMifareObj::SelectACard(const QVMifareCard& card) {
+  if (card.IsTypeB()) return SelectTypeBCard(card);
   // The whole UID tells the card apart: two cards may share their first four UID bytes.
   const QByteArray wanted = card.UidBytes();
+  // From a fresh field, so that cards halted by an earlier reselection answer again. Anticollision
+  // prefers the same UID bits every time: another card that wins is halted, so that it cannot win
+  // every later round too and hide the wanted one (the next scan's field reset wakes it).
+  if (const long reset = RfReset(hSess, kFieldResetMs); reset != 0) return static_cast<int>(reset);
   long status = 0;
-  // From a fresh field: cards halted by an earlier reselection answer again.
-  RfReset(hSess, kFieldResetMs);
   for (int attempt = 0; attempt < kReselectAttempts; ++attempt) {
     ChipIDSize = kUidCapacity;
     status = SelectIdleCard(hSess, ChipID.data(), &ChipIDSize, ATQ.data(), &ATS);
     if (status == 0 && LastUid() == wanted) return 0;
-    // Another card won the anticollision: halted, it cannot win every later one too (two cards
-    // that always win would hide the wanted one for good). The next scan's field reset wakes it.
     if (status == 0) HaltCard(hSess);
   }
-  return static_cast<int>(status);
+  // Only other cards answered: the wanted one has left.
+  return status != 0 ? static_cast<int>(status) : NORVEX_E_NO_CARD_IN_RF;
+}
+
+int QVMifareObj::SelectTypeBCard(const QVMifareCard& card) {
+  const QByteArray pupi = card.UidBytes();
+  if (pupi.size() != 4) return NORVEX_E_NO_CARD_IN_RF;
+  std::array<uint8_t, 4> wanted{};
+  std::copy(pupi.begin(), pupi.end(), wanted.begin());
+  if (!norvex::dump::wakeTypeBCard(hSess, wanted)) return NORVEX_E_NO_CARD_IN_RF;
+  std::copy(wanted.begin(), wanted.end(), ChipID.begin());
+  ChipIDSize = static_cast<uint8_t>(wanted.size());
+  return 0;
 }
 
 bool QVMifareObj::ReselectCard(const QVMifareCard& card) {

@@ -79,12 +79,14 @@ class QVMifareObj {
 
   // Cards in the field.
   int SelectAidleCard();
-  // Selects every card in the field in turn (up to eight) and registers the new ones; returns
-  // the number of cards that answered. Each registered card's missed-scan count is updated: 0
-  // when it answered, one more when it did not.
+  // Selects every type A card in the field in turn (up to eight), then polls the type B cards, and
+  // registers the new ones; returns the number of cards that answered. Each registered card's
+  // missed-scan count is updated: 0 when it answered, one more when it did not.
   int RegisterCardsInField();
   void FillCQVMifareCardInfo();
   bool SearchCard(const QVMifareCard& card) const;
+  // Selects the card again: a type A card by its whole UID, a type B card by its PUPI (woken up
+  // and left ready for ATTRIB). 0 when it answered, LastUid() then being its UID.
   int SelectACard(const QVMifareCard& card);
   // Selects that card again; false unless the whole UID that answered last is its own.
   bool ReselectCard(const QVMifareCard& card);
@@ -131,6 +133,9 @@ class QVMifareObj {
 
  private:
   bool Connect(const QString& portName);
+  // Registers the type B cards that answer a poll; returns their number.
+  int RegisterTypeBCards();
+  int SelectTypeBCard(const QVMifareCard& card);
   void StoreAndDisplay(const QString& message);
   // The argument checks of the card operations: each stores and shows the operation's message
   // and returns true when it refuses.

@@ -4,9 +4,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -26,18 +29,25 @@ constexpr int kSettleMs = 400;
 
 // One picture: the card (a simulator card kind to place, "" for the demo Mifare 1K placed at
 // start) selected by its type text, the view (object name) that must be on show, the file under
-// the output directory, and what to do in the view first (may start a job; the picture waits).
+// the output directory, what to do in the view first (may start a job; the picture waits), and
+// whether the card must be alone in the field (the other cards are taken away first).
 struct Stop {
   std::string place;
   const char* cardType;
   const char* view;
   const char* file;
   std::function<void(mainWndController&)> prepare;
+  bool alone = false;
 };
 
-void ClickButton(mainWndController& window, const char* name) {
-  if (auto* button = window.findChild<QPushButton*>(QLatin1String(name))) button->click();
+// Clicks a button of the window, found by object name.
+void Click(mainWndController& window, const char* button) {
+  if (auto* found = window.findChild<QPushButton*>(QLatin1String(button))) found->click();
 }
+
+// An NDEF message: text "Orlith" (en), URI https://example.com, MIME text/plain "hi".
+constexpr char kDemoNdef[] =
+    "9101095402656E4F726C69746811010C55046578616D706C652E636F6D520A02746578742F706C61696E6869";
 
 const std::vector<Stop>& Stops() {
   static const std::vector<Stop> stops = {
@@ -48,9 +58,18 @@ const std::vector<Stop>& Stops() {
        }},
       {"ntag213:pwd=11223344,pack=AABB,auth0=10,ndef=D1010854027465787478", "Mifare Ultralight",
        "ultralightView", "orlith-ultralight-view.png",
-       [](mainWndController& window) { ClickButton(window, "ulReadAll"); }},
+       [](mainWndController& window) { Click(window, "ulReadAll"); }},
       {"desfire:ndef=D1010854027465787478", "Mifare DESFire", "desfireView",
-       "orlith-desfire-view.png", [](mainWndController& window) { ClickButton(window, "dfList"); }},
+       "orlith-desfire-view.png", [](mainWndController& window) { Click(window, "dfList"); }},
+      {"iso14443-4", "ISO 14443-4 card", "iso14443View", "orlith-iso14443-view.png",
+       [](mainWndController& window) {
+         Click(window, "isoActivate");
+         if (auto* input = window.findChild<QLineEdit*>(QStringLiteral("apduInput")))
+           input->setText(QStringLiteral("00A4040C07D2760000850101; 00A4000C02E104; 00B0000000"));
+         Click(window, "apduSend");
+       }},
+      {std::string("ntag213:ndef=") + kDemoNdef, "Mifare Ultralight", "ndefView",
+       "orlith-ndef-view.png", [](mainWndController& window) { Click(window, "ndefRead"); }, true},
   };
   return stops;
 }
@@ -103,9 +122,14 @@ void ShowStop(const TourPtr& tour) {
   const Stop& stop = Stops()[tour->next];
   const auto card = CardOfType(tour, stop.cardType);
   if (!card || !tour->window.SelectCardRow(*card, true)) return Fail(tour, "no such card");
+  // The family view is the first tab; another view (NDEF) is made the current tab.
   const auto& shown = tour->window.ShownViews();
-  if (shown.empty() || shown.front()->objectName() != QLatin1String(stop.view))
-    return Fail(tour, "the card's view is not shown");
+  const auto view = std::find_if(shown.begin(), shown.end(), [&stop](const CardView* candidate) {
+    return candidate->objectName() == QLatin1String(stop.view);
+  });
+  if (view == shown.end()) return Fail(tour, "the card's view is not shown");
+  if (auto* tabs = tour->window.findChild<QTabWidget*>(QStringLiteral("cardViews")))
+    tabs->setCurrentWidget(*view);
   if (stop.prepare) stop.prepare(tour->window);
   tour->waiting.restart();
   WaitFor(
@@ -119,12 +143,18 @@ void RunStop(const TourPtr& tour) {
   const Stop& stop = Stops()[tour->next];
   if (!stop.place.empty()) {
     const auto& reader = tour->simulated.Readers().front();
+    if (stop.alone) tour->simulated.RemoveAllCards(reader.index);
     if (tour->simulated.PlaceCard(reader.index, stop.place).empty())
       return Fail(tour, "the card cannot be placed");
   }
   tour->waiting.restart();
   WaitFor(
-      tour, [tour, type = stop.cardType] { return CardOfType(tour, type) != nullptr; },
+      tour,
+      [tour, type = stop.cardType, alone = stop.alone] {
+        // Alone: the cards taken away have left the tree too.
+        return CardOfType(tour, type) != nullptr &&
+               (!alone || tour->window.MifareObj().RegisteredCards().size() == 1);
+      },
       [tour] { ShowStop(tour); }, "the card was not found");
 }
 

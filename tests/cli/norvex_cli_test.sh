@@ -438,6 +438,11 @@ done
 json_listings <<'EOF'
 apdu|[(e['apdu'], e['data'], e['sw'], e['meaning']) for e in doc['exchanges']] == [('00A40000023F00', '', '9000', 'success')]|apdu --json --product 0x0120 00A40000023F00
 EOF
+# A card that takes 64-byte frames sends a 258-byte answer in chained frames of its own size.
+control clear 1 </dev/null
+control place 1 iso14443-4:fsci=5 </dev/null
+expect 0 "apdu chained answer" "$norvex" apdu --product 0x0120 00A4040C07D2760000850101 00A4000C02E104 00B0000000
+grep -q "^< [0-9A-F]\{512\} SW 9000 (success)$" out.txt || fail "apdu chained answer: $(cat out.txt)"
 
 # DESFire: the README's program leaves an application with an enciphered file on a new card, alone
 # in the field; norvex lists and reads it back with the application's key.

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include "CardPropertyLines.h"
 #include "MainWindowHarness.h"
 #include "MifareGeometry.h"
 
@@ -27,16 +28,18 @@ class CardIdentityTest : public QObject {
       const char* kind;
       const char* view;  // object name of the first tab; "" for the placeholder
       int sectors;       // sector manager entries; 0: no Classic operations
+      bool part4;        // the tree says the card speaks ISO 14443-4
     };
     const Row rows[] = {
-        {"classicmini", "classicmini", "classicView", 5},
-        {"ultralight", "ultralight", "ultralightView", 0},
-        {"desfire", "desfire", "desfireView", 0},
-        {"ntag213", "ultralight", "ultralightView", 0},
-        {"iso14443-4", "iso14443-4", "", 0},
-        {"classic1k:uid=04112233445566", "classic1k", "classicView", 16},
-        {"classic1k:uid=04112233778899", "classic1k", "classicView", 16},
-        {"classic4k", "classic4k", "classicView", 40},
+        {"classicmini", "classicmini", "classicView", 5, false},
+        {"ultralight", "ultralight", "ultralightView", 0, false},
+        {"desfire", "desfire", "desfireView", 0, true},
+        {"ntag213", "ultralight", "ultralightView", 0, false},
+        {"iso14443-4", "iso14443-4", "iso14443View", 0, true},
+        {"typeb:pupi=0BADCAFE", "iso14443b", "iso14443View", 0, true},
+        {"classic1k:uid=04112233445566", "classic1k", "classicView", 16, false},
+        {"classic1k:uid=04112233778899", "classic1k", "classicView", 16, false},
+        {"classic4k", "classic4k", "classicView", 40, false},
     };
     auto* tabs = h->Child<QTabWidget>("cardViews");
     QVERIFY(h->StartScanning());
@@ -46,6 +49,8 @@ class CardIdentityTest : public QObject {
       const QVMifareCard& card = *h->Obj().RegisteredCards()[static_cast<int>(i)];
       QCOMPARE(card.Kind(), QLatin1String(rows[i].kind));
       QCOMPARE(card.UidBytes(), ToQBytes(h->uids[i]));
+      QCOMPARE(CardProperties(card).at(1).value,
+               rows[i].part4 ? QStringLiteral("supported") : QStringLiteral("not supported"));
       QVERIFY(h->SelectCard(static_cast<int>(i)));
       QCOMPARE(tabs->widget(0)->objectName(),
                QLatin1String(*rows[i].view ? rows[i].view : "noCardView"));

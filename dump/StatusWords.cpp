@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // ISO/IEC 7816-4 section 5.1.3 names the status words; 61xx, 6Cxx and 63Cx carry a number in SW2.
-#include "cli/StatusWords.h"
+#include "dump/StatusWords.h"
 
 #include <array>
 
-namespace norvex::cli {
+namespace norvex::dump {
 
 namespace {
 
@@ -72,4 +72,4 @@ bool statusWordSucceeds(uint8_t sw1, uint8_t sw2) {
   return (sw1 == 0x90 && sw2 == 0x00) || (sw1 == 0x91 && sw2 == 0x00) || sw1 == 0x61;
 }
 
-}  // namespace norvex::cli
+}  // namespace norvex::dump

@@ -6,11 +6,11 @@
 #include <cstdint>
 #include <string>
 
-namespace norvex::cli {
+namespace norvex::dump {
 
 // "file or application not found" for 6A82; "" for a status word not in the table.
 std::string statusWordText(uint8_t sw1, uint8_t sw2);
 // Whether the status word reports success (9000, 91 00, or 61xx: more data waits).
 bool statusWordSucceeds(uint8_t sw1, uint8_t sw2);
 
-}  // namespace norvex::cli
+}  // namespace norvex::dump
