@@ -10,6 +10,7 @@
 
 #include "ActivationFields.h"
 #include "ApduConsole.h"
+#include "CardIsolation.h"
 #include "QVMifareCard.h"
 #include "TclActivation.h"
 #include "norvexapi.h"

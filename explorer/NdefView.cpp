@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "ByteLines.h"
+#include "CardIsolation.h"
 #include "NdefRecords.h"
 #include "QVMifareCard.h"
 #include "TclActivation.h"

@@ -98,10 +98,6 @@ long ActivateTypeB(void* session, const QByteArray& atqb, TclChannel& channel) {
                       &second, &higherLayerLength, higherLayer);
 }
 
-void ReleaseField(void* session) {
-  RfReset(session, kFieldResetMs);
-}
-
 long ExchangeApdu(void* session, TclChannel& channel, const QByteArray& apdu, QByteArray& answer) {
   std::vector<uint8_t> buffer(kAnswerCapacity);
   uint16_t length = kAnswerCapacity;

@@ -29,8 +29,5 @@ long ActivateTypeA(void* session, const QByteArray& uid, QByteArray& ats, TclCha
 // long as the card's own, at most 256 bytes); `channel` receives the card's frame size.
 long ActivateTypeB(void* session, const QByteArray& atqb, TclChannel& channel);
 
-// Resets the field: every card back to idle, for the card calls and the scan that follow.
-void ReleaseField(void* session);
-
 // One APDU to the activated card; `answer` receives the whole answer, data and status word.
 long ExchangeApdu(void* session, TclChannel& channel, const QByteArray& apdu, QByteArray& answer);
