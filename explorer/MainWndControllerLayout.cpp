@@ -30,6 +30,10 @@
 
 using namespace widgets;
 
+namespace {
+constexpr int kTreeWidth = 170;
+}  // namespace
+
 void mainWndController::BuildMenus() {
   // The dump files of the Classic view.
   QMenu* file = menuBar()->addMenu(tr("&File"));
@@ -116,7 +120,7 @@ QWidget* mainWndController::BuildCardArea() {
   // Both columns as wide as their texts: a narrow tree scrolls sideways rather than cut them.
   treeCard->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   treeCard->header()->setStretchLastSection(false);
-  treeCard->setMinimumWidth(150);
+  treeCard->setMinimumWidth(kTreeWidth - 10);
   theTreeDataSource->SetBackground(treeCard->palette().color(QPalette::Base));
   connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &mainWndController::cambiataSelezioneOutLine);
@@ -142,8 +146,10 @@ QWidget* mainWndController::BuildCardArea() {
 
   splitter->addWidget(treeCard);
   splitter->addWidget(viewTabs);
-  splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 3);
+  // The views take the room a wider window brings: the hex side needs it most on a small screen.
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({kTreeWidth, 4 * kTreeWidth});
   return splitter;
 }
 
