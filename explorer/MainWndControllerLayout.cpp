@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "CardViews.h"
 #include "CardWorker.h"
@@ -31,7 +32,7 @@
 using namespace widgets;
 
 namespace {
-constexpr int kTreeWidth = 170;
+constexpr int kTreeWidth = 160;
 }  // namespace
 
 void mainWndController::BuildMenus() {
@@ -107,8 +108,9 @@ QWidget* mainWndController::BuildReaderBar() {
 }
 
 QWidget* mainWndController::BuildCardArea() {
-  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* splitter = cardSplitter = new QSplitter(Qt::Horizontal, this);
   splitter->setChildrenCollapsible(false);
+  connect(splitter, &QSplitter::splitterMoved, this, [this] { dividerMoved = true; });
 
   treeCard = Named(new QTreeView(splitter), "treeCard");
   theTreeDataSource = Named(new QVTreeDataSource(treeCard), "theTreeDataSource");
@@ -151,6 +153,13 @@ QWidget* mainWndController::BuildCardArea() {
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({kTreeWidth, 4 * kTreeWidth});
   return splitter;
+}
+
+void mainWndController::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (dividerMoved) return;
+  const int tree = std::clamp(width() / 6, kTreeWidth, 260);
+  cardSplitter->setSizes({tree, std::max(0, cardSplitter->width() - tree)});
 }
 
 void mainWndController::BuildCentralArea() {
