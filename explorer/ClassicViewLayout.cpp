@@ -5,8 +5,10 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <algorithm>
 
 #include "ClassicView.h"
 #include "KeyManager.h"
@@ -115,10 +117,18 @@ void ClassicView::resizeEvent(QResizeEvent* event) {
 }
 
 void ClassicView::FitColumns() {
+  constexpr int kKeysMin = 200;
+  constexpr int kKeysMax = 300;
+  const QMargins inner = infoCard->layout()->contentsMargins();
+  const int box = infoCard->width() - infoCard->contentsRect().width() + inner.left() +
+                  inner.right() + kSpacing;
   const int hex = TextViewWidth(dataView, editor::kHexLineChars) + dataView->gutterWidth();
-  const int margins = width() - infoCard->contentsRect().width() + 2 * kSpacing;
-  const int room = width() - margins - (keys->isVisible() ? keys->width() + kSpacing : 0);
-  textDataView->setVisible(room >= hex + textDataView->width() + 4);
+  const int ascii = textDataView->width() + 4;
+  const int keysRoom = keys->isHidden() ? 0 : kKeysMin + kSpacing;
+  textDataView->setVisible(width() - box - keysRoom >= hex + ascii);
+  // The key panel takes what the editor leaves, within its bounds.
+  const int left = width() - box - kSpacing - hex - (textDataView->isHidden() ? 0 : ascii);
+  keys->setFixedWidth(std::clamp(left, kKeysMin, kKeysMax));
 }
 
 QUndoStack* ClassicView::UndoStack() const {

@@ -39,8 +39,6 @@ KeyManager::KeyManager(CardViewHost& viewHost, OpeningKeyOf opening, QWidget* pa
 }
 
 void KeyManager::Build() {
-  setMinimumWidth(200);
-  setMaximumWidth(300);
   auto* panelLayout = new QVBoxLayout(this);
   panelLayout->setContentsMargins(4, 0, 0, 0);
 

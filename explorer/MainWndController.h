@@ -27,6 +27,7 @@ class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 class QTimer;
 class QTreeView;
@@ -107,6 +108,8 @@ class mainWndController : public QMainWindow, public CardViewHost {
  protected:
   // A new palette (a dark theme, say) gives the card tree colours that read on it.
   void changeEvent(QEvent* event) override;
+  // Until the user moves the divider, the tree takes a sixth of the window (150 to 260 pixels).
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // Widgets (MainWndControllerLayout.cpp).
@@ -150,6 +153,8 @@ class mainWndController : public QMainWindow, public CardViewHost {
   QPushButton* stopBtn = nullptr;
   QProgressBar* prgbarPbi = nullptr;
   QGroupBox* infoOper = nullptr;
+  QSplitter* cardSplitter = nullptr;
+  bool dividerMoved = false;
   QTreeView* treeCard = nullptr;
   QVTreeDataSource* theTreeDataSource = nullptr;
   QTabWidget* viewTabs = nullptr;

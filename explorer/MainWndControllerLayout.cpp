@@ -18,6 +18,7 @@
 #include <QTreeView>
 #include <QUndoStack>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "CardViews.h"
 #include "CardWorker.h"
@@ -29,6 +30,10 @@
 #include "WidgetHelpers.h"
 
 using namespace widgets;
+
+namespace {
+constexpr int kTreeWidth = 160;
+}  // namespace
 
 void mainWndController::BuildMenus() {
   // The dump files of the Classic view.
@@ -103,8 +108,9 @@ QWidget* mainWndController::BuildReaderBar() {
 }
 
 QWidget* mainWndController::BuildCardArea() {
-  auto* splitter = new QSplitter(Qt::Horizontal, this);
+  auto* splitter = cardSplitter = new QSplitter(Qt::Horizontal, this);
   splitter->setChildrenCollapsible(false);
+  connect(splitter, &QSplitter::splitterMoved, this, [this] { dividerMoved = true; });
 
   treeCard = Named(new QTreeView(splitter), "treeCard");
   theTreeDataSource = Named(new QVTreeDataSource(treeCard), "theTreeDataSource");
@@ -116,7 +122,7 @@ QWidget* mainWndController::BuildCardArea() {
   // Both columns as wide as their texts: a narrow tree scrolls sideways rather than cut them.
   treeCard->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
   treeCard->header()->setStretchLastSection(false);
-  treeCard->setMinimumWidth(150);
+  treeCard->setMinimumWidth(kTreeWidth - 10);
   theTreeDataSource->SetBackground(treeCard->palette().color(QPalette::Base));
   connect(treeCard->selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &mainWndController::cambiataSelezioneOutLine);
@@ -142,9 +148,18 @@ QWidget* mainWndController::BuildCardArea() {
 
   splitter->addWidget(treeCard);
   splitter->addWidget(viewTabs);
-  splitter->setStretchFactor(0, 2);
-  splitter->setStretchFactor(1, 3);
+  // The views take the room a wider window brings: the hex side needs it most on a small screen.
+  splitter->setStretchFactor(0, 0);
+  splitter->setStretchFactor(1, 1);
+  splitter->setSizes({kTreeWidth, 4 * kTreeWidth});
   return splitter;
+}
+
+void mainWndController::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  if (dividerMoved) return;
+  const int tree = std::clamp(width() / 6, kTreeWidth, 260);
+  cardSplitter->setSizes({tree, std::max(0, cardSplitter->width() - tree)});
 }
 
 void mainWndController::BuildCentralArea() {
