@@ -138,23 +138,26 @@ void DesfireView::ReadFile() {
   const QByteArray uid = current->UidBytes();
   const unsigned aid = app->aid;
   const DesfireFileInfo chosen = *file;
-  DesfireContent content;
-  content.status = NORVEX_E_NO_CARD_IN_RF;
-  if (!host.RunCardCall(*current, tr("Reading file %1…").arg(chosen.number), [&] {
-        WithIsolatedCard(host.Session(), uid, [&] {
-          const long status = DF_Connect(host.Session());
-          content = status == NORVEX_OK ? ReadFileContent(host.Session(), aid, chosen, key)
-                                        : DesfireContent{status, {}};
-        });
-      }))
-    return;
-  const QString title = tr("File %1 of application %2").arg(chosen.number).arg(AidText(aid));
-  contentView->setPlainText(
-      content.status == NORVEX_OK
-          ? title + QLatin1Char('\n') + content.text
-          : tr("%1 not read: %2%3")
-                .arg(title, StatusText(content.status),
-                     key ? QString() : tr(". Type the key that grants reading it.")));
+  // A file of several kilobytes takes many frames: read on the worker, as a one-step job.
+  auto content = std::make_shared<DesfireContent>(DesfireContent{NORVEX_E_NO_CARD_IN_RF, {}});
+  auto typed = std::make_shared<const std::optional<DesfireKey>>(std::move(key));
+  auto step = [content, aid, chosen, typed](void* session, int) {
+    const long status = DF_Connect(session);
+    *content = status == NORVEX_OK ? ReadFileContent(session, aid, chosen, *typed)
+                                   : DesfireContent{status, {}};
+    return true;
+  };
+  auto done = [this, content, aid, chosen, keyTyped = typed->has_value()](int, bool) {
+    const QString title = tr("File %1 of application %2").arg(chosen.number).arg(AidText(aid));
+    contentView->setPlainText(
+        content->status == NORVEX_OK
+            ? title + QLatin1Char('\n') + content->text
+            : tr("%1 not read: %2%3")
+                  .arg(title, StatusText(content->status),
+                       keyTyped ? QString() : tr(". Type the key that grants reading it.")));
+  };
+  host.RunCardJob(*current, tr("Reading file %1…").arg(chosen.number), 1,
+                  IsolatedSteps(host, uid, 1, step), done);
 }
 
 void DesfireView::DeleteApplication() {

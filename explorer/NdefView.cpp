@@ -100,42 +100,44 @@ void NdefView::Read() {
   if (!shown) return;
   records->clear();
   bytes->clear();
-  if (!host.RunCardCall(*shown, tr("Reading the NDEF message"), [this] {
-        ReadTag();
-        ReleaseField(host.Session());
-      }))
-    info->setText(tr("Card %1 is not in the field.").arg(shown->Uid()));
+  auto reading = std::make_shared<Reading>();
+  reading->info = tr("Card %1 is not in the field.").arg(shown->Uid());
+  auto step = [this, reading](int) {
+    *reading = ReadTag(host.Session());
+    ReleaseField(host.Session());
+    return true;
+  };
+  auto done = [this, reading](int, bool) {
+    info->setText(reading->info);
+    ShowMessage(reading->message);
+  };
+  if (!host.RunCardJob(*shown, tr("Reading the NDEF message"), 1, step, done))
+    info->setText(reading->info);
 }
 
-void NdefView::ReadTag() {
-  void* session = host.Session();
+NdefView::Reading NdefView::ReadTag(void* session) {
   if (const int cards = CountTypeACards(session); cards > 1) {
-    info->setText(tr("%1 cards in the field: the tag functions take whichever card answers, so "
-                     "take the others away to read this tag's message.")
-                      .arg(cards));
-    return;
+    return {tr("%1 cards in the field: the tag functions take whichever card answers, so take "
+               "the others away to read this tag's message.")
+                .arg(cards),
+            {}};
   }
   uint32_t mapping = NDEF_MAPPING_NONE, capacity = 0, length = 0;
-  if (const long status = NDEF_GetTagInfo(session, &mapping, &capacity, &length)) {
-    info->setText(tr("No NDEF message: %1").arg(StatusText(status)));
-    return;
-  }
+  if (const long status = NDEF_GetTagInfo(session, &mapping, &capacity, &length))
+    return {tr("No NDEF message: %1").arg(StatusText(status)), {}};
   QByteArray message(static_cast<qsizetype>(length), '\0');
   long status = NDEF_ReadTag(session, reinterpret_cast<uint8_t*>(message.data()), &length);
   if (status == NORVEX_E_WRONG_BUFFER_SIZE) {  // the message changed since the tag information
     message.resize(length);
     status = NDEF_ReadTag(session, reinterpret_cast<uint8_t*>(message.data()), &length);
   }
-  if (status != 0) {
-    info->setText(tr("Reading the message failed: %1").arg(StatusText(status)));
-    return;
-  }
+  if (status != 0) return {tr("Reading the message failed: %1").arg(StatusText(status)), {}};
   message.resize(length);
-  info->setText(tr("Mapping %1, capacity %2 bytes, message %3 bytes")
-                    .arg(MappingName(mapping))
-                    .arg(capacity)
-                    .arg(length));
-  ShowMessage(message);
+  return {tr("Mapping %1, capacity %2 bytes, message %3 bytes")
+              .arg(MappingName(mapping))
+              .arg(capacity)
+              .arg(length),
+          message};
 }
 
 void NdefView::ShowMessage(const QByteArray& message) {

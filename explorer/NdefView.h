@@ -28,9 +28,16 @@ class NdefView : public CardView {
   void SetBusy(bool busy) override;
 
  private:
+  // What a read found: the line for `info` and the message (empty when there is none).
+  struct Reading {
+    QString info;
+    QByteArray message;
+  };
+
+  // Reads on the worker thread, as a one-step job, and shows the result when it ended.
   void Read();
-  // Inside the card call: the tag information and message, or the reason in `info`.
-  void ReadTag();
+  // On the worker, inside the job: the tag information and message, or the reason.
+  static Reading ReadTag(void* session);
   void ShowMessage(const QByteArray& message);
   static void AddRow(QTreeWidgetItem* item, const NdefRecordRow& row);
 
