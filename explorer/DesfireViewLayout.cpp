@@ -89,9 +89,11 @@ void DesfireView::Render() {
   } else if (apps == nullptr) {
     summaryLabel->setText(tr("Read applications lists what card %1 holds.").arg(current->Uid()));
   } else {
-    summaryLabel->setText(
-        apps->empty() ? tr("No application on card %1.").arg(current->Uid())
-                      : tr("%1 applications on card %2.").arg(apps->size()).arg(current->Uid()));
+    const QString uid = current->Uid();
+    summaryLabel->setText(apps->empty() ? tr("No application on card %1.").arg(uid)
+                          : apps->size() == 1
+                              ? tr("1 application on card %1.").arg(uid)
+                              : tr("%1 applications on card %2.").arg(apps->size()).arg(uid));
     for (std::size_t a = 0; a < apps->size(); ++a) {
       const DesfireAppInfo& app = (*apps)[a];
       auto* appItem = new QTreeWidgetItem(
