@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "ByteLines.h"
+
 namespace {
 
 constexpr std::array<uint16_t, 13> kFrameSizes{16,  24,  32,  40,   48,   64,  96,
@@ -18,10 +20,6 @@ constexpr int kPupiAt = 1;
 constexpr int kAppDataAt = 5;
 constexpr int kProtocolAt = 9;
 constexpr int kAtqbLength = 12;
-
-QString Hex(const QByteArray& bytes) {
-  return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
 
 uint8_t At(const QByteArray& bytes, int index) {
   return static_cast<uint8_t>(bytes.at(index));
@@ -78,7 +76,7 @@ uint16_t FrameSizeOfAtqb(const QByteArray& atqb) {
 QList<ActivationField> DecodeAts(const QByteArray& ats) {
   QList<ActivationField> fields;
   if (ats.isEmpty()) return {{QStringLiteral("ATS"), QStringLiteral("none")}};
-  fields.append({QStringLiteral("ATS"), Hex(ats)});
+  fields.append({QStringLiteral("ATS"), HexBytes(ats)});
   const int declared = At(ats, 0);
   fields.append({QStringLiteral("TL (length)"),
                  declared == ats.size()
@@ -89,8 +87,9 @@ QList<ActivationField> DecodeAts(const QByteArray& ats) {
     return fields;
   }
   const uint8_t t0 = At(ats, 1);
-  fields.append({QStringLiteral("T0 (format)"),
-                 QStringLiteral("%1, %2").arg(Hex(ats.mid(1, 1)), FrameSize("FSCI", t0 & 0x0F))});
+  fields.append(
+      {QStringLiteral("T0 (format)"),
+       QStringLiteral("%1, %2").arg(HexBytes(ats.mid(1, 1)), FrameSize("FSCI", t0 & 0x0F))});
   int next = 2;
   // Each interface byte T0 announces, in order TA, TB, TC.
   const auto take = [&](uint8_t flag, const char* name, auto describe) {
@@ -114,20 +113,20 @@ QList<ActivationField> DecodeAts(const QByteArray& ats) {
   });
   const QByteArray historical = ats.mid(std::min<qsizetype>(next, ats.size()));
   fields.append({QStringLiteral("Historical bytes"),
-                 historical.isEmpty() ? QStringLiteral("none") : Hex(historical)});
+                 historical.isEmpty() ? QStringLiteral("none") : HexBytes(historical)});
   return fields;
 }
 
 QList<ActivationField> DecodeAtqb(const QByteArray& atqb) {
   if (atqb.size() < kAtqbLength || At(atqb, 0) != 0x50)
-    return {{QStringLiteral("ATQB"), Hex(atqb) + QStringLiteral(" (not a 12-byte ATQB)")}};
+    return {{QStringLiteral("ATQB"), HexBytes(atqb) + QStringLiteral(" (not a 12-byte ATQB)")}};
   const uint8_t rates = At(atqb, kProtocolAt);
   const uint8_t frame = At(atqb, kProtocolAt + 1);
   const uint8_t timing = At(atqb, kProtocolAt + 2);
   QList<ActivationField> fields{
-      {QStringLiteral("ATQB"), Hex(atqb)},
-      {QStringLiteral("PUPI"), Hex(atqb.mid(kPupiAt, 4))},
-      {QStringLiteral("Application data"), Hex(atqb.mid(kAppDataAt, 4))},
+      {QStringLiteral("ATQB"), HexBytes(atqb)},
+      {QStringLiteral("PUPI"), HexBytes(atqb.mid(kPupiAt, 4))},
+      {QStringLiteral("Application data"), HexBytes(atqb.mid(kAppDataAt, 4))},
       {QStringLiteral("Bit rates"), BitRates(rates)},
       {QStringLiteral("Max frame size"), FrameSize("code", frame >> 4)},
       {QStringLiteral("Protocol type"),

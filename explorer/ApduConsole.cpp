@@ -19,10 +19,6 @@ namespace {
 
 constexpr int kStatusWordLength = 2;
 
-QString Hex(const QByteArray& bytes) {
-  return QString::fromLatin1(bytes.toHex(' ').toUpper());
-}
-
 }  // namespace
 
 ApduConsole::ApduConsole(QWidget* parent) : QWidget(parent) {
@@ -105,9 +101,9 @@ void ApduConsole::Send() {
 }
 
 void ApduConsole::ShowAnswer(const QByteArray& apdu, const QByteArray& answer) {
-  QString text = QStringLiteral("> ") + Hex(apdu) + QLatin1Char('\n');
+  QString text = QStringLiteral("> ") + HexBytes(apdu) + QLatin1Char('\n');
   if (answer.size() < kStatusWordLength) {
-    text += QStringLiteral("< %1 (no status word)").arg(Hex(answer));
+    text += QStringLiteral("< %1 (no status word)").arg(HexBytes(answer));
     ShowNote(text);
     return;
   }
@@ -118,13 +114,13 @@ void ApduConsole::ShowAnswer(const QByteArray& apdu, const QByteArray& answer) {
     text += QStringLiteral("< %1 data bytes\n").arg(payload.size()) +
             ByteLines(payload, QStringLiteral("  ")) + QLatin1Char('\n');
   const QString meaning = QString::fromStdString(norvex::dump::statusWordText(sw1, sw2));
-  text += QStringLiteral("< SW %1").arg(Hex(answer.right(kStatusWordLength)).remove(' '));
+  text += QStringLiteral("< SW %1").arg(HexBytes(answer.right(kStatusWordLength)).remove(' '));
   text += meaning.isEmpty() ? tr(" (no common meaning)") : QStringLiteral(": ") + meaning;
   ShowNote(text);
 }
 
 void ApduConsole::ShowFailure(const QByteArray& apdu, const QString& why) {
-  ShowNote(QStringLiteral("> ") + Hex(apdu) + QStringLiteral("\n< ") + why);
+  ShowNote(QStringLiteral("> ") + HexBytes(apdu) + QStringLiteral("\n< ") + why);
 }
 
 void ApduConsole::ShowNote(const QString& text) {

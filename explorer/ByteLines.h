@@ -6,3 +6,5 @@
 #include <QString>
 
 QString ByteLines(const QByteArray& bytes, const QString& indent = QString());
+// The bytes as upper-case hex pairs separated by spaces ("0C 55 04").
+QString HexBytes(const QByteArray& bytes);

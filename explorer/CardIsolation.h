@@ -11,9 +11,12 @@
 #include "CardView.h"
 
 // Resets the field and halts every card but the one with this whole UID, which a selection of
-// "an idle card" then reaches alone until the field is reset again. False (the field's cards
-// halted as far as found) when the card does not answer.
-bool IsolateCard(void* session, const QByteArray& uid);
+// "an idle card" then reaches alone until the field is reset again. NORVEX_E_NO_CARD_IN_RF (the
+// field's cards halted as far as found) when the card does not answer, or the reader's status.
+long IsolateCard(void* session, const QByteArray& uid);
+// The number of type A cards that answer a selection after a field reset (each then halted; the
+// field is reset again afterwards so that they all answer the next request).
+int CountTypeACards(void* session);
 // Resets the field: every halted card idle again.
 void ReleaseField(void* session);
 

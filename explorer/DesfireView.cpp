@@ -9,18 +9,10 @@
 
 #include "CardIsolation.h"
 #include "QVMifareCard.h"
+#include "StatusText.h"
 #include "dump/Hex.h"
 
 namespace {
-
-// Card statuses (0xA100 + the card's status byte) read best in hex.
-QString StatusText(long status) {
-  const QString code = status >= 0xA100
-                           ? QStringLiteral("0x") + QString::number(status, 16).toUpper()
-                           : QString::number(status);
-  return QStringLiteral("%1 (%2)").arg(code).arg(
-      QString::fromLatin1(GetErrorText(static_cast<int>(status))));
-}
 
 QString AidText(unsigned aid) {
   return QStringLiteral("%1").arg(aid, 6, 16, QLatin1Char('0')).toUpper();

@@ -12,18 +12,9 @@
 #include "ApduConsole.h"
 #include "CardIsolation.h"
 #include "QVMifareCard.h"
+#include "StatusText.h"
 #include "TclActivation.h"
 #include "norvexapi.h"
-
-namespace {
-
-QString StatusText(long status) {
-  return QStringLiteral("%1 (%2)")
-      .arg(QString::fromLatin1(GetErrorText(static_cast<int>(status))))
-      .arg(status);
-}
-
-}  // namespace
 
 Iso14443View::Iso14443View(CardViewHost& viewHost, QWidget* parent) : CardView(viewHost, parent) {
   setObjectName(QStringLiteral("iso14443View"));

@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 
+#include "ByteLines.h"
 #include "norvexapi.h"
 
 namespace {
@@ -62,10 +63,6 @@ long ReadRecords(const QByteArray& message, QList<Record>& records) {
     records.append(record);
   }
   return 0;
-}
-
-QString Hex(const QByteArray& bytes) {
-  return QString::fromLatin1(bytes.toHex(' ').toUpper());
 }
 
 bool Printable(const QByteArray& bytes) {
@@ -133,12 +130,12 @@ NdefRecordRow Describe(const Record& record, bool nested) {
       break;
     case NDEF_TNF_EXTERNAL:
       // Printable payloads (an Android application record's package name) as text.
-      row.content =
-          Printable(record.payload) ? QString::fromLatin1(record.payload) : Hex(record.payload);
+      row.content = Printable(record.payload) ? QString::fromLatin1(record.payload)
+                                              : HexBytes(record.payload);
       break;
     default:
-      row.type = Printable(record.type) ? type : Hex(record.type);
-      row.content = Hex(record.payload);
+      row.type = Printable(record.type) ? type : HexBytes(record.type);
+      row.content = HexBytes(record.payload);
   }
   return row;
 }

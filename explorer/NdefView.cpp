@@ -14,16 +14,11 @@
 #include "CardIsolation.h"
 #include "NdefRecords.h"
 #include "QVMifareCard.h"
+#include "StatusText.h"
 #include "TclActivation.h"
 #include "norvexapi.h"
 
 namespace {
-
-QString StatusText(long status) {
-  return QStringLiteral("%1 (%2)")
-      .arg(QString::fromLatin1(GetErrorText(static_cast<int>(status))))
-      .arg(status);
-}
 
 QString MappingName(uint32_t mapping) {
   switch (mapping) {
@@ -160,8 +155,7 @@ void NdefView::AddRow(QTreeWidgetItem* item, const NdefRecordRow& row) {
   item->setText(1, row.tnf);
   item->setText(2, row.type);
   item->setText(3, row.content);
-  if (!row.id.isEmpty())
-    item->setToolTip(0, QObject::tr("ID %1").arg(QString::fromLatin1(row.id.toHex(' '))));
+  if (!row.id.isEmpty()) item->setToolTip(0, QObject::tr("ID %1").arg(HexBytes(row.id)));
   for (int index = 0; index < row.parts.size(); ++index) {
     auto* part = new QTreeWidgetItem(item);
     part->setText(0, QStringLiteral("%1.%2").arg(item->text(0)).arg(index + 1));

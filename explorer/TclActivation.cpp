@@ -4,12 +4,11 @@
 #include <vector>
 
 #include "ActivationFields.h"
+#include "CardIsolation.h"
 #include "norvexapi.h"
 
 namespace {
 
-constexpr uint16_t kFieldResetMs = 10;
-constexpr int kMaxCards = 16;
 // The largest frame the reader takes: FSDI 8, 256 bytes.
 constexpr unsigned kReaderFsdi = 8;
 // ATTRIB parameters: default timings, ISO 14443-4, CID 0 (Param 2 carries the FSDI).
@@ -20,51 +19,7 @@ constexpr int kPupiOffset = 1;
 // The largest answer a 16-bit length can announce: the library joins every chained block into it.
 constexpr uint16_t kAnswerCapacity = 0xFFFF;
 
-struct Selection {
-  long status = 0;
-  QByteArray uid;
-};
-
-Selection SelectIdle(void* session) {
-  uint8_t uid[10] = {}, uidLength = sizeof uid, atqa[2] = {}, sak = 0;
-  Selection selection;
-  selection.status = SelectIdleCard(session, uid, &uidLength, atqa, &sak);
-  if (selection.status == 0)
-    selection.uid = QByteArray(reinterpret_cast<const char*>(uid), uidLength);
-  return selection;
-}
-
 }  // namespace
-
-int CountTypeACards(void* session) {
-  if (RfReset(session, kFieldResetMs) != 0) return 0;
-  int count = 0;
-  while (count < kMaxCards && SelectIdle(session).status == 0) {
-    HaltCard(session);
-    ++count;
-  }
-  RfReset(session, kFieldResetMs);
-  return count;
-}
-
-// After the field reset each selection halts the card it finds unless it is the wanted one. That
-// card, left active, goes back to idle at the next request without answering, so the other idle
-// cards are found; once it is found twice in a row (or nothing else answers) every other card is
-// halted.
-long IsolateTypeACard(void* session, const QByteArray& uid) {
-  if (const long status = RfReset(session, kFieldResetMs)) return status;
-  bool wantedLast = false;
-  for (int attempt = 0; attempt < 2 * kMaxCards + 2; ++attempt) {
-    const Selection selection = SelectIdle(session);
-    if (selection.status == NORVEX_E_NO_CARD_IN_RF && wantedLast) return 0;
-    if (selection.status != 0) return selection.status;
-    const bool wanted = selection.uid == uid;
-    if (wanted && wantedLast) return 0;
-    if (!wanted) HaltCard(session);
-    wantedLast = wanted;
-  }
-  return NORVEX_E_NO_CARD_IN_RF;
-}
 
 // The block protocol takes one frame size for both ways, so the card is asked (FSDI) for frames
 // no longer than it accepts itself (FSC): a card whose ATS announces smaller frames than the
@@ -72,7 +27,7 @@ long IsolateTypeACard(void* session, const QByteArray& uid) {
 long ActivateTypeA(void* session, const QByteArray& uid, QByteArray& ats, TclChannel& channel) {
   unsigned fsdi = kReaderFsdi;
   for (int activation = 0; activation < 2; ++activation) {
-    if (const long status = IsolateTypeACard(session, uid)) return status;
+    if (const long status = IsolateCard(session, uid)) return status;
     uint8_t buffer[256] = {};
     uint16_t length = sizeof buffer;
     if (const long status = Request_ATS(session, static_cast<uint8_t>(fsdi << 4), &length, buffer))

@@ -14,14 +14,6 @@ struct TclChannel {
   uint16_t frameSize = 32;
 };
 
-// The number of type A cards that answer a selection after a field reset (each then halted; the
-// field is reset again afterwards so that they all answer the next request).
-int CountTypeACards(void* session);
-
-// Resets the field and halts every type A card but the one with this UID, which is left to
-// answer the next request alone. NORVEX_E_NO_CARD_IN_RF when it does not answer.
-long IsolateTypeACard(void* session, const QByteArray& uid);
-
 // Isolates the card and activates it with RATS (CID 0, frames to the reader as long as the card's
 // own, at most 256 bytes); `ats` receives its ATS, `channel` the card's frame size.
 long ActivateTypeA(void* session, const QByteArray& uid, QByteArray& ats, TclChannel& channel);

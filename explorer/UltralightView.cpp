@@ -9,6 +9,7 @@
 
 #include "CardIsolation.h"
 #include "QVMifareCard.h"
+#include "StatusText.h"
 #include "dump/Hex.h"
 #include "norvexapi.h"
 
@@ -33,11 +34,6 @@ QString HexText(const QByteArray& bytes) {
 
 QString PageText(unsigned page) {
   return QStringLiteral("%1").arg(page, 2, 16, QLatin1Char('0')).toUpper();
-}
-
-QString StatusText(long status) {
-  return QStringLiteral("%1 (%2)").arg(status).arg(
-      QString::fromLatin1(GetErrorText(static_cast<int>(status))));
 }
 
 // The bytes of a hex text (spaces allowed) when it spells exactly `length` of them.
